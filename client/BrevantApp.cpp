@@ -1,0 +1,158 @@
+#include "client/BrevantApp.h"
+
+#include "client/BrevantDoc.h"
+#include "client/BrevantView.h"
+#include "client/Database.h"
+#include "client/Globals.h"
+#include "client/MainFrame.h"
+#include "client/ScheduledTask.h"
+#include "client/Settings.h"
+#include "client/Trace.h"
+#include "client/VaskCommandLineInfo.h"
+#include "client/WarningDlg.h"
+#include "platform/instance/Instance.h"
+#include "platform/nls/Nls.h"
+#include "platform/text/Ascii.h"
+#include "platform/ui/Ui.h"
+#include "platform/version/Version.h"
+
+#include <QApplication>
+
+namespace {
+CBrevantApp* g_app = nullptr;
+
+// Stands in for the messages Part until the message store exists.
+void DeleteAllMessages();
+}  // namespace
+
+CBrevantApp::CBrevantApp() : CBrevantApp(Services{}) {}
+
+CBrevantApp::CBrevantApp(Services services) : services_(std::move(services))
+{
+    g_app = this;
+    guard_.Open(client::kInstanceId);
+}
+
+CBrevantApp::~CBrevantApp()
+{
+    view_ = nullptr;
+    frame_.reset();
+    document_.reset();
+    guard_.Close();
+    if (g_app == this)
+        g_app = nullptr;
+}
+
+CBrevantApp* CBrevantApp::Instance() { return g_app; }
+
+bool CBrevantApp::InitInstance(const QStringList& arguments)
+{
+    // 1. Only one client per session: bring the first one's window forward and end.
+    if (!guard_.IsFirst()) {
+        if (guard_.HasView())
+            platform::requestWindowRaise(guard_.WindowName(), guard_.WindowHandle());
+        return false;
+    }
+
+    // 2. The database and its exclusive lock; without them there is nothing to do.
+    try {
+        Database::Instance();
+    } catch (const StorageException& e) {
+        qCWarning(lcClient) << e.message();
+        return false;
+    }
+
+    // 3. Settings.
+    Settings::Instance().Load();
+
+    // 4-9. The framework's set-up: names for the profile under Software\Ovex\Ovex Kelvo.
+    QCoreApplication::setOrganizationName(client::kMakerName);
+    QCoreApplication::setApplicationName(client::kProductName);
+    if (auto* gui = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        gui->setQuitOnLastWindowClosed(false);
+
+    // 10. Warn on systems older than the program was made for.
+    const platform::OsVersion version =
+        services_.osVersion ? services_.osVersion->osVersion() : platform::systemOsVersion();
+    if (version.major < 6 && GetSetting(QStringLiteral("ShowVistaWarning")) != u"0") {
+        platform::beep(platform::mb::IconHand);
+        CWarningDlg dialog;
+        const int result = services_.runWarning ? services_.runWarning(dialog) : dialog.exec();
+        if (result != QDialog::Accepted)
+            return false;
+        if (dialog.dontShowAgain)
+            SetSetting(QStringLiteral("ShowVistaWarning"), QStringLiteral("0"));
+    }
+
+    // 11. The command line.
+    VaskCommandLineInfo cmd;
+    cmd.Parse(arguments);
+
+    // 12. "/schedule" only creates the task; nothing else of the command line counts.
+    if (cmd.schedule) {
+        ScheduleCheckTask(0, cmd.scheduleText);
+        return false;
+    }
+
+    // 13. Flags for the rest of the run.
+    client::RunState& run = client::runState();
+    run.scheduledRun = cmd.autoRun;
+    run.testRun = cmd.test;
+    if (cmd.import)
+        run.importPath = cmd.importPath;
+    if (cmd.reset)
+        DeleteAllMessages();
+
+    // The language goes into the first check, which the document may already run, so it
+    // is set before the document exists.
+    run.languageCode = platform::asciiUpper(platform::languageAbbreviation()).left(3).toLatin1();
+
+    // 14. Document, hidden main frame and view.
+    if (!CreateDocumentFrame())
+        return false;
+
+    // 16. The main frame stays hidden.
+    frame_->hide();
+    return true;
+}
+
+bool CBrevantApp::CreateDocumentFrame()
+{
+    document_ = std::make_unique<CBrevantDoc>();
+    if (!document_->OnNewDocument())
+        return false;
+    frame_ = std::make_unique<CMainFrame>(document_.get());
+    view_ = new CBrevantView(document_.get(), &guard_, frame_.get());
+    frame_->setCentralWidget(view_);
+    view_->OnInitialUpdate();
+    return true;
+}
+
+int CBrevantApp::ExitInstance()
+{
+    guard_.Close();
+    return platform::lastQuitCode();
+}
+
+int CBrevantApp::Run(const QStringList& arguments)
+{
+    if (!InitInstance(arguments)) {
+        ExitInstance();
+        return 0;
+    }
+    platform::quitOnTerminationSignals();
+    const int code = QCoreApplication::exec();
+    // A quit that did not come through the frame (a logout's SIGTERM) still closes the
+    // document, so what the run changed is saved.
+    if (frame_)
+        frame_->close();
+    ExitInstance();
+    return code;
+}
+
+namespace {
+void DeleteAllMessages()
+{
+    qCInfo(lcClient) << "Reset requested";
+}
+}  // namespace

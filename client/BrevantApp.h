@@ -1,0 +1,55 @@
+#pragma once
+
+#include "client/InstanceGuard.h"
+
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class CBrevantDoc;
+class CBrevantView;
+class CMainFrame;
+class CWarningDlg;
+namespace platform {
+class OsVersionSource;
+}
+
+// The message client's process: the single-instance guard, start-up and exit.
+class CBrevantApp : public QObject {
+    Q_OBJECT
+public:
+    // What start-up asks of the desktop; tests replace these.
+    struct Services {
+        const platform::OsVersionSource* osVersion = nullptr;  // nullptr: this system
+        std::function<int(CWarningDlg&)> runWarning;           // empty: the dialog's exec()
+    };
+
+    CBrevantApp();
+    explicit CBrevantApp(Services services);
+    ~CBrevantApp() override;
+
+    // The one application object of the process, or nullptr.
+    static CBrevantApp* Instance();
+
+    // Start-up; false ends the program without a window. `arguments` exclude the program.
+    bool InitInstance(const QStringList& arguments);
+    int ExitInstance();
+    // InitInstance, the event loop, ExitInstance; returns the exit code.
+    int Run(const QStringList& arguments);
+
+    InstanceGuard& Guard() { return guard_; }
+    CBrevantDoc* Document() const { return document_.get(); }
+    CMainFrame* MainFrame() const { return frame_.get(); }
+    CBrevantView* View() const { return view_; }
+
+private:
+    bool CreateDocumentFrame();
+
+    Services services_;
+    InstanceGuard guard_;
+    std::unique_ptr<CBrevantDoc> document_;
+    std::unique_ptr<CMainFrame> frame_;
+    CBrevantView* view_ = nullptr;  // owned by the frame
+};

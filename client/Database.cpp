@@ -1,0 +1,122 @@
+#include "client/Database.h"
+
+#include "platform/shell/Shell.h"
+#include "platform/text/Format.h"
+
+#include <sqlite3.h>
+
+namespace {
+
+// Holds the connection for the process; its destructor is the close at exit. The
+// transaction still open then is rolled back by SQLite, as nothing after the last save
+// was meant to last.
+struct Connection {
+    sqlite3* db = nullptr;
+    ~Connection() { close(); }
+    void close()
+    {
+        if (db) {
+            sqlite3_close(db);
+            db = nullptr;
+        }
+    }
+};
+
+Connection& connection()
+{
+    static Connection c;
+    return c;
+}
+
+int collectRow(void* context, int columns, char** values, char** names)
+{
+    auto* rows = static_cast<Database::Rows*>(context);
+    RecordMap row;
+    for (int i = 0; i < columns; ++i)
+        row.insert(QString::fromUtf8(names[i]), values[i] ? QString::fromUtf8(values[i]) : QString());
+    rows->push_back(std::move(row));
+    return 0;
+}
+
+QString errorText(sqlite3* db)
+{
+    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+}
+
+}  // namespace
+
+QString Database::GetFolder()
+{
+    return platform::dataFolder();
+}
+
+sqlite3* Database::Instance()
+{
+    Connection& c = connection();
+    if (!c.db)
+        c.db = Open(QStringLiteral("brevant.dat"));
+    return c.db;
+}
+
+sqlite3* Database::Open(const QString& fileName)
+{
+    const QString folder = GetFolder();
+    if (folder.size() < 3)
+        throw StorageException(QStringLiteral("Unable to open database file: the data folder cannot be found"));
+
+    const QByteArray path = (folder + u'/' + fileName).toUtf8();
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString message = errorText(db);
+        sqlite3_close(db);
+        throw StorageException(platform::formatText(QStringLiteral("Unable to open database file: %s"), message));
+    }
+    // No busy handler: a file that another process holds fails at once.
+    if (sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const QString message = errorText(db);
+        sqlite3_close(db);
+        throw StorageException(platform::formatText(QStringLiteral("Unable to lock database file: %s"), message));
+    }
+    return db;
+}
+
+Database::Rows Database::Query(const QString& sql, sqlite3* db, int* error)
+{
+    Rows rows;
+    const int rc = db ? sqlite3_exec(db, sql.toUtf8().constData(), collectRow, &rows, nullptr) : SQLITE_MISUSE;
+    if (error)
+        *error = rc;
+    return rows;
+}
+
+QString Database::Quote(const QString& text)
+{
+    QString quoted = text;
+    quoted.replace(u'\'', QStringLiteral("''"));
+    return quoted;
+}
+
+QString Database::NextId(const QString& column, sqlite3* db, const QString& table)
+{
+    int error = 0;
+    const Rows rows = Query(platform::formatText(QStringLiteral("SELECT MAX(%s)+1 AS NEXT FROM %s"), column, table), db,
+                            &error);
+    if (error != SQLITE_OK)
+        return {};
+    const QString next = rows.empty() ? QString() : GetField(rows.front(), QStringLiteral("NEXT"));
+    return next.isEmpty() ? QStringLiteral("1") : next;
+}
+
+void Database::Commit(sqlite3* db)
+{
+    int error = 0;
+    Query(QStringLiteral("COMMIT"), db, &error);
+    if (error == SQLITE_OK)
+        Query(QStringLiteral("BEGIN EXCLUSIVE"), db);
+}
+
+void Database::Close()
+{
+    connection().close();
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "client/RecordMap.h"
+
+#include <QString>
+
+#include <vector>
+
+struct sqlite3;
+
+// Thrown when the message database cannot be opened or locked.
+class StorageException {
+public:
+    explicit StorageException(QString message) : message_(std::move(message)) {}
+    const QString& message() const { return message_; }
+
+private:
+    QString message_;
+};
+
+// The one connection to brevant.dat. It holds an exclusive transaction for the whole run:
+// every save commits and at once begins the next exclusive transaction, so no other
+// process can write the file while the client runs, and each save is durable on return.
+class Database {
+public:
+    using Rows = std::vector<RecordMap>;
+
+    // The shared data folder, created when missing; empty when it cannot be found.
+    static QString GetFolder();
+
+    // The connection, opened on first use; throws StorageException when that fails (a later
+    // call tries again). Closed once at process exit, without a final commit.
+    static sqlite3* Instance();
+
+    // Opens `fileName` in the data folder and takes the exclusive lock. Throws
+    // StorageException, leaving no connection behind, when either fails.
+    static sqlite3* Open(const QString& fileName);
+
+    // Runs one or more statements. On an SQLite error returns the rows gathered so far and
+    // stores the error code in `error`; 0 on success. Never throws.
+    static Rows Query(const QString& sql, sqlite3* db, int* error = nullptr);
+
+    // Doubles every apostrophe, for use inside '...' literals.
+    static QString Quote(const QString& text);
+
+    // MAX(column)+1 of the table, "1" for an empty table, empty text on an error.
+    static QString NextId(const QString& column, sqlite3* db, const QString& table);
+
+    // COMMIT, then BEGIN EXCLUSIVE when the commit succeeded.
+    static void Commit(sqlite3* db);
+
+    // Closes the connection made by Instance() now (process exit does this otherwise).
+    static void Close();
+};

@@ -1,0 +1,3 @@
+#include "client/Trace.h"
+
+Q_LOGGING_CATEGORY(lcClient, "ovex.client", QtWarningMsg)

@@ -1,0 +1,156 @@
+#include "platform/shell/Shell.h"
+
+#include "platform/text/Ascii.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+QString env(const char* name)
+{
+    const char* v = std::getenv(name);
+    return v && *v ? QString::fromLocal8Bit(v) : QString();
+}
+
+QString home()
+{
+    QString h = env("HOME");
+    return h.isEmpty() ? QDir::homePath() : h;
+}
+
+// XDG variables must be absolute to count.
+QString xdg(const char* name, const QString& fallback)
+{
+    const QString v = env(name);
+    return (!v.isEmpty() && v.startsWith(u'/')) ? v : fallback;
+}
+
+// Makes every missing folder along `path`, new ones private to the user.
+bool makePath(const QString& path)
+{
+    if (QFileInfo(path).isDir())
+        return true;
+    QString built;
+    for (const QString& part : path.split(u'/', Qt::SkipEmptyParts)) {
+        built += u'/' + part;
+        const QByteArray b = QFile::encodeName(built);
+        if (::mkdir(b.constData(), 0700) != 0 && errno != EEXIST)
+            return false;
+    }
+    return QFileInfo(path).isDir();
+}
+
+// A private folder is one we own and nobody else can enter.
+bool isPrivateDir(const QString& path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           st.st_uid == ::getuid() && (st.st_mode & 0077) == 0;
+}
+
+class DesktopUrlOpener final : public UrlOpener {
+public:
+    bool open(const QUrl& url) override { return QDesktopServices::openUrl(url); }
+};
+
+UrlOpener* g_opener = nullptr;
+
+}  // namespace
+
+QString folderPath(Folder which, const QString& subFolder, bool create)
+{
+    QString base;
+    switch (which) {
+    case Folder::AppData:
+    case Folder::LocalAppData: base = xdg("XDG_DATA_HOME", home() + "/.local/share"); break;
+    case Folder::Config: base = xdg("XDG_CONFIG_HOME", home() + "/.config"); break;
+    case Folder::Cache: base = xdg("XDG_CACHE_HOME", home() + "/.cache"); break;
+    case Folder::Home: base = home(); break;
+    case Folder::Documents: {
+        const QString d = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        base = d.isEmpty() ? home() + "/Documents" : d;
+        break;
+    }
+    case Folder::Desktop: {
+        const QString d = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+        base = d.isEmpty() ? home() + "/Desktop" : d;
+        break;
+    }
+    case Folder::Startup: base = xdg("XDG_CONFIG_HOME", home() + "/.config") + "/autostart"; break;
+    case Folder::Temp: base = tempFolder(); break;
+    }
+    if (base.isEmpty())
+        return {};
+    QString sub = subFolder;
+    sub.replace(u'\\', u'/');
+    QString path = QDir::cleanPath(sub.isEmpty() ? base : base + u'/' + sub);
+    if (create && !makePath(path))
+        return {};
+    return path;
+}
+
+QString dataFolder()
+{
+    return folderPath(Folder::AppData, QStringLiteral("Ovex/Ovex Kelvo"), true);
+}
+
+QString modulePath()
+{
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+}
+
+QString moduleDirectory()
+{
+    return QFileInfo(modulePath()).absolutePath();
+}
+
+QString tempFolder()
+{
+    const QString runtime = xdg("XDG_RUNTIME_DIR", {});
+    if (!runtime.isEmpty() && isPrivateDir(runtime)) {
+        const QString t = runtime + "/ovex-kelvo";
+        if (makePath(t) && isPrivateDir(t))
+            return t;
+    }
+    const QString t = xdg("XDG_CACHE_HOME", home() + "/.cache") + "/ovex-kelvo/tmp";
+    if (makePath(t)) {
+        ::chmod(QFile::encodeName(t).constData(), 0700);
+        if (isPrivateDir(t))
+            return t;
+    }
+    return {};
+}
+
+UrlOpener& urlOpener()
+{
+    static DesktopUrlOpener desktop;
+    return g_opener ? *g_opener : desktop;
+}
+
+void setUrlOpener(UrlOpener* opener) { g_opener = opener; }
+
+bool isOpenableScheme(const QUrl& url)
+{
+    const QString scheme = asciiLower(url.scheme());
+    return url.isValid() &&
+           (scheme == u"http" || scheme == u"https" || scheme == u"mailto" || scheme == u"file");
+}
+
+bool openUrl(const QUrl& url)
+{
+    if (!isOpenableScheme(url))
+        return false;
+    return urlOpener().open(url);
+}
+
+}  // namespace platform

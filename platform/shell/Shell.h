@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+namespace platform {
+
+// The user's folders, as the XDG base-directory rules give them.
+enum class Folder {
+    AppData,       // $XDG_DATA_HOME (~/.local/share): roaming application data
+    LocalAppData,  // $XDG_DATA_HOME as well; Linux has no roaming split
+    Config,        // $XDG_CONFIG_HOME (~/.config)
+    Cache,         // $XDG_CACHE_HOME (~/.cache)
+    Home,          // $HOME
+    Documents,     // the XDG documents folder, else ~/Documents
+    Desktop,       // the XDG desktop folder, else ~/Desktop
+    Startup,       // $XDG_CONFIG_HOME/autostart, where login-time entries go
+    Temp,          // the per-user temporary folder (see tempFolder)
+};
+
+// The folder `which`, followed by `subFolder` (backslashes or slashes as separators).
+// With `create` the folders are made when missing (mode 0700 for new ones). Returns an
+// empty text when the folder cannot be found or made.
+QString folderPath(Folder which, const QString& subFolder = {}, bool create = false);
+
+// The shared data folder of both programs: $XDG_DATA_HOME/Ovex/Ovex Kelvo, created when
+// missing. Empty when it cannot be made.
+QString dataFolder();
+
+// The running program's file and folder (/proc/self/exe).
+QString modulePath();
+QString moduleDirectory();
+
+// A temporary folder of this user only: $XDG_RUNTIME_DIR when it is usable, else a 0700
+// folder under the cache folder. Never the shared /tmp, where others could plant files.
+QString tempFolder();
+
+// Opens URLs in the user's programs. Tests replace it.
+class UrlOpener {
+public:
+    virtual ~UrlOpener() = default;
+    virtual bool open(const QUrl& url) = 0;
+};
+UrlOpener& urlOpener();
+void setUrlOpener(UrlOpener* opener);  // nullptr restores the desktop's opener
+
+// Opens `url` when its scheme is one of http, https, mailto and file; anything else is
+// refused (false) without being handed to the desktop.
+bool openUrl(const QUrl& url);
+bool isOpenableScheme(const QUrl& url);
+
+}  // namespace platform

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace platform {
+
+// Message box styles and results, with the values the callers were written against.
+namespace mb {
+constexpr unsigned Ok = 0x0, OkCancel = 0x1, AbortRetryIgnore = 0x2, YesNoCancel = 0x3, YesNo = 0x4,
+                   RetryCancel = 0x5, TypeMask = 0xF;
+constexpr unsigned IconHand = 0x10, IconQuestion = 0x20, IconExclamation = 0x30, IconAsterisk = 0x40,
+                   IconMask = 0xF0;
+constexpr unsigned DefButton2 = 0x100, DefButton3 = 0x200, DefMask = 0xF00;
+}  // namespace mb
+namespace id {
+constexpr int Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7;
+}
+
+// Where message boxes and beeps go. The default shows real dialogs when the program has a
+// display and otherwise writes the text to stderr and answers with the default button,
+// so nothing ever blocks headless. Tests install their own.
+class MessageSink {
+public:
+    virtual ~MessageSink() = default;
+    // Shows `text` and returns the id of the button chosen.
+    virtual int messageBox(const QString& text, const QString& caption, unsigned style) = 0;
+    // Plays the sound of a message-box style (mb::IconHand and so on).
+    virtual void beep(unsigned style) = 0;
+};
+
+MessageSink& messageSink();
+// Installs `sink` (not owned); nullptr restores the default.
+void setMessageSink(MessageSink* sink);
+
+int messageBox(const QString& text, const QString& caption, unsigned style = mb::Ok);
+void beep(unsigned style);
+
+// The button a headless answer takes: the default button of the style.
+int defaultButton(unsigned style);
+
+// Quit with an exit code. Qt drops QCoreApplication::exit() before exec() runs, so a quit
+// is a posted event whose handler exits the loop; one posted early takes effect as soon as
+// the loop starts.
+void postQuit(int exitCode);
+// True once a quit has been posted and not yet handled.
+bool quitPending();
+// The exit code of the last quit handled by the loop.
+int lastQuitCode();
+
+// Runs the event loop until `done` returns true, `timeoutMs` passes (negative: no limit)
+// or `cancelled` (optional) returns true. A quit met meanwhile is held back and posted
+// again when the wait ends, so it takes effect after the wait. Returns true when `done`.
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs = -1,
+               const std::function<bool()>& cancelled = {});
+
+// Calls `hook` whenever the event loop has gone idle, until the returned id is removed.
+// Main thread only, once the application object exists; hooks do not run during pumpUntil.
+int addIdleHook(const std::function<void()>& hook);
+void removeIdleHook(int id);
+
+// SIGTERM and SIGINT post a quit with code 0, so a logout ends the program in order.
+void quitOnTerminationSignals();
+
+// True when the program runs without a display (offscreen or minimal platform).
+bool isHeadless();
+
+}  // namespace platform

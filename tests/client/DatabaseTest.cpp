@@ -1,0 +1,171 @@
+#include "client/Database.h"
+
+#include "tests/support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+
+#include <sqlite3.h>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+QString dbPath() { return Database::GetFolder() + QStringLiteral("/brevant.dat"); }
+
+// Rows of a query run on a connection of our own, outside the client's.
+QStringList readNames(const QString& path)
+{
+    sqlite3* db = nullptr;
+    QStringList names;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT name FROM t ORDER BY name", -1, &st, nullptr) == SQLITE_OK) {
+            while (sqlite3_step(st) == SQLITE_ROW)
+                names << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+            sqlite3_finalize(st);
+        }
+    }
+    sqlite3_close(db);
+    return names;
+}
+
+TEST(DatabaseText, QuoteDoublesApostrophesOnly)
+{
+    EXPECT_EQ(Database::Quote(QStringLiteral("O'Brien's")), QStringLiteral("O''Brien''s"));
+    EXPECT_EQ(Database::Quote(QStringLiteral("plain \"text\"")), QStringLiteral("plain \"text\""));
+    EXPECT_EQ(Database::Quote(QString()), QString());
+}
+
+TEST(DatabaseQuery, RowsNullsErrorsAndNextId)
+{
+    sqlite3* db = Database::Instance();
+    ASSERT_NE(db, nullptr);
+    EXPECT_TRUE(QFile::exists(dbPath()));
+
+    int error = -1;
+    Database::Query(QStringLiteral("CREATE TABLE t (id INTEGER, name TEXT)"), db, &error);
+    EXPECT_EQ(error, 0);
+    EXPECT_EQ(Database::NextId(QStringLiteral("id"), db, QStringLiteral("t")), QStringLiteral("1"));
+
+    Database::Query(QStringLiteral("INSERT INTO t VALUES (7, NULL); INSERT INTO t VALUES (3, 'caf\u00e9 ''x''')"), db);
+    EXPECT_EQ(Database::NextId(QStringLiteral("id"), db, QStringLiteral("t")), QStringLiteral("8"));
+
+    const Database::Rows rows = Database::Query(QStringLiteral("SELECT id, name FROM t ORDER BY id"), db, &error);
+    EXPECT_EQ(error, 0);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(GetField(rows[0], QStringLiteral("name")), QStringLiteral("caf\u00e9 'x'"));
+    EXPECT_EQ(GetField(rows[1], QStringLiteral("id")), QStringLiteral("7"));
+    EXPECT_TRUE(rows[1].contains(QStringLiteral("name")));
+    EXPECT_EQ(GetField(rows[1], QStringLiteral("name")), QString());
+
+    // A failing statement reports its code and throws nothing.
+    const Database::Rows none = Database::Query(QStringLiteral("SELECT * FROM missing"), db, &error);
+    EXPECT_NE(error, 0);
+    EXPECT_TRUE(none.empty());
+    EXPECT_EQ(Database::NextId(QStringLiteral("id"), db, QStringLiteral("missing")), QString());
+}
+
+// While the client runs, another process can neither lock nor write the file.
+TEST(DatabaseLock, SecondProcessCannotLock)
+{
+    sqlite3* db = Database::Instance();
+    Database::Query(QStringLiteral("CREATE TABLE t (name TEXT)"), db);
+    Database::Commit(db);
+
+    QProcess py;
+    py.start(QStringLiteral("python3"),
+             {QStringLiteral("-c"),
+              QStringLiteral("import sqlite3,sys\n"
+                             "c=sqlite3.connect(sys.argv[1], timeout=0, isolation_level=None)\n"
+                             "try:\n c.execute('BEGIN EXCLUSIVE'); print('locked')\n"
+                             "except sqlite3.OperationalError as e: print('refused:', e)\n"),
+              dbPath()});
+    ASSERT_TRUE(py.waitForFinished(20000));
+    EXPECT_EQ(py.readAllStandardOutput().trimmed(), QByteArray("refused: database is locked"));
+}
+
+// A client that finds the file held by another process fails at once with SQLite's text.
+TEST(DatabaseLock, OpenFailsWhileAnotherProcessHoldsTheFile)
+{
+    const QString path = Database::GetFolder() + QStringLiteral("/brevant.dat");
+    QProcess holder;
+    holder.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sqlite3,sys\n"
+                                 "c=sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+                                 "c.execute('BEGIN EXCLUSIVE'); c.execute('CREATE TABLE t (name TEXT)')\n"
+                                 "print('held', flush=True); sys.stdin.read()\n"),
+                  path});
+    ASSERT_TRUE(holder.waitForReadyRead(20000));
+    ASSERT_EQ(holder.readAllStandardOutput().trimmed(), QByteArray("held"));
+
+    try {
+        Database::Open(QStringLiteral("brevant.dat"));
+        FAIL() << "the lock was taken twice";
+    } catch (const StorageException& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Unable to lock database file: database is locked"));
+    }
+    holder.closeWriteChannel();
+    holder.waitForFinished(10000);
+}
+
+// A file that is not a database is refused and left exactly as it was.
+TEST(DatabaseOpen, NotADatabaseIsRefusedAndUntouched)
+{
+    const QByteArray junk = QByteArray("this is not a database file, just text\n").repeated(200);
+    testsupport::writeFile(dbPath(), junk);
+    EXPECT_THROW(Database::Instance(), StorageException);
+    EXPECT_EQ(testsupport::readFile(dbPath()), junk);
+    EXPECT_FALSE(QFile::exists(dbPath() + QStringLiteral("-journal")));
+}
+
+// Without a data folder there is no connection to run statements on.
+TEST(DatabaseOpen, NoDataFolderThrows)
+{
+    const QString blocker = testsupport::sandboxRoot() + QStringLiteral("/home/.local/share/Ovex");
+    testsupport::writeFile(blocker, "a file where the folder should be");
+    try {
+        Database::Instance();
+        FAIL() << "opened without a data folder";
+    } catch (const StorageException& e) {
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("Unable to open database file")));
+    }
+}
+
+// Each save is durable when it returns; what came after the last save is gone when the
+// process dies.
+TEST(DatabaseDurability, KilledProcessKeepsOnlyCommittedWork)
+{
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(ready[0]);
+        sqlite3* db = Database::Instance();
+        Database::Query(QStringLiteral("CREATE TABLE t (name TEXT)"), db);
+        Database::Query(QStringLiteral("INSERT INTO t VALUES ('saved')"), db);
+        Database::Commit(db);
+        Database::Query(QStringLiteral("INSERT INTO t VALUES ('unsaved')"), db);
+        const char c = 'r';
+        (void)!::write(ready[1], &c, 1);
+        for (;;)
+            ::pause();
+    }
+    ::close(ready[1]);
+    char c = 0;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(ready[0]);
+
+    EXPECT_EQ(readNames(dbPath()), QStringList{QStringLiteral("saved")});
+}
+
+}  // namespace
