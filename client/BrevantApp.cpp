@@ -5,6 +5,7 @@
 #include "client/Database.h"
 #include "client/Globals.h"
 #include "client/MainFrame.h"
+#include "client/Message.h"
 #include "client/ScheduledTask.h"
 #include "client/Settings.h"
 #include "client/Trace.h"
@@ -20,9 +21,6 @@
 
 namespace {
 CBrevantApp* g_app = nullptr;
-
-// Stands in for the messages Part until the message store exists.
-void DeleteAllMessages();
 }  // namespace
 
 CBrevantApp::CBrevantApp() : CBrevantApp(Services{}) {}
@@ -101,7 +99,7 @@ bool CBrevantApp::InitInstance(const QStringList& arguments)
     if (cmd.import)
         run.importPath = cmd.importPath;
     if (cmd.reset)
-        DeleteAllMessages();
+        Message::DeleteAll(QString(), Database::Instance());
 
     // The language goes into the first check, which the document may already run, so it
     // is set before the document exists.
@@ -149,10 +147,3 @@ int CBrevantApp::Run(const QStringList& arguments)
     ExitInstance();
     return code;
 }
-
-namespace {
-void DeleteAllMessages()
-{
-    qCInfo(lcClient) << "Reset requested";
-}
-}  // namespace

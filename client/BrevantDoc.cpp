@@ -1,15 +1,59 @@
 #include "client/BrevantDoc.h"
 
+#include "client/Database.h"
+#include "client/Globals.h"
 #include "client/Settings.h"
+#include "client/TovaImport.h"
 
 CBrevantDoc::CBrevantDoc(QObject* parent) : QObject(parent) {}
 
 bool CBrevantDoc::OnNewDocument()
 {
+    model_.LoadAll();
+    messages_.Load();
+
+    const QString& importPath = client::runState().importPath;
+    if (!importPath.isEmpty())
+        ImportTovaFile(model_, importPath, Database::Instance(), false);
+    else
+        ImportFolder(model_);
+
+    // A message the list has already keeps its state: the owner may have read or deleted it.
+    const MessageList& imported = model_.importedMessages;
+    for (int i = 0; i < imported.Count(); ++i)
+        if (messages_.IndexOf(imported.GetAt(i).id) < 0)
+            messages_.Add(imported.GetAt(i));
+
+    RebuildShownList();
     return true;
 }
 
 void CBrevantDoc::OnCloseDocument()
 {
+    messages_.Save();
     Settings::Instance().Save();
+}
+
+// Only modified messages are written, so the deletion marks the message modified; else
+// it would be forgotten at the next start.
+void CBrevantDoc::DeleteMessage(const QString& id)
+{
+    const int position = messages_.IndexOf(id);
+    if (position < 0)
+        return;
+    Message& message = messages_.GetAt(position);
+    message.deleted = true;
+    message.modified = true;
+    RebuildShownList();
+    UpdateAllViews();
+}
+
+void CBrevantDoc::RebuildShownList()
+{
+    shownIds_.clear();
+    for (int i = 0; i < messages_.Count(); ++i) {
+        const Message& message = messages_.GetAt(i);
+        if (!message.deleted && !GetField(message.params, QStringLiteral("url")).isEmpty())
+            shownIds_ << message.id;
+    }
 }

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "client/MessageList.h"
+#include "client/MfgrModel.h"
+
 #include <QObject>
+#include <QStringList>
 
 // The client's one document: the messages and manufacturer entries of this run.
 class CBrevantDoc : public QObject {
@@ -11,11 +15,32 @@ public:
     bool IsModified() const { return modified_ != 0; }
     void SetModifiedFlag(int modified) { modified_ = modified; }
 
-    // Loads the model and imports registration files; false ends the program.
+    // Loads the model and the messages, imports the "/import" file or the data folder's
+    // registration files, and takes in the messages they brought; false ends the program.
     virtual bool OnNewDocument();
-    // Saves what the run changed.
+    // Saves the messages and the settings.
     virtual void OnCloseDocument();
+
+    // Marks the message `id` deleted (to be saved with the others) and refreshes the list
+    // of shown messages; an unknown id changes nothing.
+    void DeleteMessage(const QString& id);
+
+    // shownIds = the listed messages that have a "url" and are not deleted, in list order.
+    void RebuildShownList();
+
+    // Tells the views that the messages or the shown list changed.
+    void UpdateAllViews() { emit allViewsUpdated(); }
+
+    MessageList& Messages() { return messages_; }
+    const QStringList& ShownIds() const { return shownIds_; }
+    MfgrModel& Model() { return model_; }
+
+signals:
+    void allViewsUpdated();
 
 private:
     int modified_ = 0;
+    MessageList messages_;
+    QStringList shownIds_;
+    MfgrModel model_;
 };

@@ -1,5 +1,17 @@
 #include "client/RecordMap.h"
 
+#include <QDate>
+#include <QDateTime>
+#include <QLocale>
+#include <QTime>
+
+#include <xmlrpc.h>
+
+#define PCRE2_CODE_UNIT_WIDTH 16
+#include <pcre2.h>
+
+#include <limits>
+
 QString GetField(const RecordMap& map, const QString& key)
 {
     const auto it = map.constFind(key);
@@ -26,4 +38,143 @@ QStringList SplitString(const QString& text, const QString& separator)
         start = p + separator.size();
     } while (p < text.size());
     return pieces;
+}
+
+XMLRPC_VALUE MapToXmlRpcStruct(const RecordMap& map)
+{
+    XMLRPC_VALUE result = XMLRPC_CreateVector(nullptr, xmlrpc_vector_struct);
+    for (auto it = map.constBegin(); it != map.constEnd(); ++it) {
+        const QByteArray name = it.key().toUtf8();
+        const QByteArray value = it.value().toUtf8();
+        XMLRPC_VectorAppendString(result, name.constData(), value.constData(), int(value.size()));
+    }
+    return result;
+}
+
+bool XmlRpcValueText(XMLRPC_VALUE value, QString* text)
+{
+    if (!value)
+        return false;
+    switch (XMLRPC_GetValueTypeEasy(value)) {
+    case xmlrpc_type_string: {
+        const char* s = XMLRPC_GetValueString(value);
+        *text = s ? QString::fromUtf8(s, XMLRPC_GetValueStringLen(value)) : QString();
+        return true;
+    }
+    case xmlrpc_type_int:
+        *text = QString::number(XMLRPC_GetValueInt(value));
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString XmlRpcValueName(XMLRPC_VALUE value)
+{
+    const char* id = value ? XMLRPC_GetValueID(value) : nullptr;
+    return id ? QString::fromUtf8(id) : QString();
+}
+
+namespace {
+
+// Compiled once; the pattern is fixed, so a failure here means no date text parses.
+class DatePattern {
+public:
+    DatePattern()
+    {
+        static const char16_t pattern[] =
+            u"^(?P<year>\\d\\d\\d\\d)-(?P<month>\\d\\d)-(?P<day>\\d\\d)"
+            u"(?:T(?P<hour>\\d\\d):(?P<minute>\\d\\d):(?P<second>\\d\\d))?$";
+        int error = 0;
+        PCRE2_SIZE offset = 0;
+        code_ = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern), PCRE2_ZERO_TERMINATED, 0, &error, &offset,
+                              nullptr);
+        if (code_)
+            match_ = pcre2_match_data_create_from_pattern(code_, nullptr);
+    }
+    ~DatePattern()
+    {
+        pcre2_match_data_free(match_);
+        pcre2_code_free(code_);
+    }
+    DatePattern(const DatePattern&) = delete;
+    DatePattern& operator=(const DatePattern&) = delete;
+
+    // Fills the six fields (hour, minute, second 0 without a time part); false when the
+    // text does not match.
+    bool Match(const QString& text, int fields[6]) const
+    {
+        if (!match_)
+            return false;
+        const int rc = pcre2_match(code_, reinterpret_cast<PCRE2_SPTR>(text.utf16()), PCRE2_SIZE(text.size()), 0, 0,
+                                   match_, nullptr);
+        if (rc < 4)
+            return false;
+        static const char16_t* const names[6] = {u"year", u"month", u"day", u"hour", u"minute", u"second"};
+        const int groups = rc >= 5 ? 6 : 3;
+        for (int i = 0; i < 6; ++i) {
+            fields[i] = 0;
+            if (i >= groups)
+                continue;
+            PCRE2_UCHAR buffer[10];
+            PCRE2_SIZE length = sizeof buffer / sizeof buffer[0];
+            if (pcre2_substring_copy_byname(match_, reinterpret_cast<PCRE2_SPTR>(names[i]), buffer, &length) != 0)
+                return false;
+            fields[i] = QString::fromUtf16(reinterpret_cast<const char16_t*>(buffer), qsizetype(length)).toInt();
+        }
+        return true;
+    }
+
+private:
+    pcre2_code* code_ = nullptr;
+    pcre2_match_data* match_ = nullptr;
+};
+
+}  // namespace
+
+// The calendar checks reject what mktime would silently roll over (month 13 into the next
+// year, 30 February into March), so a stored time is always the date the text names.
+qint64 ParseIsoDateTime(const QString& text)
+{
+    static const DatePattern pattern;
+    int f[6];
+    if (!pattern.Match(text, f))
+        return -1;
+    if (f[0] < 1900 || f[3] > 23 || f[4] > 59 || f[5] > 59)
+        return -1;
+    const QDate date(f[0], f[1], f[2]);
+    if (!date.isValid())
+        return -1;
+    const QDateTime local(date, QTime(f[3], f[4], f[5]));
+    return local.isValid() ? local.toSecsSinceEpoch() : -1;
+}
+
+QString FormatDisplayDate(const QString& text)
+{
+    const qint64 t = ParseIsoDateTime(text);
+    if (t == -1)
+        return text;
+    return QLocale().toString(QDateTime::fromSecsSinceEpoch(t).date(), QLocale::ShortFormat);
+}
+
+QString TodayDateText()
+{
+    return QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+}
+
+QString DateTextFromTime(qint64 time)
+{
+    // Beyond year 9999 the text would no longer be a date text.
+    constexpr qint64 kLast = 253402300799;  // 9999-12-31T23:59:59Z
+    if (time < 0 || time > kLast)
+        return QStringLiteral("0000-00-00");
+    const QDate date = QDateTime::fromSecsSinceEpoch(time).date();
+    if (!date.isValid() || date.year() > 9999)
+        return QStringLiteral("0000-00-00");
+    return date.toString(QStringLiteral("yyyy-MM-dd"));
+}
+
+qint64 CurrentTime()
+{
+    return QDateTime::currentSecsSinceEpoch();
 }

@@ -13,3 +13,10 @@ void DeleteCheckTask()
 {
     qCInfo(lcClient) << "Check task removal requested";
 }
+
+int FrequencyFromSetting(const QString& value)
+{
+    bool ok = false;
+    const int frequency = value.trimmed().toInt(&ok);
+    return ok && frequency >= 1 && frequency <= 3 ? frequency : 0;
+}

@@ -7,3 +7,7 @@
 // time "%Y-%m-%dT%H:%M:%S", or empty for a day from now.
 void ScheduleCheckTask(int frequency, const QString& startText);
 void DeleteCheckTask();
+
+// The frequency the setting "UpdateFrequency" names: "1", "2" and "3" stand for
+// themselves, anything else is daily (0).
+int FrequencyFromSetting(const QString& value);
