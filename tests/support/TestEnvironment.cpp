@@ -61,6 +61,20 @@ QString isolateEnvironment()
     setEnv("TMPDIR", g_root);
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         setEnv("QT_QPA_PLATFORM", "offscreen");
+    // No test reaches the user's real service manager: a systemctl that always fails
+    // stands first on PATH unless a test puts a recording one before it.
+    const QString bin = g_root + "/bin";
+    std::filesystem::create_directories(bin.toStdString());
+    {
+        QFile stub(bin + "/systemctl");
+        if (stub.open(QIODevice::WriteOnly)) {
+            stub.write("#!/bin/sh\nexit 1\n");
+            stub.close();
+            stub.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        }
+    }
+    const char* path = std::getenv("PATH");
+    setEnv("PATH", bin + ":" + QString::fromLocal8Bit(path ? path : "/usr/bin:/bin"));
     ::unsetenv("OVEXKELVO_TEST_SERVICE");
     ::unsetenv("OVEX_DMI_DIR");
     if (!registered) {

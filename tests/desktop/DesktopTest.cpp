@@ -1,0 +1,238 @@
+#include "platform/desktop/Desktop.h"
+#include "platform/desktop/LinuxDesktop.h"
+#include "platform/ui/Ui.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+
+
+using platform::IdleWaitResult;
+
+namespace {
+
+// ---- The idle wait, with a scripted desktop and a clock that only counts ----------
+
+class ScriptedDesktop final : public platform::Desktop {
+public:
+    explicit ScriptedDesktop(QList<qint64> script) : script_(std::move(script)) {}
+    // The script's readings in turn; the last one repeats.
+    qint64 idleMilliseconds() override
+    {
+        ++reads;
+        return script_.size() > 1 ? script_.takeFirst() : script_.first();
+    }
+    void playSound(unsigned) override {}
+    int reads = 0;
+
+private:
+    QList<qint64> script_;
+};
+
+class CountingClock final : public platform::WaitClock {
+public:
+    qint64 elapsedMilliseconds() override { return now; }
+    void sleepMilliseconds(int ms) override
+    {
+        sleeps << ms;
+        now += ms;
+    }
+    qint64 now = 5'000'000;
+    QList<int> sleeps;
+};
+
+TEST(IdleWait, EndsOnlyInTheIdleWindowOrWhenItCannotGoOn)
+{
+    constexpr int kLimitSteps = 30 * 60 / 8;  // the steps that make 30 minutes
+    const struct {
+        const char* what;
+        QList<qint64> idle;
+        IdleWaitResult result;
+        int reads;
+    } cases[] = {
+        {"idle within the window at the first step", {12000}, IdleWaitResult::UserIdle, 1},
+        {"typing, then a pause; both window ends count", {200, 3000, 9999, 10000}, IdleWaitResult::UserIdle, 4},
+        {"upper end of the window", {61000, 60000}, IdleWaitResult::UserIdle, 2},
+        {"away, back, then pausing", {61000, 69000, 500, 8500, 16500}, IdleWaitResult::UserIdle, 5},
+        {"idle time unknown", {-1}, IdleWaitResult::IdleUnknown, 1},
+        {"idle time lost while waiting", {300, -1}, IdleWaitResult::IdleUnknown, 2},
+        {"keeps typing for good", {100}, IdleWaitResult::TimedOut, kLimitSteps},
+        {"stays away for good", {100000}, IdleWaitResult::TimedOut, kLimitSteps},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedDesktop desktop(c.idle);
+        CountingClock clock;
+        EXPECT_EQ(platform::waitForIdleUser(desktop, clock), c.result);
+        EXPECT_EQ(desktop.reads, c.reads);
+        // Every reading comes after a full 8-second sleep.
+        EXPECT_EQ(clock.sleeps, QList<int>(c.reads, 8000));
+    }
+}
+
+TEST(IdleWait, StopIsAskedAfterEveryStep)
+{
+    ScriptedDesktop desktop({100});
+    CountingClock clock;
+    int asked = 0;
+    EXPECT_EQ(platform::waitForIdleUser(desktop, clock, {}, [&] { return ++asked == 3; }), IdleWaitResult::Stopped);
+    EXPECT_EQ(desktop.reads, 3);
+}
+
+// ---- Sounds ---------------------------------------------------------------------------
+
+TEST(Sounds, StylesMapToThemeNames)
+{
+    namespace mb = platform::mb;
+    EXPECT_EQ(platform::soundName(mb::IconAsterisk), "dialog-information");
+    EXPECT_EQ(platform::soundName(mb::OkCancel | mb::IconExclamation), "dialog-warning");
+    EXPECT_EQ(platform::soundName(mb::IconHand), "dialog-error");
+    EXPECT_EQ(platform::soundName(mb::YesNo | mb::IconQuestion), "dialog-question");
+    EXPECT_EQ(platform::soundName(mb::Ok), "bell");
+}
+
+TEST(Sounds, ThemePlayerGetsTheSoundName)
+{
+    const QString bin = testsupport::sandboxRoot() + "/bin";
+    const QString log = testsupport::sandboxRoot() + "/played.log";
+    testsupport::writeFile(bin + "/canberra-gtk-play",
+                           QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$*\" > '%1.part' && mv '%1.part' '%1'\n")
+                               .arg(log)
+                               .toUtf8());
+    QFile::setPermissions(bin + "/canberra-gtk-play", QFile::ReadOwner | QFile::ExeOwner | QFile::WriteOwner);
+    qputenv("PATH", bin.toLocal8Bit() + ':' + qgetenv("PATH"));
+
+    platform::LinuxDesktop().playSound(platform::mb::IconAsterisk);
+    // The player runs detached; wait for its record.
+    QDeadlineTimer deadline(10000);
+    while (!QFileInfo::exists(log) && !deadline.hasExpired())
+        QThread::msleep(20);
+    EXPECT_EQ(testsupport::readFile(log), QByteArray("--id=dialog-information\n"));
+}
+
+// ---- Idle time from real sources --------------------------------------------------------
+
+// A throwaway X server. -noreset: a server that resets when its last client leaves would
+// start every reading from an idle time of zero.
+class Xvfb {
+public:
+    // -displayfd: the server picks a free display itself and reports it on stdout.
+    Xvfb()
+    {
+        process_.start(QStringLiteral("Xvfb"),
+                       {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                        QStringLiteral("tcp"), QStringLiteral("-noreset"), QStringLiteral("-screen"),
+                        QStringLiteral("0"), QStringLiteral("320x240x24")});
+        if (process_.waitForStarted(5000) && process_.waitForReadyRead(10000))
+            display_ = ':' + process_.readLine().trimmed();
+    }
+    ~Xvfb()
+    {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.terminate();
+            if (!process_.waitForFinished(5000))
+                process_.kill();
+        }
+    }
+    QByteArray display() const { return display_; }
+
+private:
+    QProcess process_;
+    QByteArray display_;
+};
+
+// A private session bus, with or without the idle monitor on it.
+class SessionBus {
+public:
+    SessionBus()
+    {
+        daemon_.start(QStringLiteral("dbus-daemon"),
+                      {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
+                       QStringLiteral("--print-address=1"),
+                       QStringLiteral("--address=unix:path=") + testsupport::sandboxRoot() + "/session-bus"});
+        if (!daemon_.waitForStarted(5000) || !daemon_.waitForReadyRead(10000))
+            return;
+        address_ = daemon_.readLine().trimmed();
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address_);
+    }
+    ~SessionBus()
+    {
+        for (QProcess* p : {&monitor_, &daemon_}) {
+            if (p->state() != QProcess::NotRunning) {
+                p->terminate();
+                if (!p->waitForFinished(5000))
+                    p->kill();
+            }
+        }
+    }
+    bool up() const { return !address_.isEmpty(); }
+    bool startMonitor(quint64 idle)
+    {
+        monitor_.start(QStringLiteral(OVEX_IDLE_MONITOR_PEER), {QString::number(idle)});
+        return monitor_.waitForReadyRead(10000) && monitor_.readLine().trimmed() == "ready";
+    }
+
+private:
+    QProcess daemon_, monitor_;
+    QByteArray address_;
+};
+
+TEST(IdleTime, X11ScreenSaverExtension)
+{
+    Xvfb x;
+    ASSERT_FALSE(x.display().isEmpty()) << "Xvfb did not start";
+    const qint64 first = platform::x11IdleMilliseconds(x.display());
+    EXPECT_GE(first, 0);
+    EXPECT_LT(first, 60000);  // the server has only just started
+    QThread::msleep(1200);
+    EXPECT_GE(platform::x11IdleMilliseconds(x.display()), first + 1000);  // nobody touches it
+
+    qputenv("DISPLAY", x.display());
+    qunsetenv("WAYLAND_DISPLAY");
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    EXPECT_GE(platform::LinuxDesktop().idleMilliseconds(), first);
+}
+
+TEST(IdleTime, UnknownWithoutDisplayOrMonitor)
+{
+    EXPECT_EQ(platform::x11IdleMilliseconds(QByteArray()), -1);
+    EXPECT_EQ(platform::x11IdleMilliseconds(":4711"), -1);
+    qunsetenv("DISPLAY");
+    qunsetenv("WAYLAND_DISPLAY");
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    EXPECT_EQ(platform::LinuxDesktop().idleMilliseconds(), -1);
+    // A bus without the monitor on it knows nothing either.
+    SessionBus bus;
+    ASSERT_TRUE(bus.up());
+    EXPECT_EQ(platform::mutterIdleMilliseconds(), -1);
+    EXPECT_EQ(platform::LinuxDesktop().idleMilliseconds(), -1);
+}
+
+// On Wayland an X server sees only its own clients, so the compositor's monitor wins
+// even where DISPLAY names a working server.
+TEST(IdleTime, IdleMonitorOnTheSessionBus)
+{
+    Xvfb x;
+    ASSERT_FALSE(x.display().isEmpty());
+    SessionBus bus;
+    ASSERT_TRUE(bus.up());
+    ASSERT_TRUE(bus.startMonitor(4242000));
+    EXPECT_EQ(platform::mutterIdleMilliseconds(), 4242000);
+
+    qputenv("DISPLAY", x.display());
+    qputenv("WAYLAND_DISPLAY", "wayland-test");
+    EXPECT_EQ(platform::LinuxDesktop().idleMilliseconds(), 4242000);
+    // On X11 the server answers, and the bus only when it cannot.
+    qunsetenv("WAYLAND_DISPLAY");
+    EXPECT_LT(platform::LinuxDesktop().idleMilliseconds(), 4242000);
+    qputenv("DISPLAY", ":4711");
+    EXPECT_EQ(platform::LinuxDesktop().idleMilliseconds(), 4242000);
+}
+
+}  // namespace
