@@ -3,6 +3,8 @@
 #include "client/Database.h"
 #include "platform/text/Format.h"
 
+#include <utility>
+
 using platform::formatText;
 
 MfgrEntry& MfgrModel::FindOrAddMfgr(const QString& code, const RecordMap& map)
@@ -12,6 +14,19 @@ MfgrEntry& MfgrModel::FindOrAddMfgr(const QString& code, const RecordMap& map)
             return entry;
     entries.emplace_back(code, map);
     return entries.back();
+}
+
+MfgrEntry* MfgrModel::FindMfgr(const QString& code)
+{
+    return const_cast<MfgrEntry*>(std::as_const(*this).FindMfgr(code));
+}
+
+const MfgrEntry* MfgrModel::FindMfgr(const QString& code) const
+{
+    for (const MfgrEntry& entry : entries)
+        if (entry.code == code)
+            return &entry;
+    return nullptr;
 }
 
 void MfgrModel::LoadAll()

@@ -16,6 +16,10 @@ public:
     // when there is none. The reference lasts until the next entry is added.
     MfgrEntry& FindOrAddMfgr(const QString& code, const RecordMap& map);
 
+    // The entry whose code equals `code` exactly, or nullptr; never adds one.
+    MfgrEntry* FindMfgr(const QString& code);
+    const MfgrEntry* FindMfgr(const QString& code) const;
+
     // Fills the entries with their channels and records from the database
     // (Database::Instance()).
     void LoadAll();
