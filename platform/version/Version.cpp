@@ -18,22 +18,69 @@ OsVersion systemOsVersion()
         if (m.hasMatch())
             v.build = m.captured(1).toUInt() * 100 + m.captured(2).toUInt();
     }
-    QFile f(QStringLiteral("/etc/os-release"));
-    if (f.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : f.readAll().split('\n')) {
-            if (line.startsWith("PRETTY_NAME=")) {
-                QByteArray value = line.mid(12).trimmed();
-                if (value.size() >= 2 && (value.front() == '"' || value.front() == '\''))
-                    value = value.mid(1, value.size() - 2);
-                v.name = QString::fromUtf8(value);
-            }
-        }
-    }
+    v.name = readOsRelease().value(QStringLiteral("PRETTY_NAME"));
     if (v.name.isEmpty())
         v.name = QStringLiteral("Linux");
     return v;
 }
 
 OsVersion SystemOsVersion::osVersion() const { return systemOsVersion(); }
+
+QStringList defaultOsReleaseFiles()
+{
+    return {QStringLiteral("/etc/os-release"), QStringLiteral("/usr/lib/os-release")};
+}
+
+QHash<QString, QString> readOsRelease(const QStringList& files)
+{
+    for (const QString& path : files) {
+        QFile f(path);
+        if (f.open(QIODevice::ReadOnly))
+            return parseOsRelease(f.readAll());
+    }
+    return {};
+}
+
+// The file is a list of shell assignments: a value may be bare, or in single quotes (taken
+// as it stands) or double quotes (where a backslash escapes $ " \ and `).
+QHash<QString, QString> parseOsRelease(const QByteArray& text)
+{
+    QHash<QString, QString> vars;
+    for (const QByteArray& raw : text.split('\n')) {
+        const QByteArray line = raw.trimmed();
+        const qsizetype eq = line.indexOf('=');
+        if (line.isEmpty() || line.startsWith('#') || eq <= 0)
+            continue;
+        const QByteArray name = line.left(eq);
+        const QByteArray value = line.mid(eq + 1);
+        QByteArray out;
+        char quote = 0;
+        for (qsizetype i = 0; i < value.size(); ++i) {
+            const char c = value[i];
+            if (quote == 0 && (c == '"' || c == '\'')) {
+                quote = c;
+            } else if (quote != 0 && c == quote) {
+                quote = 0;
+            } else if (quote != '\'' && c == '\\' && i + 1 < value.size()) {
+                out += value[++i];
+            } else {
+                out += c;
+            }
+        }
+        vars.insert(QString::fromUtf8(name), QString::fromUtf8(out));
+    }
+    return vars;
+}
+
+std::optional<LibraryVersion> systemLibraryVersion(const QString& libraryName)
+{
+    QString name = libraryName.section(u'\\', -1).section(u'/', -1).toLower();
+    if (!name.contains(u'.'))
+        name += QStringLiteral(".dll");
+    // Windows 7's shell library is 6.1; the callers only ask whether it is 4.71 or newer.
+    if (name == QStringLiteral("shell32.dll"))
+        return LibraryVersion{6, 1};
+    return std::nullopt;
+}
 
 }  // namespace platform

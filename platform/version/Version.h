@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 namespace platform {
 
@@ -29,5 +33,25 @@ public:
 };
 
 OsVersion systemOsVersion();
+
+// The usual places of the os-release file, the first that exists wins.
+QStringList defaultOsReleaseFiles();
+
+// The variables of an os-release file (NAME, PRETTY_NAME, VERSION_ID, ...), with the shell
+// quoting and escapes removed; empty when none of `files` can be read.
+QHash<QString, QString> readOsRelease(const QStringList& files = defaultOsReleaseFiles());
+QHash<QString, QString> parseOsRelease(const QByteArray& text);
+
+// The version a system library reports through its version export, as the Windows callers
+// ask for it by name ("shell32.dll"; case and the ".dll" ending do not matter).
+struct LibraryVersion {
+    unsigned major = 0;
+    unsigned minor = 0;
+};
+
+// Only the libraries the callers test have an answer: the shell library answers as the one
+// of the NT 6.1 system OsVersion stands for. Any other name has none, as a library that is
+// missing or exports no version would.
+std::optional<LibraryVersion> systemLibraryVersion(const QString& libraryName);
 
 }  // namespace platform
