@@ -31,7 +31,7 @@ public:
     bool Send();
 
     // What Send does with a reply body once it has it whole: parse it and classify its
-    // value. Public so the parse can be measured on its own.
+    // value. Public so the parse can be measured and tested on its own.
     bool ReadResponse(const char* data, int length);
 
     QString ErrorText() const { return errorText_; }

@@ -1,0 +1,115 @@
+#include "tests/peers/Peers.h"
+
+#include "tests/support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+
+namespace testpeers {
+namespace {
+
+int g_serial = 0;
+
+QString uniquePath(const QString& dir, const QString& stem)
+{
+    return QStringLiteral("%1/%2-%3").arg(dir, stem).arg(++g_serial);
+}
+
+}  // namespace
+
+QString peerScript(const QString& name) { return testsupport::sourceDir() + "/tests/peers/" + name; }
+
+Certificates makeCertificates(const QString& where)
+{
+    // A fresh folder each time: curl keeps authorities it loaded by file name, so a new
+    // authority written over an old one's path would not be seen by a running process.
+    const QString dir = uniquePath(where, QStringLiteral("authority"));
+    const testsupport::RunResult r =
+        testsupport::runProgram(QStringLiteral("python3"), {peerScript("make_certs.py"), dir});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    if (r.exitCode != 0)
+        return {};
+    return {dir + "/ca.pem",          dir + "/server.pem",     dir + "/server.key", dir + "/wrong-host.pem",
+            dir + "/wrong-host.key",  dir + "/self-signed.pem", dir + "/self-signed.key"};
+}
+
+Peer::Peer(const QString& script, const QStringList& args)
+{
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.start(QStringLiteral("python3"), QStringList{script, QStringLiteral("--port"), QStringLiteral("0")} + args);
+    if (!process_.waitForStarted(10000)) {
+        ADD_FAILURE() << "cannot start " << script.toStdString() << ": " << process_.errorString().toStdString();
+        return;
+    }
+    // The peer prints its port once it listens.
+    QByteArray out;
+    const QDeadlineTimer deadline(15000);
+    while (!out.contains('\n') && !deadline.hasExpired() && process_.state() == QProcess::Running) {
+        process_.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+        out += process_.readAllStandardOutput();
+    }
+    if (out.startsWith("PORT "))
+        port_ = quint16(out.mid(5, out.indexOf('\n') - 5).trimmed().toUInt());
+    if (port_ == 0)
+        ADD_FAILURE() << script.toStdString() << " did not report its port: " << out.toStdString();
+}
+
+Peer::~Peer()
+{
+    if (process_.state() != QProcess::NotRunning) {
+        process_.closeWriteChannel();  // the peer ends when its input closes
+        if (!process_.waitForFinished(3000)) {
+            process_.kill();
+            process_.waitForFinished(3000);
+        }
+    }
+}
+
+MessageService::MessageService(const QString& dir, const Options& options, const Certificates* certs)
+{
+    QDir().mkpath(dir);
+    const QString config = uniquePath(dir, QStringLiteral("service-config.json"));
+    record_ = uniquePath(dir, QStringLiteral("service-record.jsonl"));
+    testsupport::writeFile(config, QJsonDocument(options.config).toJson());
+    QStringList args{QStringLiteral("--config"), config, QStringLiteral("--record"), record_};
+    if (options.tls) {
+        const QString cert = !options.cert.isEmpty() ? options.cert : certs ? certs->serverCert : QString();
+        const QString key = !options.key.isEmpty() ? options.key : certs ? certs->serverKey : QString();
+        args << QStringLiteral("--cert") << cert << QStringLiteral("--key") << key;
+    }
+    peer_ = std::make_unique<Peer>(peerScript(QStringLiteral("message_service.py")), args);
+}
+
+QJsonArray MessageService::received() const
+{
+    QJsonArray calls;
+    const QByteArray data = testsupport::readFile(record_);
+    for (const QByteArray& line : data.split('\n')) {
+        if (!line.trimmed().isEmpty())
+            calls.append(QJsonDocument::fromJson(line).object());
+    }
+    return calls;
+}
+
+RawServer::RawServer(const QString& dir, const QByteArray& response, Mode mode, const QString& cert,
+                     const QString& key)
+{
+    QDir().mkpath(dir);
+    const QString responseFile = uniquePath(dir, QStringLiteral("raw-response.bin"));
+    record_ = uniquePath(dir, QStringLiteral("raw-record.bin"));
+    testsupport::writeFile(responseFile, response);
+    const char* modeName = mode == Mode::Reply ? "reply" : mode == Mode::Hang ? "hang" : "silent";
+    QStringList args{QStringLiteral("--response"), responseFile, QStringLiteral("--mode"), QString::fromLatin1(modeName),
+                     QStringLiteral("--record"), record_};
+    if (!cert.isEmpty())
+        args << QStringLiteral("--cert") << cert << QStringLiteral("--key") << key;
+    peer_ = std::make_unique<Peer>(peerScript(QStringLiteral("raw_server.py")), args);
+}
+
+QByteArray RawServer::received() const { return testsupport::readFile(record_); }
+
+}  // namespace testpeers

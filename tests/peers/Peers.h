@@ -1,0 +1,85 @@
+#pragma once
+
+// Starting the Python peers of tests/peers from a test: each runs as a child process on a
+// port of its own, records what it received, and ends with the test.
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace testpeers {
+
+// A throwaway authority and certificates, made by make_certs.py in a new folder under `dir`.
+struct Certificates {
+    QString caFile;                              // the authority to trust
+    QString serverCert, serverKey;               // for localhost and 127.0.0.1
+    QString wrongHostCert, wrongHostKey;         // signed, but for another name
+    QString selfSignedCert, selfSignedKey;       // the right names, no authority
+};
+// Fails the running test (and returns empty paths) when openssl cannot make them.
+Certificates makeCertificates(const QString& dir);
+
+// One peer process; killed when the object goes.
+class Peer {
+public:
+    Peer(const QString& script, const QStringList& args);
+    ~Peer();
+    Peer(const Peer&) = delete;
+    Peer& operator=(const Peer&) = delete;
+
+    bool started() const { return port_ != 0; }
+    quint16 port() const { return port_; }
+    QString hostPort() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
+
+private:
+    QProcess process_;
+    quint16 port_ = 0;
+};
+
+// tests/peers/message_service.py.
+class MessageService {
+public:
+    struct Options {
+        QJsonObject config;       // answers per method, see the script
+        bool tls = false;
+        QString cert, key;        // with tls; the server certificate by default
+    };
+    // `dir` holds the config and the record; `certs` is needed for TLS.
+    MessageService(const QString& dir, const Options& options, const Certificates* certs = nullptr);
+
+    bool started() const { return peer_ && peer_->started(); }
+    quint16 port() const { return peer_->port(); }
+    QString hostPort() const { return peer_->hostPort(); }
+    // The calls received so far, oldest first.
+    QJsonArray received() const;
+
+private:
+    QString record_;
+    std::unique_ptr<Peer> peer_;
+};
+
+// tests/peers/raw_server.py.
+class RawServer {
+public:
+    enum class Mode { Reply, Hang, Silent };
+    RawServer(const QString& dir, const QByteArray& response, Mode mode = Mode::Reply,
+              const QString& cert = {}, const QString& key = {});
+
+    bool started() const { return peer_ && peer_->started(); }
+    quint16 port() const { return peer_->port(); }
+    // The raw requests received so far.
+    QByteArray received() const;
+
+private:
+    QString record_;
+    std::unique_ptr<Peer> peer_;
+};
+
+QString peerScript(const QString& name);
+
+}  // namespace testpeers
