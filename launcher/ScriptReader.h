@@ -1,0 +1,181 @@
+#pragma once
+
+#include "regengine/core/LangCode.h"
+#include "regengine/core/QmStringList.h"
+
+#include <QString>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class FieldList;
+class QmBasicDialog;
+class QmBasicWindow;
+class QmFont;
+class QmStrStream;
+class QmWind;
+class RegWind;
+
+// The page-script interpreter. A script is a text of keyword lines, ">KEYWORD arguments";
+// the reader finds each keyword (exactly, in upper case), lets its handler read what it
+// needs from the stream and skips the rest of the line. It builds the registration window
+// (WIND), its pages and elements, string tables, lists and attachments.
+//
+// Every keyword has a slot in one dispatch table. Keywords of elements that are not built
+// yet have an empty slot and are ignored like unknown ones; their handlers join the table
+// with their classes.
+class ScriptReader {
+public:
+    // Index order is the keyword table's order.
+    enum Keyword {
+        LIST, FONT, WIND, PAGE, METHODPAGE, MODEMPAGE, USEFONT, CAPTION, CHECKBOX, RADIOBUTTON,
+        PUSHBUTTON, GRAPHIC, HOVERBUTTON, TOGGLEBUTTON, BASICGROUP, CHECKGROUP, GROUP, MULTIGROUP,
+        ENDGROUP, EDIT, POPUP, SETFIELD, SETHEADER, SETINITIALVALUE, RULE, SERNUMCREATE, SETPHONES,
+        CONSTRAINT, SETCONSTRAINT, WEBREGSITE, USELIST, COMBO, COUNTRYDIALER, DATAHOLDER,
+        STRINGTABLE, DEFAULTFLAG, SKIP, ENDSKIP, REMINDID, CLEARBUTTON, HORIZRULE, SETMAIL, CMNT,
+        BOX, GETCOMMANDLINEHEADERS, REGSUCCESSPAGE, SETFONTCOLOR, FTPREDIRECTLOC, DEFAULTCANCELCMD,
+        INCLUDE, SETFONTWEIGHT, MASKEDIT, MASK, SYSTEMINFO, DATEFIELD, MFGRCONSTRAINT, GETREGISTRY,
+        DOLISTSUBS, APPCLEANUP, SYSPARAMETER, SETBLANKVALUE, GETEXTERNALFIELDS, SETSTARTPAGES,
+        IPREDIRECTLOC, RPCREDIRECTLOC, GENUNIQUEREGID, GENUNIQUEREGKEY, DERIVE, SUBCAPTION,
+        AUTOLANGUAGE, SETCONSTRAINTTRIES, PREFFILE, REMINDLINK, REMINDDAYS, REGKEY, RESUPDATE,
+        HYPERLINK, REMINDFLAGS, WMIQUERY, ATTACHMENT, ATTACH, ACCESSIBILITY, SETERRORHANDLER,
+        OUTPUTORDER, WEBVIEW, GRAPHICBUTTON, SETPAGEBACKGROUND, SETPAGECOLOR, BACKUPREGMETHOD,
+        LISTFROMINI, FIELDFROMINI, END,
+        KeywordCount
+    };
+
+    using WindowFactory = std::unique_ptr<RegWind> (*)(QmStrStream& script);
+    using KeywordHandler = std::function<void(ScriptReader&)>;
+
+    // The keyword's text, or an empty view outside the table.
+    static QStringView KeywordText(int index);
+    // The index of exactly that keyword, or -1.
+    static int FindScriptKeyword(QStringView word);
+
+    // `stream` (may be null until Run or RunResource gives one) is owned by the reader.
+    ScriptReader(std::unique_ptr<QmStrStream> stream, const QString& flags, const LangCode& language);
+    ~ScriptReader();
+    ScriptReader(const ScriptReader&) = delete;
+    ScriptReader& operator=(const ScriptReader&) = delete;
+
+    // Null: WIND makes a plain RegWind.
+    void SetWindowFactory(WindowFactory factory) { factory_ = factory; }
+    // The command line's fields (not owned), merged by GETCOMMANDLINEHEADERS.
+    void SetCommandLineFields(const FieldList* fields) { commandLineFields_ = fields; }
+    // Where RunResource looks the script up; "launcher" unless set.
+    void SetResourceModule(const QString& module) { module_ = module; }
+    // The window the script built (owned by the reader), or null before WIND.
+    RegWind* GetWindow() const { return window_.get(); }
+    const LangCode& GetLanguage() const { return language_; }
+
+    // Interprets the stream (`stream`, when given, is read in place of the current one for
+    // this run; it is not owned) to END or the end of the text, then finishes: the window
+    // fixes its header record and, unless the run is an INCLUDE, shows its first page.
+    // Returns 0.
+    int Run(QmStrStream* stream = nullptr);
+    // Reset, then the page script of `language` (the window's language change). Without
+    // one the error box is shown and the program is asked to end with exit code 1; false.
+    bool RunResource(const LangCode& language);
+    // Runs a script file from the launcher's folder inside the current run. A name holding
+    // "/" or ".." is refused, so an include cannot reach outside that folder.
+    void Include(const QString& fileName);
+    // The reader's list of exactly that name, or null.
+    QmStringList* FindList(const QString& name) const;
+    // Makes `page` the current page and parent; null makes the window the current parent.
+    // Returns the previous current page.
+    QmBasicDialog* SetCurrentPage(QmBasicDialog* page);
+
+    // The TEXT resource "PAGES" + language, by the three-step lookup.
+    static std::optional<QString> LoadPageScript(const LangCode& language, const QString& module);
+    // "Error Starting No Data File".
+    static void ReportNoPageScript();
+
+    // For keyword handlers.
+    QmStrStream& Stream() { return *stream_; }
+    QmWind* CurrentParent() const { return currentParent_; }
+    QmBasicDialog* CurrentPage() const { return currentPage_; }
+    const QmFont* CurrentFont() const { return currentFont_; }
+    // A group keyword's new group becomes the current parent and the innermost open group;
+    // ENDGROUP closes the innermost one, so groups nest.
+    void OpenGroup(QmBasicWindow* group);
+    QmBasicWindow* CurrentGroup() const { return groups_.empty() ? nullptr : groups_.back(); }
+    // True for the first EDIT or MASKEDIT after a page keyword, once.
+    bool TakeFirstControlAfterPage();
+    // Stops the run being read after the current keyword.
+    void EndRun();
+    // Replaces the handler of a keyword; an empty one makes the keyword ignored.
+    void SetKeywordHandler(int index, KeywordHandler handler);
+    // The folder INCLUDE files and relative INI names are taken from; the launcher's own
+    // folder unless set.
+    void SetProgramFolder(const QString& folder) { programFolder_ = folder; }
+    QString ProgramFolder() const;
+
+    // SETPAGECOLOR: the colour of pages created afterwards, red in the low byte; none when
+    // cleared.
+    std::optional<quint32> GetPageColor() const { return pageColor_; }
+    // SETPAGEBACKGROUND: process-wide, kept across runs and readers.
+    static QString PageBackgroundName();
+    static quint32 PageBackgroundMode();
+
+private:
+    struct RunState {
+        int skipDepth = 0;
+        bool firstControlAfterPage = false;
+        bool end = false;
+    };
+
+    void InstallHandlers();
+    void Reset();
+    void Finish();
+    // The window for a keyword that needs one; traced when there is none yet.
+    RegWind* RequireWindow(int keyword) const;
+    // The rest of the line (at most n - 1 characters), blanks before it skipped.
+    QString ReadRestOfLine(qsizetype n);
+    void DropRestOfLine(qsizetype n);
+
+    void OnList();
+    void OnWind();
+    void OnPage();
+    void OnEndGroup();
+    void OnValueOfKind(int keyword, QChar kind);
+    void OnStringTable();
+    void OnDefaultFlag();
+    void OnSkip();
+    void OnEnd();
+    void OnInclude();
+    void OnGetCommandLineHeaders();
+    void OnAttachment();
+    void OnAttach();
+    void OnAccessibility();
+    void OnGetRegistry();
+    void OnGetExternalFields();
+    void OnListFromIni();
+    void OnFieldFromIni();
+    void OnSetPageColor();
+    void OnSetPageBackground();
+    void OnWmiQuery();
+    void OnWindowSetting(int keyword);
+
+    std::unique_ptr<QmStrStream> ownedStream_;
+    QmStrStream* stream_ = nullptr;
+    std::unique_ptr<RegWind> window_;
+    QmWind* currentParent_ = nullptr;
+    QmBasicDialog* currentPage_ = nullptr;
+    std::vector<std::unique_ptr<QmStringList>> lists_;
+    QmBasicDialog* currentModemPage_ = nullptr;
+    const QmFont* currentFont_ = nullptr;
+    std::vector<QmBasicWindow*> groups_;
+    WindowFactory factory_ = nullptr;
+    const FieldList* commandLineFields_ = nullptr;
+    QString flags_;
+    LangCode language_;
+    bool nested_ = false;
+    QString module_ = QStringLiteral("launcher");
+    QString programFolder_;
+    std::optional<quint32> pageColor_;
+    RunState* run_ = nullptr;
+    std::array<KeywordHandler, KeywordCount> handlers_;
+};

@@ -1,0 +1,3 @@
+#include "regengine/core/Constraint.h"
+
+Constraint::~Constraint() = default;

@@ -1,0 +1,166 @@
+#include "tests/support/TestEnvironment.h"
+
+#include "platform/registry/Registry.h"
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+
+#include <csignal>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using platform::RegValue;
+using platform::Registry;
+using platform::RootKey;
+
+const QString kSetupKey = QStringLiteral("SYSTEM\\Setup\\Status\\UnattendPasses");
+const QString kUserKey = QStringLiteral("Software\\Ovex\\Ovex Kelvo");
+const char kStarted[] = "Showing start page";
+
+QString launcherPath()
+{
+    return testsupport::programPath(QStringLiteral("launcher"));
+}
+
+std::optional<quint32> hasRunFlag()
+{
+    const std::optional<RegValue> v = Registry::value(RootKey::CurrentUser, kUserKey, QStringLiteral("LauncherHasRun"));
+    return v ? std::optional<quint32>(quint32(v->number)) : std::nullopt;
+}
+
+QByteArray userHive()
+{
+    QFile f(Registry::hiveFilePath(RootKey::CurrentUser));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+}
+
+// The built launcher with its engine traces on stderr.
+class Launcher {
+public:
+    explicit Launcher(const QStringList& args = {})
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("ovex.engine.trace.debug=true"));
+        p_.setProcessEnvironment(env);
+        p_.start(launcherPath(), args);
+    }
+    ~Launcher()
+    {
+        if (p_.state() != QProcess::NotRunning) {
+            p_.kill();
+            p_.waitForFinished(5000);
+        }
+    }
+    // Waits until stderr holds `text`, or the process ends, or the time is up.
+    bool waitFor(const char* text, int ms = 20000)
+    {
+        QDeadlineTimer deadline(ms);
+        for (;;) {
+            err_ += p_.readAllStandardError();
+            if (err_.contains(text))
+                return true;
+            if (deadline.hasExpired() || p_.state() == QProcess::NotRunning)
+                return false;
+            p_.waitForReadyRead(100);
+        }
+    }
+    bool running() const { return p_.state() == QProcess::Running; }
+    QProcess& process() { return p_; }
+    const QByteArray& err() const { return err_; }
+
+private:
+    QProcess p_;
+    QByteArray err_;
+};
+
+struct Case {
+    const char* name;
+    std::optional<quint32> oobe;
+    std::optional<quint32> hasRun;
+    QStringList args;
+    bool goesOn;
+    std::optional<quint32> flagAfter;
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+class LauncherProcess : public ::testing::TestWithParam<Case> {};
+
+TEST_P(LauncherProcess, ExitCodeAndFlagAfterTheFirstRunTest)
+{
+    const Case& c = GetParam();
+    if (c.oobe) {
+        ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, kSetupKey, QStringLiteral("oobeSystem"),
+                                       RegValue::fromDWord(*c.oobe)));
+    }
+    if (c.hasRun) {
+        ASSERT_TRUE(Registry::setValue(RootKey::CurrentUser, kUserKey, QStringLiteral("LauncherHasRun"),
+                                       RegValue::fromDWord(*c.hasRun)));
+    }
+    const QByteArray before = userHive();
+
+    if (!c.goesOn) {
+        const testsupport::RunResult r = testsupport::runProgram(launcherPath(), c.args);
+        EXPECT_FALSE(r.timedOut) << "every start but the first ends at once";
+        EXPECT_FALSE(r.crashed);
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(hasRunFlag(), c.flagAfter);
+        if (!c.oobe || *c.oobe == 0) {
+            EXPECT_EQ(userHive(), before);
+        }
+        return;
+    }
+
+    // The first run reaches the registration window's start and stays for its hand-off;
+    // a logout's SIGTERM still ends it in order.
+    Launcher launcher(c.args);
+    ASSERT_TRUE(launcher.waitFor(kStarted)) << launcher.err().toStdString();
+    EXPECT_TRUE(launcher.running());
+    EXPECT_EQ(hasRunFlag(), c.flagAfter);
+    ::kill(pid_t(launcher.process().processId()), SIGTERM);
+    ASSERT_TRUE(launcher.process().waitForFinished(20000));
+    EXPECT_EQ(launcher.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(launcher.process().exitCode(), 0);
+}
+
+const Case kCases[] = {
+    {"oobe_missing_flag_absent", std::nullopt, std::nullopt, {}, false, std::nullopt},
+    {"oobe_missing_flag_set", std::nullopt, 1, {}, false, 1},
+    {"oobe_zero_flag_absent", 0, std::nullopt, {}, false, std::nullopt},
+    {"oobe_zero_flag_set", 0, 1, {}, false, 1},
+    {"oobe_one_flag_set", 1, 1, {}, false, 1},
+    {"oobe_one_flag_set_unknown_language", 1, 1, {QStringLiteral("language=XX")}, false, 1},
+    {"oobe_one_flag_absent_first_run", 1, std::nullopt, {}, true, 1},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, LauncherProcess, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+TEST(LauncherProcessRace, OfLaunchersStartedTogetherOnlyOneTakesTheFirstRun)
+{
+    ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, kSetupKey, QStringLiteral("oobeSystem"),
+                                   RegValue::fromDWord(1)));
+    std::vector<std::unique_ptr<Launcher>> launchers;
+    for (int i = 0; i < 4; ++i)
+        launchers.push_back(std::make_unique<Launcher>());
+    int ended = 0;
+    for (auto& launcher : launchers) {
+        launcher->waitFor(kStarted);
+        if (!launcher->running()) {
+            ++ended;
+            EXPECT_EQ(launcher->process().exitCode(), 0);
+        }
+    }
+    EXPECT_EQ(ended, 3);
+    EXPECT_EQ(hasRunFlag(), 1u);
+}
+
+}  // namespace

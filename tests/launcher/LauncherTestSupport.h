@@ -1,0 +1,25 @@
+#pragma once
+
+#include "regengine/core/Displayer.h"
+#include "regengine/core/EngineTrace.h"
+
+#include <QString>
+
+namespace launchertest {
+
+// The engine's traces, kept for the life of the object.
+class TraceRecorder final : public Displayer {
+public:
+    TraceRecorder() { SetTraceDisplayer(this); }
+    ~TraceRecorder() override { SetTraceDisplayer(nullptr); }
+    void Clear() override {}
+    void Append(QStringView text) override { text_ += text; }
+
+    bool Contains(const QString& part) const { return text_.contains(part); }
+    const QString& Text() const { return text_; }
+
+private:
+    QString text_;
+};
+
+}  // namespace launchertest
