@@ -120,7 +120,7 @@ bool CBrevantApp::CreateDocumentFrame()
     if (!document_->OnNewDocument())
         return false;
     frame_ = std::make_unique<CMainFrame>(document_.get());
-    view_ = new CBrevantView(document_.get(), &guard_, frame_.get());
+    view_ = new CBrevantView(document_.get(), &guard_, services_.view, frame_.get());
     frame_->setCentralWidget(view_);
     view_->OnInitialUpdate();
     return true;

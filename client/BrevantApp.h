@@ -1,5 +1,6 @@
 #pragma once
 
+#include "client/BrevantView.h"
 #include "client/InstanceGuard.h"
 
 #include <QObject>
@@ -9,7 +10,6 @@
 #include <memory>
 
 class CBrevantDoc;
-class CBrevantView;
 class CMainFrame;
 class CWarningDlg;
 namespace platform {
@@ -24,6 +24,7 @@ public:
     struct Services {
         const platform::OsVersionSource* osVersion = nullptr;  // nullptr: this system
         std::function<int(CWarningDlg&)> runWarning;           // empty: the dialog's exec()
+        CBrevantView::Services view;                           // the tray, the idle clock, the file chooser
     };
 
     CBrevantApp();

@@ -18,14 +18,32 @@ bool CBrevantDoc::OnNewDocument()
     else
         ImportFolder(model_);
 
-    // A message the list has already keeps its state: the owner may have read or deleted it.
+    TakeImportedMessages();
+    RebuildShownList();
+    return true;
+}
+
+// A file chosen through the menu is kept, so the import stores none of its messages; the
+// list takes them in and saves them, or they would show only until the program ends.
+bool CBrevantDoc::ImportRegistration(const QString& path)
+{
+    if (!ImportTovaFile(model_, path, Database::Instance(), true))
+        return false;
+    TakeImportedMessages();
+    messages_.Save();
+    RebuildShownList();
+    UpdateAllViews();
+    return true;
+}
+
+// A message the list has already keeps its state: the owner may have read or deleted it.
+void CBrevantDoc::TakeImportedMessages()
+{
     const MessageList& imported = model_.importedMessages;
     for (int i = 0; i < imported.Count(); ++i)
         if (messages_.IndexOf(imported.GetAt(i).id) < 0)
             messages_.Add(imported.GetAt(i));
-
-    RebuildShownList();
-    return true;
+    model_.importedMessages = MessageList();
 }
 
 void CBrevantDoc::OnCloseDocument()

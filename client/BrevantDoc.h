@@ -21,6 +21,10 @@ public:
     // Saves the messages and the settings.
     virtual void OnCloseDocument();
 
+    // Imports a registration file the user chose; the file stays. Its messages join the
+    // list, are saved and shown. False, with nothing changed, when the file is unusable.
+    bool ImportRegistration(const QString& path);
+
     // Marks the message `id` deleted (to be saved with the others) and refreshes the list
     // of shown messages; an unknown id changes nothing.
     void DeleteMessage(const QString& id);
@@ -39,6 +43,9 @@ signals:
     void allViewsUpdated();
 
 private:
+    // Adds the messages the imports gathered whose ids the list does not have yet.
+    void TakeImportedMessages();
+
     int modified_ = 0;
     MessageList messages_;
     QStringList shownIds_;

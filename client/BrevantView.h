@@ -1,32 +1,117 @@
 #pragma once
 
+#include <QString>
 #include <QWidget>
 
+#include <cstddef>
+#include <functional>
 #include <memory>
 
 class CBrevantDoc;
 class CMessageViewer;
 class InstanceGuard;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TrayNotifier;
+struct sqlite3;
 namespace platform {
+class WaitClock;
 class WindowRaiseServer;
-}
+}  // namespace platform
 
-// The view inside the hidden main frame: owns the message window and runs the start-up
-// road once the frame exists.
+// The view inside the hidden main frame: the list of messages (a report list of
+// manufacturer, title and date), the message window, the tray icon and the message check.
+// Its first update is the start-up road that decides whether the program checks, shows,
+// announces or ends.
 class CBrevantView : public QWidget {
     Q_OBJECT
 public:
+    // What the view asks of the desktop; tests replace these.
+    struct Services {
+        TrayNotifier* tray = nullptr;          // not owned; nullptr: the desktop's tray
+        platform::WaitClock* clock = nullptr;  // for the idle wait; nullptr: the system's
+        // The registration file to import, empty when the user cancelled. Empty: a file dialog.
+        std::function<QString(QWidget* owner)> chooseImportFile;
+    };
+
     CBrevantView(CBrevantDoc* document, InstanceGuard* guard, QWidget* parent = nullptr);
+    CBrevantView(CBrevantDoc* document, InstanceGuard* guard, Services services, QWidget* parent = nullptr);
     ~CBrevantView() override;
 
     CBrevantDoc* GetDocument() const { return document_; }
     CMessageViewer* Viewer() const { return viewer_.get(); }
+    QTreeWidget* List() const { return list_; }
 
+    // The start-up road; runs once the frame exists.
     virtual void OnInitialUpdate();
+    // The document changed: the list is filled again.
+    virtual void OnUpdate();
+
+    // The list shows the document's shown messages; counts the unread ones.
+    void FillMessageList();
+    void SizeColumns();
+
+    // Shows the current item's message, or the empty page when there is none.
+    void ShowMessage();
+    void ShowMessageById(const QString& id);
+    // Moves the selection by `step` (+1 or -1) to the next item that has a page, wrapping.
+    void StepSelection(int step);
+    void SelectFirstUnread();
+
+    // Brings the tray icon up to date with the unread count; `announce` first waits for
+    // the user to pause, then shows the balloon and plays the sound the user chose.
+    void NotifyNewMessages(bool announce);
+
+    // The message check: channels and new messages from the service for each manufacturer
+    // entry, stored, listed and announced. A failure ends the program. False when the
+    // check did not complete: it failed, or another one was still under way.
+    bool CheckForNewMessages();
+    // True while a check waits for the service; the window's close waits for its end.
+    bool IsChecking() const { return checking_; }
+    // The main frame was asked to close during a check: it closes once the check is over.
+    void CloseAfterCheck() { closeAfterCheck_ = true; }
+
+    // File > Import Registration.
+    void OnImportRegistration();
+    // A double click on the tray icon or a click on its balloon.
+    void OnTrayNotify();
+
+    int Current() const { return current_; }
+    void SetCurrent(int current) { current_ = current; }
+    int UnreadCount() const { return unreadCount_; }
+    bool TrayIconShown() const { return trayIconShown_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
+    void OnListItemActivate(QTreeWidgetItem* item);
+    void ShowTrayIcon();
+    void RemoveTrayIcon();
+    void WaitForIdleUser();
+    TrayNotifier& Tray();
+    bool IsShowable(int index) const;
+    bool IsUnread(int index) const;
+    QString ItemId(int index) const;
+    // Throws ProxyError.
+    void CheckEntry(std::size_t index, const QString& today, sqlite3* db);
+    bool RunCheck();
+    void PostClose();
+    void PlaceNearTray();
+
     CBrevantDoc* document_;
     InstanceGuard* guard_;
+    Services services_;
+    std::unique_ptr<TrayNotifier> ownTray_;
+    QTreeWidget* list_ = nullptr;
     std::unique_ptr<CMessageViewer> viewer_;
     platform::WindowRaiseServer* raiseServer_ = nullptr;
+    int current_ = -1;
+    bool listReady_ = false;
+    bool columnsPending_ = false;  // sized when the list is first shown
+    bool trayAdded_ = false;      // an icon was added and not yet removed
+    bool trayIconShown_ = false;
+    int unreadCount_ = 0;
+    bool checking_ = false;
+    bool closeAfterCheck_ = false;
 };

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class QSystemTrayIcon;
+
+// The notification-area icon through which the view announces unread messages. The view
+// keeps the state (whether an icon was added, the counts, the texts); this only puts it
+// on the desktop. Tests substitute a recording one.
+class TrayNotifier : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Adds the icon with the image of icon resource `iconId` and the tip.
+    virtual void AddIcon(int iconId, const QString& tip) = 0;
+    // Changes the image and the tip of the icon added.
+    virtual void ModifyIcon(int iconId, const QString& tip) = 0;
+    // Shows a balloon at the icon for `timeoutMs`.
+    virtual void ShowBalloon(const QString& title, const QString& text, int timeoutMs) = 0;
+    // Removes the icon, and its balloon with it.
+    virtual void RemoveIcon() = 0;
+
+signals:
+    // A double click on the icon, or a click on its balloon.
+    void activated();
+};
+
+// The desktop's tray through QSystemTrayIcon. Where the desktop has no tray, the balloon
+// goes out as a desktop notification (org.freedesktop.Notifications on the session bus)
+// whose click counts as a click on the balloon, so the announcement still reaches the user.
+class DesktopTrayNotifier final : public TrayNotifier {
+    Q_OBJECT
+public:
+    explicit DesktopTrayNotifier(QObject* parent = nullptr);
+    ~DesktopTrayNotifier() override;
+
+    void AddIcon(int iconId, const QString& tip) override;
+    void ModifyIcon(int iconId, const QString& tip) override;
+    void ShowBalloon(const QString& title, const QString& text, int timeoutMs) override;
+    void RemoveIcon() override;
+
+private slots:
+    void OnActionInvoked(uint id, const QString& action);
+    void OnNotificationClosed(uint id, uint reason);
+
+private:
+    bool ConnectBus();
+    // `wait`: at exit, where a call still queued would be lost with the connection.
+    void CloseNotification(bool wait);
+
+    std::unique_ptr<QSystemTrayIcon> icon_;
+    bool busConnected_ = false;
+    uint notificationId_ = 0;  // the notification on screen, 0 for none
+    int notifyPending_ = 0;    // Notify calls not yet answered
+    bool closeWhenShown_ = false;
+    int iconId_ = 0;
+    QElapsedTimer lastTrigger_;
+};

@@ -1,0 +1,99 @@
+// A desktop notification server for tests, on the session bus its environment names:
+// org.freedesktop.Notifications with Notify and CloseNotification. Every call is
+// appended to the record file given as the first argument, one line each:
+//   notify <id>\t<app>\t<summary>\t<body>\t<actions, comma-separated>\t<timeout>
+//   close <id>
+// A line "invoke <id> <action>" on standard input clicks that notification (ActionInvoked,
+// then NotificationClosed with reason 2). Prints "ready" once it owns the name; ends when
+// its input closes.
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QFile>
+#include <QObject>
+#include <QSocketNotifier>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <cstdio>
+
+#include <unistd.h>
+
+class Notifications : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    explicit Notifications(const QString& recordPath) : record_(recordPath) {}
+
+    void invoke(uint id, const QString& action)
+    {
+        emit ActionInvoked(id, action);
+        emit NotificationClosed(id, 2);
+    }
+
+public slots:
+    uint Notify(const QString& appName, uint replacesId, const QString& appIcon, const QString& summary,
+                const QString& body, const QStringList& actions, const QVariantMap& hints, int expireTimeout)
+    {
+        Q_UNUSED(appIcon);
+        Q_UNUSED(hints);
+        const uint id = replacesId != 0 ? replacesId : ++lastId_;
+        write(QStringLiteral("notify %1\t%2\t%3\t%4\t%5\t%6")
+                  .arg(id)
+                  .arg(appName, summary, body, actions.join(u','))
+                  .arg(expireTimeout));
+        return id;
+    }
+    void CloseNotification(uint id) { write(QStringLiteral("close %1").arg(id)); }
+    QStringList GetCapabilities() { return {QStringLiteral("actions"), QStringLiteral("body")}; }
+
+signals:
+    void ActionInvoked(uint id, const QString& actionKey);
+    void NotificationClosed(uint id, uint reason);
+
+private:
+    void write(const QString& line)
+    {
+        QFile file(record_);
+        if (file.open(QIODevice::Append))
+            file.write(line.toUtf8() + '\n');
+    }
+
+    QString record_;
+    uint lastId_ = 0;
+};
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 2)
+        return 2;
+    Notifications server(QString::fromLocal8Bit(argv[1]));
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &server,
+                            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals) ||
+        !bus.registerService(QStringLiteral("org.freedesktop.Notifications")))
+        return 1;
+
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QByteArray pending;
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char buffer[256];
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n <= 0) {
+            app.quit();
+            return;
+        }
+        pending.append(buffer, n);
+        for (qsizetype end = pending.indexOf('\n'); end >= 0; end = pending.indexOf('\n')) {
+            const QList<QByteArray> words = pending.left(end).trimmed().split(' ');
+            pending.remove(0, end + 1);
+            if (words.size() == 3 && words[0] == "invoke")
+                server.invoke(words[1].toUInt(), QString::fromUtf8(words[2]));
+        }
+    });
+    std::printf("ready\n");
+    std::fflush(stdout);
+    return app.exec();
+}
+
+#include "NotificationPeer.moc"
