@@ -134,11 +134,13 @@ int CBrevantApp::ExitInstance()
 
 int CBrevantApp::Run(const QStringList& arguments)
 {
+    // Before start-up, so a logout during it is held for the loop rather than killing
+    // the program between two saves.
+    platform::quitOnTerminationSignals();
     if (!InitInstance(arguments)) {
         ExitInstance();
         return 0;
     }
-    platform::quitOnTerminationSignals();
     const int code = QCoreApplication::exec();
     // A quit that did not come through the frame (a logout's SIGTERM) still closes the
     // document, so what the run changed is saved.
