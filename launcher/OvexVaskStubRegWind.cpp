@@ -45,6 +45,8 @@ int OvexVaskStubRegWind::ShowStartPage(int page)
         return -1;
     }
     GetList(PageFields)->SetField(FourCC("USID"), *id);
+    // The start event's attachments write the record, header packet included.
+    BuildPacket();
     return RegWind::ShowStartPage(page);
 }
 

@@ -15,6 +15,7 @@
 #include "regengine/core/WMIQuery.h"
 #include "regengine/ui/QmBasicDialog.h"
 #include "regengine/ui/QmBasicWindow.h"
+#include "regengine/ui/QmRegPage.h"
 #include "regengine/ui/QmWind.h"
 #include "regengine/ui/ScreenInfo.h"
 
@@ -53,6 +54,7 @@ constexpr qsizetype kDroppedLong = 200;
 constexpr qsizetype kRegistryPathLimit = 256;
 constexpr qsizetype kReminderLinkLimit = 260;
 constexpr qsizetype kRestOfLineLimit = 1024;
+constexpr qsizetype kRuleLimit = 101;
 
 struct PageBackground {
     QString name;
@@ -136,6 +138,10 @@ void ScriptReader::InstallHandlers()
     handlers_[SETPAGECOLOR] = member(&ScriptReader::OnSetPageColor);
     handlers_[SETPAGEBACKGROUND] = member(&ScriptReader::OnSetPageBackground);
     handlers_[WMIQUERY] = member(&ScriptReader::OnWmiQuery);
+    handlers_[RULE] = member(&ScriptReader::OnRule);
+    handlers_[SETERRORHANDLER] = member(&ScriptReader::OnSetErrorHandler);
+    handlers_[DOLISTSUBS] = member(&ScriptReader::OnDoListSubs);
+    handlers_[AUTOLANGUAGE] = member(&ScriptReader::OnAutoLanguage);
     for (const int keyword :
          {SETPHONES, WEBREGSITE, REMINDID, REGSUCCESSPAGE, FTPREDIRECTLOC, DEFAULTCANCELCMD, APPCLEANUP, SETSTARTPAGES,
           IPREDIRECTLOC, RPCREDIRECTLOC, GENUNIQUEREGID, GENUNIQUEREGKEY, DERIVE, REMINDLINK, REMINDDAYS, REGKEY,
@@ -378,7 +384,12 @@ void ScriptReader::OnPage()
     if (window == nullptr)
         return;
     // Owned by the window as its child element from here on.
-    auto* page = new QmBasicDialog(*stream_, window);
+    QmRegPage::Background background;
+    background.bitmapName = PageBackgroundName();
+    background.mode = PageBackgroundMode();
+    background.color = pageColor_;
+    background.module = module_;
+    auto* page = new QmRegPage(*stream_, window, background);
     bool added = false;
     try {
         added = window->AddPage(page, 0);
@@ -397,6 +408,38 @@ void ScriptReader::OnPage()
     currentParent_ = page;
     if (run_ != nullptr)
         run_->firstControlAfterPage = true;
+}
+
+void ScriptReader::OnRule()
+{
+    auto* page = dynamic_cast<QmRegPage*>(currentPage_);
+    const QString text = ReadRestOfLine(kRuleLimit);
+    if (page == nullptr) {
+        EngineTrace(QStringLiteral("RULE without a page: skipped"));
+        return;
+    }
+    page->AddListText(text);
+}
+
+void ScriptReader::OnSetErrorHandler()
+{
+    const FourCC code(*stream_);
+    const QString word = ReadScriptToken(*stream_);
+    if (auto* page = dynamic_cast<QmRegPage*>(currentPage_))
+        page->SetErrorHandler(code, word.isEmpty() ? QChar() : word[0]);
+}
+
+void ScriptReader::OnDoListSubs()
+{
+    const QString name = ReadScriptToken(*stream_);
+    if (RegWind* window = RequireWindow(DOLISTSUBS))
+        window->ExpandListText(name);
+}
+
+void ScriptReader::OnAutoLanguage()
+{
+    if (RegWind* window = RequireWindow(AUTOLANGUAGE))
+        window->PostAutoLanguage();
 }
 
 void ScriptReader::OnEndGroup()

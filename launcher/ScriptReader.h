@@ -139,6 +139,10 @@ private:
     void OnList();
     void OnWind();
     void OnPage();
+    void OnRule();
+    void OnSetErrorHandler();
+    void OnDoListSubs();
+    void OnAutoLanguage();
     void OnEndGroup();
     void OnValueOfKind(int keyword, QChar kind);
     void OnStringTable();

@@ -1,4 +1,5 @@
 // The registration launcher program.
+#include "launcher/LauncherAttachments.h"
 #include "launcher/OvexVaskStubRegApp.h"
 
 #include "platform/ui/Ui.h"
@@ -7,6 +8,8 @@
 
 int main(int argc, char* argv[])
 {
+    // The script's attachment types exist before the application starts.
+    RegisterLauncherAttachments();
     QApplication qapp(argc, argv);
     platform::quitOnTerminationSignals();
     OvexVaskStubRegApp app;

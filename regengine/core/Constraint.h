@@ -17,3 +17,8 @@ public:
     // generic message.
     virtual bool Validate(const QString& text, const QString* label) = 0;
 };
+
+// The quiet switch: while its bit 0 is set no constraint shows a message box. Callers that
+// report a validation's outcome themselves set it around the validation and restore it.
+quint32 ConstraintQuietFlags();
+void SetConstraintQuietFlags(quint32 flags);

@@ -1,0 +1,98 @@
+#pragma once
+
+// The machine a first run needs, in the test's own registry folder: the setup's first-boot
+// pass, the client's "InstallPath", a DMI fixture and a locale; and a stub client that
+// records how it was started.
+
+#include "tests/support/TestEnvironment.h"
+
+#include "platform/registry/Registry.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QThread>
+
+#include <ostream>
+
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& l, std::ostream* os)
+{
+    *os << '{' << l.join(" | ").toStdString() << '}';
+}
+
+namespace launchere2e {
+
+inline const QString kProductKey = QStringLiteral("SOFTWARE\\Ovex\\Ovex Kelvo");
+inline const QString kSetupKey = QStringLiteral("SYSTEM\\Setup\\Status\\UnattendPasses");
+inline const QString kUserKey = QStringLiteral("Software\\Ovex\\Ovex Kelvo");
+
+inline QString dataFolder()
+{
+    return qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Ovex/Ovex Kelvo");
+}
+inline QString registrationFile()
+{
+    return dataFolder() + QStringLiteral("/Ovex Kelvo.tova");
+}
+
+// A client that writes its working folder and arguments, one a line, into its log.
+class StubClient {
+public:
+    StubClient()
+        : path_(testsupport::sandboxRoot() + QStringLiteral("/opt/ovex-kelvo/OvexKelvo")),
+          log_(testsupport::sandboxRoot() + QStringLiteral("/stub-client.log"))
+    {
+        testsupport::writeFile(path_, QStringLiteral("#!/bin/sh\n"
+                                                     "{ pwd; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } "
+                                                     "> '%1.part' && mv '%1.part' '%1'\n")
+                                          .arg(log_)
+                                          .toUtf8());
+        QFile::setPermissions(path_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    const QString& path() const { return path_; }
+    bool started() const { return QFile::exists(log_); }
+    void forget() const { QFile::remove(log_); }
+    // Working folder first, then the arguments; empty when it was not started in time.
+    QStringList waitForStart() const
+    {
+        const QDeadlineTimer deadline(20000);
+        while (!started() && !deadline.hasExpired())
+            QThread::msleep(10);
+        return QString::fromUtf8(testsupport::readFile(log_)).split(u'\n', Qt::SkipEmptyParts);
+    }
+
+private:
+    QString path_;
+    QString log_;
+};
+
+// The machine hive an OEM installation leaves, with `client` as the installed client.
+inline bool prepareMachine(const QString& client)
+{
+    using platform::Registry;
+    using platform::RegValue;
+    using platform::RootKey;
+    return Registry::setValue(RootKey::LocalMachine, kSetupKey, QStringLiteral("oobeSystem"), RegValue::fromDWord(1)) &&
+           Registry::setValue(RootKey::LocalMachine, kProductKey, QStringLiteral("InstallPath"),
+                              RegValue::fromString(client));
+}
+
+// The launcher's environment: the DMI fixture, a Canadian French user, the engine's traces.
+inline QProcessEnvironment launcherEnv()
+{
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("OVEX_DMI_DIR"), testsupport::sourceDir() + QStringLiteral("/tests/fixtures/dmi/laptop"));
+    env.insert(QStringLiteral("LANG"), QStringLiteral("fr_CA.UTF-8"));
+    env.insert(QStringLiteral("LC_ALL"), QString());
+    env.insert(QStringLiteral("LC_MESSAGES"), QString());
+    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("ovex.engine.trace.debug=true"));
+    return env;
+}
+
+}  // namespace launchere2e
