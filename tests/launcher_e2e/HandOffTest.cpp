@@ -17,10 +17,12 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QUrl>
 
 #include <csignal>
 
@@ -84,6 +86,8 @@ TEST_F(HandOff, FirstRunWritesTheRegistrationFileAndSchedulesTheClient)
               QStringLiteral("file://") +
                   QFileInfo(testsupport::programPath(QStringLiteral("launcher"))).absolutePath() +
                   QStringLiteral("/messages/welcome.htm"));
+    EXPECT_TRUE(QFile::exists(QUrl(tova.GetSection("message")[0].value("url")).toLocalFile()))
+        << "the welcome page stands where the message points";
 
     // The client, started without waiting, in the data folder, for 336 hours ahead.
     const QStringList client = stub_.waitForStart();
