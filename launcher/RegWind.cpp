@@ -80,22 +80,6 @@ QString cutText(const QString& text, qsizetype n)
     return text.left(n);
 }
 
-// A value for a line-separated form: each line break becomes one blank, so the value stays
-// on its own line and cannot start a line of its own.
-QString oneLine(const QString& value)
-{
-    if (!value.contains(u'\r') && !value.contains(u'\n'))
-        return value;
-    QString out;
-    out.reserve(value.size());
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        const QChar c = value[i];
-        if (c == u'\r' && i + 1 < value.size() && value[i + 1] == u'\n')
-            continue;
-        out += c == u'\r' || c == u'\n' ? QChar(u' ') : c;
-    }
-    return out;
-}
 
 // The relative page moves by command number.
 int relativeMove(int command)
@@ -391,6 +375,22 @@ void RegWind::BuildPacket()
     headerPacket_.Finish();
 }
 
+// The value stays on its own line and cannot start a line of its own.
+QString RegWind::OneLine(const QString& value)
+{
+    if (!value.contains(u'\r') && !value.contains(u'\n'))
+        return value;
+    QString out;
+    out.reserve(value.size());
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value[i];
+        if (c == u'\r' && i + 1 < value.size() && value[i + 1] == u'\n')
+            continue;
+        out += c == u'\r' || c == u'\n' ? QChar(u' ') : c;
+    }
+    return out;
+}
+
 void RegWind::WriteFields(QTextStream& stream, QChar separator, quint32 flags, const FieldList* list) const
 {
     FieldList record;
@@ -408,7 +408,7 @@ void RegWind::WriteFields(QTextStream& stream, QChar separator, quint32 flags, c
     for (const auto& field : record) {
         if ((flags & kLeaveOutPrivate) && isPrivateCode(field->GetCode()))
             continue;
-        const Field written(field->GetCode(), lineForm ? oneLine(field->GetValue()) : field->GetValue());
+        const Field written(field->GetCode(), lineForm ? OneLine(field->GetValue()) : field->GetValue());
         written.WriteCodeAndValue(stream, separator);
         if (separator == u'\r')
             stream << QChar(u'\n');

@@ -164,6 +164,8 @@ public:
     // The same as text: WriteFields(stream, '\n', kLeaveOutPrivate) is the record the
     // registration file carries.
     QString FieldsText(QChar separator, quint32 flags, const FieldList* list = nullptr) const;
+    // `value` for a line-separated form: each CR LF, CR or LF becomes one blank.
+    static QString OneLine(const QString& value);
     // What a registration run sends: page fields, header record and stored values merged, a
     // later list winning, with blank values, derived fields and without private codes.
     FieldList AssembleRecord() const;

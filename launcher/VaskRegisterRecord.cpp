@@ -78,7 +78,8 @@ QByteArray VaskRegisterRecord::RenderTemplate(RegWind& window, const QString& te
         }
         if (line.startsWith(QChar(0xFEFF)))
             line = line.mid(1);
-        out += window.SubstituteTags(line.toString(), false).toUtf8();
+        // A tag's value may hold a line break; it must not start a line of the file's own.
+        out += RegWind::OneLine(window.SubstituteTags(line.toString(), false)).toUtf8();
         out += '\n';
     }
     return out;

@@ -163,6 +163,21 @@ const LineCase kLines[] = {
 INSTANTIATE_TEST_SUITE_P(Table, VaskTemplateLines, ::testing::ValuesIn(kLines),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A value holding line breaks, in the record and in a line of the template, never starts a
+// line of its own, so it cannot forge a section or a key of the file.
+TEST(VaskTemplate, ALineBreakInAValueStaysOnItsLine)
+{
+    ScriptWindow script(firstRunFields());
+    script.window().SetFieldValue(FourCC("NOTE"), QStringLiteral("one\n>EndRecord\r\nurl:x\rend"));
+    script.window().BuildPacket();
+    EXPECT_EQ(VaskRegisterRecord::RenderTemplate(script.window(), QStringLiteral("note:<NOTE>\n")),
+              QByteArray("note:one >EndRecord url:x end\n"));
+    const QList<QByteArray> record =
+        VaskRegisterRecord::RenderTemplate(script.window(), QStringLiteral("<<FIELDS>>")).split('\n');
+    EXPECT_TRUE(record.contains("NOTE:one >EndRecord url:x end"));
+    EXPECT_FALSE(record.contains(">EndRecord"));
+}
+
 class VaskHandOff : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override { LangCode::SetCurrent(LangCode("XT")); }
