@@ -41,7 +41,7 @@ Desktop& desktop()
 
 void setDesktop(Desktop* desktop) { g_desktop = desktop; }
 
-// Names from the freedesktop sound naming specification.
+// Names from the freedesktop sound theme's naming.
 QString soundName(unsigned style)
 {
     switch (style & mb::IconMask) {

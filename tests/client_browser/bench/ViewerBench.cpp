@@ -3,7 +3,7 @@
 // and after the first message is shown, and the time from a click on Next to the next
 // message's page loaded from the local page server.
 //
-//   xvfb-run -a env QT_QPA_PLATFORM=xcb build/tests/client_browser/client_browser_bench [clicks]
+//   xvfb-run -a env QT_QPA_PLATFORM=xcb build/default/tests/client_browser/client_browser_bench [clicks]
 //
 // The memory is measured twice: in this process, which runs the client's code as main()
 // does, from the tray state to the first message shown by a click on the announcement;
