@@ -171,20 +171,23 @@ bool Message::Write(sqlite3* db)
         return false;
     const QString quotedId = Database::Quote(id);
     const qint64 added = ParseIsoDateTime(GetField(params, QStringLiteral("added")));
+    int error = 0;
     Database::Query(formatText(QStringLiteral("REPLACE INTO Message (msgid,mfgr,channel,added,deleted,read,msgorder) VALUES "
                                               "('%s','%s','%s',%lld,%d,%d,%d)"),
                                quotedId, Database::Quote(GetField(params, QStringLiteral("mfgr"))),
                                Database::Quote(GetField(params, QStringLiteral("channel"))), added, deleted ? 1 : 0,
                                unread ? 0 : 1, order),
-                    db);
+                    db, &error);
+    bool written = error == 0;
     for (auto it = params.constBegin(); it != params.constEnd(); ++it) {
         if (isRowColumn(it.key()))
             continue;
         Database::Query(formatText(QStringLiteral("REPLACE INTO MessageParam (msgid,param,value) VALUES ('%s','%s','%s')"),
                                    quotedId, Database::Quote(it.key()), Database::Quote(it.value())),
-                        db);
+                        db, &error);
+        written = written && error == 0;
     }
-    return true;
+    return written;
 }
 
 void Message::CheckExpiry()

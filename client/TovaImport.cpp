@@ -24,24 +24,54 @@ bool isStored(const QString& msgid, sqlite3* db)
 }
 
 // The file is about to go, so what it brought must already be in the database, in one
-// commit. Messages the database has already are left as they are, read or deleted,
-// exactly as the document leaves them when it takes in the imported ones.
+// commit, whole or not at all: a message stored in part would count as stored when the
+// kept file is imported again. Messages the database has already are left as they are,
+// read or deleted, exactly as the document leaves them when it takes in the imported ones.
 void storeNewMessages(MessageList& messages, const QStringList& ids, sqlite3* db)
 {
     if (!Message::CreateSchema(db))
         return;
     std::vector<Message*> written;
+    bool failed = false;
+    Database::Query(QStringLiteral("SAVEPOINT importMessages"), db);
     for (const QString& id : ids) {
         Message& message = messages.GetAt(messages.IndexOf(id));
         if (message.IsEmpty() || !message.modified || isStored(id, db))
             continue;
         message.NextOrder(db);
-        if (message.Write(db))
-            written.push_back(&message);
+        if (!message.Write(db)) {
+            failed = true;
+            break;
+        }
+        written.push_back(&message);
     }
+    if (failed) {
+        Database::Query(QStringLiteral("ROLLBACK TO importMessages; RELEASE importMessages"), db);
+        return;
+    }
+    Database::Query(QStringLiteral("RELEASE importMessages"), db);
     Database::Commit(db);
     for (Message* message : written)
         message->modified = false;
+}
+
+// What the file brought, read back: its messages and the records it added. A full disk or
+// a failed commit leaves them missing, and then the file must stay for the next start.
+bool isAllStored(const QStringList& msgids, const QStringList& recids, sqlite3* db)
+{
+    for (const QString& id : msgids) {
+        if (!isStored(id, db))
+            return false;
+    }
+    for (const QString& id : recids) {
+        if (id.isEmpty() ||
+            Database::Query(platform::formatText(QStringLiteral("SELECT recid FROM RegRecord WHERE recid='%s'"),
+                                                 Database::Quote(id)),
+                            db)
+                .empty())
+            return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -73,6 +103,7 @@ bool ImportTovaFile(MfgrModel& model, const QString& path, sqlite3* db, bool kee
             entry.channels.back().Save(db);
     }
 
+    QStringList recordIds;
     for (const RecordMap& section : reader.GetSection(QStringLiteral("record"))) {
         RegRecord record(section);
         if (record.GetMfgrCode() != code)
@@ -82,6 +113,7 @@ bool ImportTovaFile(MfgrModel& model, const QString& path, sqlite3* db, bool kee
             record.AddSubscription(channel.Name());
         entry.records.push_back(record);
         entry.records.back().Save(db);
+        recordIds << entry.records.back().recid;
     }
 
     const QString today = TodayDateText();
@@ -98,7 +130,9 @@ bool ImportTovaFile(MfgrModel& model, const QString& path, sqlite3* db, bool kee
 
     if (!keepFile) {
         storeNewMessages(model.importedMessages, messageIds, db);
-        if (!QFile::remove(path))
+        if (!isAllStored(messageIds, recordIds, db))
+            qCWarning(lcClient) << "Unable to store what registration file" << path << "holds; it is kept";
+        else if (!QFile::remove(path))
             qCWarning(lcClient) << "Unable to delete imported registration file" << path;
     }
     qCInfo(lcClient) << "Imported registration file" << path;

@@ -195,6 +195,35 @@ TEST(TovaImport, MessagesAreStoredBeforeTheFileIsDeleted)
     EXPECT_EQ(fresh.order, 2);
 }
 
+// A file whose rows cannot be stored (here the database may not grow: a full disk) stays
+// for the next start, which imports it once there is room.
+TEST(TovaImport, FileStaysWhenWhatItHoldsCannotBeStored)
+{
+    sqlite3* db = Database::Instance();
+    MfgrModel first;
+    ASSERT_TRUE(ImportTovaFile(first, placeFixture("launcher-template.tova"), db, false));
+    const QString pages = rows("PRAGMA page_count", {"page_count"}).value(0);
+    ASSERT_FALSE(pages.isEmpty());
+    Database::Query(QStringLiteral("PRAGMA max_page_count=") + pages, db);
+
+    // More than the pages left can hold, in lines the reader takes.
+    const QByteArray offer(1500, 'x');
+    QByteArray text = ">BeginMfgrInfo\nmfgr:OVEX\n>EndMfgrInfo\n>BeginRecord\nMFGR:OVEX\nMODL:M\n>EndRecord\n";
+    for (int i = 0; i < 40; ++i)
+        text += ">BeginMessage\nid:big-" + QByteArray::number(i) + "\noffer:" + offer + "\nurl:http://big\n>EndMessage\n";
+    const QString path = place("big.tova", text);
+    MfgrModel full;
+    ASSERT_TRUE(ImportTovaFile(full, path, db, false));
+    EXPECT_TRUE(QFile::exists(path));
+
+    Database::Query(QStringLiteral("PRAGMA max_page_count=1073741823"), db);
+    MfgrModel later;
+    ASSERT_TRUE(ImportTovaFile(later, path, db, false));
+    EXPECT_FALSE(QFile::exists(path));
+    db = modeltest::reopen();
+    EXPECT_EQ(GetField(Message::Load("big-39", db).params, "title").size(), offer.size());
+}
+
 TEST(TovaImport, ApostrophesEverywhere)
 {
     const QString path = place("q.tova", ">BeginMfgrInfo\nmfgr:O'VX\nfullname:O'Vex's Inc.\n>EndMfgrInfo\n"
