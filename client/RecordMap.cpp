@@ -145,8 +145,14 @@ qint64 ParseIsoDateTime(const QString& text)
     const QDate date(f[0], f[1], f[2]);
     if (!date.isValid())
         return -1;
-    const QDateTime local(date, QTime(f[3], f[4], f[5]));
-    return local.isValid() ? local.toSecsSinceEpoch() : -1;
+    const QTime time(f[3], f[4], f[5]);
+    const QDateTime local(date, time);
+    if (local.isValid())
+        return local.toSecsSinceEpoch();
+    // A wall time that summer time skips (midnight itself in some zones) is read with the
+    // offset in force the day before, as mktime reads it, so the date is never lost.
+    const int offset = QDateTime(date.addDays(-1), QTime(12, 0)).offsetFromUtc();
+    return QDateTime(date, time, Qt::UTC).toSecsSinceEpoch() - offset;
 }
 
 QString FormatDisplayDate(const QString& text)

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 #include <QDateTime>
 #include <QLocale>
 
@@ -69,6 +71,28 @@ TEST(DateText, Parse)
     };
     for (const auto& c : cases)
         EXPECT_EQ(ParseIsoDateTime(c.text), c.expected) << c.text;
+}
+
+// Where summer time begins at midnight, that day has no 00:00; its date still names a
+// time: the wall time read with the offset in force before the change, as mktime does.
+TEST(DateText, DayWhoseMidnightIsSkipped)
+{
+    const QByteArray saved = qgetenv("TZ");
+    // Egypt's rules of 2023, written out so no zone database is needed: UTC+2, and +3 from
+    // the last Friday of April at 00:00.
+    qputenv("TZ", "EET-2EEST,M4.5.5/0,M10.5.4/24");
+    tzset();
+    const qint64 utcMidnight = QDateTime(QDate(2023, 4, 28), QTime(0, 0), Qt::UTC).toSecsSinceEpoch();
+    EXPECT_EQ(ParseIsoDateTime("2023-04-28"), utcMidnight - 2 * 3600);
+    EXPECT_EQ(ParseIsoDateTime("2023-04-28T00:30:00"), utcMidnight - 2 * 3600 + 1800);
+    EXPECT_EQ(ParseIsoDateTime("2023-04-28T12:00:00"), utcMidnight + 9 * 3600);
+    EXPECT_EQ(ParseIsoDateTime("2023-04-27"), utcMidnight - 26 * 3600);
+    EXPECT_EQ(DateTextFromTime(ParseIsoDateTime("2023-04-28")), "2023-04-28");
+    if (saved.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", saved);
+    tzset();
 }
 
 TEST(DateText, FormatAndToday)
