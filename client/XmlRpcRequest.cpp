@@ -14,7 +14,6 @@ extern "C" {
 #include <QXmlStreamReader>
 
 #include <array>
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -161,7 +160,10 @@ bool EqualsIgnoringCase(const std::string& s, const char* word)
     if (s.size() != std::strlen(word))
         return false;
     for (size_t i = 0; i < s.size(); ++i) {
-        if (std::tolower(uchar(s[i])) != std::tolower(uchar(word[i])))
+        // ASCII only: the C library's tolower follows the locale (a Turkish one lowers 'I'
+        // to a dotless i).
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        if (lower(s[i]) != lower(word[i]))
             return false;
     }
     return true;

@@ -3,7 +3,6 @@
 #include "platform/inet/InetObjects.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cstring>
 #include <string_view>
@@ -126,7 +125,9 @@ bool appendCallerHeaders(Request& r, const char* headers, bool* hasContentType)
             line.find('\0') != std::string_view::npos)
             return false;
         std::string name(trim(line.substr(0, colon)));
-        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+        // ASCII only, whatever the locale: header names are ASCII.
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
         if (name == "content-type")
             *hasContentType = true;
         curl_slist* grown = curl_slist_append(r.headerList, std::string(line).c_str());
