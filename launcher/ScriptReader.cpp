@@ -218,7 +218,7 @@ void ScriptReader::Finish()
     if (!window_)
         return;
     window_->InitHeaderRecord();
-    if (!nested_)
+    if (includeDepth_ == 0)
         window_->ShowFirstPage();
 }
 
@@ -283,6 +283,13 @@ void ScriptReader::Include(const QString& fileName)
                                          fileName));
         return;
     }
+    // A file that includes itself, directly or not, would otherwise recurse until the stack
+    // runs out.
+    constexpr int kMaxIncludeDepth = 16;
+    if (includeDepth_ >= kMaxIncludeDepth) {
+        EngineTrace(platform::formatText(QStringLiteral("INCLUDE %s refused: includes nested too deep"), fileName));
+        return;
+    }
     QFile file(ProgramFolder() + u'/' + fileName);
     if (!file.open(QIODevice::ReadOnly)) {
         EngineTrace(platform::formatText(QStringLiteral("INCLUDE %s skipped: %s"), file.fileName(),
@@ -291,12 +298,11 @@ void ScriptReader::Include(const QString& fileName)
     }
     // 8-bit text, one character per byte.
     QmStrStream included(QString::fromLatin1(file.readAll()));
+    ++includeDepth_;
     struct Restore {
         ScriptReader* reader;
-        bool nested;
-        ~Restore() { reader->nested_ = nested; }
-    } restore{this, nested_};
-    nested_ = true;
+        ~Restore() { --reader->includeDepth_; }
+    } restore{this};
     Run(&included);
 }
 

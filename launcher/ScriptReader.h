@@ -176,7 +176,7 @@ private:
     const FieldList* commandLineFields_ = nullptr;
     QString flags_;
     LangCode language_;
-    bool nested_ = false;
+    int includeDepth_ = 0;  // INCLUDEs now running; 0 in the outermost run
     QString module_ = QStringLiteral("launcher");
     QString programFolder_;
     std::optional<quint32> pageColor_;

@@ -367,6 +367,19 @@ TEST(ScriptInclude, IncludedFileRunsInTheSameStateAndTheRestOfItsLineIsDropped)
         EXPECT_TRUE(traces.Contains(QStringLiteral("INCLUDE %1 refused").arg(QLatin1String(refused)))) << refused;
 }
 
+// A file that includes itself stops at a depth limit instead of overflowing the stack.
+TEST(ScriptInclude, FileThatIncludesItselfEnds)
+{
+    const QString folder = scratchFolder();
+    testsupport::writeFile(folder + QStringLiteral("/loop.scr"), ">SETFIELD LOOP ran\n>INCLUDE loop.scr\n");
+    TraceRecorder traces;
+    auto reader = run(kWind + QStringLiteral(">INCLUDE loop.scr\n>SETFIELD AFTR outer goes on\n"), &makeCountingWind,
+                      folder);
+    EXPECT_EQ(field(*reader, RegWind::PageFields, "LOOP"), QStringLiteral("ran"));
+    EXPECT_EQ(field(*reader, RegWind::PageFields, "AFTR"), QStringLiteral("outer goes on"));
+    EXPECT_TRUE(traces.Contains(QStringLiteral("INCLUDE loop.scr refused: includes nested too deep")));
+}
+
 TEST(ScriptIni, ListFromIniFillsAroundTheMarkerUntilTheFirstMissingKey)
 {
     const QString ini = scratchFolder() + QStringLiteral("/models.ini");
