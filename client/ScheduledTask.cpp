@@ -93,6 +93,8 @@ TaskStatus ScheduleCheckTask(int frequency, const QString& startText, const QDat
         const qint64 given = startText.isEmpty() ? -1 : ParseIsoDateTime(startText);
         const QDateTime start = given != -1 ? QDateTime::fromSecsSinceEpoch(given) : DefaultStart(frequency, moment);
         task.trigger = CheckTrigger(frequency, start, moment);
+        // An expired task would otherwise stay in the user's list for good.
+        task.deleteExpiredAfter = std::chrono::days(1);
     }
 
     const TaskStatus status = platform::taskScheduler().registerTask(TaskFolder(), TaskName(), task);

@@ -10,6 +10,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 namespace platform {
 namespace {
 
@@ -42,12 +44,18 @@ QString findSystemctl() { return QStandardPaths::findExecutable(QStringLiteral("
 struct UnitNames {
     QString service;
     QString timer;
+    QString expiryService;
+    QString expiryTimer;
+
+    QStringList all() const { return {service, timer, expiryService, expiryTimer}; }
 };
 
 UnitNames unitNames(const QString& folder, const QString& name)
 {
     const QString stem = systemd::unitStem(folder, name);
-    return {stem + QStringLiteral(".service"), stem + QStringLiteral(".timer")};
+    const QString expiry = systemd::expiryStem(folder, name);
+    return {stem + QStringLiteral(".service"), stem + QStringLiteral(".timer"), expiry + QStringLiteral(".service"),
+            expiry + QStringLiteral(".timer")};
 }
 
 QString wantsLink(const QString& dir, const QString& timer)
@@ -67,9 +75,20 @@ bool removeIfPresent(const QString& path)
 // the manager could not take leaves nothing behind that a later login would start.
 bool removeUnits(const QString& dir, const UnitNames& units)
 {
-    bool ok = removeIfPresent(dir + u'/' + units.service);
-    ok = removeIfPresent(dir + u'/' + units.timer) && ok;
-    return removeIfPresent(wantsLink(dir, units.timer)) && ok;
+    bool ok = true;
+    for (const QString& unit : units.all())
+        ok = removeIfPresent(dir + u'/' + unit) && ok;
+    ok = removeIfPresent(wantsLink(dir, units.timer)) && ok;
+    return removeIfPresent(wantsLink(dir, units.expiryTimer)) && ok;
+}
+
+// Stops and disables the timers among `timers` whose files are in the folder.
+void disableTimers(const QString& program, const QString& dir, const QStringList& timers)
+{
+    for (const QString& timer : timers) {
+        if (QFileInfo::exists(dir + u'/' + timer))
+            systemctl(program, {QStringLiteral("disable"), QStringLiteral("--now"), timer});
+    }
 }
 
 bool writeUnit(const QString& path, const QString& text)
@@ -109,7 +128,8 @@ QString SystemdTaskScheduler::unitFolder(bool create) const
 
 TaskStatus SystemdTaskScheduler::registerTask(const QString& folder, const QString& name, const TaskDefinition& task)
 {
-    if (name.trimmed().isEmpty() || hasNul(name) || hasNul(folder) || !isRunnable(task))
+    if (name.trimmed().isEmpty() || hasNul(name) || hasNul(folder) || !isRunnable(task) ||
+        (task.deleteExpiredAfter && task.deleteExpiredAfter->count() < 0))
         return TaskStatus::InvalidDefinition;
     TaskDefinition effective = task;
     QStringList calendars;
@@ -133,16 +153,28 @@ TaskStatus SystemdTaskScheduler::registerTask(const QString& folder, const QStri
     const UnitNames units = unitNames(folder, name);
     const QString taskPath = u'\\' + (systemd::folderParts(folder) << name).join(u'\\');
     const QString timerPath = dir + u'/' + units.timer;
-    // Replacing: the old timer stops first. The service is never stopped: the program
+    const QString expiryTimerPath = dir + u'/' + units.expiryTimer;
+    const QString expiryCalendar = systemd::expiryCalendar(effective);
+    // Replacing: the old timers stop first. The service is never stopped: the program
     // replacing its own task may be the run it started.
-    if (QFileInfo::exists(timerPath))
-        systemctl(program, {QStringLiteral("disable"), QStringLiteral("--now"), units.timer});
+    disableTimers(program, dir, {units.timer, units.expiryTimer});
 
     bool written = writeUnit(dir + u'/' + units.service, systemd::serviceUnit(taskPath, effective));
     if (written && effective.trigger)
         written = writeUnit(timerPath, systemd::timerUnit(taskPath, effective, calendars));
     else if (written)
         written = removeIfPresent(timerPath) && removeIfPresent(wantsLink(dir, units.timer));
+    if (written && !expiryCalendar.isEmpty()) {
+        const systemd::ExecCommand removal =
+            systemd::removalCommand(QFileInfo(program).absoluteFilePath(), QFileInfo(dir).absoluteFilePath(),
+                                    units.all());
+        written =
+            writeUnit(dir + u'/' + units.expiryService, systemd::expiryServiceUnit(taskPath, effective, removal)) &&
+            writeUnit(expiryTimerPath, systemd::expiryTimerUnit(taskPath, effective, expiryCalendar));
+    } else if (written) {
+        written = removeIfPresent(dir + u'/' + units.expiryService) && removeIfPresent(expiryTimerPath) &&
+                  removeIfPresent(wantsLink(dir, units.expiryTimer));
+    }
     if (!written) {
         removeUnits(dir, units);
         systemctl(program, {QStringLiteral("daemon-reload")});
@@ -158,6 +190,14 @@ TaskStatus SystemdTaskScheduler::registerTask(const QString& folder, const QStri
         systemctl(program, {QStringLiteral("daemon-reload")});
         return TaskStatus::ServiceUnavailable;
     }
+    if (!expiryCalendar.isEmpty() &&
+        !systemctl(program, {QStringLiteral("enable"), QStringLiteral("--now"), units.expiryTimer})) {
+        // The task's timer is running by now; a task that cannot remove itself goes whole.
+        systemctl(program, {QStringLiteral("disable"), QStringLiteral("--now"), units.timer});
+        removeUnits(dir, units);
+        systemctl(program, {QStringLiteral("daemon-reload")});
+        return TaskStatus::ServiceUnavailable;
+    }
     return TaskStatus::Ok;
 }
 
@@ -169,14 +209,13 @@ TaskStatus SystemdTaskScheduler::deleteTask(const QString& folder, const QString
     if (dir.isEmpty())
         return TaskStatus::NotFound;
     const UnitNames units = unitNames(folder, name);
-    const bool hasService = QFileInfo::exists(dir + u'/' + units.service);
-    const bool hasTimer = QFileInfo::exists(dir + u'/' + units.timer);
-    if (!hasService && !hasTimer)
+    const QStringList all = units.all();
+    if (std::none_of(all.begin(), all.end(), [&](const QString& unit) { return QFileInfo::exists(dir + u'/' + unit); }))
         return TaskStatus::NotFound;
 
     const QString program = findSystemctl();
-    if (hasTimer && !program.isEmpty())
-        systemctl(program, {QStringLiteral("disable"), QStringLiteral("--now"), units.timer});
+    if (!program.isEmpty())
+        disableTimers(program, dir, {units.timer, units.expiryTimer});
     if (!removeUnits(dir, units))
         return TaskStatus::WriteFailed;
     if (!program.isEmpty())
@@ -194,9 +233,14 @@ TaskStatus SystemdTaskScheduler::deleteFolder(const QString& folder)
         return TaskStatus::Ok;
     const QStringList entries = QDir(dir).entryList(QDir::Files | QDir::System | QDir::Hidden);
     for (const QString& entry : entries) {
-        if (entry.startsWith(prefix) &&
-            (entry.endsWith(QStringLiteral(".service")) || entry.endsWith(QStringLiteral(".timer"))))
-            return TaskStatus::FolderNotEmpty;
+        if (!entry.startsWith(prefix))
+            continue;
+        for (const QString& suffix : {QStringLiteral(".service"), QStringLiteral(".timer")}) {
+            // Expiry units belong to a task and are no task of their own, though they
+            // share their start with the folder named like that task.
+            if (entry.endsWith(suffix) && !systemd::isExpiryStem(entry.chopped(suffix.size())))
+                return TaskStatus::FolderNotEmpty;
+        }
     }
     return TaskStatus::Ok;
 }

@@ -8,6 +8,9 @@ namespace {
 // systemd accepts unit names of up to 255 characters, the suffix included.
 constexpr int kMaxStem = 255 - int(sizeof ".service" - 1);
 
+// Marks the units that remove an expired task; see expiryStem.
+const QString kExpiryMark = QStringLiteral("--expire");
+
 // A runaway end boundary would make a calendar of thousands of lines.
 constexpr qint64 kMaxSpanDays = 20 * 366;
 
@@ -85,6 +88,12 @@ QString header(const QString& taskPath, const TaskDefinition& task)
     return text;
 }
 
+QString expiryHeader(const QString& taskPath, const TaskDefinition& task)
+{
+    return header(taskPath, task) + QStringLiteral("[Unit]\nDescription=%1\n\n")
+                                        .arg(plainValue(QStringLiteral("Removes the expired task ") + taskPath));
+}
+
 bool isSafeExecutableName(const QString& path)
 {
     for (QChar c : path) {
@@ -152,6 +161,24 @@ QString dayList(const QList<int>& days)
     return items.join(u',');
 }
 
+// `stem` cut to at most `max` characters and made unique with a hash of the whole.
+QString fitStem(const QString& stem, int max)
+{
+    if (stem.size() <= max)
+        return stem;
+    const QString hash = QString::fromLatin1(
+        QCryptographicHash::hash(stem.toUtf8(), QCryptographicHash::Sha256).toHex().left(16));
+    int cut = max - 1 - int(hash.size());
+    // Never split a \xNN escape; only escapes hold backslashes.
+    for (int back = 1; back <= 3; ++back) {
+        if (stem[cut - back] == u'\\') {
+            cut -= back;
+            break;
+        }
+    }
+    return stem.left(cut) + u'-' + hash;
+}
+
 }  // namespace
 
 QString escapeName(const QString& text) { return escapeBytes(text, true); }
@@ -171,21 +198,16 @@ QString folderPrefix(const QString& folder)
 
 QString unitStem(const QString& folder, const QString& name)
 {
-    const QString stem = joinEscaped(folderParts(folder) << name);
-    if (stem.size() <= kMaxStem)
-        return stem;
-    const QString hash = QString::fromLatin1(
-        QCryptographicHash::hash(stem.toUtf8(), QCryptographicHash::Sha256).toHex().left(16));
-    int cut = kMaxStem - 1 - int(hash.size());
-    // Never split a \xNN escape; only escapes hold backslashes.
-    for (int back = 1; back <= 3; ++back) {
-        if (stem[cut - back] == u'\\') {
-            cut -= back;
-            break;
-        }
-    }
-    return stem.left(cut) + u'-' + hash;
+    return fitStem(joinEscaped(folderParts(folder) << name), kMaxStem);
 }
+
+QString expiryStem(const QString& folder, const QString& name)
+{
+    return fitStem(joinEscaped(folderParts(folder) << name), kMaxStem - int(kExpiryMark.size())) + kExpiryMark;
+}
+
+// A task's stem never ends so: its parts are never empty, and a cut one ends in a hash.
+bool isExpiryStem(const QString& stem) { return stem.endsWith(kExpiryMark); }
 
 QString execLine(const ExecCommand& command)
 {
@@ -234,6 +256,20 @@ ExecCommand networkCondition(const QString& routes, const QString& routes6)
         " done < \"$2\"; "
         "exit 1");
     return {kShell, {QStringLiteral("-c"), script, QStringLiteral("sh"), routes, routes6}};
+}
+
+// Failed disables are passed over: a timer the manager no longer knows must not keep
+// its files. A failed removal or reload fails the run, so the journal shows it.
+ExecCommand removalCommand(const QString& systemctl, const QString& unitFolder, const QStringList& units)
+{
+    const QString script = QStringLiteral(
+        "ctl=$1 dir=$2; shift 2; "
+        "for unit; do case $unit in *.timer) \"$ctl\" --user disable --now \"$unit\";; esac; done; "
+        "status=0; "
+        "for unit; do rm -f -- \"$dir/$unit\" \"$dir/timers.target.wants/$unit\" || status=1; done; "
+        "\"$ctl\" --user daemon-reload || status=1; "
+        "exit $status");
+    return {kShell, QStringList{QStringLiteral("-c"), script, QStringLiteral("sh"), systemctl, unitFolder} + units};
 }
 
 std::optional<QStringList> calendarExpressions(const TaskTrigger& trigger)
@@ -308,6 +344,34 @@ QString timerUnit(const QString& taskPath, const TaskDefinition& task, const QSt
     if (task.startWhenAvailable)
         text += QStringLiteral("Persistent=true\n");
     text += QStringLiteral("\n[Install]\nWantedBy=timers.target\n");
+    return text;
+}
+
+// Whole days move the date and keep the time of day across a clock change, as the days
+// of a trigger do.
+QString expiryCalendar(const TaskDefinition& task)
+{
+    if (!task.trigger || !task.deleteExpiredAfter)
+        return {};
+    const qint64 after = task.deleteExpiredAfter->count();
+    const QDateTime end = QDateTime::fromSecsSinceEpoch(task.trigger->end.toSecsSinceEpoch());
+    const QDateTime at = end.addDays(after / 86400).addSecs(after % 86400);
+    return at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString expiryServiceUnit(const QString& taskPath, const TaskDefinition& task, const ExecCommand& removal)
+{
+    QString text = expiryHeader(taskPath, task);
+    text += QStringLiteral("[Service]\nType=oneshot\nExecStart=%1\n").arg(execLine(removal));
+    return text;
+}
+
+QString expiryTimerUnit(const QString& taskPath, const TaskDefinition& task, const QString& calendar)
+{
+    QString text = expiryHeader(taskPath, task);
+    text += QStringLiteral("[Timer]\nOnCalendar=%1\n").arg(calendar);
+    // A machine that was off at the moment cleans up at its next start.
+    text += QStringLiteral("Persistent=true\n\n[Install]\nWantedBy=timers.target\n");
     return text;
 }
 

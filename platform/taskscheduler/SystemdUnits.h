@@ -25,6 +25,12 @@ QString unitStem(const QString& folder, const QString& name);
 // The start every unit name of the folder's tasks shares.
 QString folderPrefix(const QString& folder);
 
+// The unit name, without suffix, of the units that remove an expiring task. It ends in
+// "--expire", as no task's stem does (their parts are never empty), so it is never taken
+// for a task: `systemd-escape -u --path` refuses it.
+QString expiryStem(const QString& folder, const QString& name);
+bool isExpiryStem(const QString& stem);
+
 // A program and its arguments, as the kernel gets them.
 struct ExecCommand {
     QString program;
@@ -46,6 +52,11 @@ ExecCommand sessionCondition();                  // the manager knows the user's
 ExecCommand networkCondition(const QString& routes = QStringLiteral("/proc/net/route"),
                              const QString& routes6 = QStringLiteral("/proc/net/ipv6_route"));
 
+// Removes a task: disables the timers among `units` with `systemctl` (an absolute path),
+// deletes the files `units` in `unitFolder` with their timers.target.wants links, then
+// reloads the manager. The names are arguments, never part of the script.
+ExecCommand removalCommand(const QString& systemctl, const QString& unitFolder, const QStringList& units);
+
 // OnCalendar expressions for exactly the runs of `trigger` (empty when it has none, as
 // when the start is not before the end); nullopt when the trigger is malformed.
 std::optional<QStringList> calendarExpressions(const TaskTrigger& trigger);
@@ -53,5 +64,13 @@ std::optional<QStringList> calendarExpressions(const TaskTrigger& trigger);
 // The unit texts. `taskPath` is the task's full name, for people reading the files.
 QString serviceUnit(const QString& taskPath, const TaskDefinition& task);
 QString timerUnit(const QString& taskPath, const TaskDefinition& task, const QStringList& calendars);
+
+// The OnCalendar expression of the moment an expiring task removes itself; empty when
+// the task has no trigger or does not expire.
+QString expiryCalendar(const TaskDefinition& task);
+// The units that remove an expired task: a oneshot service running `removal`, and its
+// timer, which catches up at the next start when the machine was off.
+QString expiryServiceUnit(const QString& taskPath, const TaskDefinition& task, const ExecCommand& removal);
+QString expiryTimerUnit(const QString& taskPath, const TaskDefinition& task, const QString& calendar);
 
 }  // namespace platform::systemd

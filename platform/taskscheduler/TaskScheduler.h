@@ -43,6 +43,8 @@ struct TaskDefinition {
     bool runOnlyIfNetworkAvailable = false;  // skip a run while the machine has no route out
     bool startWhenAvailable = false;         // a run missed while the machine was off happens later
     std::optional<TaskTrigger> trigger;      // none: the task only runs when started by hand
+    // The task removes itself this long after its trigger's end; none: it stays.
+    std::optional<std::chrono::seconds> deleteExpiredAfter;
     QString programPath;                     // absolute
     QStringList arguments;
 };

@@ -108,7 +108,7 @@ public:
         return QString::fromUtf8(testsupport::readFile(dir_ + QStringLiteral("/calls.log"))).split(u'\n', Qt::SkipEmptyParts);
     }
     void clear() const { QFile::remove(dir_ + QStringLiteral("/calls.log")); }
-    // The check task's timer units on disk.
+    // The check task's timer units on disk: its own and the one that removes it after its end.
     static QStringList timers()
     {
         return QDir(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/systemd/user"))

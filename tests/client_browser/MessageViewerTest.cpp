@@ -335,7 +335,7 @@ TEST_F(MessageWindow, TheSettingsButtonCancelledStillRecreatesTheTask)
     EXPECT_EQ(sheetsSeen, 1);
     const QStringList calls = systemctl.calls();
     EXPECT_TRUE(calls.join('\n').contains("--user enable --now")) << calls.join(" / ").toStdString();
-    EXPECT_EQ(browsertest::RecordingSystemctl::timers().size(), 1);
+    EXPECT_EQ(browsertest::RecordingSystemctl::timers().size(), 2);
     EXPECT_EQ(GetSetting("UpdateFrequency"), "1");
 }
 
@@ -396,7 +396,7 @@ TEST_F(MessageWindow, ClosingEndsTheProgramAndDropsTheTaskOfAUserNotOptedIn)
         completed.clear();
         browsertest::RecordingSystemctl systemctl;
         ASSERT_EQ(ScheduleCheckTask(0, QString()), platform::TaskStatus::Ok);
-        ASSERT_EQ(browsertest::RecordingSystemctl::timers().size(), 1);
+        ASSERT_EQ(browsertest::RecordingSystemctl::timers().size(), 2);
         startWith(pages(1));
         ASSERT_TRUE(waitFor(page("m1").url));
         if (c.optedIn)
@@ -416,7 +416,7 @@ TEST_F(MessageWindow, ClosingEndsTheProgramAndDropsTheTaskOfAUserNotOptedIn)
         doctest::settle();
         EXPECT_FALSE(viewer()->isVisible());
         EXPECT_TRUE(app->MainFrame()->IsClosed());
-        EXPECT_EQ(browsertest::RecordingSystemctl::timers().size(), c.taskStays ? 1 : 0);
+        EXPECT_EQ(browsertest::RecordingSystemctl::timers().size(), c.taskStays ? 2 : 0);
     }
 }
 

@@ -27,8 +27,11 @@ const QString kFolder = QStringLiteral("Ovex\\Ovex Kelvo");
 
 QString taskName() { return QStringLiteral("New Message Check - ") + platform::userName(); }
 QString stem() { return platform::systemd::unitStem(kFolder, taskName()); }
+QString expiryStem() { return platform::systemd::expiryStem(kFolder, taskName()); }
 QString unitPath(const QString& suffix) { return systemdtest::unitFolder() + u'/' + stem() + suffix; }
 QString unitText(const QString& suffix) { return QString::fromUtf8(testsupport::readFile(unitPath(suffix))); }
+QString expiryPath(const QString& suffix) { return systemdtest::unitFolder() + u'/' + expiryStem() + suffix; }
+QString expiryText(const QString& suffix) { return QString::fromUtf8(testsupport::readFile(expiryPath(suffix))); }
 
 QDateTime at(int y, int m, int d, int h = 10, int min = 0) { return QDateTime(QDate(y, m, d), QTime(h, min)); }
 
@@ -77,6 +80,7 @@ TEST(CheckTaskDefinition, NamesSettingsAndAction)
     ASSERT_TRUE(t.trigger.has_value());
     EXPECT_EQ(t.trigger->id, "Trigger1");
     EXPECT_EQ(t.trigger->randomDelay, std::chrono::seconds(900));
+    EXPECT_EQ(t.deleteExpiredAfter, std::optional<std::chrono::seconds>(86400));
 }
 
 // Start and end boundaries and the days, by frequency. The end is a year after the start
@@ -170,7 +174,8 @@ TEST(CheckTaskDefinition, FrequencyFromSetting)
 // ---- As systemd runs it -------------------------------------------------------------------
 
 // The runs systemd computes from the written timer: the first at the start boundary (or
-// the first last day of a month on or after it), none at or after the end.
+// the first last day of a month on or after it), none at or after the end; and the task's
+// removal a day after the end, at its time of day even across a clock change.
 TEST(CheckTaskUnits, RunsAsSystemdComputesThem)
 {
     const auto all = [](const QDateTime&) { return true; };
@@ -184,24 +189,35 @@ TEST(CheckTaskUnits, RunsAsSystemdComputesThem)
         QDateTime first, last;
         int count;
         std::function<bool(const QDateTime&)> each;
+        QDateTime removal;
     } cases[] = {
-        {"daily for a leap year", 0, at(2028, 1, 31), "", at(2028, 2, 1), at(2029, 1, 31), 366, all},
+        {"daily for a leap year", 0, at(2028, 1, 31), "", at(2028, 2, 1), at(2029, 1, 31), 366, all,
+         at(2029, 2, 2)},
         {"/schedule on a leap day", 0, at(2028, 2, 15), "2028-02-29T09:00:00", at(2028, 2, 29, 9),
-         at(2029, 2, 27, 9), 365, all},
-        {"weekly, a leap year's 53 Mondays", 1, at(2028, 1, 31), "", at(2028, 2, 7), at(2029, 2, 5), 53, mondays},
-        {"monthly from 31 January", 2, at(2028, 1, 31), "", at(2028, 2, 29), at(2029, 1, 31), 12, lastDays},
-        {"monthly from 30 January", 2, at(2027, 1, 30), "", at(2027, 2, 28), at(2028, 1, 31), 12, lastDays},
-        {"monthly from 29 March", 2, at(2028, 3, 29), "", at(2028, 4, 30), at(2029, 3, 31), 12, lastDays},
+         at(2029, 2, 27, 9), 365, all, at(2029, 3, 1, 9)},
+        {"daily, clocks go forward the night after the end", 0, at(2028, 3, 23), "", at(2028, 3, 24),
+         at(2029, 3, 23), 365, all, at(2029, 3, 25)},
+        {"weekly, a leap year's 53 Mondays", 1, at(2028, 1, 31), "", at(2028, 2, 7), at(2029, 2, 5), 53, mondays,
+         at(2029, 2, 8)},
+        {"monthly from 31 January", 2, at(2028, 1, 31), "", at(2028, 2, 29), at(2029, 1, 31), 12, lastDays,
+         at(2029, 3, 1)},
+        {"monthly from 30 January, removed on a leap day", 2, at(2027, 1, 30), "", at(2027, 2, 28),
+         at(2028, 1, 31), 12, lastDays, at(2028, 2, 29)},
+        {"monthly from 29 March", 2, at(2028, 3, 29), "", at(2028, 4, 30), at(2029, 3, 31), 12, lastDays,
+         at(2029, 4, 30)},
         {"monthly from the 15th", 2, at(2028, 6, 15), "", at(2028, 7, 15), at(2029, 6, 15), 12,
-         [](const QDateTime& t) { return t.date().day() == 15; }},
+         [](const QDateTime& t) { return t.date().day() == 15; }, at(2029, 7, 16)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         FakeSystemctl systemctl;
         ASSERT_EQ(ScheduleCheckTask(c.frequency, QString::fromLatin1(c.startText), c.now), TaskStatus::Ok);
-        const systemdtest::Verify v = systemdtest::verifyUnits({unitPath(".service"), unitPath(".timer")});
+        const systemdtest::Verify v = systemdtest::verifyUnits(
+            {unitPath(".service"), unitPath(".timer"), expiryPath(".service"), expiryPath(".timer")});
         EXPECT_EQ(v.exitCode, 0) << v.output.toStdString();
         EXPECT_EQ(v.output, QString());
+        EXPECT_EQ(systemdtest::calendarElapses(systemdtest::unitValues(expiryText(".timer"), "OnCalendar"), c.first),
+                  QList<QDateTime>{c.removal});
 
         const QList<QDateTime> runs = systemdtest::calendarElapses(
             systemdtest::unitValues(unitText(".timer"), "OnCalendar"), c.first.addDays(-40));
@@ -231,19 +247,22 @@ TEST(CheckTaskUnits, ReplaceManualAndDelete)
 {
     FakeSystemctl systemctl;
     const QString timer = stem() + ".timer";
+    const QString expiryTimer = expiryStem() + ".timer";
     ASSERT_EQ(ScheduleCheckTask(0, QString(), at(2028, 1, 31)), TaskStatus::Ok);
     ASSERT_EQ(ScheduleCheckTask(2, QString(), at(2028, 1, 31)), TaskStatus::Ok);
-    EXPECT_EQ(systemdtest::unitFiles(".timer"), QStringList{timer});
+    EXPECT_EQ(systemdtest::unitFiles(".timer"), (QStringList{expiryTimer, timer}));
 
-    // Manual: the task stays, its trigger goes.
+    // Manual: the task stays, its trigger and with it its removal go.
     systemctl.clearCalls();
     ASSERT_EQ(ScheduleCheckTask(FrequencyFromSetting(QStringLiteral("3")), QString(), at(2028, 1, 31)), TaskStatus::Ok);
-    EXPECT_EQ(systemctl.calls(), (QStringList{"--user disable --now " + timer, "--user daemon-reload"}));
+    EXPECT_EQ(systemctl.calls(), (QStringList{"--user disable --now " + timer, "--user disable --now " + expiryTimer,
+                                              "--user daemon-reload"}));
     EXPECT_TRUE(systemdtest::unitFiles(".timer").isEmpty());
-    EXPECT_TRUE(QFileInfo::exists(unitPath(".service")));
+    EXPECT_EQ(systemdtest::unitFiles(".service"), QStringList{stem() + ".service"});
 
+    ASSERT_EQ(ScheduleCheckTask(0, QString(), at(2028, 1, 31)), TaskStatus::Ok);
     ASSERT_EQ(DeleteCheckTask(), TaskStatus::Ok);
-    EXPECT_TRUE(systemdtest::unitFiles(".service").isEmpty());
+    EXPECT_TRUE(systemdtest::unitFiles("").isEmpty());
     EXPECT_EQ(DeleteCheckTask(), TaskStatus::NotFound);
 }
 
@@ -280,7 +299,8 @@ TEST(CheckTaskProcess, ScheduleSwitchCreatesTheTask)
         systemdtest::unitValues(unitText(".timer"), "OnCalendar"), at(2028, 2, 1));
     ASSERT_FALSE(runs.isEmpty());
     EXPECT_EQ(runs.first(), at(2028, 2, 29, 9));
-    EXPECT_EQ(systemctl.calls(), (QStringList{"--user daemon-reload", "--user enable --now " + stem() + ".timer"}));
+    EXPECT_EQ(systemctl.calls(), (QStringList{"--user daemon-reload", "--user enable --now " + stem() + ".timer",
+                                              "--user enable --now " + expiryStem() + ".timer"}));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "tests/support/TestEnvironment.h"
 
 #include "platform/registry/Registry.h"
+#include "platform/taskscheduler/SystemdUnits.h"
 
 #include <gtest/gtest.h>
 
@@ -141,7 +142,9 @@ TEST_F(HandOff, TheClientSchedulesThenImportsAndSendsTheRecord)
     EXPECT_FALSE(scheduled.timedOut);
     EXPECT_EQ(scheduled.exitCode, 0) << scheduled.err.toStdString();
     const QString unitFolder = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/systemd/user");
-    const QStringList timers = QDir(unitFolder).entryList({QStringLiteral("*.timer")}, QDir::Files);
+    QStringList timers = QDir(unitFolder).entryList({QStringLiteral("*.timer")}, QDir::Files);
+    ASSERT_EQ(timers.size(), 2) << unitFolder.toStdString();  // the task's and the one that removes it
+    timers.removeIf([](const QString& t) { return platform::systemd::isExpiryStem(QFileInfo(t).completeBaseName()); });
     ASSERT_EQ(timers.size(), 1) << unitFolder.toStdString();
     const QString timer = QString::fromUtf8(testsupport::readFile(unitFolder + u'/' + timers[0]));
     const QDateTime at = QDateTime::fromString(handedOver[2], QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
@@ -171,6 +174,10 @@ TEST_F(HandOff, TheClientSchedulesThenImportsAndSendsTheRecord)
         env.remove(QString::fromLatin1(name));
     env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("ovex.client.info=true"));
     env.insert(QStringLiteral("OVEXKELVO_TEST_SERVICE"), service.hostPort());
+    // The first check already speaks the user's language.
+    env.remove(QStringLiteral("LC_ALL"));
+    env.remove(QStringLiteral("LC_MESSAGES"));
+    env.insert(QStringLiteral("LANG"), QStringLiteral("de_DE.UTF-8"));
     QProcess run;
     run.setProcessEnvironment(env);
     run.start(client, {QStringLiteral("/auto"), QStringLiteral("/test")});
@@ -193,6 +200,7 @@ TEST_F(HandOff, TheClientSchedulesThenImportsAndSendsTheRecord)
     ASSERT_EQ(calls.size(), 2) << err.toStdString();
     EXPECT_EQ(calls[0].toObject()["method"].toString(), QStringLiteral("getChannelsForMfgr"));
     EXPECT_EQ(calls[0].toObject()["params"].toArray()[0].toObject()["mfgr"].toString(), QStringLiteral("OVEX"));
+    EXPECT_EQ(calls[0].toObject()["params"].toArray()[0].toObject()["lang"].toString(), QStringLiteral("DEU"));
     EXPECT_EQ(calls[1].toObject()["method"].toString(), QStringLiteral("getOffersForRecords"));
     const QJsonArray records = calls[1].toObject()["params"].toArray()[1].toArray();
     ASSERT_EQ(records.size(), 1);

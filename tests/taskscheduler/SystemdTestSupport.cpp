@@ -38,6 +38,9 @@ FakeSystemctl::FakeSystemctl()
     QDir().mkpath(dir_);
     const QString log = dir_ + QStringLiteral("/calls.log");
     const QString fail = dir_ + QStringLiteral("/fail.list");
+    // A fresh one knows no calls and no failures of an earlier one.
+    QFile::remove(log);
+    QFile::remove(fail);
     const QString script = QStringLiteral(
         "#!/bin/sh\n"
         "printf '%s\\n' \"$*\" >> %1\n"
@@ -46,7 +49,8 @@ FakeSystemctl::FakeSystemctl()
         "  enable) mkdir -p \"$wants\"; ln -sf \"../$4\" \"$wants/$4\" ;;\n"
         "  disable) rm -f \"$wants/$4\" ;;\n"
         "esac\n"
-        "if [ -f %2 ] && grep -qxF -- \"$2\" %2; then exit 1; fi\n"
+        "call=$*; call=${call#--user }\n"
+        "if [ -f %2 ] && { grep -qxF -- \"$2\" %2 || grep -qxF -- \"$call\" %2; }; then exit 1; fi\n"
         "exit 0\n")
                                .arg(shellQuote(log), shellQuote(fail));
     writeExecutable(dir_ + QStringLiteral("/systemctl"), script.toUtf8());
@@ -63,11 +67,11 @@ QStringList FakeSystemctl::calls() const
 
 void FakeSystemctl::clearCalls() { QFile::remove(dir_ + QStringLiteral("/calls.log")); }
 
-void FakeSystemctl::failOn(const QString& verb)
+void FakeSystemctl::failOn(const QString& verbOrCall)
 {
     QFile f(dir_ + QStringLiteral("/fail.list"));
     ASSERT_TRUE(f.open(QIODevice::Append));
-    f.write(verb.toUtf8() + '\n');
+    f.write(verbOrCall.toUtf8() + '\n');
 }
 
 void FakeSystemctl::uninstall()

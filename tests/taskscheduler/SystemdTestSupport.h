@@ -16,16 +16,17 @@ inline void PrintTo(const QDateTime& t, std::ostream* os) { *os << t.toString(Qt
 // systemd-analyze to check what was written.
 namespace systemdtest {
 
-// A `systemctl` that logs its arguments, one call a line, and fails for the verbs it is
-// told to. Like the real one, "enable" makes the timers.target.wants link (even when it
-// then fails, as a failed start after enabling does) and "disable" removes it.
+// A `systemctl` that logs its arguments, one call a line, and fails for the verbs or
+// whole calls ("enable --now x.timer") it is told to. Like the real one, "enable" makes
+// the timers.target.wants link (even when it then fails, as a failed start after
+// enabling does) and "disable" removes it.
 class FakeSystemctl {
 public:
     FakeSystemctl();
     ~FakeSystemctl();
     QStringList calls() const;   // "--user daemon-reload", ...
     void clearCalls();
-    void failOn(const QString& verb);
+    void failOn(const QString& verbOrCall);
     void uninstall();            // no systemctl on PATH at all
 
 private:

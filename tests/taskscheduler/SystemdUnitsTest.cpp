@@ -47,6 +47,14 @@ TEST(UnitNames, MatchSystemdEscapeForAwkwardTaskNames)
             run(QStringLiteral("systemd-escape"), {QStringLiteral("-u"), QStringLiteral("--path"), stem});
         EXPECT_EQ(back, u'/' + path);
         EXPECT_TRUE(stem.startsWith(sd::folderPrefix(folder)));
+
+        // The expiry units sit beside the task's, yet never read as a task of any folder.
+        const QString expiry = sd::expiryStem(folder, name);
+        EXPECT_TRUE(expiry.startsWith(stem));
+        const QStringList unescape{QStringLiteral("systemd-escape"), QStringLiteral("-u"), QStringLiteral("--path")};
+        EXPECT_NE(systemdtest::runArgv(unescape + QStringList{expiry}), 0) << expiry.toStdString();
+        EXPECT_TRUE(sd::isExpiryStem(expiry));
+        EXPECT_FALSE(sd::isExpiryStem(stem));
     }
     // Slashes and backslashes both separate folders.
     EXPECT_EQ(sd::unitStem(QStringLiteral("/Ovex/Ovex Kelvo/"), QStringLiteral("x")),
@@ -56,12 +64,18 @@ TEST(UnitNames, MatchSystemdEscapeForAwkwardTaskNames)
 TEST(UnitNames, OverlongNamesAreCutToUniqueValidNames)
 {
     const QString folder = QStringLiteral("Ovex\\Ovex Kelvo");
-    const QString a = sd::unitStem(folder, QStringLiteral("New Message Check - ") + QString(200, QChar(u'ä')) + u'a');
-    const QString b = sd::unitStem(folder, QStringLiteral("New Message Check - ") + QString(200, QChar(u'ä')) + u'b');
+    const QString nameA = QStringLiteral("New Message Check - ") + QString(200, QChar(u'ä')) + u'a';
+    const QString nameB = QStringLiteral("New Message Check - ") + QString(200, QChar(u'ä')) + u'b';
+    const QString a = sd::unitStem(folder, nameA);
+    const QString b = sd::unitStem(folder, nameB);
     EXPECT_NE(a, b);
-    for (const QString& stem : {a, b}) {
+    const QString expiryA = sd::expiryStem(folder, nameA);
+    const QString expiryB = sd::expiryStem(folder, nameB);
+    EXPECT_NE(expiryA, expiryB);
+    for (const QString& stem : {a, b, expiryA, expiryB}) {
         EXPECT_LE(stem.size() + 8, 255) << stem.toStdString();
         EXPECT_TRUE(stem.startsWith(sd::folderPrefix(folder)));
+        EXPECT_EQ(sd::isExpiryStem(stem), stem == expiryA || stem == expiryB);
         // No escape is split: every backslash starts a full \xNN.
         for (qsizetype i = stem.indexOf(u'\\'); i >= 0; i = stem.indexOf(u'\\', i + 1))
             EXPECT_TRUE(i + 3 < stem.size() && stem[i + 1] == u'x') << stem.toStdString();
