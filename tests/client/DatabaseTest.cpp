@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 
@@ -122,6 +123,21 @@ TEST(DatabaseOpen, NotADatabaseIsRefusedAndUntouched)
     EXPECT_THROW(Database::Instance(), StorageException);
     EXPECT_EQ(testsupport::readFile(dbPath()), junk);
     EXPECT_FALSE(QFile::exists(dbPath() + QStringLiteral("-journal")));
+}
+
+// A name SQLite cannot open as a file: no connection is left behind, and a later call,
+// once the name is free, opens.
+TEST(DatabaseOpen, UnopenableFileThrowsAndALaterCallOpens)
+{
+    ASSERT_TRUE(QDir().mkpath(dbPath()));
+    try {
+        Database::Instance();
+        FAIL() << "opened a folder as the database";
+    } catch (const StorageException& e) {
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("Unable to open database file"))) << e.message().toStdString();
+    }
+    ASSERT_TRUE(QDir().rmdir(dbPath()));
+    EXPECT_NE(Database::Instance(), nullptr);
 }
 
 // Without a data folder there is no connection to run statements on.
