@@ -10,6 +10,7 @@
 #include "regengine/core/QmRect.h"
 #include "regengine/core/QmStrStream.h"
 #include "regengine/core/QmStringTable.h"
+#include "regengine/core/RegFile.h"
 #include "regengine/core/ScriptReading.h"
 #include "regengine/core/StringTableMgr.h"
 #include "regengine/core/WMIQuery.h"
@@ -105,6 +106,13 @@ int relativeMove(int command)
     case 2028: return 10;
     default: return 0;
     }
+}
+
+// A name that stays inside the prefs folder: the prefs file turns backslashes into folder
+// separators, so those count as well.
+bool isPlainFileName(const QString& name)
+{
+    return !name.isEmpty() && !name.contains(u'/') && !name.contains(u'\\') && !name.contains(QStringLiteral(".."));
 }
 
 bool isDecimal(const QString& text)
@@ -283,6 +291,30 @@ void RegWind::SetMapValue(const QString& key, const QString& text)
 QString RegWind::GetMapValue(const QString& key) const
 {
     return mapValues_.value(key);
+}
+
+// ---- Prefs ---------------------------------------------------------------------------
+
+bool RegWind::ReadPrefsFile(const QString& name)
+{
+    if (!isPlainFileName(name)) {
+        EngineTrace(platform::formatText(QStringLiteral("PREFFILE %s refused: not a file of the prefs folder"), name));
+        return false;
+    }
+    if (prefs_)
+        prefs_->GetFieldList().RemoveAll();
+    settings_.prefsFileName = name;
+    LoadPrefs();
+    return true;
+}
+
+void RegWind::LoadPrefs()
+{
+    if (GetFlags() & kKeepPrefs)
+        return;
+    prefs_ = std::make_unique<RegFile>(settings_.prefsFileName);
+    prefs_->ReadExistingFields();
+    lists_[InitialValues].Merge(prefs_->GetFieldList());
 }
 
 void RegWind::MarkPrivateField(const FourCC& code, bool on)
@@ -942,7 +974,7 @@ int RegWind::OnNotify(QmWind* source, int code, int value)
             GoToPage(currentPage_ - 1);
         break;
     case RegCommand::NextPage:
-        if (currentPage_ + 1 < pageCount_ && (serialMaker_.IsMade() || serialMaker_.CheckMade())) {
+        if (currentPage_ + 1 < pageCount_ && (serialMade_ || serialMaker_.CheckMade())) {
             GoToPage(currentPage_ + 1);
             StoreMadeSerialNumber();
         }
@@ -1012,14 +1044,34 @@ void RegWind::OnNavCommand(int code)
         OnNotify(this, RegCommand::NextPage, 0);
 }
 
+void RegWind::SetSerialNumberClock(const Clock* clock)
+{
+    serialMaker_ = SerialNumberMaker(clock);
+    serialMade_ = false;
+}
+
+void RegWind::DefineSerialNumber(const FourCC& code, QChar mode, const QString& prefix, const QString& suffix,
+                                 const QString& valueName)
+{
+    serialCode_ = code;
+    serialMaker_.SetMode(mode);
+    // Empty, not null: a definition without affixes has none, whatever an earlier one said.
+    serialMaker_.SetAffixes(prefix.isNull() ? QStringLiteral("") : prefix,
+                            suffix.isNull() ? QStringLiteral("") : suffix);
+    serialMaker_.SetValueName(valueName);
+    serialPending_ = true;
+    serialMaker_.GetResult();
+    serialMade_ = serialMaker_.IsMade();
+}
+
 void RegWind::StoreMadeSerialNumber()
 {
-    if (!serialMaker_.IsMade() || !serialPending_)
+    if (!serialMade_ || !serialPending_)
         return;
     const QString number = serialMaker_.GetResult();
     lists_[HeaderRecord].SetField(serialCode_, number);
     lists_[PageFields].SetField(serialCode_, number);
-    serialMaker_.ClearMade();
+    serialMade_ = false;
 }
 
 void RegWind::PostLanguageChange(int index)

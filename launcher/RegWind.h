@@ -17,10 +17,13 @@
 #include <QWidget>
 
 #include <array>
+#include <memory>
 #include <optional>
 
+class Clock;
 class QmStrStream;
 class QTextStream;
+class RegFile;
 class ScriptReader;
 
 // Thrown by AddPage when the first page hands the rest of the run over to a saved
@@ -267,14 +270,34 @@ public:
     void SetPassThroughText(const QString& text) { passThrough_ = text; }
     const QString& GetPassThroughText() const { return passThrough_; }
     SerialNumberMaker& GetSerialNumberMaker() { return serialMaker_; }
-    // SERNUMCREATE: the code the made number is stored under.
+    // The times the serial number is made from; null: the system clock. The maker starts
+    // again, as a new window's does.
+    void SetSerialNumberClock(const Clock* clock);
+    // SERNUMCREATE: the maker takes the mode letter, the affixes and the registry value name
+    // and makes the number, which the next page command stores under `code`. A number made
+    // before is kept, so a rerun of the script (a language change) does not replace it.
+    void DefineSerialNumber(const FourCC& code, QChar mode, const QString& prefix, const QString& suffix,
+                            const QString& valueName);
+    // The code the made number is stored under.
     void SetSerialNumberCode(const FourCC& code) { serialCode_ = code; }
+    const FourCC& GetSerialNumberCode() const { return serialCode_; }
     void SetSerialNumberPending(bool on) { serialPending_ = on; }
+    bool IsSerialNumberPending() const { return serialPending_; }
     bool IsSameProduct() const { return sameProduct_; }
     void SetSameProduct(bool on) { sameProduct_ = on; }
     QChar GetLastStatus() const { return lastStatus_; }
     // The next command ends the program (after the thank-you page was opened).
     void SetQuitAfterThankYou(bool on) { quitAfterThankYou_ = on; }
+
+    // PREFFILE: the prefs file of that name in the engine folder replaces the current one and
+    // is read (LoadPrefs). Only a plain file name is taken: one holding a folder separator or
+    // ".." is refused and traced, and the current file stays. False when refused.
+    bool ReadPrefsFile(const QString& name);
+    // The prefs file's global fields join the initial values, over what the script set. With
+    // kKeepPrefs nothing is read.
+    void LoadPrefs();
+    // The prefs file read last, or null.
+    RegFile* GetPrefsFile() const { return prefs_.get(); }
 
     // Values the page script gives the window, read by the registration, reminder and update
     // runs.
@@ -302,6 +325,9 @@ public:
         bool externalStart = false;         // GETEXTERNALFIELDS found "=SRM" 1
         bool reminderMode = false;
         QString prefsFileName = QStringLiteral("Veldo.dat");  // PREFFILE
+        FourCC mailCode;                    // SETMAIL: the address's code
+        QString mailAddress;                // SETMAIL
+        bool useMapi = true;                // SETMAIL with a code beginning with 'N' clears it
     };
     Settings& GetSettings() { return settings_; }
     const Settings& GetSettings() const { return settings_; }
@@ -360,6 +386,11 @@ private:
     SerialNumberMaker serialMaker_;
     FourCC serialCode_;
     bool serialPending_ = false;
+    // A number was made and is not stored yet. Kept apart from the maker's own made flag,
+    // which must stay set once the number is stored, or every later page command would find
+    // nothing made and refuse to move.
+    bool serialMade_ = false;
+    std::unique_ptr<RegFile> prefs_;
     bool sameProduct_ = false;
     bool exchangeFinished_ = false;
     bool pagesReplaced_ = false;

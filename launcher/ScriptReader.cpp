@@ -51,6 +51,7 @@ constexpr QStringView kKeywords[ScriptReader::KeywordCount] = {
 // The lengths the keyword lines are read to.
 constexpr qsizetype kDroppedShort = 100;
 constexpr qsizetype kDroppedLong = 200;
+constexpr qsizetype kMailAddressLimit = 200;
 constexpr qsizetype kRegistryPathLimit = 256;
 constexpr qsizetype kReminderLinkLimit = 260;
 constexpr qsizetype kRestOfLineLimit = 1024;
@@ -142,10 +143,11 @@ void ScriptReader::InstallHandlers()
     handlers_[SETERRORHANDLER] = member(&ScriptReader::OnSetErrorHandler);
     handlers_[DOLISTSUBS] = member(&ScriptReader::OnDoListSubs);
     handlers_[AUTOLANGUAGE] = member(&ScriptReader::OnAutoLanguage);
+    handlers_[SERNUMCREATE] = member(&ScriptReader::OnSerNumCreate);
     for (const int keyword :
          {SETPHONES, WEBREGSITE, REMINDID, REGSUCCESSPAGE, FTPREDIRECTLOC, DEFAULTCANCELCMD, APPCLEANUP, SETSTARTPAGES,
           IPREDIRECTLOC, RPCREDIRECTLOC, GENUNIQUEREGID, GENUNIQUEREGKEY, DERIVE, REMINDLINK, REMINDDAYS, REGKEY,
-          RESUPDATE, REMINDFLAGS, OUTPUTORDER, BACKUPREGMETHOD})
+          RESUPDATE, REMINDFLAGS, OUTPUTORDER, BACKUPREGMETHOD, SETMAIL, PREFFILE})
         handlers_[size_t(keyword)] = setting(keyword);
     // ENDSKIP only counts while skipping; CMNT, USELIST and WEBVIEW are ignored.
 }
@@ -732,6 +734,32 @@ void ScriptReader::OnWmiQuery()
     window->GetList(RegWind::HeaderRecord)->SetField(code, value);
 }
 
+// ">SERNUMCREATE code mode [prefix [suffix [value name]]]": the field code that receives the
+// number, the maker's mode letter, then its prefix, suffix and registry value name, each a
+// token ("" for an empty one). The optional tokens are read from this line only, so a short
+// line never takes the next keyword for an argument.
+void ScriptReader::OnSerNumCreate()
+{
+    const FourCC code(*stream_);
+    QmStrStream rest(ReadRestOfLine(kRestOfLineLimit));
+    QString tokens[4];
+    for (QString& token : tokens) {
+        SkipScriptBlanks(rest);
+        if (rest.atEnd())
+            break;
+        token = ReadScriptToken(rest);
+    }
+    RegWind* window = RequireWindow(SERNUMCREATE);
+    if (window == nullptr)
+        return;
+    if (tokens[0].size() != 1) {
+        EngineTrace(platform::formatText(QStringLiteral("SERNUMCREATE %s: the mode is not one letter"),
+                                         FieldCodeToString(code)));
+        return;
+    }
+    window->DefineSerialNumber(code, tokens[0][0], tokens[1], tokens[2], tokens[3]);
+}
+
 void ScriptReader::OnWindowSetting(int keyword)
 {
     RegWind* window = RequireWindow(keyword);
@@ -839,6 +867,13 @@ void ScriptReader::OnWindowSetting(int keyword)
         break;
     }
     case BACKUPREGMETHOD: settings.backupMethod = ReadScriptToken(s); break;
+    case SETMAIL:
+        settings.mailCode = FourCC(s);
+        settings.mailAddress = ReadRestOfLine(kMailAddressLimit);
+        if (settings.mailCode[0] == 'N')
+            settings.useMapi = false;
+        break;
+    case PREFFILE: window->ReadPrefsFile(ReadScriptToken(s)); break;
     default: break;
     }
 }

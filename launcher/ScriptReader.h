@@ -161,6 +161,7 @@ private:
     void OnSetPageColor();
     void OnSetPageBackground();
     void OnWmiQuery();
+    void OnSerNumCreate();
     void OnWindowSetting(int keyword);
 
     std::unique_ptr<QmStrStream> ownedStream_;

@@ -6,13 +6,18 @@
 
 #include "regengine/core/Attachment.h"
 #include "regengine/core/ModalWait.h"
+#include "regengine/core/RegFile.h"
+#include "regengine/core/SmartFile.h"
 #include "regengine/ui/QmRegPage.h"
 
+#include "platform/registry/Registry.h"
 #include "platform/ui/Ui.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 
 #include <string>
 #include <vector>
@@ -468,6 +473,179 @@ TEST(RegWindLanguage, ALanguageChoiceRebuildsThePagesAndComesBackToThePage)
     EXPECT_EQ(window->GetText(), QStringLiteral("Sprache"));
     EXPECT_EQ(editOf(*window, "NAME")->text(), QStringLiteral("Ada")) << "the input survives the rebuild";
     LangCode::SetCurrent(LangCode("EN"));
+}
+
+// The tests run with TZ=UTC, so 1 January 1998 00:00:00 local standard time is this.
+constexpr qint64 k1998 = 883612800;
+
+TEST(RegWindSerialNumber, TheDefinitionMakesTheNumberAndTheNextPageStoresIt)
+{
+    ASSERT_TRUE(platform::Registry::setValue(platform::RootKey::LocalMachine, QStringLiteral("SOFTWARE\\Ovex\\Serial"),
+                                             QStringLiteral("Number"),
+                                             platform::RegValue::fromString(QStringLiteral("X123"))));
+    struct Case {
+        const char* definition;  // after ">SERNUMCREATE "
+        const char* stored;      // under SRNM after 2001; null: nothing made, the page stays
+        const char* box;         // the one message box shown, or null
+    };
+    const Case cases[] = {
+        {"SRNM A OV- \"\"", "OV-0000864050042", nullptr},
+        {"SRNM A", "0000864050042", nullptr},
+        {"SRNM A \"\" -EU", "0000864050042-EU", nullptr},
+        {"SRNM Q PFX", "PFX0000864050042", nullptr},
+        {"SRNM R \"\" -S SOFTWARE\\Ovex\\Serial\\Number", "X123-S", nullptr},
+        {"SRNM R \"\" \"\" SOFTWARE\\Ovex\\Serial\\Missing", nullptr, nullptr},
+        {"SRNM M", nullptr, "Must put define in Meta Program"},
+    };
+    for (const Case& c : cases) {
+        RecordingSink boxes;
+        coretest::FakeClock clock;
+        clock.seconds = k1998 + 86400 + 5;
+        auto reader = runScript(kWind + pages(3));
+        RegWind* window = reader->GetWindow();
+        window->SetSerialNumberClock(&clock);
+        clock.seconds += 42;
+        QmStrStream more(QStringLiteral(">SERNUMCREATE %1\n>SETFIELD NEXT read on\n").arg(QLatin1String(c.definition)));
+        reader->Run(&more);
+        EXPECT_EQ(window->GetList(RegWind::PageFields)->GetField(FourCC("NEXT")), QStringLiteral("read on"))
+            << c.definition << ": a short definition leaves the next line alone";
+        EXPECT_TRUE(window->IsSerialNumberPending()) << c.definition;
+        EXPECT_EQ(window->GetSerialNumberCode(), FourCC("SRNM")) << c.definition;
+        EXPECT_EQ(window->GetList(RegWind::HeaderRecord)->Find(FourCC("SRNM")), nullptr)
+            << c.definition << ": stored only by the page command";
+
+        window->OnNotify(nullptr, RegCommand::NextPage, 0);
+        if (c.stored != nullptr) {
+            EXPECT_EQ(window->GetCurrentPageIndex(), 1) << c.definition;
+            EXPECT_EQ(window->GetList(RegWind::HeaderRecord)->GetField(FourCC("SRNM")), QString::fromLatin1(c.stored))
+                << c.definition;
+            EXPECT_EQ(window->GetList(RegWind::PageFields)->GetField(FourCC("SRNM")), QString::fromLatin1(c.stored))
+                << c.definition;
+            // Once stored, the number still counts as made: the next page command moves on.
+            window->OnNotify(nullptr, RegCommand::NextPage, 0);
+            EXPECT_EQ(window->GetCurrentPageIndex(), 2) << c.definition;
+        } else {
+            EXPECT_EQ(window->GetCurrentPageIndex(), 0) << c.definition;
+            EXPECT_EQ(window->GetList(RegWind::HeaderRecord)->Find(FourCC("SRNM")), nullptr) << c.definition;
+            EXPECT_EQ(window->GetList(RegWind::PageFields)->Find(FourCC("SRNM")), nullptr) << c.definition;
+        }
+        if (c.box == nullptr) {
+            EXPECT_TRUE(boxes.boxes.empty()) << c.definition;
+        } else {
+            ASSERT_FALSE(boxes.boxes.empty()) << c.definition;
+            for (const auto& box : boxes.boxes)
+                EXPECT_EQ(box.text, QString::fromLatin1(c.box)) << c.definition;
+        }
+    }
+}
+
+TEST(RegWindSerialNumber, TheConditionalPageCommandStoresTheNumberAndStillMoves)
+{
+    coretest::FakeClock clock;
+    clock.seconds = k1998 + 10;
+    auto reader = runScript(kWind + pages(4, QStringLiteral(">RULE NXTC FLAG 3 1\n>EDIT FLAG 0\n")));
+    RegWind* window = reader->GetWindow();
+    window->SetSerialNumberClock(&clock);
+    QmStrStream more(QStringLiteral(">SERNUMCREATE SERN A SN-\n"));
+    reader->Run(&more);
+    editOf(*window, "FLAG")->setText(QStringLiteral("1"));
+    window->OnNotify(nullptr, RegCommand::ConditionalNextPage, 0);
+    EXPECT_EQ(window->GetCurrentPageIndex(), 3);
+    EXPECT_EQ(window->GetList(RegWind::HeaderRecord)->GetField(FourCC("SERN")), QStringLiteral("SN-0000000100000"));
+}
+
+TEST(RegWindSerialNumber, ARerunKeepsTheNumberAndABadModeDefinesNothing)
+{
+    TraceRecorder traces;
+    coretest::FakeClock clock;
+    clock.seconds = k1998 + 7;
+    auto reader = runScript(kWind + pages(2));
+    RegWind* window = reader->GetWindow();
+    window->SetSerialNumberClock(&clock);
+    QmStrStream first(QStringLiteral(">SERNUMCREATE SRNM A ONE-\n"));
+    reader->Run(&first);
+    clock.seconds += 500;
+    QmStrStream again(QStringLiteral(">SERNUMCREATE SRNM A TWO-\n>SERNUMCREATE OTHR AB\n"));
+    reader->Run(&again);
+    EXPECT_TRUE(traces.Contains(QStringLiteral("SERNUMCREATE OTHR: the mode is not one letter")));
+    EXPECT_EQ(window->GetSerialNumberCode(), FourCC("SRNM"));
+    window->OnNotify(nullptr, RegCommand::NextPage, 0);
+    EXPECT_EQ(window->GetList(RegWind::PageFields)->GetField(FourCC("SRNM")), QStringLiteral("ONE-0000000070000"));
+}
+
+// A prefs file as the prefs writer leaves it, in the engine folder.
+void writePrefs(const QString& name, const QString& nameValue)
+{
+    RegFile file(name);
+    FieldList global;
+    global.SetField(FourCC("NAME"), nameValue);
+    global.SetField(FourCC("CITY"), QStringLiteral("\u0141\u00f3d\u017a"));
+    file.MergeFields(global);
+    file.GetProductList(FourCC("OVEX"), FourCC("OVX1"))->SetField(FourCC("SRNM"), QStringLiteral("PR-1"));
+    ASSERT_TRUE(file.Save()) << name.toStdString();
+}
+
+TEST(RegWindPrefs, PrefFileReadsTheNamedFileIntoTheInitialValues)
+{
+    writePrefs(QStringLiteral("Custom.dat"), QStringLiteral("Ada"));
+    auto reader = runScript(kWind + QStringLiteral(">SETINITIALVALUE NAME script\n>SETINITIALVALUE KEEP script\n"
+                                                   ">PREFFILE Custom.dat\n") +
+                            pages(1, QStringLiteral(">EDIT NAME 0\n")));
+    RegWind* window = reader->GetWindow();
+    const FieldList* initial = window->GetList(RegWind::InitialValues);
+    EXPECT_EQ(initial->GetField(FourCC("NAME")), QStringLiteral("Ada")) << "the saved answer wins";
+    EXPECT_EQ(initial->GetField(FourCC("CITY")), QStringLiteral("\u0141\u00f3d\u017a"));
+    EXPECT_EQ(initial->GetField(FourCC("KEEP")), QStringLiteral("script"));
+    EXPECT_EQ(editOf(*window, "NAME")->text(), QStringLiteral("Ada"));
+    EXPECT_EQ(window->GetSettings().prefsFileName, QStringLiteral("Custom.dat"));
+    RegFile* prefs = window->GetPrefsFile();
+    ASSERT_NE(prefs, nullptr);
+    EXPECT_EQ(prefs->GetFilePath(), EngineFolder() + QStringLiteral("/Custom.dat"));
+    EXPECT_EQ(prefs->GetProductList(FourCC("OVEX"), FourCC("OVX1"))->GetField(FourCC("SRNM")), QStringLiteral("PR-1"));
+}
+
+TEST(RegWindPrefs, APrefFileNameThatLeavesThePrefsFolderIsRefused)
+{
+    // A real prefs file where each name below would lead, were it taken.
+    const QString above = QDir(EngineFolder() + QStringLiteral("/..")).absolutePath();
+    writePrefs(QStringLiteral("Inside.dat"), QStringLiteral("Inside"));
+    QByteArray bytes;
+    {
+        RegFile model(QStringLiteral("Inside.dat"));
+        model.ReadExistingFields();
+        model.GetFieldList().SetField(FourCC("NAME"), QStringLiteral("Outside"));
+        model.Serialize(bytes);
+    }
+    QFile outside(above + QStringLiteral("/outside.dat"));
+    ASSERT_TRUE(outside.open(QIODevice::WriteOnly));
+    outside.write(bytes);
+    outside.close();
+    QDir(EngineFolder()).mkpath(QStringLiteral("sub"));
+
+    for (const char* name : {"../outside.dat", "sub/../../outside.dat", "..\\outside.dat", "sub/Inside.dat",
+                             "sub\\Inside.dat", "/etc/passwd"}) {
+        TraceRecorder traces;
+        auto reader = runScript(kWind + QStringLiteral(">SETINITIALVALUE NAME script\n>PREFFILE %1\n")
+                                            .arg(QLatin1String(name)));
+        RegWind* window = reader->GetWindow();
+        EXPECT_EQ(window->GetList(RegWind::InitialValues)->GetField(FourCC("NAME")), QStringLiteral("script")) << name;
+        EXPECT_EQ(window->GetPrefsFile(), nullptr) << name;
+        EXPECT_EQ(window->GetSettings().prefsFileName, QStringLiteral("Veldo.dat")) << name;
+        EXPECT_TRUE(traces.Contains(QStringLiteral("PREFFILE %1 refused").arg(QLatin1String(name)))) << name;
+    }
+    EXPECT_FALSE(QFile::exists(EngineFolder() + QStringLiteral("/sub/Inside.dat")));
+}
+
+TEST(RegWindPrefs, AWindowThatKeepsNoPrefsReadsNone)
+{
+    writePrefs(QStringLiteral("Kept.dat"), QStringLiteral("Ada"));
+    auto reader = runScript(QStringLiteral(">WIND HOLD 0 0 200 100 0x00020200 No prefs\n"
+                                           ">SETINITIALVALUE NAME script\n>PREFFILE Kept.dat\n>PREFFILE Absent.dat\n"));
+    RegWind* window = reader->GetWindow();
+    EXPECT_EQ(window->GetList(RegWind::InitialValues)->GetField(FourCC("NAME")), QStringLiteral("script"));
+    EXPECT_EQ(window->GetPrefsFile(), nullptr);
+    EXPECT_EQ(window->GetSettings().prefsFileName, QStringLiteral("Absent.dat"));
+    EXPECT_FALSE(QFile::exists(EngineFolder() + QStringLiteral("/Absent.dat"))) << "no file is made either";
 }
 
 }  // namespace

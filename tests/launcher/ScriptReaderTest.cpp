@@ -295,10 +295,13 @@ TEST(ScriptRun, KeywordsBeforeTheWindowAreTracedAndSkipped)
                                      ">REMINDDAYS 3\n"
                                      ">GETREGISTRY CODE L H 0 SOFTWARE\\Key\\Value\n"
                                      ">GETEXTERNALFIELDS a b c 1\n"
-                                     ">FIELDFROMINI CODE f.ini s k d\n") +
+                                     ">FIELDFROMINI CODE f.ini s k d\n"
+                                     ">SERNUMCREATE SRNM A\n"
+                                     ">SETMAIL NOMP early@ovex.example\n"
+                                     ">PREFFILE Early.dat\n") +
                       kWind + QStringLiteral(">SETFIELD BBBB late\n"));
     for (const char* keyword : {"SETFIELD", "PAGE", "ATTACH", "GETCOMMANDLINEHEADERS", "REMINDDAYS", "GETREGISTRY",
-                                "GETEXTERNALFIELDS", "FIELDFROMINI"})
+                                "GETEXTERNALFIELDS", "FIELDFROMINI", "SERNUMCREATE", "SETMAIL", "PREFFILE"})
         EXPECT_TRUE(traces.Contains(QString::fromLatin1(keyword) + QStringLiteral(" before WIND: skipped")))
             << keyword;
     ASSERT_NE(reader->GetWindow(), nullptr);
@@ -306,6 +309,10 @@ TEST(ScriptRun, KeywordsBeforeTheWindowAreTracedAndSkipped)
     EXPECT_FALSE(hasField(*reader, RegWind::PageFields, "AAAA"));
     EXPECT_EQ(field(*reader, RegWind::PageFields, "BBBB"), QStringLiteral("late"));
     EXPECT_EQ(reader->GetWindow()->GetSettings().reminderDays, 14);
+    EXPECT_TRUE(reader->GetWindow()->GetSettings().useMapi);
+    EXPECT_TRUE(reader->GetWindow()->GetSettings().mailAddress.isEmpty());
+    EXPECT_EQ(reader->GetWindow()->GetSettings().prefsFileName, QStringLiteral("Veldo.dat"));
+    EXPECT_FALSE(reader->GetWindow()->IsSerialNumberPending());
 }
 
 TEST(ScriptAttach, UnknownTargetsAndNamesAreTracedAndAttachNothing)
@@ -548,6 +555,19 @@ TEST(ScriptWindowSettings, EachKeywordReadsItsArgumentsAndDropsTheRest)
          }},
         {">BACKUPREGMETHOD ;EMR\n",
          [](const RegWind::Settings& s, const RegWind&) { return s.backupMethod == u";EMR"; }},
+        {">SETMAIL MAPI register@ovex.example \t \n",
+         [](const RegWind::Settings& s, const RegWind&) {
+             return s.mailCode == FourCC("MAPI") && s.mailAddress == u"register@ovex.example" && s.useMapi;
+         }},
+        {">SETMAIL NOMP Ovex Registration <reg@ovex.example>\n",
+         [](const RegWind::Settings& s, const RegWind&) {
+             return s.mailCode == FourCC("NOMP") && s.mailAddress == u"Ovex Registration <reg@ovex.example>" &&
+                    !s.useMapi;
+         }},
+        {">SETMAIL NOMP first@ovex.example\n>SETMAIL MAPI second@ovex.example\n",
+         [](const RegWind::Settings& s, const RegWind&) {
+             return s.mailCode == FourCC("MAPI") && s.mailAddress == u"second@ovex.example" && !s.useMapi;
+         }},
     };
     for (const Case& c : cases) {
         TraceRecorder traces;
