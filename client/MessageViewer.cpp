@@ -3,7 +3,6 @@
 #include "client/BrevantDoc.h"
 #include "client/BrevantView.h"
 #include "client/HoverButton.h"
-#include "client/MessagePane.h"
 #include "client/ResString.h"
 #include "client/ScheduledTask.h"
 #include "client/Settings.h"
@@ -109,7 +108,7 @@ void CMessageViewer::LayoutControls()
 
 // The engine starts with the first page the window shows, so a run that never shows the
 // window never starts it.
-CMessagePane* CMessageViewer::EnsureBrowser()
+MessageBrowser* CMessageViewer::EnsureBrowser()
 {
     if (!browserMade_) {
         browserMade_ = true;
@@ -117,8 +116,8 @@ CMessagePane* CMessageViewer::EnsureBrowser()
         if (browser_ != nullptr) {
             browser_->setObjectName(QStringLiteral("browser"));
             browser_->setGeometry(0, 0, kWidth, kBrowserHeight);
-            connect(browser_, &CMessagePane::DocumentComplete, this, &CMessageViewer::OnDocumentComplete);
-            connect(browser_, &CMessagePane::ProgressChange, this, &CMessageViewer::OnProgressChange);
+            connect(browser_, &MessageBrowser::DocumentComplete, this, &CMessageViewer::OnDocumentComplete);
+            connect(browser_, &MessageBrowser::ProgressChange, this, &CMessageViewer::OnProgressChange);
             browser_->show();
             browser_->setFocus();
         }
@@ -128,7 +127,7 @@ CMessagePane* CMessageViewer::EnsureBrowser()
 
 void CMessageViewer::Navigate(const QUrl& url)
 {
-    if (CMessagePane* browser = EnsureBrowser())
+    if (MessageBrowser* browser = EnsureBrowser())
         browser->Navigate(url);
 }
 
@@ -157,7 +156,7 @@ void CMessageViewer::ShowLoadingPage()
     UpdateCounter();
     UpdateButtons();
     navigationPending_ = true;
-    Navigate(CMessagePane::ResourceUrl(QStringLiteral("LOADING.HTML")));
+    Navigate(MessageBrowser::ResourceUrl(QStringLiteral("LOADING.HTML")));
 }
 
 void CMessageViewer::ShowEmptyPage()
@@ -171,7 +170,7 @@ void CMessageViewer::ShowEmptyPage()
     // The installed page; the program's own copy when the installation lost it.
     const QString installed = MessagesFolder() + QStringLiteral("/EMPTY.HTML");
     Navigate(QFileInfo::exists(installed) ? QUrl::fromLocalFile(installed)
-                                          : CMessagePane::ResourceUrl(QStringLiteral("EMPTY.HTML")));
+                                          : MessageBrowser::ResourceUrl(QStringLiteral("EMPTY.HTML")));
 }
 
 void CMessageViewer::UpdateCounter()
@@ -212,7 +211,7 @@ void CMessageViewer::OnDocumentComplete(const QUrl&, bool)
     if (navigationPending_) {
         navigationPending_ = false;
         const QUrl url(currentUrl_);
-        if (!CMessagePane::IsMessageUrl(url)) {
+        if (!MessageBrowser::IsMessageUrl(url)) {
             // The service named a page of a kind the window does not follow.
             ShowEmptyPage();
             return;
@@ -307,7 +306,7 @@ void CMessageViewer::StartMessaging()
     SetSetting(QStringLiteral("UserOptIn"), QStringLiteral("1"));
     ScheduleCheckTask(FrequencyFromSetting(GetSetting(QStringLiteral("UpdateFrequency"))), QString());
     checkPending_ = true;
-    Navigate(CMessagePane::ResourceUrl(QStringLiteral("CHECKING.HTML")));
+    Navigate(MessageBrowser::ResourceUrl(QStringLiteral("CHECKING.HTML")));
 }
 
 void CMessageViewer::accept() {}

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "client/MessagePaneController.h"
+#include "client/MessageBrowser.h"
 
 #include <QDialog>
 #include <QString>
@@ -8,7 +8,6 @@
 class CBrevantDoc;
 class CBrevantView;
 class CHoverButton;
-class CMessagePane;
 class QLabel;
 class QProgressBar;
 
@@ -52,7 +51,7 @@ public:
     const QString& CurrentUrl() const { return currentUrl_; }
     int CurrentIndex() const { return currentIndex_; }
     // The browser; nullptr until the window first shows a page, or when it shows none.
-    CMessagePane* Browser() const { return browser_; }
+    MessageBrowser* Browser() const { return browser_; }
 
     // The message that welcomes a new user; it cannot be deleted with the button.
     static const QString& WelcomeMessageId();
@@ -69,7 +68,7 @@ protected:
 
 private:
     void LayoutControls();
-    CMessagePane* EnsureBrowser();
+    MessageBrowser* EnsureBrowser();
     void Navigate(const QUrl& url);
     void OnDocumentComplete(const QUrl& url, bool succeeded);
     void OnProgressChange(int progress, int maximum);
@@ -80,7 +79,7 @@ private:
     QString currentUrl_;
     QString currentId_;
     int currentIndex_ = -1;
-    CMessagePane* browser_ = nullptr;
+    MessageBrowser* browser_ = nullptr;
     bool browserMade_ = false;
     QProgressBar* progress_;
     QLabel* counter_;

@@ -5,6 +5,8 @@
 
 int main(int argc, char* argv[])
 {
+    // Qt::AA_ShareOpenGLContexts stays unset, though the browser engine wants it: it would
+    // load a GL driver on every start. The browser's loader makes that context itself.
     QApplication qapp(argc, argv);
     CBrevantApp app;
     return app.Run(QCoreApplication::arguments().mid(1));

@@ -1,8 +1,8 @@
 // The message window's browser against real pages from a local server: what pages may
 // call, how their dialogs are answered, which keys they get, no context menu, and which
 // loads are reported.
-#include "client/MessagePane.h"
-#include "client/MessagePaneController.h"
+#include "client/browser/MessagePane.h"
+#include "client/browser/MessagePaneController.h"
 #include "tests/client_browser/BrowserTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 #include <QTcpServer>
 #include <QTest>
 #include <QWebEngineProfile>
+#include <QWebEngineView>
 
 using namespace browsertest;
 
@@ -52,8 +53,8 @@ protected:
         return complete->last().at(1).toBool();
     }
 
-    QWebEnginePage* Page() const { return pane->page(); }
-    QWidget* Input() const { return pane->focusProxy(); }
+    QWebEnginePage* Page() const { return pane->Controller(); }
+    QWidget* Input() const { return pane->View()->focusProxy(); }
 
     // The page has drawn twice, so input reaches the elements under the pointer.
     void WaitUntilPainted() { ASSERT_TRUE(WaitForScript(Page(), QStringLiteral("window.painted === true"))); }
@@ -271,7 +272,7 @@ TEST_F(MessagePaneTest, AbortedLoadsAreNotReported)
     ASSERT_TRUE(finished.wait(20000));
     pane->Navigate(server.Url(QStringLiteral("other.html?delay=2")));
     ASSERT_TRUE(started.wait(20000));
-    pane->stop();
+    pane->View()->stop();
     ASSERT_TRUE(finished.wait(20000));
     pane->Navigate(server.Url(QStringLiteral("other.html?delay=2")));
     QTest::qWait(300);

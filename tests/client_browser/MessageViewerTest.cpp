@@ -3,10 +3,11 @@
 // calls, the settings sheet, the opt-in check and the close, against pages from a local
 // server and the local message service.
 #include "client/HoverButton.h"
-#include "client/MessagePane.h"
 #include "client/MessageViewer.h"
 #include "client/ScheduledTask.h"
 #include "client/SettingsEditor.h"
+#include "client/browser/MessagePane.h"
+#include "client/browser/MessagePaneController.h"
 #include "tests/client_browser/BrowserTestSupport.h"
 #include "tests/client_doc/DocTestSupport.h"
 
@@ -15,6 +16,7 @@
 #include <QProgressBar>
 #include <QTcpServer>
 #include <QTimer>
+#include <QWebEngineView>
 
 #include <cstdlib>
 
@@ -27,7 +29,7 @@ using browsertest::WaitForScript;
 // A real browser whatever the display, as the window makes one where there is a display.
 class RealBrowsers : public MessageBrowserMaker {
 public:
-    CMessagePane* MakeBrowser(MessagePageCalls* calls, QWidget* parent) override
+    MessageBrowser* MakeBrowser(MessagePageCalls* calls, QWidget* parent) override
     {
         return new CMessagePane(calls, parent);
     }
@@ -91,12 +93,14 @@ protected:
     }
     void connect()
     {
-        QObject::connect(viewer()->Browser(), &CMessagePane::DocumentComplete,
+        QObject::connect(viewer()->Browser(), &MessageBrowser::DocumentComplete,
                          [this](const QUrl& url, bool) { completed << url; });
     }
 
     CMessageViewer* viewer() const { return view()->Viewer(); }
-    CMessagePane* browser() const { return viewer()->Browser(); }
+    CMessagePane* browser() const { return qobject_cast<CMessagePane*>(viewer()->Browser()); }
+    QWebEnginePage* page() const { return browser()->Controller(); }
+    QWidget* input() const { return browser()->View()->focusProxy(); }
     CHoverButton* button(const char* name) const { return viewer()->findChild<CHoverButton*>(name); }
     QString counter() const { return viewer()->findChild<QLabel*>("counter")->text(); }
     QProgressBar* progress() const { return viewer()->findChild<QProgressBar*>("progress"); }
@@ -119,15 +123,15 @@ protected:
     // Clicks the middle of the page's element `id` once the page has drawn.
     void clickInPage(const QString& id)
     {
-        Eval(browser()->page(), "requestAnimationFrame(() => requestAnimationFrame(() => window.drawn = true)); true");
-        ASSERT_TRUE(WaitForScript(browser()->page(), "window.drawn === true"));
-        const QVariantList r = Eval(browser()->page(), QStringLiteral("(() => { const r = document.getElementById('%1')"
-                                                                     ".getBoundingClientRect(); return [r.x + r.width / 2,"
-                                                                     " r.y + r.height / 2]; })()")
-                                                           .arg(id))
+        Eval(page(), "requestAnimationFrame(() => requestAnimationFrame(() => window.drawn = true)); true");
+        ASSERT_TRUE(WaitForScript(page(), "window.drawn === true"));
+        const QVariantList r = Eval(page(), QStringLiteral("(() => { const r = document.getElementById('%1')"
+                                                           ".getBoundingClientRect(); return [r.x + r.width / 2,"
+                                                           " r.y + r.height / 2]; })()")
+                                                .arg(id))
                                    .toList();
         ASSERT_EQ(r.size(), 2);
-        QTest::mouseClick(browser()->focusProxy(), Qt::LeftButton, {}, QPoint(r[0].toInt(), r[1].toInt()));
+        QTest::mouseClick(input(), Qt::LeftButton, {}, QPoint(r[0].toInt(), r[1].toInt()));
     }
 
     // Answers the settings sheet as soon as it is up.
@@ -225,7 +229,7 @@ TEST_F(MessageWindow, EveryMessageLoadsAfterTheLoadingPageWithTheProgressBar)
     const Page slow{"m1", server.Url("other.html?delay=1")};
     startWith({slow});
     ASSERT_TRUE(browsertest::WaitUntil([&] { return completed.size() >= 1; }));
-    EXPECT_EQ(completed[0], CMessagePane::ResourceUrl("LOADING.HTML"));
+    EXPECT_EQ(completed[0], MessageBrowser::ResourceUrl("LOADING.HTML"));
     // The message's own page is on its way: the bar shows until it is in.
     EXPECT_TRUE(progress()->isVisible());
     ASSERT_TRUE(waitFor(slow.url));
@@ -360,10 +364,10 @@ TEST_F(MessageWindow, StartMessagingFromTheWelcomePageOptsInAndChecks)
     EXPECT_FALSE(button("delete")->isEnabled());  // the welcome message stays until the user answers
     EXPECT_EQ(service.received().size(), 0);
 
-    Eval(browser()->page(), "document.querySelector('button.start').id = 'start'; true");
+    Eval(page(), "document.querySelector('button.start').id = 'start'; true");
     clickInPage("start");
     ASSERT_TRUE(browsertest::WaitUntil(
-        [&] { return completed.value(completed.size() - 1) == CMessagePane::ResourceUrl("CHECKING.HTML"); }));
+        [&] { return completed.value(completed.size() - 1) == MessageBrowser::ResourceUrl("CHECKING.HTML"); }));
     EXPECT_EQ(GetSetting("UserOptIn"), "1");
     EXPECT_TRUE(systemctl.calls().join('\n').contains("--user enable --now"));
 
@@ -403,7 +407,7 @@ TEST_F(MessageWindow, ClosingEndsTheProgramAndDropsTheTaskOfAUserNotOptedIn)
             SetSetting("UserOptIn", "1");
 
         // Enter does not close the window, in the page or on a button.
-        QTest::keyClick(browser()->focusProxy(), Qt::Key_Return);
+        QTest::keyClick(input(), Qt::Key_Return);
         QTest::keyClick(button("next"), Qt::Key_Return);
         doctest::settle();
         ASSERT_TRUE(viewer()->isVisible());
@@ -431,16 +435,16 @@ TEST_F(MessageWindow, ThePageGetsItsKeysBeforeTheWindow)
     startWith({{"m1", server.Url("keys.html")}}, {"/test"});
     ASSERT_TRUE(waitFor(server.Url("keys.html")));
     viewer()->activateWindow();
-    browser()->focusProxy()->setFocus();
-    ASSERT_TRUE(WaitForScript(browser()->page(), "document.hasFocus()"));
+    input()->setFocus();
+    ASSERT_TRUE(WaitForScript(page(), "document.hasFocus()"));
 
-    QTest::keyClick(browser()->focusProxy(), Qt::Key_F5);
-    ASSERT_TRUE(WaitForScript(browser()->page(), "window.keys.join(',') === 'F5'"));
+    QTest::keyClick(input(), Qt::Key_F5);
+    ASSERT_TRUE(WaitForScript(page(), "window.keys.join(',') === 'F5'"));
     ASSERT_TRUE(browsertest::WaitUntil([&] { return service.received().size() == 2; }));
     EXPECT_FALSE(app->MainFrame()->IsClosed());
 
-    QTest::keyClick(browser()->focusProxy(), Qt::Key_Escape);
-    EXPECT_TRUE(WaitForScript(browser()->page(), "window.keys.join(',') === 'F5,Escape'"));
+    QTest::keyClick(input(), Qt::Key_Escape);
+    EXPECT_TRUE(WaitForScript(page(), "window.keys.join(',') === 'F5,Escape'"));
 }
 
 // A page the service names by another scheme is not followed: the empty page stands.

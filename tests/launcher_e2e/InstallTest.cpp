@@ -1,5 +1,5 @@
 // The installation into a DESTDIR, as a package build or an OEM image does it: the
-// programs, the library and pages beside them, the autostart entry, and the machine hive's
+// programs, the libraries and pages beside them, the autostart entry, and the machine hive's
 // values; the installed client finds its library, and other hive values stay.
 #include "tests/launcher_e2e/LauncherE2eSupport.h"
 #include "tests/support/TestEnvironment.h"
@@ -61,7 +61,7 @@ TEST(Installation, PutsEverythingUnderDestdirAndRecordsTheClientsPath)
     const QString root = destDir() + kPrefix;
     for (const char* program : {"OvexKelvo", "launcher", "ovex-snapshot-dmi", "snapshot-dmi"})
         EXPECT_TRUE(QFileInfo(root + u'/' + QLatin1String(program)).isExecutable()) << program;
-    for (const char* file : {"libovex-inet.so.1", "messages/EMPTY.HTML", "messages/welcome.htm"})
+    for (const char* file : {"libovex-inet.so.1", "libovex-browser.so.1", "messages/EMPTY.HTML", "messages/welcome.htm"})
         EXPECT_TRUE(QFileInfo::exists(root + u'/' + QLatin1String(file))) << file;
     const QByteArray autostart =
         testsupport::readFile(destDir() + QStringLiteral("/etc/xdg/autostart/ovex-kelvo-launcher.desktop"));

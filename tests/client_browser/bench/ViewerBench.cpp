@@ -13,7 +13,7 @@
 #include "client/BrevantView.h"
 #include "client/Database.h"
 #include "client/HoverButton.h"
-#include "client/MessagePane.h"
+#include "client/MessageBrowser.h"
 #include "client/MessageViewer.h"
 #include "tests/client_doc/DocTestSupport.h"
 #include "tests/support/TestEnvironment.h"
@@ -171,7 +171,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no browser: run this on a display (xvfb-run, QT_QPA_PLATFORM=xcb)\n");
         return 1;
     }
-    QObject::connect(viewer->Browser(), &CMessagePane::DocumentComplete, [&](const QUrl& u, bool) { completed << u; });
+    QObject::connect(viewer->Browser(), &MessageBrowser::DocumentComplete, [&](const QUrl& u, bool) { completed << u; });
     auto progress = viewer->findChild<QProgressBar*>(QStringLiteral("progress"));
     auto waitFor = [&](const QUrl& u) {
         const QDeadlineTimer deadline(30000);

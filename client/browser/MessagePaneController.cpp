@@ -1,9 +1,6 @@
-#include "client/MessagePaneController.h"
+#include "client/browser/MessagePaneController.h"
 
-#include "client/ResString.h"
 #include "client/Trace.h"
-#include "platform/resources/Resources.h"
-#include "platform/shell/Shell.h"
 #include "platform/ui/Ui.h"
 
 #include <QBuffer>
@@ -41,14 +38,12 @@ constexpr char kExternalScript[] = R"JS(
 })();
 )JS";
 
-QString ApplicationTitle() { return ResString(57344); }
-
 // The browser shows these itself; anything else belongs to another program.
 bool IsBrowserScheme(const QString& scheme)
 {
     static const QStringList shown{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("file"),
                                    QStringLiteral("about"), QStringLiteral("data"), QStringLiteral("blob")};
-    return shown.contains(scheme) || scheme == QString::fromLatin1(MessagePaneController::ResourceScheme());
+    return shown.contains(scheme) || scheme == QString::fromLatin1(MessageBrowser::ResourceScheme());
 }
 
 // The page behind a new window a page asked for: its first navigation goes to the user's
@@ -62,7 +57,7 @@ protected:
     {
         if (isMainFrame && !handedOver_ && !url.isEmpty() && url.scheme() != u"about") {
             handedOver_ = true;
-            if (!platform::openUrl(url))
+            if (!MessageBrowser::OpenOutside(url))
                 qCInfo(lcClient) << "Refused to open" << url.toDisplayString() << "outside";
             deleteLater();
         }
@@ -98,7 +93,7 @@ void MessageResourceHandler::requestStarted(QWebEngineUrlRequestJob* job)
     QString name = job->requestUrl().path();
     while (name.startsWith(u'/'))
         name.remove(0, 1);
-    const std::optional<QByteArray> page = platform::findResource(QStringLiteral("client"), QStringLiteral("HTML"), name);
+    const std::optional<QByteArray> page = MessageBrowser::ClientPage(name);
     if (!page) {
         job->fail(QWebEngineUrlRequestJob::UrlNotFound);
         return;
@@ -108,19 +103,13 @@ void MessageResourceHandler::requestStarted(QWebEngineUrlRequestJob* job)
     job->reply(QByteArrayLiteral("text/html"), body);
 }
 
-const QByteArray& MessagePaneController::ResourceScheme()
-{
-    static const QByteArray scheme = QByteArrayLiteral("ovexres");
-    return scheme;
-}
-
 void MessagePaneController::RegisterResourceScheme()
 {
     static bool registered = false;
     if (registered)
         return;
     registered = true;
-    QWebEngineUrlScheme scheme(ResourceScheme());
+    QWebEngineUrlScheme scheme(MessageBrowser::ResourceScheme());
     scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
     // Pages from the network may not reach the client's own pages.
     scheme.setFlags(QWebEngineUrlScheme::LocalScheme);
@@ -155,13 +144,12 @@ void MessagePaneController::InstallExternal()
 
 void MessagePaneController::javaScriptAlert(const QUrl&, const QString& msg)
 {
-    platform::messageBox(msg, ApplicationTitle(), platform::mb::Ok | platform::mb::IconExclamation);
+    MessageBrowser::ShowMessageBox(msg, platform::mb::Ok | platform::mb::IconExclamation);
 }
 
 bool MessagePaneController::javaScriptConfirm(const QUrl&, const QString& msg)
 {
-    return platform::messageBox(msg, ApplicationTitle(), platform::mb::OkCancel | platform::mb::IconQuestion) ==
-           platform::id::Ok;
+    return MessageBrowser::ShowMessageBox(msg, platform::mb::OkCancel | platform::mb::IconQuestion) == platform::id::Ok;
 }
 
 void MessagePaneController::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message,
@@ -175,7 +163,7 @@ bool MessagePaneController::acceptNavigationRequest(const QUrl& url, NavigationT
     if (IsBrowserScheme(url.scheme().toLower()))
         return true;
     // mailto: and the like: the user's own program, when the user clicked it.
-    if (isMainFrame && type == NavigationTypeLinkClicked && !platform::openUrl(url))
+    if (isMainFrame && type == NavigationTypeLinkClicked && !MessageBrowser::OpenOutside(url))
         qCInfo(lcClient) << "Refused to open" << url.toDisplayString() << "outside";
     return false;
 }

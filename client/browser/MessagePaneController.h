@@ -1,24 +1,13 @@
 #pragma once
 
+#include "client/MessageBrowser.h"
+
 #include <QObject>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineUrlSchemeHandler>
 
 class QWebEngineProfile;
-
-// What a shown page may ask of the message window through its window.external object.
-// The calls arrive from the event loop, never inside the browser's own dispatch, so a
-// handler may open dialogs or navigate the pane.
-class MessagePageCalls {
-public:
-    virtual ~MessagePageCalls() = default;
-    virtual void NextMessage() = 0;
-    virtual void PrevMssage() = 0;
-    virtual void DeleteMssage() = 0;
-    virtual void ShowSettings() = 0;
-    virtual void StartMessaging() = 0;
-};
 
 // The object published to pages as window.external (through QWebChannel). Its five
 // methods take no arguments and return nothing, so a page cannot hand the client data.
@@ -59,9 +48,8 @@ public:
 
     MessagePaneExternal* External() const { return external_; }
 
-    // The scheme of the client's own pages. Registered with the engine before any of its
-    // objects exists; later registrations would be ignored.
-    static const QByteArray& ResourceScheme();
+    // Registers the scheme of the client's own pages with the engine. Must run before any of
+    // its objects exists; later registrations would be ignored.
     static void RegisterResourceScheme();
 
 protected:
