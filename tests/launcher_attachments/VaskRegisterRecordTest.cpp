@@ -4,6 +4,7 @@
 #include "launcher/VaskRegisterRecord.h"
 #include "tests/launcher/LauncherTestSupport.h"
 #include "tests/launcher_attachments/AttachmentTestSupport.h"
+#include "tests/support/StubClient.h"
 #include "tests/support/TestEnvironment.h"
 
 #include "regengine/core/Attachment.h"
@@ -26,6 +27,7 @@
 namespace {
 
 using attachmenttest::ScriptWindow;
+using testsupport::StubClient;
 using platform::Registry;
 using platform::RegValue;
 using platform::RootKey;
@@ -62,35 +64,6 @@ QStringList tovaFiles()
     return found;
 }
 
-// A client that writes its working folder and arguments, a line each, into `log`.
-class StubClient {
-public:
-    StubClient()
-        : path_(testsupport::sandboxRoot() + QStringLiteral("/opt/ovex kelvo/OvexKelvo")),
-          log_(testsupport::sandboxRoot() + QStringLiteral("/client.log"))
-    {
-        testsupport::writeFile(path_, QStringLiteral("#!/bin/sh\n"
-                                                     "{ pwd; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } "
-                                                     "> '%1.part' && mv '%1.part' '%1'\n")
-                                          .arg(log_)
-                                          .toUtf8());
-        QFile::setPermissions(path_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    }
-    const QString& path() const { return path_; }
-    bool started() const { return QFile::exists(log_); }
-    // Working folder first, then the arguments.
-    QStringList waitForStart() const
-    {
-        const QDeadlineTimer deadline(20000);
-        while (!started() && !deadline.hasExpired())
-            QThread::msleep(10);
-        return QString::fromUtf8(testsupport::readFile(log_)).split(u'\n', Qt::SkipEmptyParts);
-    }
-
-private:
-    QString path_;
-    QString log_;
-};
 
 void setInstallPath(const QString& path)
 {
@@ -189,7 +162,7 @@ protected:
 TEST_P(VaskHandOff, WritesTheFileAndStartsTheClient)
 {
     const int hours = GetParam();
-    StubClient client;
+    StubClient client(QStringLiteral("opt/ovex kelvo"));  // a blank in the path
     setInstallPath(client.path());
     ScriptWindow script(firstRunFields() + startVask(hours));
     const QDateTime before = QDateTime::currentDateTime();
@@ -287,7 +260,7 @@ class VaskNoHandOff : public ::testing::TestWithParam<NoHandOff> {};
 TEST_P(VaskNoHandOff, WritesNothingAndStartsNothing)
 {
     const NoHandOff& c = GetParam();
-    StubClient client;
+    StubClient client(QStringLiteral("opt/ovex kelvo"));  // a blank in the path
     setInstallPath(client.path());
     launchertest::TraceRecorder traces;
     ScriptWindow script(firstRunFields(c.runCount) + startVask(0));

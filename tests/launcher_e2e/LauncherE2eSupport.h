@@ -4,16 +4,14 @@
 // pass, the client's "InstallPath", a DMI fixture and a locale; and a stub client that
 // records how it was started.
 
+#include "tests/support/StubClient.h"
 #include "tests/support/TestEnvironment.h"
 
 #include "platform/registry/Registry.h"
 
-#include <QDeadlineTimer>
-#include <QFile>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
-#include <QThread>
 
 #include <ostream>
 
@@ -28,6 +26,8 @@ inline void PrintTo(const QStringList& l, std::ostream* os)
 
 namespace launchere2e {
 
+using testsupport::StubClient;
+
 inline const QString kProductKey = QStringLiteral("SOFTWARE\\Ovex\\Ovex Kelvo");
 inline const QString kSetupKey = QStringLiteral("SYSTEM\\Setup\\Status\\UnattendPasses");
 inline const QString kUserKey = QStringLiteral("Software\\Ovex\\Ovex Kelvo");
@@ -41,36 +41,6 @@ inline QString registrationFile()
     return dataFolder() + QStringLiteral("/Ovex Kelvo.tova");
 }
 
-// A client that writes its working folder and arguments, one a line, into its log.
-class StubClient {
-public:
-    StubClient()
-        : path_(testsupport::sandboxRoot() + QStringLiteral("/opt/ovex-kelvo/OvexKelvo")),
-          log_(testsupport::sandboxRoot() + QStringLiteral("/stub-client.log"))
-    {
-        testsupport::writeFile(path_, QStringLiteral("#!/bin/sh\n"
-                                                     "{ pwd; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } "
-                                                     "> '%1.part' && mv '%1.part' '%1'\n")
-                                          .arg(log_)
-                                          .toUtf8());
-        QFile::setPermissions(path_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    }
-    const QString& path() const { return path_; }
-    bool started() const { return QFile::exists(log_); }
-    void forget() const { QFile::remove(log_); }
-    // Working folder first, then the arguments; empty when it was not started in time.
-    QStringList waitForStart() const
-    {
-        const QDeadlineTimer deadline(20000);
-        while (!started() && !deadline.hasExpired())
-            QThread::msleep(10);
-        return QString::fromUtf8(testsupport::readFile(log_)).split(u'\n', Qt::SkipEmptyParts);
-    }
-
-private:
-    QString path_;
-    QString log_;
-};
 
 // The machine hive an OEM installation leaves, with `client` as the installed client.
 inline bool prepareMachine(const QString& client)
