@@ -169,10 +169,7 @@ TEST_F(MessageWindow, CounterAndButtonsFollowTheShownList)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.messages);
-        app.reset();
-        testsupport::isolateEnvironment();
-        Database::Close();
-        client::runState() = client::RunState();
+        freshStart();
         completed.clear();
         startWith(pages(c.messages));
         ASSERT_TRUE(waitFor(c.messages == 0 ? emptyPage() : page("m1").url));
@@ -277,10 +274,7 @@ TEST_F(MessageWindow, DeletingTheLastShowsTheOneBeforeAndTheOnlyOneTheEmptyPage)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        app.reset();
-        testsupport::isolateEnvironment();
-        Database::Close();
-        client::runState() = client::RunState();
+        freshStart();
         completed.clear();
         startWith(pages(c.messages));
         ASSERT_TRUE(waitFor(page("m1").url));
@@ -393,10 +387,7 @@ TEST_F(MessageWindow, ClosingEndsTheProgramAndDropsTheTaskOfAUserNotOptedIn)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        app.reset();
-        testsupport::isolateEnvironment();
-        Database::Close();
-        client::runState() = client::RunState();
+        freshStart();
         completed.clear();
         browsertest::RecordingSystemctl systemctl;
         ASSERT_EQ(ScheduleCheckTask(0, QString()), platform::TaskStatus::Ok);

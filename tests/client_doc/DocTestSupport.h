@@ -184,6 +184,14 @@ protected:
         app = std::make_unique<CBrevantApp>(services);
         return app->InitInstance(arguments);
     }
+    // A clean slate between the cases of one test: no client, a fresh home and database.
+    void freshStart()
+    {
+        app.reset();
+        testsupport::isolateEnvironment();
+        Database::Close();
+        client::runState() = client::RunState();
+    }
     CBrevantView* view() const { return app->View(); }
     CBrevantDoc* doc() const { return app->Document(); }
 

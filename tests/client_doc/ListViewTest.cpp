@@ -48,10 +48,7 @@ TEST_F(ListView, StepsWrapAndSelect)
         QStringList ids;
         for (int i = 0; i < c.items; ++i)
             ids << QStringLiteral("m%1").arg(i);
-        app.reset();
-        testsupport::isolateEnvironment();
-        Database::Close();
-        client::runState() = client::RunState();
+        freshStart();
         startWith(ids);
         view()->SetCurrent(c.current);
         view()->StepSelection(c.step);
@@ -141,10 +138,7 @@ TEST_F(ListView, ImportThroughTheMenu)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        app.reset();
-        testsupport::isolateEnvironment();
-        Database::Close();
-        client::runState() = client::RunState();
+        freshStart();
         sink.boxes.clear();
         dir = testsupport::sandboxRoot() + "/peers";
         testpeers::MessageService service(dir, {answers({}, {}), false, {}, {}});

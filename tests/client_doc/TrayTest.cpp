@@ -60,10 +60,7 @@ TEST_F(Tray, BalloonWaitsForAPausingUser)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        app.reset();
-        testsupport::isolateEnvironment();
-        Database::Close();
-        client::runState() = client::RunState();
+        freshStart();
         tray.calls.clear();
         clock.sleeps.clear();
         desktop.script = c.idle;
@@ -78,11 +75,8 @@ TEST_F(Tray, SoundFollowsTheSetting)
 {
     for (const char* setting : {"0", "1"}) {
         SCOPED_TRACE(setting);
-        app.reset();
-        testsupport::isolateEnvironment();
-        Database::Close();
+        freshStart();
         Settings::Instance().Reset();
-        client::runState() = client::RunState();
         desktop.sounds.clear();
         tray.calls.clear();
         storeSetting("PlayNewMessageSound", setting);
