@@ -7,7 +7,6 @@
 #include "platform/ui/Ui.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QLibrary>
 #include <QtGui/qtguiglobal.h>
 #if QT_CONFIG(opengl)
@@ -110,21 +109,13 @@ void ProvideShareContext()
 
 using MakeFunction = MessageBrowser* (*)(MessagePageCalls* calls, QWidget* parent);
 
-// The browser library, loaded on the first browser asked for: the program's own folder
-// first, then wherever the loader looks (an installation's $ORIGIN, LD_LIBRARY_PATH, a
-// library the program already has). A library that cannot be had is reported once, and
-// the window then shows no pages.
+// The browser library, loaded on the first browser asked for. A library that cannot be
+// had is reported once, and the window then shows no pages.
 MakeFunction LoadBrowserLibrary()
 {
     static MakeFunction make = [] {
-        QStringList candidates, errors;
-        const QString beside = platform::moduleDirectory() + QStringLiteral("/" OVEX_BROWSER_LIBRARY_NAME);
-        if (QFileInfo::exists(beside))
-            candidates << beside;
-        else
-            errors << beside + QStringLiteral(": no such file");
-        candidates << QStringLiteral(OVEX_BROWSER_LIBRARY_NAME);
-        for (const QString& candidate : std::as_const(candidates)) {
+        QStringList errors;
+        for (const QString& candidate : platform::libraryCandidates(QStringLiteral(OVEX_BROWSER_LIBRARY_NAME))) {
             QLibrary library(candidate);
             // The engine cannot be unloaded once it has run.
             library.setLoadHints(QLibrary::PreventUnloadHint);

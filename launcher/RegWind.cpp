@@ -108,13 +108,6 @@ int relativeMove(int command)
     }
 }
 
-// A name that stays inside the prefs folder: the prefs file turns backslashes into folder
-// separators, so those count as well.
-bool isPlainFileName(const QString& name)
-{
-    return !name.isEmpty() && !name.contains(u'/') && !name.contains(u'\\') && !name.contains(QStringLiteral(".."));
-}
-
 bool isDecimal(const QString& text)
 {
     if (text.isEmpty())
@@ -297,7 +290,8 @@ QString RegWind::GetMapValue(const QString& key) const
 
 bool RegWind::ReadPrefsFile(const QString& name)
 {
-    if (!isPlainFileName(name)) {
+    // The prefs file turns backslashes into folder separators: they are refused too.
+    if (!platform::isPlainFileName(name)) {
         EngineTrace(platform::formatText(QStringLiteral("PREFFILE %s refused: not a file of the prefs folder"), name));
         return false;
     }

@@ -68,12 +68,6 @@ PageBackground& pageBackground()
     return background;
 }
 
-// A name that stays inside its folder.
-bool isPlainFileName(const QString& name)
-{
-    return !name.isEmpty() && !name.contains(u'/') && !name.contains(QStringLiteral(".."));
-}
-
 QString keywordName(int keyword)
 {
     return ScriptReader::KeywordText(keyword).toString();
@@ -280,7 +274,7 @@ void ScriptReader::ReportNoPageScript()
 
 void ScriptReader::Include(const QString& fileName)
 {
-    if (!isPlainFileName(fileName)) {
+    if (!platform::isPlainFileName(fileName)) {
         EngineTrace(platform::formatText(QStringLiteral("INCLUDE %s refused: not a file of the program's folder"),
                                          fileName));
         return;
@@ -605,7 +599,7 @@ void ScriptReader::OnGetExternalFields()
     if (window == nullptr)
         return;
     QFile file(platform::tempFolder() + u'/' + name);
-    if (!isPlainFileName(name) || !file.open(QIODevice::ReadOnly)) {
+    if (!platform::isPlainFileName(name) || !file.open(QIODevice::ReadOnly)) {
         EngineTrace(platform::formatText(QStringLiteral("GETEXTERNALFIELDS: cannot read %s"), file.fileName()));
         platform::messageBox(GetTableString(QStringLiteral("An external reg file is missing."), 1, FourCC("PARS")),
                              QString(), platform::mb::Ok | platform::mb::IconQuestion);

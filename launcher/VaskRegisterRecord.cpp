@@ -29,12 +29,12 @@ const QString kInstallPathValue = QStringLiteral("InstallPath");
 // a plain, visible file of the data folder: no separator to leave it, no leading dot that
 // would hide it from the client's scan (an empty name gives ".tova"), no control
 // characters.
-bool isPlainFileName(const QString& name)
+bool isRegistrationFileName(const QString& name)
 {
-    if (name.isEmpty() || name.startsWith(u'.'))
+    if (!platform::isPlainFileName(name) || name.startsWith(u'.'))
         return false;
     for (const QChar c : name) {
-        if (c == u'/' || c.unicode() < 0x20 || c.unicode() == 0x7F)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
             return false;
     }
     return true;
@@ -117,7 +117,7 @@ QString VaskRegisterRecord::WriteRegistrationFile(RegWind& window) const
         return {};
     }
     const QString name = window.SubstituteTags(QStringLiteral("<PRNM>.tova"), false);
-    if (!isPlainFileName(name)) {
+    if (!isRegistrationFileName(name)) {
         EngineTrace(platform::formatText(QStringLiteral("%s: \"%s\" is not a file name for the registration file"),
                                          GetName(), name));
         return {};

@@ -114,6 +114,16 @@ QString moduleDirectory()
     return QFileInfo(modulePath()).absolutePath();
 }
 
+QStringList libraryCandidates(const QString& fileName)
+{
+    return {moduleDirectory() + u'/' + fileName, fileName};
+}
+
+bool isPlainFileName(const QString& name)
+{
+    return !name.isEmpty() && !name.contains(u'/') && !name.contains(u'\\') && !name.contains(QStringLiteral(".."));
+}
+
 QString tempFolder()
 {
     const QString runtime = xdg("XDG_RUNTIME_DIR", {});

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 namespace platform {
@@ -30,6 +31,13 @@ QString dataFolder();
 // The running program's file and folder (/proc/self/exe).
 QString modulePath();
 QString moduleDirectory();
+// Where a library the program loads by file name is looked for, in order: beside the
+// program, then wherever the loader looks (an installation's $ORIGIN, LD_LIBRARY_PATH).
+QStringList libraryCandidates(const QString& fileName);
+
+// True when `name`, joined to a folder, names a file directly in it: not empty, no folder
+// separator ('/', nor the '\\' that Windows-minded texts use) and no "..".
+bool isPlainFileName(const QString& name);
 
 // A temporary folder of this user only: $XDG_RUNTIME_DIR when it is usable, else a 0700
 // folder under the cache folder. Never the shared /tmp, where others could plant files.

@@ -23,10 +23,7 @@ bool resolve(QLibrary& library, const char* name, Fn& target)
 
 InetLoader& InetLoader::Instance()
 {
-    // The program's own folder first, as a library loaded by name is looked for beside the
-    // program before anywhere else.
-    static InetLoader loader({platform::moduleDirectory() + u'/' + QStringLiteral(OVEX_INET_LIBRARY_NAME),
-                              QStringLiteral(OVEX_INET_LIBRARY_NAME)});
+    static InetLoader loader(platform::libraryCandidates(QStringLiteral(OVEX_INET_LIBRARY_NAME)));
     return loader;
 }
 

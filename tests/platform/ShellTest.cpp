@@ -53,6 +53,15 @@ TEST(Shell, ModulePathIsThisProgram)
     EXPECT_EQ(QFileInfo(platform::modulePath()).absolutePath(), platform::moduleDirectory());
 }
 
+// Names read from scripts and files join a folder: none may leave it.
+TEST(Shell, PlainFileNamesStayInTheirFolder)
+{
+    for (const char* name : {"part.scr", "Ovex Kelvo.tova", ".hidden", "caf\xc3\xa9"})
+        EXPECT_TRUE(platform::isPlainFileName(QString::fromUtf8(name))) << name;
+    for (const char* name : {"", "..", "../x", "a/b", "/etc/passwd", "a\\b", "..\\x", "x.."})
+        EXPECT_FALSE(platform::isPlainFileName(QString::fromUtf8(name))) << name;
+}
+
 class RecordingOpener final : public platform::UrlOpener {
 public:
     bool open(const QUrl& url) override
