@@ -37,7 +37,6 @@ public:
 
     QChar GetMode() const { return mode_; }
     bool IsMade() const { return made_; }
-    void ClearMade() { made_ = false; }
     // Mode 't': a number saved earlier is never reused.
     bool IsNeverReused() const { return neverReused_; }
 
