@@ -1,6 +1,6 @@
 #pragma once
 
-#include "client/BrevantView.h"
+#include "client/ui/BrevantView.h"
 #include "client/InstanceGuard.h"
 
 #include <QObject>

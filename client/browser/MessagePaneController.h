@@ -1,6 +1,6 @@
 #pragma once
 
-#include "client/MessageBrowser.h"
+#include "client/ui/MessageBrowser.h"
 
 #include <QObject>
 #include <QUrl>

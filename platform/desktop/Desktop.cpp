@@ -1,6 +1,7 @@
 #include "platform/desktop/Desktop.h"
 
 #include "platform/desktop/LinuxDesktop.h"
+#include "platform/text/Ascii.h"
 #include "platform/ui/Ui.h"
 
 #include <cerrno>
@@ -51,6 +52,11 @@ QString soundName(unsigned style)
     case mb::IconAsterisk: return QStringLiteral("dialog-information");
     default: return QStringLiteral("bell");
     }
+}
+
+bool highContrastTheme()
+{
+    return asciiLower(qEnvironmentVariable("GTK_THEME")).startsWith(QStringLiteral("highcontrast"));
 }
 
 WaitClock& systemWaitClock()

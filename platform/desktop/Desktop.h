@@ -24,6 +24,10 @@ void setDesktop(Desktop* desktop);
 // The sound-theme name of a message-box style: "dialog-information" for the asterisk.
 QString soundName(unsigned style);
 
+// Whether the user's desktop theme is a high-contrast one. GNOME and the GTK desktops
+// switch to high contrast by theme, and no other desktop-wide signal reaches Qt.
+bool highContrastTheme();
+
 // Time for waits that must not run the event loop.
 class WaitClock {
 public:

@@ -3,7 +3,6 @@
 #include <QString>
 
 class Clock;
-class QWidget;
 
 // Where the engine's progress texts and traces go: a dialog item, a window or edit control,
 // or a file. Owned by whoever makes it; devices and dialogs that are given one only point
@@ -52,15 +51,3 @@ private:
     bool written_ = false;
     qint64 lastWrite_ = 0;
 };
-
-// Dialog items are a dialog's child widgets carrying the dynamic property "dialogItemId",
-// the id the dialog template gave them.
-constexpr const char* kDialogItemIdProperty = "dialogItemId";
-// The item of `dialog` with that id (searched among all its descendants), or null.
-QWidget* DialogItem(QWidget* dialog, int id);
-
-// Text of the widgets displayers write to: line edits, plain and rich text edits, labels
-// and buttons. False for a widget without text.
-bool SetWidgetText(QWidget* widget, const QString& text);
-// Appends at the end of the widget's text and scrolls it into view.
-bool AppendWidgetText(QWidget* widget, QStringView text);

@@ -6,7 +6,7 @@ namespace {
 
 struct WaitGlobals {
     IdleCallback idle = nullptr;
-    QWidget* idleWindow = nullptr;
+    QObject* idleWindow = nullptr;
     int cancel = 0;
     int exitCode = kInitialExitCode;
 };
@@ -19,7 +19,7 @@ WaitGlobals& globals()
 
 }  // namespace
 
-void SetIdleCallback(IdleCallback callback, QWidget* window)
+void SetIdleCallback(IdleCallback callback, QObject* window)
 {
     globals().idle = callback;
     globals().idleWindow = window;

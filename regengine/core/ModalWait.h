@@ -1,14 +1,14 @@
 #pragma once
 
-class QWidget;
+class QObject;
 
 // The engine's modal-wait support: the idle callback that animates a status window, the
 // global cancel flag its Cancel button sets, the launcher's exit code that every quit the
 // engine posts carries, and the pumping wait that honours all three.
 
 // Called with `window` on every pass of PumpWhileBusy; null clears it.
-using IdleCallback = void (*)(QWidget* window);
-void SetIdleCallback(IdleCallback callback, QWidget* window);
+using IdleCallback = void (*)(QObject* window);
+void SetIdleCallback(IdleCallback callback, QObject* window);
 
 // Set by the status dialog's Cancel, cleared by the registration window before a run.
 int CancelFlag();

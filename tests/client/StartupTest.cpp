@@ -1,9 +1,9 @@
 #include "client/BrevantApp.h"
 #include "client/Database.h"
 #include "client/Globals.h"
-#include "client/MainFrame.h"
+#include "client/ui/MainFrame.h"
 #include "client/Settings.h"
-#include "client/WarningDlg.h"
+#include "client/ui/WarningDlg.h"
 #include "platform/ui/Ui.h"
 #include "platform/version/Version.h"
 

@@ -1,0 +1,13 @@
+#include "client/ui/AboutDlg.h"
+
+#include "ui_AboutDlg.h"
+
+#include <QApplication>
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::CAboutDlg>())
+{
+    ui_->setupUi(this);
+    ui_->icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
+}
+
+CAboutDlg::~CAboutDlg() = default;

@@ -1,0 +1,524 @@
+#include "client/ui/BrevantView.h"
+
+#include "client/BrevantDoc.h"
+#include "client/Database.h"
+#include "client/Globals.h"
+#include "client/InstanceGuard.h"
+#include "client/ui/MainFrame.h"
+#include "client/ui/MessageViewer.h"
+#include "client/ResString.h"
+#include "client/ServerSession.h"
+#include "client/Settings.h"
+#include "client/Trace.h"
+#include "client/ui/TrayNotifier.h"
+#include "platform/desktop/Desktop.h"
+#include "platform/instance/Instance.h"
+#include "platform/text/Format.h"
+#include "platform/ui/Ui.h"
+
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QScreen>
+#include <QStyle>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace mb = platform::mb;
+
+namespace {
+
+constexpr int kNewIcon = 137;     // the icon as it is added
+constexpr int kUnreadIcon = 128;  // the icon once the count is brought up to date
+constexpr int kBalloonMs = 15000;
+
+const QString kTestMark = QStringLiteral(" -- Message from Test Server");
+
+QString NewMessagesTip(int count)
+{
+    return count == 1 ? QStringLiteral("You have one new message available.")
+                      : platform::formatText(QStringLiteral("You have %d new messages available."), count);
+}
+
+QString UnreadMessagesText(int count)
+{
+    return count == 1 ? QStringLiteral("You have one unread message available.")
+                      : platform::formatText(QStringLiteral("You have %d unread messages available."), count);
+}
+
+}  // namespace
+
+CBrevantView::CBrevantView(CBrevantDoc* document, InstanceGuard* guard, QWidget* parent)
+    : CBrevantView(document, guard, Services{}, parent)
+{
+}
+
+CBrevantView::CBrevantView(CBrevantDoc* document, InstanceGuard* guard, Services services, QWidget* parent)
+    : QWidget(parent), document_(document), guard_(guard), services_(std::move(services))
+{
+    list_ = new QTreeWidget(this);
+    list_->setObjectName(QStringLiteral("list"));
+    list_->setRootIsDecorated(false);
+    list_->setUniformRowHeights(true);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setAllColumnsShowFocus(true);
+    list_->header()->setSectionsMovable(true);
+    list_->header()->setStretchLastSection(false);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(list_);
+
+    connect(list_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) { OnListItemActivate(item); });
+    if (document_ != nullptr)
+        connect(document_, &CBrevantDoc::allViewsUpdated, this, &CBrevantView::OnUpdate);
+    if (auto* frame = qobject_cast<CMainFrame*>(parent)) {
+        connect(frame, &CMainFrame::checkForMessagesRequested, this, [this] { CheckForNewMessages(); });
+        connect(frame, &CMainFrame::importRegistrationRequested, this, &CBrevantView::OnImportRegistration);
+    }
+    if (services_.tray != nullptr)
+        connect(services_.tray, &TrayNotifier::activated, this, &CBrevantView::OnTrayNotify);
+}
+
+// The icon goes before the message window does.
+CBrevantView::~CBrevantView() { RemoveTrayIcon(); }
+
+void CBrevantView::OnInitialUpdate()
+{
+    const client::RunState& run = client::runState();
+
+    // The message window is a top-level window of its own, hidden until there is
+    // something to show. F5 starts a check from it as from the frame.
+    viewer_ = std::make_unique<CMessageViewer>();
+    viewer_->SetDocument(document_, this);
+    if (auto* frame = qobject_cast<CMainFrame*>(window()))
+        viewer_->addAction(frame->CheckAction());
+
+    // Publish the window so that a second start can bring it forward.
+    if (guard_ && guard_->IsFirst()) {
+        raiseServer_ = new platform::WindowRaiseServer(this);
+        connect(raiseServer_, &platform::WindowRaiseServer::raiseRequested, viewer_.get(),
+                &CMessageViewer::BringToFront);
+        const quint32 token = raiseServer_->listen(guard_->WindowName());
+        if (token != 0) {
+            guard_->SetWindowHandle(token);
+            qCInfo(lcClient) << "Message window published for later starts";
+        }
+        else
+            qCWarning(lcClient) << "Unable to publish the message window for later starts";
+    }
+
+    if (run.scheduledRun)
+        PlaceNearTray();
+
+    list_->setHeaderLabels({QStringLiteral("Manufacturer"), QStringLiteral("Message"), QStringLiteral("Date")});
+    listReady_ = true;
+    FillMessageList();
+    SizeColumns();
+
+    const bool optedIn = GetSetting(QStringLiteral("UserOptIn")) == u"1";
+    // A failed check has shown its error and asked the frame to close; the road ends there.
+    if (optedIn && !CheckForNewMessages())
+        return;
+
+    SelectFirstUnread();
+
+    if (!client::runState().scheduledRun) {
+        ShowMessage();
+        return;
+    }
+    if (unreadCount_ > 0) {
+        // An opted-in run announced at the end of its check.
+        if (!optedIn)
+            NotifyNewMessages(true);
+        current_ = 0;
+    }
+    else {
+        qCInfo(lcClient) << "Scheduled run with nothing unread; ending";
+        PostClose();
+    }
+}
+
+void CBrevantView::OnUpdate()
+{
+    if (!listReady_)
+        return;
+    FillMessageList();
+    if (current_ >= list_->topLevelItemCount())
+        current_ = -1;
+}
+
+void CBrevantView::FillMessageList()
+{
+    list_->clear();
+    unreadCount_ = 0;
+    const MessageList& messages = document_->Messages();
+    QList<QTreeWidgetItem*> items;
+    for (const QString& id : document_->ShownIds()) {
+        const Message& message = messages.GetAt(messages.IndexOf(id));
+        if (message.IsEmpty() || message.deleted || GetField(message.params, QStringLiteral("url")).isEmpty())
+            continue;
+        auto* item = new QTreeWidgetItem(QStringList{
+            GetField(message.params, QStringLiteral("mfgr")), GetField(message.params, QStringLiteral("title")),
+            FormatDisplayDate(GetField(message.params, QStringLiteral("added")))});
+        item->setData(0, Qt::UserRole, message.id);
+        items << item;
+        if (message.unread)
+            ++unreadCount_;
+    }
+    list_->addTopLevelItems(items);
+}
+
+// The manufacturer and date columns fit their contents (never narrower than their
+// headers); the title takes what is left. Measuring text loads the font database, a good
+// part of a start that shows nothing, so a list nobody sees is sized when it is shown.
+void CBrevantView::SizeColumns()
+{
+    if (!list_->isVisible()) {
+        columnsPending_ = true;
+        return;
+    }
+    columnsPending_ = false;
+    QHeaderView* header = list_->header();
+    list_->resizeColumnToContents(0);
+    list_->resizeColumnToContents(2);
+    const int rest = list_->viewport()->width() - header->sectionSize(0) - header->sectionSize(2) - 25;
+    header->resizeSection(1, qMax(rest, header->sectionSizeHint(1)));
+}
+
+void CBrevantView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (columnsPending_)
+        SizeColumns();
+}
+
+void CBrevantView::OnListItemActivate(QTreeWidgetItem* item)
+{
+    current_ = list_->indexOfTopLevelItem(item);
+    ShowMessage();
+}
+
+void CBrevantView::ShowMessage()
+{
+    if (current_ < 0) {
+        viewer_->ShowEmptyPage();
+        viewer_->show();
+        return;
+    }
+    ShowMessageById(ItemId(current_));
+}
+
+void CBrevantView::ShowMessageById(const QString& id)
+{
+    const int position = int(document_->ShownIds().indexOf(id));
+    if (position < 0) {
+        platform::messageBox(QStringLiteral("Invalid message id specified."), QStringLiteral("Error"), mb::IconHand);
+        return;
+    }
+    MessageList& messages = document_->Messages();
+    Message& message = messages.GetAt(messages.IndexOf(id));
+    if (!message.IsEmpty() && !GetField(message.params, QStringLiteral("url")).isEmpty() &&
+        viewer_->ShowMessageAt(position)) {
+        if (message.unread) {
+            message.unread = false;
+            --unreadCount_;
+            NotifyNewMessages(false);
+        }
+        // Read, and so to be saved.
+        message.modified = true;
+        viewer_->ShowLoadingPage();
+        viewer_->show();
+        return;
+    }
+    platform::messageBox(QStringLiteral("That message is broken.  Please try another."), QStringLiteral("Error"),
+                         mb::IconHand);
+}
+
+// The walk is bounded by the number of items: with no item current it would never come
+// back to where it began.
+void CBrevantView::StepSelection(int step)
+{
+    const int count = list_->topLevelItemCount();
+    if (count == 0) {
+        current_ = -1;
+        return;
+    }
+    const int start = current_;
+    int target = start >= count ? -1 : start;
+    int index = start;
+    for (int walked = 0; walked < count; ++walked) {
+        index += step;
+        if (index >= count)
+            index = 0;
+        else if (index < 0)
+            index = count - 1;
+        if (index == start)
+            break;
+        if (IsShowable(index)) {
+            target = index;
+            break;
+        }
+    }
+    if (QTreeWidgetItem* old = start >= 0 ? list_->topLevelItem(start) : nullptr)
+        old->setSelected(false);
+    if (QTreeWidgetItem* item = target >= 0 ? list_->topLevelItem(target) : nullptr) {
+        list_->setCurrentItem(item);
+        item->setSelected(true);
+    }
+    current_ = target;
+}
+
+void CBrevantView::SelectFirstUnread()
+{
+    current_ = -1;
+    const int count = list_->topLevelItemCount();
+    for (int i = 0; i < count; ++i) {
+        StepSelection(1);
+        if (current_ >= 0 && IsUnread(current_))
+            return;
+    }
+    current_ = -1;
+    StepSelection(1);
+}
+
+QString CBrevantView::ItemId(int index) const
+{
+    const QTreeWidgetItem* item = list_->topLevelItem(index);
+    return item ? item->data(0, Qt::UserRole).toString() : QString();
+}
+
+bool CBrevantView::IsShowable(int index) const
+{
+    const MessageList& messages = document_->Messages();
+    const Message& message = messages.GetAt(messages.IndexOf(ItemId(index)));
+    return !message.IsEmpty() && !GetField(message.params, QStringLiteral("url")).isEmpty();
+}
+
+bool CBrevantView::IsUnread(int index) const
+{
+    const MessageList& messages = document_->Messages();
+    return messages.GetAt(messages.IndexOf(ItemId(index))).unread;
+}
+
+// ---- The tray -------------------------------------------------------------------
+
+TrayNotifier& CBrevantView::Tray()
+{
+    if (services_.tray != nullptr)
+        return *services_.tray;
+    if (!ownTray_) {
+        ownTray_ = std::make_unique<DesktopTrayNotifier>();
+        connect(ownTray_.get(), &TrayNotifier::activated, this, &CBrevantView::OnTrayNotify);
+    }
+    return *ownTray_;
+}
+
+void CBrevantView::ShowTrayIcon()
+{
+    if (unreadCount_ <= 0)
+        return;
+    Tray().AddIcon(kNewIcon, NewMessagesTip(unreadCount_));
+    trayAdded_ = true;
+    trayIconShown_ = true;
+}
+
+void CBrevantView::RemoveTrayIcon()
+{
+    if (trayAdded_)
+        Tray().RemoveIcon();
+    trayIconShown_ = false;
+    trayAdded_ = false;
+}
+
+void CBrevantView::NotifyNewMessages(bool announce)
+{
+    if (announce && unreadCount_ > 0)
+        WaitForIdleUser();
+    if (!trayIconShown_)
+        ShowTrayIcon();
+    if (unreadCount_ <= 0 || !trayAdded_) {
+        RemoveTrayIcon();
+        return;
+    }
+    const QString text = UnreadMessagesText(unreadCount_);
+    Tray().ModifyIcon(kUnreadIcon, text);
+    if (!announce)
+        return;
+    const QString title = platform::formatText(QStringLiteral("New message from %s"), QStringLiteral("Ovex Inc"));
+    qCInfo(lcClient).noquote() << "Announcing:" << title << '-' << text;
+    Tray().ShowBalloon(title, text, kBalloonMs);
+    if (GetSetting(QStringLiteral("PlayNewMessageSound")) == u"1")
+        platform::desktop().playSound(mb::IconAsterisk);
+}
+
+// The balloon should come while the user is at the machine but has paused. The wait
+// blocks without running the event loop; it runs only in scheduled runs, before any
+// window is shown. Where nothing can tell the idle time, every step would end the wait
+// unanswered, so it is not begun.
+void CBrevantView::WaitForIdleUser()
+{
+    platform::Desktop& desktop = platform::desktop();
+    if (desktop.idleMilliseconds() < 0) {
+        qCInfo(lcClient) << "The idle time cannot be read; announcing without waiting";
+        return;
+    }
+    platform::WaitClock& clock = services_.clock ? *services_.clock : platform::systemWaitClock();
+    const platform::IdleWaitResult result = platform::waitForIdleUser(desktop, clock);
+    if (result == platform::IdleWaitResult::TimedOut)
+        qCInfo(lcClient) << "The user did not pause; announcing all the same";
+}
+
+void CBrevantView::OnTrayNotify()
+{
+    // From now on the run is interactive: no more balloons, and errors are shown.
+    client::runState().scheduledRun = false;
+    SelectFirstUnread();
+    ShowMessage();
+    viewer_->BringToFront();
+}
+
+// ---- The message check ------------------------------------------------------------
+
+bool CBrevantView::CheckForNewMessages()
+{
+    // A command, a page call or a tray click dispatched while a call waits must not start
+    // a second check over the same entries.
+    if (checking_) {
+        qCInfo(lcClient) << "A message check is under way; not starting another";
+        return false;
+    }
+    checking_ = true;
+    const bool completed = RunCheck();
+    checking_ = false;
+    if (!completed || closeAfterCheck_) {
+        closeAfterCheck_ = false;
+        PostClose();
+    }
+    return completed;
+}
+
+bool CBrevantView::RunCheck()
+{
+    const QString today = TodayDateText();
+    MfgrModel& model = document_->Model();
+    if (model.entries.empty() && !client::runState().scheduledRun)
+        platform::messageBox(QStringLiteral("You cannot receive messages because you have no registration records.\n\n"
+                                            "Please import a registration file or register a product."),
+                             QStringLiteral("Error"), mb::IconHand);
+    qCInfo(lcClient) << "Checking for new messages for" << model.entries.size() << "manufacturers";
+    sqlite3* db = Database::Instance();
+    try {
+        for (std::size_t i = 0; i < model.entries.size(); ++i)
+            CheckEntry(i, today, db);
+    }
+    catch (const ProxyError& error) {
+        qCWarning(lcClient).noquote() << "The message check failed:" << error.message();
+        // Read now: a click on the tray during the check makes the run interactive.
+        if (!client::runState().scheduledRun)
+            platform::messageBox(ResString(116, error.message()), ResString(117), mb::IconHand);
+        return false;
+    }
+    NotifyNewMessages(client::runState().scheduledRun);
+    return true;
+}
+
+// Each call waits with the event loop running, so the entry is taken afresh by its index
+// after each one rather than held across it.
+void CBrevantView::CheckEntry(std::size_t index, const QString& today, sqlite3* db)
+{
+    const client::RunState& run = client::runState();
+    std::vector<MfgrEntry>& entries = document_->Model().entries;
+    const RecordMap request = ServiceRequestMap(entries[index].code);
+    ServerSession session(MessageServiceUrl(run.testRun));
+
+    const std::vector<Channel> channels = session.GetChannelsForMfgr(request);
+    MfgrEntry& entry = entries[index];
+    const std::size_t known = entry.channels.size();
+    entry.CollectChannels(channels);
+    for (Channel& channel : entry.channels)
+        channel.Save(db);
+    // A new channel subscribed every record to it; that is stored now, so a failing offers
+    // call cannot lose it (the channel, already stored, would never count as new again).
+    if (entry.channels.size() != known)
+        for (RegRecord& record : entry.records)
+            record.Save(db);
+
+    const std::vector<Message> offers = session.GetOffersForRecords(request, entries[index]);
+    MfgrEntry& checked = entries[index];
+    MessageList& messages = document_->Messages();
+    QStringList channelSet;
+    for (const Message& offer : offers) {
+        Message message = offer;
+        message.params.insert(QStringLiteral("mfgr"), checked.code);
+        message.params.insert(QStringLiteral("added"), today);
+        if (run.testRun)
+            message.params.insert(QStringLiteral("title"), GetField(message.params, QStringLiteral("title")) + kTestMark);
+        messages.Add(message);
+        const QString channel = GetField(message.params, QStringLiteral("channel"));
+        if (!channelSet.contains(channel))
+            channelSet << channel;
+    }
+    channelSet.sort();
+    RegRecord::UpdateLastCheck(checked.records, channelSet, db);
+    messages.Save();
+    qCInfo(lcClient) << "Checked" << checked.code << ':' << channels.size() << "channels," << offers.size()
+                     << "offers";
+
+    document_->RebuildShownList();
+    document_->UpdateAllViews();
+    SizeColumns();
+}
+
+// Posted, as the close message is: it takes effect once the caller has returned to the loop.
+void CBrevantView::PostClose()
+{
+    if (QWidget* frame = window(); frame != this)
+        QMetaObject::invokeMethod(frame, &QWidget::close, Qt::QueuedConnection);
+}
+
+// The message window of a scheduled run opens in the corner where the tray usually is.
+void CBrevantView::PlaceNearTray()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return;
+    const QRect area = screen->availableGeometry();
+    QStyle* style = viewer_->style();
+    const int frame = style->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    const int caption = style->pixelMetric(QStyle::PM_TitleBarHeight);
+    viewer_->move(area.x() + area.width() - viewer_->width() - 2 * frame - 10,
+                  area.y() + area.height() - viewer_->height() - frame - caption);
+}
+
+// ---- Import -------------------------------------------------------------------------
+
+void CBrevantView::OnImportRegistration()
+{
+    // The import adds entries, which a waiting check still walks.
+    if (checking_) {
+        qCInfo(lcClient) << "A message check is under way; import not started";
+        return;
+    }
+    QString path;
+    if (services_.chooseImportFile)
+        path = services_.chooseImportFile(window());
+    else if (!platform::isHeadless()) {
+        QFileDialog dialog(window());
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setDefaultSuffix(QStringLiteral("tova"));
+        dialog.setNameFilters({QStringLiteral("Registration Files (*.tova)"), QStringLiteral("All Files (*.*)")});
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            path = dialog.selectedFiles().constFirst();
+    }
+    if (path.isEmpty())
+        return;
+    // Saying the data was imported when it was not would be a false success.
+    if (!document_->ImportRegistration(path))
+        return;
+    if (platform::messageBox(QStringLiteral("The data from your registration file was imported.\n\n"
+                                            "Would you like to check for new messages now?"),
+                             QStringLiteral("Import successful"), mb::YesNo) == platform::id::Yes)
+        CheckForNewMessages();
+}

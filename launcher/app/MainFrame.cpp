@@ -1,0 +1,33 @@
+#include "launcher/app/MainFrame.h"
+
+#include "regengine/ui/display/DialogItem.h"
+
+#include <QLabel>
+#include <QStatusBar>
+#include <QToolBar>
+
+namespace {
+
+constexpr int kToolBarId = 0xE800;
+constexpr int kIndicatorPanes = 4;
+
+}  // namespace
+
+CMainFrame::CMainFrame() = default;
+
+CMainFrame::~CMainFrame() = default;
+
+bool CMainFrame::Create()
+{
+    QToolBar* toolBar = addToolBar(QString());
+    if (toolBar == nullptr)
+        return false;
+    toolBar->setProperty(kDialogItemIdProperty, kToolBarId);
+    QStatusBar* status = statusBar();
+    if (status == nullptr)
+        return false;
+    // The message pane and the three key indicators.
+    for (int pane = 0; pane < kIndicatorPanes; ++pane)
+        status->addPermanentWidget(new QLabel(status), pane == 0 ? 1 : 0);
+    return true;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "launcher/attachments/FieldTest.h"
+
+#include "regengine/core/Attachment.h"
+
+// "SetExitCode": when its test passes, sets the launcher's exit code; with flag bit 0 it
+// also ends the launcher with that code.
+// Script: test, exit code (decimal), flags (hexadecimal).
+class SetExitCodeAttachment : public Attachment {
+public:
+    static constexpr quint32 kQuit = 0x1;
+
+    bool ExecuteSelf(Attachable* attachable, quint32 event) override;
+    std::unique_ptr<Attachment> CreateInstance(const QString& name) const override;
+    void ReadParameters(QmStrStream& stream) override;
+
+    int GetExitCode() const { return exitCode_; }
+    const FieldTest& GetTest() const { return test_; }
+    quint32 GetFlags() const { return flags_; }
+
+private:
+    qint32 exitCode_ = 0;
+    FieldTest test_;
+    quint32 flags_ = 0;
+};

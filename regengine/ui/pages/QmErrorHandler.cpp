@@ -1,0 +1,10 @@
+#include "regengine/ui/pages/QmErrorHandler.h"
+
+QmErrorHandler::~QmErrorHandler() = default;
+
+void QmErrorHandler::Set(const FourCC& code, QChar letter)
+{
+    code_ = code;
+    letter_ = letter;
+    active_ = true;
+}

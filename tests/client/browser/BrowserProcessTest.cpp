@@ -1,0 +1,232 @@
+// The built client as a process on a real X server (Xvfb): the browser engine starts
+// with the first page shown, and a scheduled run that shows nothing starts none. The
+// engine's helper program is replaced by a wrapper that notes each start and then runs
+// the real one, so no start can slip between two looks at the process list. The program
+// itself links no part of the engine: the browser library comes with the first page.
+#include "client/Database.h"
+#include "client/ui/MessageBrowser.h"
+#include "tests/client/doc/DocTestSupport.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <csignal>
+
+namespace {
+
+// A throwaway X server that picks its own display.
+class Xvfb {
+public:
+    Xvfb()
+    {
+        process_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                                                QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                                                QStringLiteral("1024x768x24")});
+        if (process_.waitForStarted(5000) && process_.waitForReadyRead(10000))
+            display_ = u':' + QString::fromLatin1(process_.readLine().trimmed());
+    }
+    ~Xvfb()
+    {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.terminate();
+            if (!process_.waitForFinished(5000))
+                process_.kill();
+        }
+    }
+    QString display() const { return display_; }
+
+private:
+    QProcess process_;
+    QString display_;
+};
+
+class BrowserProcess : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
+            GTEST_SKIP() << "Xvfb is not installed";
+        ASSERT_FALSE(x_.display().isEmpty()) << "Xvfb did not start";
+        const QString test = QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        marker_ = testsupport::sandboxRoot() + QStringLiteral("/engine-starts-") + test + QStringLiteral(".log");
+        wrapper_ = testsupport::sandboxRoot() + QStringLiteral("/bin/QtWebEngineProcess");
+        const QString real = QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath) + QStringLiteral("/QtWebEngineProcess");
+        testsupport::writeFile(wrapper_, QStringLiteral("#!/bin/sh\necho \"$$\" >> '%1'\nexec '%2' \"$@\"\n")
+                                             .arg(marker_, real)
+                                             .toUtf8());
+        QFile::setPermissions(wrapper_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    void TearDown() override
+    {
+        if (client_.state() != QProcess::NotRunning) {
+            client_.kill();
+            client_.waitForFinished(10000);
+        }
+    }
+
+    // OvexKelvo (or the copy `program`) with `args` on a display of its own.
+    void startClient(const QStringList& args, const QString& program = {})
+    {
+        output_.clear();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("ovex.client.info=true"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("DISPLAY"), x_.display());
+        env.insert(QStringLiteral("QTWEBENGINEPROCESS_PATH"), wrapper_);
+        env.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
+        env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+        client_.setProcessEnvironment(env);
+        client_.setProcessChannelMode(QProcess::MergedChannels);
+        client_.start(program.isEmpty() ? testsupport::programPath(QStringLiteral("OvexKelvo")) : program, args);
+        ASSERT_TRUE(client_.waitForStarted(10000));
+    }
+    int engineStarts() const { return testsupport::readFile(marker_).count('\n'); }
+    // The client's output so far.
+    const QByteArray& output()
+    {
+        output_ += client_.readAll();
+        return output_;
+    }
+    // Waits until the client has written `text`; false when it ended or time ran out first.
+    bool waitForOutput(const QByteArray& text, int timeoutMs = 60000)
+    {
+        const QDeadlineTimer deadline(timeoutMs);
+        while (!output().contains(text) && !deadline.hasExpired() && client_.state() == QProcess::Running)
+            client_.waitForReadyRead(100);
+        return output().contains(text);
+    }
+    // The files the running client has mapped, one a line.
+    QByteArray mappedFiles() const
+    {
+        return testsupport::readFile(QStringLiteral("/proc/%1/maps").arg(client_.processId()));
+    }
+    // Ends the client as a logout does; it must end cleanly.
+    void endClient()
+    {
+        ::kill(pid_t(client_.processId()), SIGTERM);
+        EXPECT_TRUE(client_.waitForFinished(30000));
+        EXPECT_EQ(client_.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(client_.exitCode(), 0);
+    }
+
+    Xvfb x_;
+    QString marker_, wrapper_;
+    QProcess client_;
+    QByteArray output_;
+};
+
+// The engine's libraries, as file names show them.
+const QRegularExpression kEngineLibrary(QStringLiteral("webengine|webchannel|quick|qml"),
+                                        QRegularExpression::CaseInsensitiveOption);
+
+// The libraries the loader would map for `file`, one "name => path" a line.
+QString loaderDependencies(const QString& file)
+{
+    QProcess ldd;
+    ldd.start(QStringLiteral("ldd"), {file});
+    EXPECT_TRUE(ldd.waitForFinished(30000));
+    EXPECT_EQ(ldd.exitCode(), 0) << ldd.readAllStandardError().toStdString();
+    return QString::fromLocal8Bit(ldd.readAllStandardOutput());
+}
+
+TEST(BrowserLibrary, TheProgramDependsOnNoPartOfTheEngine)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("ldd")).isEmpty())
+        GTEST_SKIP() << "ldd is not installed";
+    const QString program = testsupport::programPath(QStringLiteral("OvexKelvo"));
+    const QString programs = loaderDependencies(program);
+    ASSERT_TRUE(programs.contains(QStringLiteral("libQt6Widgets.so"))) << programs.toStdString();
+    EXPECT_FALSE(programs.contains(kEngineLibrary)) << programs.toStdString();
+
+    // The same look at the browser library beside it does find the engine.
+    const QString browser = QFileInfo(program).absolutePath() + QStringLiteral("/" OVEX_BROWSER_LIBRARY_NAME);
+    ASSERT_TRUE(QFileInfo::exists(browser));
+    EXPECT_TRUE(loaderDependencies(browser).contains(QStringLiteral("libQt6WebEngineCore.so")));
+}
+
+TEST_F(BrowserProcess, AScheduledRunThatShowsNothingStartsNoEngine)
+{
+    startClient({QStringLiteral("/auto")});
+    ASSERT_TRUE(client_.waitForFinished(60000)) << client_.readAll().toStdString();
+    EXPECT_EQ(client_.exitCode(), 0) << client_.readAll().toStdString();
+    EXPECT_EQ(engineStarts(), 0);
+}
+
+// The same display and wrapper do see the engine start once a window shows a page, so
+// the test above can fail.
+TEST_F(BrowserProcess, APlainStartShowingTheEmptyPageStartsTheEngine)
+{
+    startClient({});
+    const QDeadlineTimer deadline(60000);
+    while (engineStarts() == 0 && !deadline.hasExpired() && client_.state() == QProcess::Running)
+        QThread::msleep(50);
+    EXPECT_GT(engineStarts(), 0) << client_.readAll().toStdString();
+    ::kill(pid_t(client_.processId()), SIGTERM);
+    EXPECT_TRUE(client_.waitForFinished(30000));
+}
+
+// A scheduled run that announces a message and waits in the tray has not loaded the
+// browser library; a start that shows the message loads the one beside the program, and
+// the engine, loaded after the application, finds what it needs without a warning.
+TEST_F(BrowserProcess, TheBrowserLibraryComesWithTheFirstPageShown)
+{
+    testsupport::writeFile(Database::GetFolder() + QStringLiteral("/r.tova"),
+                           doctest::tovaFile(QStringLiteral("OVEX"), {QStringLiteral("m1")}));
+    const QString library =
+        QFileInfo(QFileInfo(testsupport::programPath(QStringLiteral("OvexKelvo"))).absolutePath() +
+                  QStringLiteral("/" OVEX_BROWSER_LIBRARY_NAME))
+            .canonicalFilePath();
+    ASSERT_FALSE(library.isEmpty());
+
+    startClient({QStringLiteral("/auto")});
+    ASSERT_TRUE(waitForOutput("Announcing:")) << output().toStdString();
+    const QString announcing = QString::fromUtf8(mappedFiles());
+    ASSERT_TRUE(announcing.contains(QStringLiteral("libQt6Widgets.so")));
+    EXPECT_FALSE(announcing.contains(QStringLiteral(OVEX_BROWSER_LIBRARY_NAME)));
+    EXPECT_FALSE(announcing.contains(kEngineLibrary));
+    EXPECT_EQ(engineStarts(), 0);
+    endClient();
+
+    startClient({});
+    const QDeadlineTimer deadline(60000);
+    while (engineStarts() == 0 && !deadline.hasExpired() && client_.state() == QProcess::Running)
+        QThread::msleep(50);
+    ASSERT_GT(engineStarts(), 0) << output().toStdString();
+    const QString showing = QString::fromUtf8(mappedFiles());
+    EXPECT_TRUE(showing.contains(library)) << showing.toStdString();
+    EXPECT_TRUE(showing.contains(QStringLiteral("libQt6WebEngineCore.so")));
+    ASSERT_TRUE(waitForOutput("Showing message \"m1\"")) << output().toStdString();
+    endClient();
+    EXPECT_FALSE(output().contains("initialized from a plugin")) << output().toStdString();
+    EXPECT_FALSE(output().contains("WebEngineContext used before")) << output().toStdString();
+    EXPECT_FALSE(output().contains("browser library could not be loaded")) << output().toStdString();
+}
+
+// A copy of the program in a folder of its own finds no browser library, beside it or
+// where the loader looks: it says so, and runs on with a window that shows no pages.
+TEST_F(BrowserProcess, WithoutTheBrowserLibraryTheWindowShowsNoPages)
+{
+    const QString alone = testsupport::sandboxRoot() + QStringLiteral("/alone/OvexKelvo");
+    testsupport::writeFile(alone, testsupport::readFile(testsupport::programPath(QStringLiteral("OvexKelvo"))));
+    QFile::setPermissions(alone, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    startClient({}, alone);
+    ASSERT_TRUE(waitForOutput("browser library could not be loaded")) << output().toStdString();
+    ASSERT_TRUE(waitForOutput("Showing the empty page")) << output().toStdString();
+    QThread::msleep(500);
+    EXPECT_EQ(client_.state(), QProcess::Running) << output().toStdString();
+    EXPECT_FALSE(QString::fromUtf8(mappedFiles()).contains(kEngineLibrary));
+    EXPECT_EQ(engineStarts(), 0);
+    endClient();
+}
+
+}  // namespace

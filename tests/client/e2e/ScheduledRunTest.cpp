@@ -1,0 +1,183 @@
+// The built client run as the scheduled task runs it, "/auto /test", against the Python
+// message service: a registration file in the data folder and "UserOptIn" "1". It
+// imports, checks, stores and announces; a desktop without a tray gets the announcement
+// as a desktop notification whose click opens the message; a fault ends the run.
+#include "client/Database.h"
+#include "client/Settings.h"
+#include "tests/client/e2e/E2eSupport.h"
+#include "tests/peers/Peers.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+
+namespace {
+
+using namespace e2etest;
+
+const char kWelcome[] = "44cc1539-8360-4de3-8981-f70bb6c73714";  // the launcher template's message
+const char kAnnounced[] = "Announcing: New message from Ovex Inc - You have 3 unread messages available.";
+
+QJsonObject serviceAnswers()
+{
+    const QJsonArray channels{
+        QJsonObject{{"name", "critical_updates"}, {"title", "Critical Updates"}, {"fields", QJsonArray{"MODL", "CTRY", "USID"}}},
+        QJsonObject{{"name", "news"}, {"title", "News"}, {"fields", QJsonArray{"MODL"}}},
+    };
+    const QJsonArray offers{
+        QJsonObject{{"id", "o-1"}, {"name", "news"}, {"offer", "Battery tips"}, {"url", "http://127.0.0.1:1/o-1.html"}},
+        QJsonObject{{"id", "o-2"}, {"name", "critical_updates"}, {"offer", "Firmware"}, {"url", "http://127.0.0.1:1/o-2.html"}},
+    };
+    return QJsonObject{{"getChannelsForMfgr", QJsonObject{{"result", channels}}},
+                       {"getOffersForRecords", QJsonObject{{"result", offers}}}};
+}
+
+class ScheduledRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dataFolder_ = Database::GetFolder();
+        tova_ = dataFolder_ + "/Ovex Kelvo.tova";
+        testsupport::writeFile(tova_, testsupport::readFile(testsupport::sourceDir() +
+                                                            "/tests/fixtures/tova/launcher-template.tova"));
+        Settings::Instance().Load();  // makes the table
+        Settings::Instance().Set("UserOptIn", "1");
+        Settings::Instance().Save();
+        Database::Close();  // the client must be able to lock the file
+    }
+    QProcessEnvironment serviceEnv(const testpeers::MessageService& service) const
+    {
+        QProcessEnvironment env;
+        env.insert("OVEXKELVO_TEST_SERVICE", service.hostPort());
+        return env;
+    }
+    // The run's database, read once the client has ended.
+    QStringList rows(const QString& sql, const QStringList& columns) const { return queryRows(sql, columns); }
+
+    QString dataFolder_;
+    QString tova_;
+    qint64 before_ = QDateTime::currentSecsSinceEpoch();
+};
+
+TEST_F(ScheduledRun, ImportsChecksStoresAndAnnounces)
+{
+    testpeers::MessageService service(testsupport::sandboxRoot() + "/service", {serviceAnswers(), false, {}, {}});
+    ASSERT_TRUE(service.started());
+    ClientProcess client(serviceEnv(service));
+    client.start({"/auto", "/test"});
+    ASSERT_TRUE(client.waitFor(kAnnounced)) << client.err().toStdString();
+    // It stays in the tray with the unread messages; a logout ends it in order.
+    ASSERT_TRUE(client.terminate());
+    EXPECT_EQ(client.exitCode(), 0);
+    EXPECT_EQ(client.err().count("Announcing:"), 1);
+    EXPECT_FALSE(client.err().contains("Communications Error"));
+
+    EXPECT_FALSE(QFile::exists(tova_));
+    const QJsonArray calls = service.received();
+    ASSERT_EQ(calls.size(), 2);
+    EXPECT_EQ(calls[0].toObject()["method"].toString(), "getChannelsForMfgr");
+    EXPECT_EQ(calls[0].toObject()["params"].toArray()[0].toObject()["mfgr"].toString(), "OVEX");
+    EXPECT_EQ(calls[0].toObject()["params"].toArray()[0].toObject()["vers"].toString(), "0107");
+    EXPECT_EQ(calls[1].toObject()["method"].toString(), "getOffersForRecords");
+    const QJsonObject record = calls[1].toObject()["params"].toArray()[1].toArray()[0].toObject();
+    EXPECT_EQ(record["data"].toObject()["MODL"].toString(), "Ovex Book 14");
+
+    EXPECT_EQ(rows("SELECT name FROM Channel ORDER BY chnid", {"name"}),
+              (QStringList{"critical_updates", "service_alerts", "product_updates", "news"}));
+    EXPECT_EQ(rows(QStringLiteral("SELECT chnname, lastCheck >= %1 AS fresh FROM Subscription ORDER BY chnname").arg(before_),
+                   {"chnname", "fresh"}),
+              (QStringList{"critical_updates|1", "news|1", "product_updates|0", "service_alerts|0"}));
+    const QString mark = " -- Message from Test Server";
+    EXPECT_EQ(rows("SELECT m.msgid, p.value, m.read FROM Message m JOIN MessageParam p ON p.msgid = m.msgid "
+                   "AND p.param = 'title' ORDER BY m.msgorder",
+                   {"msgid", "value", "read"}),
+              (QStringList{QString(kWelcome) + "|Welcome to Ovex Kelvo|0", "o-1|Battery tips" + mark + "|0",
+                           "o-2|Firmware" + mark + "|0"}));
+}
+
+// No tray here (offscreen); the balloon goes to the desktop's notification server, and a
+// click on it opens the first unread message.
+TEST_F(ScheduledRun, WithoutATrayTheNotificationOpensTheMessage)
+{
+    SessionBus bus;
+    ASSERT_TRUE(bus.up());
+    NotificationServer notifications(bus);
+    ASSERT_TRUE(notifications.started());
+    testpeers::MessageService service(testsupport::sandboxRoot() + "/service", {serviceAnswers(), false, {}, {}});
+    ASSERT_TRUE(service.started());
+    QProcessEnvironment env = serviceEnv(service);
+    env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
+    ClientProcess client(env);
+    client.start({"/auto", "/test"});
+
+    const QString notified = notifications.waitForLine("notify ");
+    ASSERT_FALSE(notified.isEmpty()) << client.err().toStdString();
+    const QStringList fields = notified.split(u'\t');
+    ASSERT_EQ(fields.size(), 6);
+    EXPECT_EQ(fields[1], "Ovex Kelvo");
+    EXPECT_EQ(fields[2], "New message from Ovex Inc");
+    EXPECT_EQ(fields[3], "You have 3 unread messages available.");
+    EXPECT_TRUE(fields[4].split(u',').contains("default"));
+    EXPECT_EQ(fields[5], "15000");
+
+    const QString id = fields[0].mid(QStringLiteral("notify ").size());
+    notifications.click(id);
+    ASSERT_TRUE(client.waitFor(QByteArray("Showing message \"") + kWelcome)) << client.err().toStdString();
+    ASSERT_TRUE(client.terminate());
+    EXPECT_EQ(client.exitCode(), 0);
+    EXPECT_EQ(rows(QStringLiteral("SELECT read FROM Message WHERE msgid = '%1'").arg(kWelcome), {"read"}),
+              QStringList{"1"});
+}
+
+// A service fault ends the run by its ordinary close; only an interactive run says why.
+class FaultRun : public ScheduledRun, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(FaultRun, EndsTheProgram)
+{
+    const bool scheduled = GetParam();
+    QJsonObject config = serviceAnswers();
+    config["getChannelsForMfgr"] = QJsonObject{{"fault", QJsonArray{3, "Service closed for repairs"}}};
+    testpeers::MessageService service(testsupport::sandboxRoot() + "/service", {config, false, {}, {}});
+    ASSERT_TRUE(service.started());
+    ClientProcess client(serviceEnv(service));
+    client.start(scheduled ? QStringList{"/auto", "/test"} : QStringList{"/test"});
+    ASSERT_TRUE(client.finish()) << client.err().toStdString();
+    EXPECT_EQ(client.exitCode(), 0);
+    EXPECT_EQ(client.err().contains("Communications Error: There was a problem communicating with the Ovex Kelvo "
+                                    "server.\nThe error was: Service closed for repairs."),
+              !scheduled)
+        << client.err().toStdString();
+    EXPECT_FALSE(client.err().contains("Announcing:"));
+    EXPECT_EQ(service.received().size(), 1);
+    // What came before the check is kept: the import, and the settings saved on the way out.
+    EXPECT_FALSE(QFile::exists(tova_));
+    EXPECT_EQ(rows("SELECT mfgr FROM Manufacturer", {"mfgr"}), QStringList{"OVEX"});
+    EXPECT_EQ(rows("SELECT value FROM Setting WHERE setting = 'useroptin'", {"value"}), QStringList{"1"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, FaultRun, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Scheduled" : "Interactive"; });
+
+// Nothing unread after the check: the run ends by itself at once.
+TEST_F(ScheduledRun, NothingNewEndsAtOnce)
+{
+    QByteArray noMessage = testsupport::readFile(tova_);
+    noMessage.truncate(noMessage.indexOf(">BeginMessage"));
+    testsupport::writeFile(tova_, noMessage);
+    QJsonObject config = serviceAnswers();
+    config["getOffersForRecords"] = QJsonObject{{"result", QJsonArray{}}};
+    testpeers::MessageService service(testsupport::sandboxRoot() + "/service", {config, false, {}, {}});
+    ASSERT_TRUE(service.started());
+    ClientProcess client(serviceEnv(service));
+    client.start({"/auto", "/test"});
+    ASSERT_TRUE(client.finish()) << client.err().toStdString();
+    EXPECT_EQ(client.exitCode(), 0);
+    EXPECT_EQ(service.received().size(), 2);
+    EXPECT_FALSE(client.err().contains("Announcing:"));
+    EXPECT_EQ(rows("SELECT COUNT(*) AS n FROM Channel", {"n"}), QStringList{"4"});
+}
+
+}  // namespace

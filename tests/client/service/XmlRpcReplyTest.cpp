@@ -1,0 +1,352 @@
+// Reading a reply body, against two real references: xmlrpc-epi's own parse (the values
+// must come out exactly as it makes them) and expat (what it refuses as XML must be
+// refused, without ever reaching xmlrpc-epi, which loses memory and prints on such input).
+extern "C" {
+#include <xml_to_xmlrpc.h>
+}
+
+#include "client/XmlRpcRequest.h"
+
+#include "tests/client/service/ServiceTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <expat.h>
+
+#include <QString>
+
+#include <cstdio>
+#include <ostream>
+#include <random>
+#include <string>
+
+namespace {
+
+using servicetest::faultXml;
+using servicetest::responseXml;
+
+// Everything a value holds, so that two trees compare as text.
+std::string Dump(XMLRPC_VALUE v)
+{
+    if (v == nullptr)
+        return "null";
+    std::string out;
+    if (const char* id = XMLRPC_GetValueID(v))
+        out += std::string("'") + id + "'=";
+    char number[64];
+    switch (XMLRPC_GetValueType(v)) {
+    case xmlrpc_empty:
+        return out + "empty";
+    case xmlrpc_string:
+        return out + "string(" + std::string(XMLRPC_GetValueString(v), size_t(XMLRPC_GetValueStringLen(v))) + ")";
+    case xmlrpc_int:
+        return out + "int(" + std::to_string(XMLRPC_GetValueInt(v)) + ")";
+    case xmlrpc_boolean:
+        return out + "boolean(" + std::to_string(XMLRPC_GetValueBoolean(v)) + ")";
+    case xmlrpc_double:
+        std::snprintf(number, sizeof number, "%.17g", XMLRPC_GetValueDouble(v));
+        return out + "double(" + number + ")";
+    case xmlrpc_datetime:
+        return out + "datetime(" + std::to_string(XMLRPC_GetValueDateTime(v)) + " " +
+               XMLRPC_GetValueDateTime_ISO8601(v) + ")";
+    case xmlrpc_base64:
+        return out + "base64(" +
+               QByteArray(XMLRPC_GetValueBase64(v), XMLRPC_GetValueStringLen(v)).toHex(' ').toStdString() + ")";
+    case xmlrpc_vector: {
+        out += XMLRPC_GetVectorType(v) == xmlrpc_vector_array ? "array[" : "struct[";
+        for (XMLRPC_VALUE e = XMLRPC_VectorRewind(v); e; e = XMLRPC_VectorNext(v))
+            out += Dump(e) + ",";
+        return out + "]";
+    }
+    default:
+        return out + "?";
+    }
+}
+
+bool ExpatAccepts(const QByteArray& xml)
+{
+    XML_Parser parser = XML_ParserCreate(nullptr);
+    const bool ok = XML_Parse(parser, xml.constData(), int(xml.size()), 1) != XML_STATUS_ERROR;
+    XML_ParserFree(parser);
+    return ok;
+}
+
+struct Reply {
+    const char* name;
+    QByteArray xml;
+};
+
+void PrintTo(const Reply& row, std::ostream* os) { *os << row.name; }
+
+std::string RowName(const ::testing::TestParamInfo<Reply>& info) { return info.param.name; }
+
+QByteArray inStruct(const QByteArray& members) { return responseXml("<struct>" + members + "</struct>"); }
+
+QByteArray member(const QByteArray& name, const QByteArray& valueXml)
+{
+    return "<member><name>" + name + "</name><value>" + valueXml + "</value></member>";
+}
+
+QByteArray utf16WithBom(const QByteArray& utf8)
+{
+    const QString text = QString::fromUtf8(utf8);
+    QByteArray out("\xFF\xFE", 2);
+    out.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    return out;
+}
+
+const QByteArray kDecl = "<?xml version=\"1.0\"?>";
+
+class WellFormedReplyTest : public ::testing::TestWithParam<Reply> {};
+
+TEST_P(WellFormedReplyTest, GivesTheValuesXmlrpcEpiMakes)
+{
+    const QByteArray& xml = GetParam().xml;
+    ASSERT_TRUE(ExpatAccepts(xml)) << "not a well-formed case";
+
+    XMLRPC_REQUEST reference = XMLRPC_REQUEST_FromXML(xml.constData(), int(xml.size()), nullptr);
+    const std::string expected = Dump(XMLRPC_RequestGetData(reference));
+    XMLRPC_RequestFree(reference, 1);
+
+    XmlRpcRequest request(nullptr, QStringLiteral("/"), QStringLiteral("m"), false);
+    // A second read replaces the first reply (and, under ASan, must not lose it).
+    request.ReadResponse("<methodResponse/>", 17);
+    request.ReadResponse(xml.constData(), int(xml.size()));
+    EXPECT_EQ(Dump(request.ResponseValue()), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, WellFormedReplyTest,
+    ::testing::Values(
+        // The shapes the service sends, as CPython writes them and compact.
+        Reply{"OffersWithNewlines",
+              "<?xml version='1.0'?>\n<methodResponse>\n<params>\n<param>\n<value><array><data>\n<value><struct>\n"
+              "<member>\n<name>id</name>\n<value><string>offer-00001</string></value>\n</member>\n<member>\n"
+              "<name>endtime</name>\n<value><int>1900000000</int></value>\n</member>\n</struct></value>\n"
+              "<value><struct>\n<member>\n<name>id</name>\n<value><string>offer-00002</string></value>\n"
+              "</member>\n</struct></value>\n</data></array></value>\n</param>\n</params>\n</methodResponse>\n"},
+        Reply{"CompactArray", responseXml("<array><data><value><string>a</string></value><value><i4>7</i4></value>"
+                                          "<value>untyped</value><value/></data></array>")},
+        Reply{"UntypedValue", responseXml("plain text")},
+        Reply{"EmptyValue", kDecl + "<methodResponse><params><param><value/></param></params></methodResponse>"},
+        Reply{"EmptyStrings", responseXml("<array><data><value><string/></value><value><string></string></value>"
+                                          "<value></value></data></array>")},
+        Reply{"Scalars",
+              inStruct(member("i", "<int> 42 </int>") + member("junk", "<int>12abc</int>") +
+                       member("neg", "<i4>-7</i4>") + member("t", "<boolean>1</boolean>") +
+                       member("f", "<boolean>0</boolean>") + member("word", "<boolean>true</boolean>") +
+                       member("d", "<double>3.25</double>") + member("e", "<double>-1e3</double>") +
+                       member("when", "<dateTime.iso8601>19980717T14:08:55</dateTime.iso8601>") +
+                       member("b", "<base64>aGVs\nbG8=</base64>") + member("bad", "<base64>a!G=</base64>"))},
+        Reply{"ReferencesAndCData",
+              responseXml("<string>&lt;a&gt; &amp; &quot;q&quot; &apos;s&apos; &#65;&#x42;&#x1F600;&#13; "
+                          "<![CDATA[<raw & ]] text>]]></string>")},
+        Reply{"LineEnds", "<?xml version=\"1.0\"?>\r\n<methodResponse>\r\n<params><param><value><string>a\r\nb\rc\n"
+                          "<![CDATA[d\r\ne]]></string></value></param></params>\r\n</methodResponse>\r\n"},
+        Reply{"CommentsAndInstructions",
+              "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\" ?><!-- c --><?pi data?>\n<methodResponse>"
+              "<!-- in --><params><?x y?><param><value><string>a<!-- mid -->b<?p?></string></value></param>"
+              "</params></methodResponse><!-- after -->\n<?end it?>\n"},
+        Reply{"Attributes", "<?xml version = '1.0' encoding = 'UTF-8'?><methodResponse xmlns:x='urn:x'><params>"
+                            "<param><value type=\"t\" x:y=\"&amp;&#65;\">"
+                            "<string lang = 'en'>v</string></value></param></params></methodResponse>"},
+        Reply{"Utf8TextAfterBom",
+              "\xEF\xBB\xBF" + responseXml("<string>gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9F\x98\x80</string>")},
+        Reply{"NestedVectors",
+              inStruct(member("list", "<array><data><value><struct>" + member("x", "<int>1</int>") +
+                                          "</struct></value><value><array><data/></array></value></data></array>") +
+                       member("empty", "<struct/>") + member("", "<string>no name</string>"))},
+        Reply{"NamesWithReferencesAndDuplicates",
+              inStruct(member("a&amp;b", "1") + member("a&amp;b", "2") + "<member><name/><value>3</value></member>")},
+        Reply{"SpaceAroundTypedValue", responseXml("\n  <int>1</int>\n")},
+        Reply{"Fault", faultXml(4, "Too many requests &amp; too fast")},
+        // Shapes left to xmlrpc-epi's own conversion.
+        Reply{"MemberValueBeforeName", inStruct("<member><value>v</value><name>n</name></member>")},
+        Reply{"MemberWithoutName", inStruct("<member><value>v</value></member>")},
+        Reply{"TwoParams", kDecl + "<methodResponse><params><param><value>a</value></param><param><value><int>2</int>"
+                                   "</value></param></params></methodResponse>"},
+        Reply{"ArrayWithoutData", responseXml("<array/>")},
+        Reply{"EmptyMethodResponse", kDecl + "<methodResponse/>"},
+        Reply{"EmptyParams", kDecl + "<methodResponse><params/></methodResponse>"},
+        Reply{"UnknownElementInStruct", inStruct(member("a", "1") + "<extra/>")},
+        Reply{"ElementInsideString", responseXml("<string>a<b>x</b>c</string>")},
+        Reply{"TwoTypedChildren", responseXml("<int>1</int><string>x</string>")},
+        Reply{"I8", responseXml("<i8>12345678901</i8>")},
+        Reply{"Nil", responseXml("<nil/>")},
+        Reply{"FaultNotAStruct", kDecl + "<methodResponse><fault><value><string>x</string></value></fault>"
+                                         "</methodResponse>"},
+        Reply{"FaultWithEmptyValue", kDecl + "<methodResponse><fault><value></value></fault></methodResponse>"},
+        Reply{"ParamsAndFault", kDecl + "<methodResponse><params/><fault><value><struct/></value></fault>"
+                                        "</methodResponse>"},
+        // XML that a full parser checks first.
+        Reply{"DocumentTypeWithEntity",
+              kDecl + "<!DOCTYPE methodResponse [<!ENTITY who \"world\">]><methodResponse><params><param><value>"
+                      "<string>hello &who;</string></value></param></params></methodResponse>"},
+        Reply{"Latin1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><methodResponse><params><param><value>"
+                        "<string>caf\xE9</string></value></param></params></methodResponse>"},
+        Reply{"Utf16WithBom", utf16WithBom(responseXml("<string>gr\xC3\xBC\xC3\x9F</string>"))},
+        Reply{"NonAsciiElementName", inStruct(member("x", "<\xC3\xBC"
+                                                          "ber>1</\xC3\xBC"
+                                                          "ber>"))}),
+    RowName);
+
+class MalformedReplyTest : public ::testing::TestWithParam<Reply> {};
+
+TEST_P(MalformedReplyTest, IsAnInvalidResponse)
+{
+    const QByteArray& xml = GetParam().xml;
+    ASSERT_FALSE(ExpatAccepts(xml)) << "expat reads this case";
+
+    XmlRpcRequest request(nullptr, QStringLiteral("/"), QStringLiteral("m"), false);
+    ::testing::internal::CaptureStderr();
+    const bool ok = request.ReadResponse(xml.constData(), int(xml.size()));
+    const std::string printed = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(request.ErrorCode(), -3);
+    EXPECT_EQ(request.ErrorText(), QStringLiteral("Invalid server response"));
+    EXPECT_EQ(request.ResponseValue(), nullptr);
+    EXPECT_EQ(printed, "");  // xmlrpc-epi's parse never saw it
+}
+
+const QByteArray kGood = responseXml("<string>ok</string>");
+
+QByteArray inString(const QByteArray& text) { return responseXml("<string>" + text + "</string>"); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, MalformedReplyTest,
+    ::testing::Values(
+        Reply{"Empty", ""}, Reply{"OnlySpace", " \r\n\t"},
+        Reply{"HtmlPage", "<!DOCTYPE html><html><body><p>Site maintenance<br></body></html>"},
+        Reply{"HtmlPageInMethodResponse", "<!DOCTYPE html><methodResponse><p>maintenance<br></methodResponse>"},
+        Reply{"Binary", "\x01\x02\x03\xfe\xff binary junk \x7f"},
+        Reply{"Truncated", kGood.left(kGood.size() - 5)},
+        Reply{"TruncatedInAStartTag", kGood.left(kGood.indexOf("<string") + 4)},
+        Reply{"EndTagOnly", "</methodResponse>"},
+        Reply{"MismatchedEndTag", kDecl + "<methodResponse><params></param></methodResponse>"},
+        Reply{"UndefinedEntity", inString("a&nbsp;b")}, Reply{"NulReference", inString("&#0;")},
+        Reply{"SurrogateReference", inString("&#xD800;")}, Reply{"ReferenceBeyondUnicode", inString("&#x110000;")},
+        Reply{"ReferenceWithoutDigits", inString("&#;")}, Reply{"UppercaseHexReference", inString("&#X41;")},
+        Reply{"UnterminatedReference", inString("a &amp b")},
+        Reply{"ControlCharacter", inString("a\x01z")}, Reply{"NulByte", inString(QByteArray("a\0b", 3))},
+        Reply{"BadUtf8", inString("\xC3\x28")}, Reply{"OverlongUtf8", inString("\xC0\xAF")},
+        Reply{"OverlongThreeByteUtf8", inString("\xE0\x80\xAF")},
+        Reply{"EncodedSurrogate", inString("\xED\xA0\x80")}, Reply{"EncodedFffe", inString("\xEF\xBF\xBE")},
+        Reply{"BeyondUnicodeUtf8", inString("\xF4\x90\x80\x80")}, Reply{"CutUtf8", inString("\xE2\x82")},
+        Reply{"CDataEndInText", inString("a ]]> b")}, Reply{"UnclosedCData", inString("<![CDATA[abc")},
+        Reply{"DoubleHyphenInComment", inString("<!-- a -- b -->")},
+        Reply{"DuplicateAttribute", responseXml("<string a='1' a=\"2\">x</string>")},
+        Reply{"UnquotedAttribute", responseXml("<string a=1>x</string>")},
+        Reply{"AttributesWithoutSpace", responseXml("<string a='1'b='2'>x</string>")},
+        Reply{"LessThanInAttribute", responseXml("<string a='<'>x</string>")},
+        Reply{"UndefinedEntityInAttribute", responseXml("<string a='&x;'>x</string>")},
+        Reply{"TwoRoots", kGood + "<methodResponse/>"}, Reply{"TextAfterRoot", kGood + "junk"},
+        Reply{"DeclarationNotFirst", " " + kGood}, Reply{"DeclarationInContent", inString("<?xml version='1.0'?>")},
+        Reply{"ReservedTarget", "<?XML x?>" + kGood}, Reply{"DeclarationWithoutVersion", "<?xml encoding='UTF-8'?>"},
+        Reply{"DeclarationWithoutSpace", "<?xml version='1.0'encoding='UTF-8'?><methodResponse/>"},
+        Reply{"UnknownEncoding", "<?xml version='1.0' encoding='klingon'?><methodResponse/>"},
+        Reply{"BadStandalone", "<?xml version='1.0' standalone='maybe'?><methodResponse/>"},
+        Reply{"SpaceAfterLessThan", responseXml("< string>x</string>")},
+        Reply{"CDataOutsideRoot", "<![CDATA[x]]><methodResponse/>"},
+        Reply{"DocumentTypeAfterRoot", kGood + "<!DOCTYPE methodResponse>"},
+        Reply{"BadLatin1Document", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><methodResponse><params>"}),
+    RowName);
+
+// Replies damaged at random, a fixed sequence of them: whatever expat refuses must be
+// refused without reaching xmlrpc-epi, and whatever it reads as a methodResponse must give
+// the values xmlrpc-epi makes.
+TEST(MutatedReplyTest, AgreeWithExpatAndXmlrpcEpi)
+{
+    const QByteArray seeds[] = {
+        "<?xml version='1.0'?>\n<methodResponse>\n<params>\n<param>\n<value><array><data>\n<value><struct>\n"
+        "<member>\n<name>id</name>\n<value><string>o\xC3\xA9 &amp; &#65;</string></value>\n</member>\n</struct>"
+        "</value>\n<value><base64>aGk=</base64></value><value><double>1.5</double></value><value>t</value>"
+        "</data></array></value>\n</param>\n</params>\n</methodResponse>\n",
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?><!--c--><methodResponse a='1'><params><param><value><struct>" +
+            member("n", "<int>1</int>") + member("s", "<string>x<![CDATA[y]]></string>") +
+            "</struct></value></param></params></methodResponse><?p q?>",
+        faultXml(3, "f&lt;"),
+    };
+    const char alphabet[] = "<>&;/!?-[]\"'= \r\n\t#x0aZ:\x80\xC3\xA9\xE2\xBF\xEF\xFF\xED\xF0";
+    std::mt19937 random(12345);
+    int failures = 0;
+    for (int i = 0; i < 20000 && failures < 5; ++i) {
+        QByteArray xml = seeds[random() % std::size(seeds)];
+        for (int edits = 1 + int(random() % 3); edits > 0; --edits) {
+            const int at = xml.isEmpty() ? 0 : int(random() % xml.size());
+            switch (random() % 4) {
+            case 0: xml.remove(at, 1 + int(random() % 3)); break;
+            case 1: xml.insert(at, alphabet[random() % (sizeof alphabet - 1)]); break;
+            case 2: xml.truncate(at); break;
+            default:
+                if (!xml.isEmpty())
+                    xml.insert(at, xml.mid(int(random() % xml.size()), int(random() % 12)));
+            }
+        }
+        XmlRpcRequest request(nullptr, QStringLiteral("/"), QStringLiteral("m"), false);
+        ::testing::internal::CaptureStderr();
+        request.ReadResponse(xml.constData(), int(xml.size()));
+        const bool printed = !::testing::internal::GetCapturedStderr().empty();
+        const std::string ours = Dump(request.ResponseValue());
+
+        std::string expected = "null";
+        if (ExpatAccepts(xml)) {
+            // Well-formed, so xmlrpc-epi's own parse is safe to run as the reference.
+            xml_element* root = xml_elem_parse_buf(xml.constData(), int(xml.size()), nullptr, nullptr);
+            if (root != nullptr && std::string(root->name) == "methodResponse") {
+                XMLRPC_REQUEST reference = XMLRPC_RequestNew();
+                xml_element_to_XMLRPC_REQUEST(reference, root);
+                expected = Dump(XMLRPC_RequestGetData(reference));
+                XMLRPC_RequestFree(reference, 1);
+            }
+            xml_elem_free(root);
+        }
+        if (printed || ours != expected) {
+            ++failures;
+            ADD_FAILURE() << "reply: " << xml.toStdString() << "\nours: " << ours << "\nexpected: " << expected;
+        }
+    }
+}
+
+// xmlrpc-epi converts and frees values recursively: a reply nested tens of thousands deep
+// would overflow the stack, so deep replies are refused before it sees them.
+QByteArray nested(int arrays, const QByteArray& prefix = kDecl)
+{
+    QByteArray xml = prefix + "<methodResponse><params><param><value>";
+    for (int i = 0; i < arrays; ++i)
+        xml += "<array><data><value>";
+    xml += "<int>1</int>";
+    for (int i = 0; i < arrays; ++i)
+        xml += "</value></data></array>";
+    return xml + "</value></param></params></methodResponse>";
+}
+
+TEST(DeepReplyTest, NestingIsLimited)
+{
+    const struct {
+        const char* name;
+        QByteArray xml;
+        bool ok;
+    } rows[] = {
+        {"within the limit (998 elements deep)", nested(331), true},
+        {"one level more", nested(332), false},
+        {"far beyond", nested(50000), false},
+        {"far beyond, with a document type", nested(50000, kDecl + "<!DOCTYPE methodResponse>"), false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        XmlRpcRequest request(nullptr, QStringLiteral("/"), QStringLiteral("m"), false);
+        EXPECT_EQ(request.ReadResponse(row.xml.constData(), int(row.xml.size())), row.ok);
+        if (!row.ok) {
+            EXPECT_EQ(request.ErrorCode(), -3);
+            EXPECT_EQ(request.ErrorText(), QStringLiteral("Invalid server response"));
+            continue;
+        }
+        int depth = 0;
+        for (XMLRPC_VALUE v = request.ResponseValue(); XMLRPC_GetValueTypeEasy(v) == xmlrpc_type_array;
+             v = XMLRPC_VectorRewind(v))
+            ++depth;
+        EXPECT_EQ(depth, 331);
+    }
+}
+
+}  // namespace
