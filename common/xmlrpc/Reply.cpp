@@ -268,14 +268,12 @@ void ReplyReader::Start(std::string_view name)
     if (stack_.size() >= size_t(Reply::kMaxDepth))
         return Refuse(QStringLiteral("elements nested more than %1 deep").arg(Reply::kMaxDepth));
     Frame frame{KindOf(name), 0, nullptr, Value()};
+    if (stack_.empty() && frame.kind != Kind::MethodResponse)
+        return Refuse(QStringLiteral("<%1> where <methodResponse> should be").arg(Quoted(name)));
     if (frame.kind == Kind::Unknown)
         return Refuse(QStringLiteral("<%1>, which XML-RPC does not know").arg(Quoted(name)));
-    if (stack_.empty()) {
-        if (frame.kind != Kind::MethodResponse)
-            return Refuse(QStringLiteral("<%1> where <methodResponse> should be").arg(NameOf(frame.kind)));
-    } else if (!Place(stack_.back(), frame)) {
+    if (!stack_.empty() && !Place(stack_.back(), frame))
         return;
-    }
     text_.clear();
     stack_.push_back(std::move(frame));
 }
