@@ -1,7 +1,7 @@
 # The two commands of the README, and the steps they are made of.
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build build-asan test test-normal test-asan demo clean
+.PHONY: all deps build build-asan test test-normal test-asan fuzz demo clean
 
 all: build
 
@@ -24,6 +24,15 @@ test-normal: build
 
 test-asan: build-asan
 	ctest --preset asan -j $(JOBS)
+
+# Every fuzz target of tests/fuzz, built with clang and libFuzzer, run for FUZZ_SECONDS each
+# over a copy of its corpus; findings land in build/fuzz/fuzz-work/<target>/findings.
+FUZZ_SECONDS ?= 600
+
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	scripts/run-fuzz build/fuzz/fuzz-targets.tsv $(FUZZ_SECONDS)
 
 # The main job on this machine, with a throwaway data folder and registry.
 demo: build

@@ -1,0 +1,301 @@
+// Measurements of the reply reader, run by hand (never by ctest):
+//   common_xmlrpc_bench [offers=10000] [runs=9]
+// 1. A getOffersForRecords reply of `offers` offers, written by CPython: our reader (read
+//    into values and free them), expat alone with empty handlers on the same bytes,
+//    xmlrpc-epi's own parse, and CPython's xmlrpc.client.loads. Goal: within 2x expat alone.
+// 2. The daily check's replies (3 channels, 5 offers): time and peak heap of a read.
+// 3. Hostile replies: one element of 100,000 to 400,000 attributes (time must grow
+//    linearly) and the exponential-entity document (refused at once, heap flat).
+extern "C" {
+#include <xml_to_xmlrpc.h>
+}
+
+#include "common/xmlrpc/Reply.h"
+
+#include "tests/common/xmlrpc/BadReplies.h"
+
+#include <expat.h>
+#include <malloc.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define OVEX_COUNT_HEAP 0  // the sanitizer owns malloc
+#else
+#define OVEX_COUNT_HEAP 1
+#endif
+
+namespace {
+
+std::atomic<bool> counting{false};
+std::atomic<long long> liveBytes{0};
+std::atomic<long long> peakBytes{0};
+
+void noteHeap(long long delta)
+{
+    if (!counting.load(std::memory_order_relaxed))
+        return;
+    const long long now = liveBytes.fetch_add(delta, std::memory_order_relaxed) + delta;
+    long long peak = peakBytes.load(std::memory_order_relaxed);
+    while (now > peak && !peakBytes.compare_exchange_weak(peak, now, std::memory_order_relaxed)) {
+    }
+}
+
+}  // namespace
+
+#if OVEX_COUNT_HEAP
+// Every allocation of the process, xmlrpc-epi's and expat's included, passes here, so a
+// read's peak heap can be told without a profiler.
+extern "C" {
+void* __libc_malloc(size_t);
+void __libc_free(void*);
+void* __libc_calloc(size_t, size_t);
+void* __libc_realloc(void*, size_t);
+
+void* malloc(size_t n)
+{
+    void* p = __libc_malloc(n);
+    if (p != nullptr)
+        noteHeap((long long)malloc_usable_size(p));
+    return p;
+}
+void free(void* p)
+{
+    if (p != nullptr)
+        noteHeap(-(long long)malloc_usable_size(p));
+    __libc_free(p);
+}
+void* calloc(size_t n, size_t size)
+{
+    void* p = __libc_calloc(n, size);
+    if (p != nullptr)
+        noteHeap((long long)malloc_usable_size(p));
+    return p;
+}
+void* realloc(void* old, size_t n)
+{
+    const long long before = old != nullptr ? (long long)malloc_usable_size(old) : 0;
+    void* p = __libc_realloc(old, n);
+    if (p != nullptr)
+        noteHeap((long long)malloc_usable_size(p) - before);
+    else if (n == 0)
+        noteHeap(-before);
+    return p;
+}
+}
+#endif
+
+namespace {
+
+// The reply as the service would send it, written by CPython itself (the service
+// benchmark's generator).
+const char* const kMakeReply = R"(
+import sys, xmlrpc.client
+n = int(sys.argv[2])
+channels = ["critical_updates", "news", "offers"]
+offers = [{"id": "offer-%05d" % i, "name": channels[i % 3],
+           "offer": "Offer %d: new for your computer" % i,
+           "url": "https://messages.example/pages/offer-%05d.html" % i,
+           "endtime": 1900000000 + i}
+          for i in range(n)]
+open(sys.argv[1], "w", encoding="utf-8").write(xmlrpc.client.dumps((offers,), methodresponse=True))
+)";
+
+const char* const kMakeChannels = R"(
+import sys, xmlrpc.client
+channels = [{"name": n} for n in ["news", "offers", "critical_updates"]]
+open(sys.argv[1], "w", encoding="utf-8").write(xmlrpc.client.dumps((channels,), methodresponse=True))
+)";
+
+// loads' result is dropped before the clock is read again, so freeing it is in the figure.
+const char* const kTimePython = R"(
+import sys, time, xmlrpc.client
+data = open(sys.argv[1], "rb").read()
+times = []
+for _ in range(int(sys.argv[2])):
+    t = time.perf_counter()
+    xmlrpc.client.loads(data)
+    times.append(time.perf_counter() - t)
+times.sort()
+print(times[0], times[len(times) // 2])
+)";
+
+namespace fs = std::filesystem;
+
+std::string shellQuoted(const std::string& s)
+{
+    std::string out = "'";
+    for (char c : s)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::string runPython(const char* script, const std::vector<std::string>& args)
+{
+    std::string command = "python3 -c " + shellQuoted(script);
+    for (const std::string& a : args)
+        command += " " + shellQuoted(a);
+    std::string out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr)
+            out += buffer;
+        if (::pclose(pipe) != 0)
+            out.clear();
+    }
+    return out;
+}
+
+QByteArray readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return QByteArray(bytes.data(), qsizetype(bytes.size()));
+}
+
+struct Timing {
+    double best = 0, median = 0;  // milliseconds
+};
+
+Timing timeRuns(int runs, const std::function<void()>& work)
+{
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+    std::sort(ms.begin(), ms.end());
+    return {ms.front(), ms[ms.size() / 2]};
+}
+
+// The heap a call holds at its worst, beyond what was held before it.
+long long peakHeap(const std::function<void()>& work)
+{
+    liveBytes = 0;
+    peakBytes = 0;
+    counting = true;
+    work();
+    counting = false;
+    return peakBytes;
+}
+
+void XMLCALL noStart(void*, const XML_Char*, const XML_Char**) {}
+void XMLCALL noEnd(void*, const XML_Char*) {}
+void XMLCALL noText(void*, const XML_Char*, int) {}
+
+bool expatAlone(const QByteArray& xml)
+{
+    XML_Parser parser = XML_ParserCreate(nullptr);
+    XML_SetElementHandler(parser, &noStart, &noEnd);
+    XML_SetCharacterDataHandler(parser, &noText);
+    const bool ok = XML_Parse(parser, xml.constData(), int(xml.size()), XML_TRUE) == XML_STATUS_OK;
+    XML_ParserFree(parser);
+    return ok;
+}
+
+bool ourRead(const QByteArray& xml)
+{
+    return xmlrpc::Reply::Read(xml.constData(), size_t(xml.size())).usable;  // the value is freed here too
+}
+
+void check(bool ok, const char* what)
+{
+    if (!ok) {
+        std::fprintf(stderr, "bench: %s failed\n", what);
+        std::exit(1);
+    }
+}
+
+void printHeap(const char* label, const std::function<void()>& work)
+{
+    if (!OVEX_COUNT_HEAP) {
+        std::printf("%-44s peak heap not measured under the sanitizer\n", label);
+        return;
+    }
+    std::printf("%-44s peak heap %.1f KiB\n", label, double(peakHeap(work)) / 1024);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const int offers = argc > 1 ? std::atoi(argv[1]) : 10000;
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 9;
+    std::string pattern = (fs::temp_directory_path() / "ovex-xmlrpc-bench-XXXXXX").string();
+    check(::mkdtemp(pattern.data()) != nullptr, "making a temporary folder");
+    const fs::path dir = pattern;
+
+    // ---- The large reply ----
+    const fs::path replyFile = dir / "offers.xml";
+    check(runPython(kMakeReply, {replyFile.string(), std::to_string(offers)}) == "" && fs::exists(replyFile),
+          "writing the reply with CPython");
+    const QByteArray reply = readFile(replyFile);
+    const std::string py = runPython(kTimePython, {replyFile.string(), std::to_string(runs)});
+    double pyBest = 0, pyMedian = 0;
+    check(std::sscanf(py.c_str(), "%lf %lf", &pyBest, &pyMedian) == 2, "timing CPython");
+
+    check(ourRead(reply) && expatAlone(reply), "reading the reply");
+    const Timing ours = timeRuns(runs, [&] { ourRead(reply); });
+    const Timing expat = timeRuns(runs, [&] { expatAlone(reply); });
+    const Timing library = timeRuns(runs, [&] {
+        XMLRPC_REQUEST r = XMLRPC_REQUEST_FromXML(reply.constData(), int(reply.size()), nullptr);
+        XMLRPC_RequestFree(r, 1);
+    });
+    std::printf("reply: %d offers, %.2f MB, best and median of %d runs\n", offers, double(reply.size()) / 1e6, runs);
+    std::printf("  ours: read into values and free them     best %7.2f ms  median %7.2f ms\n", ours.best, ours.median);
+    std::printf("  expat alone, empty handlers              best %7.2f ms  median %7.2f ms\n", expat.best,
+                expat.median);
+    std::printf("  xmlrpc-epi's own parse and free          best %7.2f ms  median %7.2f ms\n", library.best,
+                library.median);
+    std::printf("  CPython xmlrpc.client.loads              best %7.2f ms  median %7.2f ms\n", pyBest * 1000,
+                pyMedian * 1000);
+    const double ratio = ours.best / expat.best;
+    std::printf("  ours / expat alone (best): %.2fx (goal: at most 2x) %s; CPython / ours: %.1fx\n", ratio,
+                ratio <= 2 ? "MET" : "NOT MET", pyBest * 1000 / ours.best);
+    printHeap("  ours, the whole read:", [&] { ourRead(reply); });
+
+    // ---- The daily check ----
+    const fs::path dailyOffers = dir / "daily-offers.xml", channels = dir / "channels.xml";
+    check(runPython(kMakeReply, {dailyOffers.string(), "5"}) == "" && runPython(kMakeChannels, {channels.string()}) == "",
+          "writing the daily replies");
+    std::printf("daily check, best and median of %d runs\n", runs * 100);
+    for (const auto& [label, file] : {std::pair{"getChannelsForMfgr, 3 channels", channels},
+                                      std::pair{"getOffersForRecords, 5 offers", dailyOffers}}) {
+        const QByteArray xml = readFile(file);
+        check(ourRead(xml), label);
+        const Timing t = timeRuns(runs * 100, [&] { ourRead(xml); });
+        std::printf("  %-32s %5lld bytes  best %6.1f us  median %6.1f us\n", label, (long long)xml.size(),
+                    t.best * 1000, t.median * 1000);
+        printHeap(("  " + std::string(label) + ":").c_str(), [&] { ourRead(xml); });
+    }
+
+    // ---- Hostile replies ----
+    std::printf("hostile replies (refused or read; best of %d runs)\n", runs);
+    for (int count : {100000, 200000, 400000}) {
+        const QByteArray xml = xmlrpctest::manyAttributes(count);
+        check(ourRead(xml), "reading many attributes");
+        const Timing t = timeRuns(runs, [&] { ourRead(xml); });
+        const Timing e = timeRuns(runs, [&] { expatAlone(xml); });
+        std::printf("  %6d attributes on one element, %5.2f MB: ours %7.1f ms (%.1f ns/byte), expat alone %7.1f ms\n",
+                    count, double(xml.size()) / 1e6, t.best, t.best * 1e6 / double(xml.size()), e.best);
+    }
+    const QByteArray laughs = xmlrpctest::billionLaughs();
+    check(!ourRead(laughs), "refusing the exponential-entity document");
+    const Timing t = timeRuns(runs, [&] { ourRead(laughs); });
+    std::printf("  exponential-entity document, %lld bytes: refused in %.3f ms\n", (long long)laughs.size(), t.best);
+    printHeap("  exponential-entity document:", [&] { ourRead(laughs); });
+
+    fs::remove_all(dir);
+    return ratio <= 2 ? 0 : 2;
+}
