@@ -90,6 +90,17 @@ Database::Rows Database::Query(const QString& sql, sqlite3* db, int* error)
     return rows;
 }
 
+bool Database::Execute(std::initializer_list<const char*> statements, sqlite3* db)
+{
+    for (const char* sql : statements) {
+        int error = 0;
+        Query(QString::fromLatin1(sql), db, &error);
+        if (error != 0)
+            return false;
+    }
+    return true;
+}
+
 QString Database::Quote(const QString& text)
 {
     QString quoted = text;

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <initializer_list>
 #include <vector>
 
 struct sqlite3;
@@ -39,6 +40,10 @@ public:
     // Runs one or more statements. On an SQLite error returns the rows gathered so far and
     // stores the error code in `error`; 0 on success. Never throws.
     static Rows Query(const QString& sql, sqlite3* db, int* error = nullptr);
+
+    // Runs `statements` one by one, as the record types create their tables and indexes;
+    // stops at the first that fails and returns false, leaving what ran before it.
+    static bool Execute(std::initializer_list<const char*> statements, sqlite3* db);
 
     // Doubles every apostrophe, for use inside '...' literals.
     static QString Quote(const QString& text);

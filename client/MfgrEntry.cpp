@@ -108,10 +108,8 @@ namespace Manufacturer {
 
 bool CreateSchema(sqlite3* db)
 {
-    int error = 0;
-    Database::Query(QStringLiteral("CREATE TABLE IF NOT EXISTS Manufacturer ( mfgr TEXT NOT NULL PRIMARY KEY, fullname TEXT )"),
-                    db, &error);
-    return error == 0;
+    return Database::Execute({"CREATE TABLE IF NOT EXISTS Manufacturer ( mfgr TEXT NOT NULL PRIMARY KEY, fullname TEXT )"},
+                             db);
 }
 
 void Save(sqlite3* db, const MfgrEntry& entry)
