@@ -1,7 +1,6 @@
 #include "client/ui/MainFrame.h"
 
 #include "client/BrevantDoc.h"
-#include "client/ui/BrevantView.h"
 #include "platform/ui/Ui.h"
 
 #include <QAction>
@@ -83,9 +82,8 @@ void CMainFrame::closeEvent(QCloseEvent* event)
 {
     // The document must outlive a check that waits for the service; the close is carried
     // out once the check is over.
-    auto* view = qobject_cast<CBrevantView*>(centralWidget());
-    if (!closed_ && view != nullptr && view->IsChecking()) {
-        view->CloseAfterCheck();
+    if (!closed_ && closeDeferred_) {
+        emit closeDeferred();
         event->ignore();
         return;
     }
