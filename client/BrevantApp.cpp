@@ -19,6 +19,8 @@
 
 #include <QApplication>
 
+namespace client {
+
 namespace {
 CBrevantApp* g_app = nullptr;
 }  // namespace
@@ -156,3 +158,5 @@ int CBrevantApp::Run(const QStringList& arguments)
     ExitInstance();
     return code;
 }
+
+}  // namespace client

@@ -6,6 +6,8 @@
 
 #include <xmlrpc.h>
 
+namespace client {
+
 using platform::formatText;
 
 Channel::Channel(const RecordMap& section) : fields(section)
@@ -104,3 +106,5 @@ bool Channel::IsSame(const Channel& other) const
 {
     return platform::asciiEqualsIgnoreCase(Name(), other.Name()) && platform::asciiEqualsIgnoreCase(Mfgr(), other.Mfgr());
 }
+
+}  // namespace client

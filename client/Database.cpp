@@ -5,6 +5,8 @@
 
 #include <sqlite3.h>
 
+namespace client {
+
 namespace {
 
 // Holds the connection for the process; its destructor is the close at exit. The
@@ -131,3 +133,5 @@ void Database::Close()
 {
     connection().close();
 }
+
+}  // namespace client

@@ -9,6 +9,8 @@
 
 struct sqlite3;
 
+namespace client {
+
 // Thrown when the message database cannot be opened or locked.
 class StorageException {
 public:
@@ -57,3 +59,5 @@ public:
     // Closes the connection made by Instance() now (process exit does this otherwise).
     static void Close();
 };
+
+}  // namespace client

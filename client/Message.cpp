@@ -6,6 +6,8 @@
 
 #include <xmlrpc.h>
 
+namespace client {
+
 using platform::formatText;
 
 namespace {
@@ -212,3 +214,5 @@ void Message::DeleteAll(const QString& mfgr, sqlite3* db)
     }
     Database::Commit(db);
 }
+
+}  // namespace client

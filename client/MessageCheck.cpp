@@ -8,6 +8,8 @@
 #include "client/Trace.h"
 #include "platform/ui/Ui.h"
 
+namespace client {
+
 namespace mb = platform::mb;
 
 namespace {
@@ -104,3 +106,5 @@ void MessageCheck::CheckEntry(std::size_t index, const QString& today, sqlite3* 
     document_->UpdateAllViews();
     emit entryChecked();
 }
+
+}  // namespace client

@@ -5,8 +5,11 @@
 
 #include <cstddef>
 
-class CBrevantDoc;
 struct sqlite3;
+
+namespace client {
+
+class CBrevantDoc;
 
 // The message check: for each manufacturer entry of the document, its channels and its new
 // messages from the service, stored and saved as they come. The view starts it
@@ -42,3 +45,5 @@ private:
     CBrevantDoc* document_;
     bool running_ = false;
 };
+
+}  // namespace client

@@ -8,6 +8,8 @@
 
 #include <limits>
 
+namespace client {
+
 MfgrEntry::MfgrEntry(const QString& code, const RecordMap& map)
     : code(code), fullname(GetField(map, QStringLiteral("fullname")))
 {
@@ -121,3 +123,5 @@ void Save(sqlite3* db, const MfgrEntry& entry)
 }
 
 }  // namespace Manufacturer
+
+}  // namespace client

@@ -4,6 +4,8 @@
 #include "platform/text/Ascii.h"
 #include "platform/text/Format.h"
 
+namespace client {
+
 using platform::formatText;
 
 RegRecord::RegRecord(const RecordMap& section) : added(CurrentTime()), fields(section) {}
@@ -107,3 +109,5 @@ void RegRecord::UpdateLastCheck(std::vector<RegRecord>& records, const QStringLi
         record.Save(db);
     }
 }
+
+}  // namespace client

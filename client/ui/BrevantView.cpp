@@ -24,6 +24,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+namespace client {
+
 namespace mb = platform::mb;
 
 namespace {
@@ -496,3 +498,5 @@ void CBrevantView::OnCheckFromPage()
     ShowMessage();
     QApplication::restoreOverrideCursor();
 }
+
+}  // namespace client

@@ -7,18 +7,21 @@
 #include <functional>
 #include <memory>
 
-class CBrevantDoc;
-class CMessageViewer;
-class InstanceGuard;
-class MessageCheck;
 class QAction;
 class QTreeWidget;
 class QTreeWidgetItem;
-class TrayNotifier;
 namespace platform {
 class WaitClock;
 class WindowRaiseServer;
 }  // namespace platform
+
+namespace client {
+
+class CBrevantDoc;
+class CMessageViewer;
+class InstanceGuard;
+class MessageCheck;
+class TrayNotifier;
 
 // The view inside the hidden main frame: the list of messages (a report list of
 // manufacturer, title and date), the message window, the tray icon and the message check.
@@ -128,3 +131,5 @@ private:
     int unreadCount_ = 0;
     bool closeAfterCheck_ = false;
 };
+
+}  // namespace client

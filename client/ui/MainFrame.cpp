@@ -10,6 +10,8 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+namespace client {
+
 CMainFrame::CMainFrame(CBrevantDoc* document, QWidget* parent) : QMainWindow(parent), document_(document)
 {
     // The title alone: the document's name is not added to it.
@@ -95,3 +97,5 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     }
     event->accept();
 }
+
+}  // namespace client

@@ -2,8 +2,11 @@
 
 #include <QMainWindow>
 
-class CBrevantDoc;
 class QAction;
+
+namespace client {
+
+class CBrevantDoc;
 
 // The main frame: menu, toolbar and status bar. It stays hidden for the whole run;
 // closing it ends the program after the document has saved. Its commands go out as
@@ -46,3 +49,5 @@ private:
     bool closeDeferred_ = false;
     bool barsMade_ = false;
 };
+
+}  // namespace client

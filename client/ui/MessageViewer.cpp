@@ -16,6 +16,8 @@
 #include <QProgressBar>
 #include <QTimerEvent>
 
+namespace client {
+
 namespace {
 
 // The window's own posted message: start the check that a page asked for.
@@ -275,3 +277,5 @@ void CMessageViewer::reject()
     hide();
     emit closed();
 }
+
+}  // namespace client

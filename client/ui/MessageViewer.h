@@ -5,10 +5,13 @@
 #include <QDialog>
 #include <QString>
 
-class CBrevantDoc;
-class CHoverButton;
 class QLabel;
 class QProgressBar;
+
+namespace client {
+
+class CBrevantDoc;
+class CHoverButton;
 
 // The message window: a fixed top-level window that shows one message of the document's
 // shown list at a time in its browser, with a counter, a progress bar and the Delete,
@@ -101,3 +104,5 @@ private:
     bool checkPending_ = false;
     int checkTimer_ = 0;
 };
+
+}  // namespace client

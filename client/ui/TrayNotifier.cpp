@@ -8,6 +8,8 @@
 #include <QIcon>
 #include <QSystemTrayIcon>
 
+namespace client {
+
 namespace {
 
 QIcon IconResource(int id) { return QIcon(QStringLiteral(":/client/ICON/%1").arg(id)); }
@@ -99,3 +101,5 @@ void DesktopTrayNotifier::RemoveIcon()
     }
     notifications_->close(false);
 }
+
+}  // namespace client

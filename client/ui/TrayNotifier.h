@@ -11,6 +11,8 @@ namespace platform {
 class Notifications;
 }
 
+namespace client {
+
 // The notification-area icon through which the view announces unread messages. The view
 // keeps the state (whether an icon was added, the counts, the texts); this only puts it
 // on the desktop. Tests substitute a recording one.
@@ -56,3 +58,5 @@ private:
     int iconId_ = 0;
     QElapsedTimer lastTrigger_;
 };
+
+}  // namespace client

@@ -14,6 +14,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace client;
+
 namespace {
 
 QString dbPath() { return Database::GetFolder() + QStringLiteral("/brevant.dat"); }

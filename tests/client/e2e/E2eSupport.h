@@ -111,10 +111,10 @@ private:
 inline QStringList queryRows(const QString& sql, const QStringList& columns)
 {
     QStringList out;
-    for (const RecordMap& row : Database::Query(sql, Database::Instance())) {
+    for (const client::RecordMap& row : client::Database::Query(sql, client::Database::Instance())) {
         QStringList values;
         for (const QString& c : columns)
-            values << GetField(row, c);
+            values << client::GetField(row, c);
         out << values.join(u'|');
     }
     return out;

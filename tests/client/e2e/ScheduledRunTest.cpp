@@ -14,6 +14,8 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+using namespace client;
+
 namespace {
 
 using namespace e2etest;

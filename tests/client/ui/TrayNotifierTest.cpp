@@ -7,6 +7,8 @@
 
 #include <QSystemTrayIcon>
 
+using namespace client;
+
 namespace {
 
 // Every call, as "show <app>|<title>|<text>|<icon>|<ms>", "close" or "close waiting".
