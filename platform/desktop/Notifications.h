@@ -8,21 +8,21 @@
 namespace platform {
 
 // The desktop's notification server, where an announcement goes when the desktop has no
-// tray. One notification at a time: each one shown replaces the one before.
+// tray. One notification at a time: each one shown replaces the one before. `shown` hears
+// the server's answer to a show later: an error text, empty when the notification is up.
+// `wait` has the close made before it returns, for the program's exit, where a queued
+// call would be lost.
 class Notifications {
 public:
-    // The server's answer to a show: an error text, empty when the notification is up.
     using Shown = std::function<void(const QString& error)>;
 
     virtual ~Notifications() = default;
-    // Shows `title` and `text` from `appName` with the theme icon `icon` for `timeoutMs`;
-    // false when no server can be reached, else `shown` hears the answer later.
+    // Shows `title` and `text` with a theme icon; false when no server can be reached.
     virtual bool show(const QString& appName, const QString& title, const QString& text, const QString& icon,
                       int timeoutMs, Shown shown = {}) = 0;
-    // Takes the notification off the screen, one still being shown as soon as it is up;
-    // `wait` makes the call before returning (at exit, where a queued call would be lost).
+    // Takes the notification off the screen, as soon as it is up when still being shown.
     virtual void close(bool wait) = 0;
-    // `activated` runs when the user clicks the notification; empty for nothing.
+    // Runs `activated` (empty: nothing) when the user clicks the notification.
     virtual void setActivated(std::function<void()> activated) = 0;
 };
 
