@@ -19,6 +19,8 @@
 
 #include <QApplication>
 
+namespace client {
+
 namespace {
 CBrevantApp* g_app = nullptr;
 }  // namespace
@@ -122,6 +124,13 @@ bool CBrevantApp::CreateDocumentFrame()
     frame_ = std::make_unique<CMainFrame>(document_.get());
     view_ = new CBrevantView(document_.get(), &guard_, services_.view, frame_.get());
     frame_->setCentralWidget(view_);
+    // The frame's commands go to the view, and its close waits for a check under way.
+    CMainFrame* frame = frame_.get();
+    connect(frame, &CMainFrame::checkForMessagesRequested, view_, [view = view_] { view->CheckForNewMessages(); });
+    connect(frame, &CMainFrame::importRegistrationRequested, view_, &CBrevantView::OnImportRegistration);
+    connect(view_, &CBrevantView::checkingChanged, frame, &CMainFrame::SetCloseDeferred);
+    connect(frame, &CMainFrame::closeDeferred, view_, &CBrevantView::CloseAfterCheck);
+    view_->AddMessageWindowAction(frame->CheckAction());
     view_->OnInitialUpdate();
     return true;
 }
@@ -149,3 +158,5 @@ int CBrevantApp::Run(const QStringList& arguments)
     ExitInstance();
     return code;
 }
+
+}  // namespace client

@@ -9,12 +9,15 @@
 #include <functional>
 #include <memory>
 
-class CBrevantDoc;
-class CMainFrame;
-class CWarningDlg;
 namespace platform {
 class OsVersionSource;
 }
+
+namespace client {
+
+class CBrevantDoc;
+class CMainFrame;
+class CWarningDlg;
 
 // The message client's process: the single-instance guard, start-up and exit.
 class CBrevantApp : public QObject {
@@ -54,3 +57,5 @@ private:
     std::unique_ptr<CMainFrame> frame_;
     CBrevantView* view_ = nullptr;  // owned by the frame
 };
+
+}  // namespace client

@@ -5,6 +5,8 @@
 #include "client/Settings.h"
 #include "client/TovaImport.h"
 
+namespace client {
+
 CBrevantDoc::CBrevantDoc(QObject* parent) : QObject(parent) {}
 
 bool CBrevantDoc::OnNewDocument()
@@ -75,3 +77,5 @@ void CBrevantDoc::RebuildShownList()
             shownIds_ << message.id;
     }
 }
+
+}  // namespace client

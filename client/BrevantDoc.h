@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QStringList>
 
+namespace client {
+
 // The client's one document: the messages and manufacturer entries of this run.
 class CBrevantDoc : public QObject {
     Q_OBJECT
@@ -51,3 +53,5 @@ private:
     QStringList shownIds_;
     MfgrModel model_;
 };
+
+}  // namespace client

@@ -6,6 +6,8 @@
 
 #include <xmlrpc.h>
 
+namespace client {
+
 using platform::formatText;
 
 Channel::Channel(const RecordMap& section) : fields(section)
@@ -65,20 +67,15 @@ Channel Channel::Load(const QString& chnid, sqlite3* db)
 
 bool Channel::CreateSchema(sqlite3* db)
 {
-    static const char* const statements[] = {
-        "CREATE TABLE IF NOT EXISTS Channel ( chnid INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT NOT NULL, mfgr TEXT NOT "
-        "NULL, title TEXT, description TEXT, UNIQUE(mfgr,name) )",
-        "CREATE INDEX IF NOT EXISTS Channel_mfgr ON Channel (mfgr)",
-        "CREATE TABLE IF NOT EXISTS ChannelField ( chnid INTEGER NOT NULL, field TEXT NOT NULL, UNIQUE(chnid,field) )",
-        "CREATE INDEX IF NOT EXISTS ChannelField_chnid ON ChannelField (chnid)",
-    };
-    for (const char* sql : statements) {
-        int error = 0;
-        Database::Query(QString::fromLatin1(sql), db, &error);
-        if (error != 0)
-            return false;
-    }
-    return true;
+    return Database::Execute(
+        {
+            "CREATE TABLE IF NOT EXISTS Channel ( chnid INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT NOT NULL, mfgr TEXT "
+            "NOT NULL, title TEXT, description TEXT, UNIQUE(mfgr,name) )",
+            "CREATE INDEX IF NOT EXISTS Channel_mfgr ON Channel (mfgr)",
+            "CREATE TABLE IF NOT EXISTS ChannelField ( chnid INTEGER NOT NULL, field TEXT NOT NULL, UNIQUE(chnid,field) )",
+            "CREATE INDEX IF NOT EXISTS ChannelField_chnid ON ChannelField (chnid)",
+        },
+        db);
 }
 
 // An empty id would file the channel under '' and let its field rows mix with those of
@@ -109,3 +106,5 @@ bool Channel::IsSame(const Channel& other) const
 {
     return platform::asciiEqualsIgnoreCase(Name(), other.Name()) && platform::asciiEqualsIgnoreCase(Mfgr(), other.Mfgr());
 }
+
+}  // namespace client

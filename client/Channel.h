@@ -7,6 +7,8 @@
 
 struct sqlite3;
 
+namespace client {
+
 // A named stream of one manufacturer's messages, and the registration-record fields the
 // message service needs to choose that channel's messages for a record. Stored in the
 // tables Channel and ChannelField.
@@ -40,3 +42,5 @@ public:
     QString chnid;           // empty until first saved
     QStringList fieldCodes;  // record fields this channel asks for, in order
 };
+
+}  // namespace client

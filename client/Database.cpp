@@ -5,6 +5,8 @@
 
 #include <sqlite3.h>
 
+namespace client {
+
 namespace {
 
 // Holds the connection for the process; its destructor is the close at exit. The
@@ -90,6 +92,17 @@ Database::Rows Database::Query(const QString& sql, sqlite3* db, int* error)
     return rows;
 }
 
+bool Database::Execute(std::initializer_list<const char*> statements, sqlite3* db)
+{
+    for (const char* sql : statements) {
+        int error = 0;
+        Query(QString::fromLatin1(sql), db, &error);
+        if (error != 0)
+            return false;
+    }
+    return true;
+}
+
 QString Database::Quote(const QString& text)
 {
     QString quoted = text;
@@ -120,3 +133,5 @@ void Database::Close()
 {
     connection().close();
 }
+
+}  // namespace client

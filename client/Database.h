@@ -4,9 +4,12 @@
 
 #include <QString>
 
+#include <initializer_list>
 #include <vector>
 
 struct sqlite3;
+
+namespace client {
 
 // Thrown when the message database cannot be opened or locked.
 class StorageException {
@@ -40,6 +43,10 @@ public:
     // stores the error code in `error`; 0 on success. Never throws.
     static Rows Query(const QString& sql, sqlite3* db, int* error = nullptr);
 
+    // Runs `statements` one by one, as the record types create their tables and indexes;
+    // stops at the first that fails and returns false, leaving what ran before it.
+    static bool Execute(std::initializer_list<const char*> statements, sqlite3* db);
+
     // Doubles every apostrophe, for use inside '...' literals.
     static QString Quote(const QString& text);
 
@@ -52,3 +59,5 @@ public:
     // Closes the connection made by Instance() now (process exit does this otherwise).
     static void Close();
 };
+
+}  // namespace client

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace client {
+
 namespace {
 constexpr int kBlockSize = 8;
 constexpr unsigned char kLayoutVersion = 1;
@@ -64,3 +66,5 @@ QString InstanceGuard::WindowName() const
 {
     return QStringLiteral("Local\\") + id_ + QStringLiteral("_window");
 }
+
+}  // namespace client

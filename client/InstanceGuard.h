@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace client {
+
 // One client per user session. The first process takes a named mutex and publishes, in an
 // 8-byte shared block, the token of its message window; a later process reads the token,
 // asks the first to bring that window forward, and ends.
@@ -31,3 +33,5 @@ private:
     platform::NamedMutex mutex_;
     platform::SharedBlock block_;
 };
+
+}  // namespace client

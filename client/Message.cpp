@@ -6,6 +6,8 @@
 
 #include <xmlrpc.h>
 
+namespace client {
+
 using platform::formatText;
 
 namespace {
@@ -120,26 +122,21 @@ Message Message::Load(const QString& msgid, sqlite3* db)
     return m;
 }
 
+// The message table comes first: the parameter table's upgrade reads the ids it holds.
 bool Message::CreateSchema(sqlite3* db)
 {
-    int error = 0;
-    Database::Query(QStringLiteral("CREATE TABLE IF NOT EXISTS Message ( msgid TEXT NOT NULL PRIMARY KEY, mfgr TEXT NOT NULL, "
-                                   "channel TEXT NOT NULL, added INTEGER NOT NULL, deleted INTEGER NOT NULL, read INTEGER "
-                                   "NOT NULL, msgorder INTEGER NOT NULL )"),
-                    db, &error);
-    if (error != 0 || !upgradeParamTable(db))
-        return false;
-    static const char* const rest[] = {
-        "CREATE TABLE IF NOT EXISTS MessageParam ( msgid TEXT NOT NULL, param TEXT NOT NULL, value TEXT NOT NULL, "
-        "UNIQUE(msgid,param) )",
-        "CREATE INDEX IF NOT EXISTS MessageParam_msgid ON MessageParam (msgid)",
-    };
-    for (const char* sql : rest) {
-        Database::Query(QString::fromLatin1(sql), db, &error);
-        if (error != 0)
-            return false;
-    }
-    return true;
+    return Database::Execute({"CREATE TABLE IF NOT EXISTS Message ( msgid TEXT NOT NULL PRIMARY KEY, mfgr TEXT NOT NULL, "
+                              "channel TEXT NOT NULL, added INTEGER NOT NULL, deleted INTEGER NOT NULL, read INTEGER "
+                              "NOT NULL, msgorder INTEGER NOT NULL )"},
+                             db) &&
+           upgradeParamTable(db) &&
+           Database::Execute(
+               {
+                   "CREATE TABLE IF NOT EXISTS MessageParam ( msgid TEXT NOT NULL, param TEXT NOT NULL, value TEXT NOT "
+                   "NULL, UNIQUE(msgid,param) )",
+                   "CREATE INDEX IF NOT EXISTS MessageParam_msgid ON MessageParam (msgid)",
+               },
+               db);
 }
 
 const Message& Message::Empty()
@@ -217,3 +214,5 @@ void Message::DeleteAll(const QString& mfgr, sqlite3* db)
     }
     Database::Commit(db);
 }
+
+}  // namespace client

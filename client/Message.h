@@ -6,6 +6,8 @@
 
 struct sqlite3;
 
+namespace client {
+
 // One page a manufacturer offers the owner. Its parameters are the keys "mfgr",
 // "channel", "title", "added" (a date text), "url", the optional "endtime" (seconds since
 // 1970) and whatever else the source sent, all lower case. Stored in the tables Message
@@ -55,3 +57,5 @@ public:
     bool unread = false;
     int order = -1;        // msgorder; assigned on the first save
 };
+
+}  // namespace client

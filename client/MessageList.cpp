@@ -2,6 +2,8 @@
 
 #include "client/Database.h"
 
+namespace client {
+
 const Message& MessageList::GetAt(int position) const
 {
     if (position < 0 || position >= Count())
@@ -72,3 +74,5 @@ void MessageList::Save()
         message.Save(db);
     }
 }
+
+}  // namespace client

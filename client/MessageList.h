@@ -7,6 +7,8 @@
 
 #include <vector>
 
+namespace client {
+
 // The messages in list order (stored added time, then sequence number), with an index by
 // id. A message added again under a known id updates the one already listed.
 class MessageList {
@@ -37,3 +39,5 @@ private:
     std::vector<Message> messages_;
     QHash<QString, int> index_;  // id -> position
 };
+
+}  // namespace client

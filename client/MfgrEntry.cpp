@@ -8,6 +8,8 @@
 
 #include <limits>
 
+namespace client {
+
 MfgrEntry::MfgrEntry(const QString& code, const RecordMap& map)
     : code(code), fullname(GetField(map, QStringLiteral("fullname")))
 {
@@ -108,10 +110,8 @@ namespace Manufacturer {
 
 bool CreateSchema(sqlite3* db)
 {
-    int error = 0;
-    Database::Query(QStringLiteral("CREATE TABLE IF NOT EXISTS Manufacturer ( mfgr TEXT NOT NULL PRIMARY KEY, fullname TEXT )"),
-                    db, &error);
-    return error == 0;
+    return Database::Execute({"CREATE TABLE IF NOT EXISTS Manufacturer ( mfgr TEXT NOT NULL PRIMARY KEY, fullname TEXT )"},
+                             db);
 }
 
 void Save(sqlite3* db, const MfgrEntry& entry)
@@ -123,3 +123,5 @@ void Save(sqlite3* db, const MfgrEntry& entry)
 }
 
 }  // namespace Manufacturer
+
+}  // namespace client

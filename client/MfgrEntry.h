@@ -10,6 +10,8 @@
 
 struct sqlite3;
 
+namespace client {
+
 // What the client knows of one manufacturer: its code and name, its channels (no two the
 // same by Channel::IsSame) and its registration records.
 class MfgrEntry {
@@ -51,3 +53,5 @@ bool CreateSchema(sqlite3* db);
 // Stores the entry's code and full name, then commits.
 void Save(sqlite3* db, const MfgrEntry& entry);
 }  // namespace Manufacturer
+
+}  // namespace client

@@ -5,6 +5,8 @@
 
 #include <utility>
 
+namespace client {
+
 using platform::formatText;
 
 MfgrEntry& MfgrModel::FindOrAddMfgr(const QString& code, const RecordMap& map)
@@ -46,3 +48,5 @@ void MfgrModel::LoadAll()
         entries.push_back(std::move(entry));
     }
 }
+
+}  // namespace client

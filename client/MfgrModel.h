@@ -8,6 +8,8 @@
 
 #include <vector>
 
+namespace client {
+
 // The document's manufacturer entries, and the messages gathered from imported
 // registration files until the document takes them into its own list.
 class MfgrModel {
@@ -27,3 +29,5 @@ public:
     std::vector<MfgrEntry> entries;  // in the order of the Manufacturer rows, then of import
     MessageList importedMessages;
 };
+
+}  // namespace client

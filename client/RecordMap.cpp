@@ -12,6 +12,8 @@
 
 #include <limits>
 
+namespace client {
+
 QString GetField(const RecordMap& map, const QString& key)
 {
     const auto it = map.constFind(key);
@@ -184,3 +186,5 @@ qint64 CurrentTime()
 {
     return QDateTime::currentSecsSinceEpoch();
 }
+
+}  // namespace client

@@ -8,6 +8,8 @@
 // headers do not pull in the library's headers.
 typedef struct _xmlrpc_value* XMLRPC_VALUE;
 
+namespace client {
+
 // A record of the message client: field name to text. Keys compare ordinally (case
 // matters) and iterate in that order, which is QMap's order for QString keys.
 using RecordMap = QMap<QString, QString>;
@@ -48,3 +50,5 @@ QString DateTextFromTime(qint64 time);
 
 // Seconds since 1970, now.
 qint64 CurrentTime();
+
+}  // namespace client

@@ -4,6 +4,8 @@
 #include "platform/text/Ascii.h"
 #include "platform/text/Format.h"
 
+namespace client {
+
 using platform::formatText;
 
 RegRecord::RegRecord(const RecordMap& section) : added(CurrentTime()), fields(section) {}
@@ -30,21 +32,17 @@ RegRecord RegRecord::Load(const QString& recid, sqlite3* db)
 
 bool RegRecord::CreateSchema(sqlite3* db)
 {
-    static const char* const statements[] = {
-        "CREATE TABLE IF NOT EXISTS RegRecord ( recid INTEGER PRIMARY KEY AUTOINCREMENT, mfgr TEXT NOT NULL, added INTEGER )",
-        "CREATE INDEX IF NOT EXISTS RegRecord_mfgr ON RegRecord (mfgr)",
-        "CREATE TABLE IF NOT EXISTS RegField ( recid INTEGER NOT NULL, field TEXT NOT NULL, value TEXT )",
-        "CREATE INDEX IF NOT EXISTS RegField_recid ON RegField (recid)",
-        "CREATE TABLE IF NOT EXISTS Subscription ( recid INTEGER NOT NULL, chnname TEXT NOT NULL, lastCheck INTEGER NOT "
-        "NULL, lastDownload INTEGER NOT NULL, UNIQUE (recid,chnname) )",
-    };
-    for (const char* sql : statements) {
-        int error = 0;
-        Database::Query(QString::fromLatin1(sql), db, &error);
-        if (error != 0)
-            return false;
-    }
-    return true;
+    return Database::Execute(
+        {
+            "CREATE TABLE IF NOT EXISTS RegRecord ( recid INTEGER PRIMARY KEY AUTOINCREMENT, mfgr TEXT NOT NULL, added "
+            "INTEGER )",
+            "CREATE INDEX IF NOT EXISTS RegRecord_mfgr ON RegRecord (mfgr)",
+            "CREATE TABLE IF NOT EXISTS RegField ( recid INTEGER NOT NULL, field TEXT NOT NULL, value TEXT )",
+            "CREATE INDEX IF NOT EXISTS RegField_recid ON RegField (recid)",
+            "CREATE TABLE IF NOT EXISTS Subscription ( recid INTEGER NOT NULL, chnname TEXT NOT NULL, lastCheck INTEGER "
+            "NOT NULL, lastDownload INTEGER NOT NULL, UNIQUE (recid,chnname) )",
+        },
+        db);
 }
 
 void RegRecord::AddSubscription(const QString& channelName)
@@ -111,3 +109,5 @@ void RegRecord::UpdateLastCheck(std::vector<RegRecord>& records, const QStringLi
         record.Save(db);
     }
 }
+
+}  // namespace client

@@ -9,6 +9,8 @@
 
 struct sqlite3;
 
+namespace client {
+
 // A channel a registration record receives messages from, and when it was last checked.
 struct Subscription {
     QString chnname;
@@ -53,3 +55,5 @@ public:
     RecordMap fields;
     std::vector<Subscription> subscriptions;
 };
+
+}  // namespace client

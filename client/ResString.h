@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace client {
+
 // A text from the client's string table. When the text holds "%", it is filled from the
 // arguments by the safe formatter: table texts are never printf formats.
 class ResString : public QString {
@@ -16,3 +18,5 @@ public:
 private:
     static QString Load(int id, std::initializer_list<platform::FormatArg> args);
 };
+
+}  // namespace client

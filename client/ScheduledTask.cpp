@@ -9,6 +9,8 @@
 
 #include <chrono>
 
+namespace client {
+
 using platform::TaskStatus;
 using platform::TaskTrigger;
 
@@ -118,3 +120,5 @@ int FrequencyFromSetting(const QString& value)
     const int frequency = value.trimmed().toInt(&ok);
     return ok && frequency >= Weekly && frequency <= Manual ? frequency : Daily;
 }
+
+}  // namespace client

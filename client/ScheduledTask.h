@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QString>
 
+namespace client {
+
 // The user's scheduled check task, which starts the client with "/auto". Failures are
 // returned, never shown; the callers ignore them.
 
@@ -21,3 +23,5 @@ platform::TaskStatus DeleteCheckTask();
 // The frequency the setting "UpdateFrequency" names: "1", "2" and "3" stand for
 // themselves, anything else is daily (0).
 int FrequencyFromSetting(const QString& value);
+
+}  // namespace client

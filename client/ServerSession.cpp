@@ -9,6 +9,8 @@
 
 #include <xmlrpc.h>
 
+namespace client {
+
 namespace {
 
 const QString kServicePath = QStringLiteral("/veldora/vask/rpc/ovex.php");
@@ -168,3 +170,5 @@ std::vector<Message> ServerSession::OffersFromReply(XMLRPC_VALUE reply)
 {
     return RecordsFromReply<Message>(reply, &Message::FromXmlRpc);
 }
+
+}  // namespace client

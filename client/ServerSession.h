@@ -9,6 +9,8 @@
 
 #include <vector>
 
+namespace client {
+
 class MfgrEntry;
 
 // A failed message-service call: the request's error text and code (-1 no XML, -2
@@ -71,3 +73,5 @@ private:
     QString path_;
     bool secure_ = false;
 };
+
+}  // namespace client

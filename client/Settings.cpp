@@ -4,6 +4,8 @@
 #include "platform/text/Ascii.h"
 #include "platform/text/Format.h"
 
+namespace client {
+
 namespace {
 
 const RecordMap& defaults()
@@ -75,3 +77,5 @@ void Settings::Reset()
 QString GetSetting(const QString& name) { return Settings::Instance().Get(name); }
 
 void SetSetting(const QString& name, const QString& value) { Settings::Instance().Set(name, value); }
+
+}  // namespace client

@@ -2,6 +2,8 @@
 
 #include "client/RecordMap.h"
 
+namespace client {
+
 // The user's settings: the Setting table in memory, names folded to lower case, with
 // built-in defaults for the names the program knows. Loaded once at start-up and saved
 // whole when the document closes.
@@ -26,3 +28,5 @@ private:
 
 QString GetSetting(const QString& name);
 void SetSetting(const QString& name, const QString& value);
+
+}  // namespace client

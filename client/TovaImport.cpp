@@ -13,6 +13,8 @@
 
 #include <vector>
 
+namespace client {
+
 namespace {
 
 bool isStored(const QString& msgid, sqlite3* db)
@@ -154,3 +156,5 @@ bool ImportFolder(MfgrModel& model)
         ScheduleCheckTask(FrequencyFromSetting(GetSetting(QStringLiteral("UpdateFrequency"))), QString());
     return imported;
 }
+
+}  // namespace client

@@ -2,8 +2,11 @@
 
 #include <QString>
 
-class MfgrModel;
 struct sqlite3;
+
+namespace client {
+
+class MfgrModel;
 
 // Imports one registration file into the model and the database: its manufacturer, new
 // channels, records (those of the file's manufacturer) and messages (into
@@ -14,3 +17,5 @@ bool ImportTovaFile(MfgrModel& model, const QString& path, sqlite3* db, bool kee
 // Imports and deletes every .tova file of the data folder; when any was imported, the
 // scheduled check is set up again by the user's frequency. True when any was imported.
 bool ImportFolder(MfgrModel& model);
+
+}  // namespace client

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QIODevice>
 
+namespace client {
+
 TovaReader TovaReader::Read(const QString& path)
 {
     QFile file(path);
@@ -103,3 +105,5 @@ void TovaReader::Fail()
     ok = false;
     state = 2;
 }
+
+}  // namespace client

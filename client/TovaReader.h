@@ -8,6 +8,8 @@
 
 class QIODevice;
 
+namespace client {
+
 // Reads a registration file (.tova): UTF-8 lines; sections from ">Begin<name>" to
 // ">End<name>" (ignoring case) of "key:value" lines; "#" lines and empty lines ignored.
 // Any error makes the whole file unusable (ok false).
@@ -34,3 +36,5 @@ private:
     void ReadLine(const QString& line);
     void Fail();
 };
+
+}  // namespace client

@@ -1,3 +1,7 @@
 #include "client/Trace.h"
 
+namespace client {
+
 Q_LOGGING_CATEGORY(lcClient, "ovex.client", QtWarningMsg)
+
+}  // namespace client

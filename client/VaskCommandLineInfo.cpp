@@ -2,6 +2,8 @@
 
 #include "platform/text/Ascii.h"
 
+namespace client {
+
 namespace {
 const QStringList kSwitches{QStringLiteral("reset"), QStringLiteral("auto"), QStringLiteral("import"),
                             QStringLiteral("test"), QStringLiteral("schedule")};
@@ -50,3 +52,5 @@ void VaskCommandLineInfo::ParseParam(const QString& param, bool isSwitch, bool /
     else
         otherArguments << param;
 }
+
+}  // namespace client

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace client {
+
 // The client's command line. Only the five switch names below, written with "/" or "-"
 // in any case, are switches: Linux paths begin with "/", so everything else is a plain
 // argument ("/import /home/u/x.tova" imports that file).
@@ -29,3 +31,5 @@ public:
     // The switch name of `argument` ("import" for "-IMPORT"), or empty when it is plain.
     static QString SwitchName(const QString& argument);
 };
+
+}  // namespace client

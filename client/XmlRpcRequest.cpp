@@ -21,6 +21,8 @@ extern "C" {
 #include <string_view>
 #include <vector>
 
+namespace client {
+
 namespace {
 
 // Filled by the status callback. It lives on Send's stack and its address is the
@@ -1133,3 +1135,5 @@ bool XmlRpcRequest::ReadResponse(const char* data, int length)
     }
     return succeeded_;
 }
+
+}  // namespace client

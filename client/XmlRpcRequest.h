@@ -7,6 +7,8 @@
 
 #include <xmlrpc.h>
 
+namespace client {
+
 // One XML-RPC call of the message client: built with xmlrpc-epi, posted over a
 // connection of the internet layer that the caller opened (and closes), waited for while
 // the event loop keeps running, then read whole and parsed. A server fault becomes the
@@ -66,3 +68,5 @@ private:
     int intResult_ = 0;
     QByteArray base64Result_;
 };
+
+}  // namespace client

@@ -10,6 +10,8 @@
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
+namespace client {
+
 namespace {
 
 // The keys a page may have. The rest would let a page be left by Backspace, reloaded,
@@ -144,7 +146,9 @@ void CMessagePane::OnLoadingChanged(const QWebEngineLoadingInfo& info)
     }
 }
 
-MessageBrowser* ovex_make_message_browser(MessagePageCalls* calls, QWidget* parent)
+}  // namespace client
+
+client::MessageBrowser* ovex_make_message_browser(client::MessagePageCalls* calls, QWidget* parent)
 {
-    return new CMessagePane(calls, parent);
+    return new client::CMessagePane(calls, parent);
 }

@@ -4,12 +4,15 @@
 
 #include <QUrl>
 
-class MessagePaneController;
 class QWebEngineLoadingInfo;
 class QWebEngineProfile;
 class QWebEngineView;
 
 #define OVEX_BROWSER_EXPORT __attribute__((visibility("default")))
+
+namespace client {
+
+class MessagePaneController;
 
 // The browser of the message window, on Qt WebEngine. It keeps its cookies and storage in
 // the client's own folders, shows no context menu, and lets only Tab, Enter, Escape and F5
@@ -39,5 +42,8 @@ private:
     QWebEngineView* view_ = nullptr;
 };
 
+}  // namespace client
+
 // The library's entry point, found by name when the client loads the library.
-extern "C" OVEX_BROWSER_EXPORT MessageBrowser* ovex_make_message_browser(MessagePageCalls* calls, QWidget* parent);
+extern "C" OVEX_BROWSER_EXPORT client::MessageBrowser* ovex_make_message_browser(client::MessagePageCalls* calls,
+                                                                                 QWidget* parent);

@@ -14,6 +14,8 @@
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 
+namespace client {
+
 namespace {
 
 // Defines window.external before the page's own scripts run. The channel to the client
@@ -172,3 +174,5 @@ QWebEnginePage* MessagePaneController::createWindow(WebWindowType)
 {
     return new OutsideWindowPage(profile(), this);
 }
+
+}  // namespace client

@@ -9,6 +9,8 @@
 
 class QWebEngineProfile;
 
+namespace client {
+
 // The object published to pages as window.external (through QWebChannel). Its five
 // methods take no arguments and return nothing, so a page cannot hand the client data.
 class MessagePaneExternal : public QObject {
@@ -65,3 +67,5 @@ private:
 
     MessagePaneExternal* external_;
 };
+
+}  // namespace client

@@ -4,6 +4,8 @@
 
 #include <QApplication>
 
+namespace client {
+
 CAboutDlg::CAboutDlg(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::CAboutDlg>())
 {
     ui_->setupUi(this);
@@ -11,3 +13,5 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui
 }
 
 CAboutDlg::~CAboutDlg() = default;
+
+}  // namespace client

@@ -8,6 +8,8 @@ namespace Ui {
 class CAboutDlg;
 }
 
+namespace client {
+
 // The about page: the program's icon and version. It has no behaviour of its own.
 class CAboutDlg : public QWidget {
     Q_OBJECT
@@ -18,3 +20,5 @@ public:
 private:
     std::unique_ptr<Ui::CAboutDlg> ui_;
 };
+
+}  // namespace client

@@ -1,21 +1,21 @@
 #include "client/ui/BrevantView.h"
 
 #include "client/BrevantDoc.h"
-#include "client/Database.h"
 #include "client/Globals.h"
 #include "client/InstanceGuard.h"
-#include "client/ui/MainFrame.h"
-#include "client/ui/MessageViewer.h"
-#include "client/ResString.h"
-#include "client/ServerSession.h"
+#include "client/MessageCheck.h"
+#include "client/RecordMap.h"
 #include "client/Settings.h"
 #include "client/Trace.h"
+#include "client/ui/MessageViewer.h"
+#include "client/ui/SettingsEditor.h"
 #include "client/ui/TrayNotifier.h"
 #include "platform/desktop/Desktop.h"
 #include "platform/instance/Instance.h"
 #include "platform/text/Format.h"
 #include "platform/ui/Ui.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -24,6 +24,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+namespace client {
+
 namespace mb = platform::mb;
 
 namespace {
@@ -31,8 +33,6 @@ namespace {
 constexpr int kNewIcon = 137;     // the icon as it is added
 constexpr int kUnreadIcon = 128;  // the icon once the count is brought up to date
 constexpr int kBalloonMs = 15000;
-
-const QString kTestMark = QStringLiteral(" -- Message from Test Server");
 
 QString NewMessagesTip(int count)
 {
@@ -54,7 +54,8 @@ CBrevantView::CBrevantView(CBrevantDoc* document, InstanceGuard* guard, QWidget*
 }
 
 CBrevantView::CBrevantView(CBrevantDoc* document, InstanceGuard* guard, Services services, QWidget* parent)
-    : QWidget(parent), document_(document), guard_(guard), services_(std::move(services))
+    : QWidget(parent), document_(document), guard_(guard), services_(std::move(services)),
+      check_(new MessageCheck(document, this))
 {
     list_ = new QTreeWidget(this);
     list_->setObjectName(QStringLiteral("list"));
@@ -72,10 +73,8 @@ CBrevantView::CBrevantView(CBrevantDoc* document, InstanceGuard* guard, Services
     connect(list_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) { OnListItemActivate(item); });
     if (document_ != nullptr)
         connect(document_, &CBrevantDoc::allViewsUpdated, this, &CBrevantView::OnUpdate);
-    if (auto* frame = qobject_cast<CMainFrame*>(parent)) {
-        connect(frame, &CMainFrame::checkForMessagesRequested, this, [this] { CheckForNewMessages(); });
-        connect(frame, &CMainFrame::importRegistrationRequested, this, &CBrevantView::OnImportRegistration);
-    }
+    connect(check_, &MessageCheck::runningChanged, this, &CBrevantView::checkingChanged);
+    connect(check_, &MessageCheck::entryChecked, this, &CBrevantView::SizeColumns);
     if (services_.tray != nullptr)
         connect(services_.tray, &TrayNotifier::activated, this, &CBrevantView::OnTrayNotify);
 }
@@ -83,16 +82,41 @@ CBrevantView::CBrevantView(CBrevantDoc* document, InstanceGuard* guard, Services
 // The icon goes before the message window does.
 CBrevantView::~CBrevantView() { RemoveTrayIcon(); }
 
+void CBrevantView::AddMessageWindowAction(QAction* action)
+{
+    windowActions_ << action;
+    if (viewer_)
+        viewer_->addAction(action);
+}
+
+// The message window is a top-level window of its own, hidden until there is something
+// to show. Its buttons and its pages' calls come back here.
+void CBrevantView::CreateMessageWindow()
+{
+    viewer_ = std::make_unique<CMessageViewer>();
+    viewer_->SetDocument(document_);
+    viewer_->addActions(windowActions_);
+    CMessageViewer* viewer = viewer_.get();
+    connect(viewer, &CMessageViewer::nextRequested, this, [this] {
+        StepSelection(+1);
+        ShowMessage();
+    });
+    connect(viewer, &CMessageViewer::previousRequested, this, [this] {
+        StepSelection(-1);
+        ShowMessage();
+    });
+    connect(viewer, &CMessageViewer::deleteRequested, this, &CBrevantView::OnDeleteMessage);
+    connect(viewer, &CMessageViewer::settingsRequested, this, &CBrevantView::OnSettings);
+    connect(viewer, &CMessageViewer::checkRequested, this, &CBrevantView::OnCheckFromPage);
+    // Closing the message window ends the program.
+    connect(viewer, &CMessageViewer::closed, this, [this] { window()->close(); });
+}
+
 void CBrevantView::OnInitialUpdate()
 {
     const client::RunState& run = client::runState();
 
-    // The message window is a top-level window of its own, hidden until there is
-    // something to show. F5 starts a check from it as from the frame.
-    viewer_ = std::make_unique<CMessageViewer>();
-    viewer_->SetDocument(document_, this);
-    if (auto* frame = qobject_cast<CMainFrame*>(window()))
-        viewer_->addAction(frame->CheckAction());
+    CreateMessageWindow();
 
     // Publish the window so that a second start can bring it forward.
     if (guard_ && guard_->IsFirst()) {
@@ -380,94 +404,21 @@ void CBrevantView::OnTrayNotify()
 
 // ---- The message check ------------------------------------------------------------
 
+bool CBrevantView::IsChecking() const { return check_->IsRunning(); }
+
 bool CBrevantView::CheckForNewMessages()
 {
-    // A command, a page call or a tray click dispatched while a call waits must not start
-    // a second check over the same entries.
-    if (checking_) {
-        qCInfo(lcClient) << "A message check is under way; not starting another";
+    const MessageCheck::Result result = check_->Run();
+    if (result == MessageCheck::Result::AlreadyRunning)
         return false;
-    }
-    checking_ = true;
-    const bool completed = RunCheck();
-    checking_ = false;
+    const bool completed = result == MessageCheck::Result::Completed;
+    if (completed)
+        NotifyNewMessages(client::runState().scheduledRun);
     if (!completed || closeAfterCheck_) {
         closeAfterCheck_ = false;
         PostClose();
     }
     return completed;
-}
-
-bool CBrevantView::RunCheck()
-{
-    const QString today = TodayDateText();
-    MfgrModel& model = document_->Model();
-    if (model.entries.empty() && !client::runState().scheduledRun)
-        platform::messageBox(QStringLiteral("You cannot receive messages because you have no registration records.\n\n"
-                                            "Please import a registration file or register a product."),
-                             QStringLiteral("Error"), mb::IconHand);
-    qCInfo(lcClient) << "Checking for new messages for" << model.entries.size() << "manufacturers";
-    sqlite3* db = Database::Instance();
-    try {
-        for (std::size_t i = 0; i < model.entries.size(); ++i)
-            CheckEntry(i, today, db);
-    }
-    catch (const ProxyError& error) {
-        qCWarning(lcClient).noquote() << "The message check failed:" << error.message();
-        // Read now: a click on the tray during the check makes the run interactive.
-        if (!client::runState().scheduledRun)
-            platform::messageBox(ResString(116, error.message()), ResString(117), mb::IconHand);
-        return false;
-    }
-    NotifyNewMessages(client::runState().scheduledRun);
-    return true;
-}
-
-// Each call waits with the event loop running, so the entry is taken afresh by its index
-// after each one rather than held across it.
-void CBrevantView::CheckEntry(std::size_t index, const QString& today, sqlite3* db)
-{
-    const client::RunState& run = client::runState();
-    std::vector<MfgrEntry>& entries = document_->Model().entries;
-    const RecordMap request = ServiceRequestMap(entries[index].code);
-    ServerSession session(MessageServiceUrl(run.testRun));
-
-    const std::vector<Channel> channels = session.GetChannelsForMfgr(request);
-    MfgrEntry& entry = entries[index];
-    const std::size_t known = entry.channels.size();
-    entry.CollectChannels(channels);
-    for (Channel& channel : entry.channels)
-        channel.Save(db);
-    // A new channel subscribed every record to it; that is stored now, so a failing offers
-    // call cannot lose it (the channel, already stored, would never count as new again).
-    if (entry.channels.size() != known)
-        for (RegRecord& record : entry.records)
-            record.Save(db);
-
-    const std::vector<Message> offers = session.GetOffersForRecords(request, entries[index]);
-    MfgrEntry& checked = entries[index];
-    MessageList& messages = document_->Messages();
-    QStringList channelSet;
-    for (const Message& offer : offers) {
-        Message message = offer;
-        message.params.insert(QStringLiteral("mfgr"), checked.code);
-        message.params.insert(QStringLiteral("added"), today);
-        if (run.testRun)
-            message.params.insert(QStringLiteral("title"), GetField(message.params, QStringLiteral("title")) + kTestMark);
-        messages.Add(message);
-        const QString channel = GetField(message.params, QStringLiteral("channel"));
-        if (!channelSet.contains(channel))
-            channelSet << channel;
-    }
-    channelSet.sort();
-    RegRecord::UpdateLastCheck(checked.records, channelSet, db);
-    messages.Save();
-    qCInfo(lcClient) << "Checked" << checked.code << ':' << channels.size() << "channels," << offers.size()
-                     << "offers";
-
-    document_->RebuildShownList();
-    document_->UpdateAllViews();
-    SizeColumns();
 }
 
 // Posted, as the close message is: it takes effect once the caller has returned to the loop.
@@ -496,7 +447,7 @@ void CBrevantView::PlaceNearTray()
 void CBrevantView::OnImportRegistration()
 {
     // The import adds entries, which a waiting check still walks.
-    if (checking_) {
+    if (IsChecking()) {
         qCInfo(lcClient) << "A message check is under way; import not started";
         return;
     }
@@ -522,3 +473,30 @@ void CBrevantView::OnImportRegistration()
                              QStringLiteral("Import successful"), mb::YesNo) == platform::id::Yes)
         CheckForNewMessages();
 }
+
+// ---- The message window's requests ------------------------------------------------------
+
+void CBrevantView::OnDeleteMessage()
+{
+    document_->DeleteMessage(viewer_->CurrentId());
+    // The last of the list went: the one before it is shown.
+    if (viewer_->CurrentIndex() >= document_->ShownIds().size())
+        StepSelection(-1);
+    ShowMessage();
+}
+
+void CBrevantView::OnSettings() { RunSettingsSheet(viewer_.get(), document_->Model()); }
+
+// The welcome page's opt-in asked for a check; the page has done its work.
+void CBrevantView::OnCheckFromPage()
+{
+    document_->DeleteMessage(viewer_->CurrentId());
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    CheckForNewMessages();
+    FillMessageList();
+    SelectFirstUnread();
+    ShowMessage();
+    QApplication::restoreOverrideCursor();
+}
+
+}  // namespace client

@@ -1,28 +1,33 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QWidget>
 
-#include <cstddef>
 #include <functional>
 #include <memory>
 
-class CBrevantDoc;
-class CMessageViewer;
-class InstanceGuard;
+class QAction;
 class QTreeWidget;
 class QTreeWidgetItem;
-class TrayNotifier;
-struct sqlite3;
 namespace platform {
 class WaitClock;
 class WindowRaiseServer;
 }  // namespace platform
 
+namespace client {
+
+class CBrevantDoc;
+class CMessageViewer;
+class InstanceGuard;
+class MessageCheck;
+class TrayNotifier;
+
 // The view inside the hidden main frame: the list of messages (a report list of
 // manufacturer, title and date), the message window, the tray icon and the message check.
 // Its first update is the start-up road that decides whether the program checks, shows,
-// announces or ends.
+// announces or ends. It owns the message window and answers its requests; it knows its
+// frame only as the window it closes.
 class CBrevantView : public QWidget {
     Q_OBJECT
 public:
@@ -41,6 +46,10 @@ public:
     CBrevantDoc* GetDocument() const { return document_; }
     CMessageViewer* Viewer() const { return viewer_.get(); }
     QTreeWidget* List() const { return list_; }
+
+    // Adds `action` to the message window too, once it is made, so that the frame's F5
+    // works where the user is.
+    void AddMessageWindowAction(QAction* action);
 
     // The start-up road; runs once the frame exists.
     virtual void OnInitialUpdate();
@@ -67,7 +76,7 @@ public:
     // check did not complete: it failed, or another one was still under way.
     bool CheckForNewMessages();
     // True while a check waits for the service; the window's close waits for its end.
-    bool IsChecking() const { return checking_; }
+    bool IsChecking() const;
     // The main frame was asked to close during a check: it closes once the check is over.
     void CloseAfterCheck() { closeAfterCheck_ = true; }
 
@@ -81,11 +90,20 @@ public:
     int UnreadCount() const { return unreadCount_; }
     bool TrayIconShown() const { return trayIconShown_; }
 
+signals:
+    // A check began or ended; the frame defers a close meanwhile.
+    void checkingChanged(bool checking);
+
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void CreateMessageWindow();
     void OnListItemActivate(QTreeWidgetItem* item);
+    // The message window's requests: its buttons and its pages' calls.
+    void OnDeleteMessage();
+    void OnSettings();
+    void OnCheckFromPage();
     void ShowTrayIcon();
     void RemoveTrayIcon();
     void WaitForIdleUser();
@@ -93,9 +111,6 @@ private:
     bool IsShowable(int index) const;
     bool IsUnread(int index) const;
     QString ItemId(int index) const;
-    // Throws ProxyError.
-    void CheckEntry(std::size_t index, const QString& today, sqlite3* db);
-    bool RunCheck();
     void PostClose();
     void PlaceNearTray();
 
@@ -105,6 +120,8 @@ private:
     std::unique_ptr<TrayNotifier> ownTray_;
     QTreeWidget* list_ = nullptr;
     std::unique_ptr<CMessageViewer> viewer_;
+    QList<QAction*> windowActions_;
+    MessageCheck* check_;
     platform::WindowRaiseServer* raiseServer_ = nullptr;
     int current_ = -1;
     bool listReady_ = false;
@@ -112,6 +129,7 @@ private:
     bool trayAdded_ = false;      // an icon was added and not yet removed
     bool trayIconShown_ = false;
     int unreadCount_ = 0;
-    bool checking_ = false;
     bool closeAfterCheck_ = false;
 };
+
+}  // namespace client

@@ -7,6 +7,8 @@
 #include <QShowEvent>
 #include <QTreeWidget>
 
+namespace client {
+
 namespace {
 
 const QString kSubscribe = QStringLiteral("subscribe");
@@ -148,3 +150,5 @@ void CChannelSettings::OnOK()
             chosen_.push_back(channels_[channelIndex(item)]);
     }
 }
+
+}  // namespace client

@@ -9,10 +9,11 @@
 
 class QTreeWidget;
 class QTreeWidgetItem;
-
 namespace Ui {
 class CChannelSettings;
 }
+
+namespace client {
 
 // The sheet's channel page: one checkable row per channel of the maker, the checked ones
 // being the channels the registration records subscribe to. "critical_updates" cannot be
@@ -56,3 +57,5 @@ private:
     std::vector<Channel> chosen_;
     bool listFilled_ = false;
 };
+
+}  // namespace client

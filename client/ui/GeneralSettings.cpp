@@ -5,6 +5,8 @@
 #include <QButtonGroup>
 #include <QShowEvent>
 
+namespace client {
+
 CGeneralSettings::CGeneralSettings(QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::CGeneralSettings>())
 {
@@ -43,3 +45,5 @@ void CGeneralSettings::OnOK()
     if (checked >= 0)
         frequency = checked;
 }
+
+}  // namespace client

@@ -5,10 +5,11 @@
 #include <memory>
 
 class QButtonGroup;
-
 namespace Ui {
 class CGeneralSettings;
 }
+
+namespace client {
 
 // The sheet's first page: the new-message sound and how often the scheduled check runs.
 // The values go to the controls when the page is first shown and come back on OK.
@@ -36,3 +37,5 @@ private:
     QButtonGroup* frequencyButtons_;
     bool initialised_ = false;
 };
+
+}  // namespace client

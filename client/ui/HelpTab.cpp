@@ -3,6 +3,8 @@
 #include "platform/shell/Shell.h"
 #include "ui_HelpTab.h"
 
+namespace client {
+
 namespace {
 
 // The pages live on the maker's web site, whose host the build configures.
@@ -25,3 +27,5 @@ CHelpTab::~CHelpTab() = default;
 QUrl CHelpTab::FaqUrl() { return supportPage(QStringLiteral("faq")); }
 
 QUrl CHelpTab::PrivacyUrl() { return supportPage(QStringLiteral("privacy")); }
+
+}  // namespace client

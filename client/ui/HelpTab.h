@@ -9,6 +9,8 @@ namespace Ui {
 class CHelpTab;
 }
 
+namespace client {
+
 // The sheet's help page: opens the maker's FAQ and privacy pages in the user's browser.
 class CHelpTab : public QWidget {
     Q_OBJECT
@@ -22,3 +24,5 @@ public:
 private:
     std::unique_ptr<Ui::CHelpTab> ui_;
 };
+
+}  // namespace client

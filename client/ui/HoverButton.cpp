@@ -5,6 +5,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+namespace client {
+
 namespace {
 
 // A null image when the resource does not exist or does not decode.
@@ -108,3 +110,5 @@ void CHoverButton::focusOutEvent(QFocusEvent* event)
     QAbstractButton::focusOutEvent(event);
     update();
 }
+
+}  // namespace client

@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QImage>
 
+namespace client {
+
 // An image button: it draws one of its images with per-pixel alpha over whatever its
 // parent painted, and a brighter one while the mouse is over it. The images are BITMAP
 // resources named by a base name and a suffix: "U" normal, "H" hover, "D" pressed, "X"
@@ -41,3 +43,5 @@ private:
     QImage hoverBitmap_;
     bool hovering_ = false;
 };
+
+}  // namespace client

@@ -1,7 +1,6 @@
 #include "client/ui/MainFrame.h"
 
 #include "client/BrevantDoc.h"
-#include "client/ui/BrevantView.h"
 #include "platform/ui/Ui.h"
 
 #include <QAction>
@@ -10,6 +9,8 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QToolBar>
+
+namespace client {
 
 CMainFrame::CMainFrame(CBrevantDoc* document, QWidget* parent) : QMainWindow(parent), document_(document)
 {
@@ -83,9 +84,8 @@ void CMainFrame::closeEvent(QCloseEvent* event)
 {
     // The document must outlive a check that waits for the service; the close is carried
     // out once the check is over.
-    auto* view = qobject_cast<CBrevantView*>(centralWidget());
-    if (!closed_ && view != nullptr && view->IsChecking()) {
-        view->CloseAfterCheck();
+    if (!closed_ && closeDeferred_) {
+        emit closeDeferred();
         event->ignore();
         return;
     }
@@ -97,3 +97,5 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     }
     event->accept();
 }
+
+}  // namespace client

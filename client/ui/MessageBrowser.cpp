@@ -19,6 +19,8 @@ Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext* context);
 QT_END_NAMESPACE
 #endif
 
+namespace client {
+
 MessageBrowser::MessageBrowser(QWidget* parent) : QWidget(parent) {}
 
 MessageBrowser::~MessageBrowser() = default;
@@ -154,3 +156,5 @@ MessageBrowserMaker* g_maker = &g_defaultMaker;
 MessageBrowserMaker& messageBrowserMaker() { return *g_maker; }
 
 void setMessageBrowserMaker(MessageBrowserMaker* maker) { g_maker = maker != nullptr ? maker : &g_defaultMaker; }
+
+}  // namespace client

@@ -7,10 +7,12 @@
 
 #include <optional>
 
-// The browser library's file, and the one function it exports:
-//   MessageBrowser* ovex_make_message_browser(MessagePageCalls* calls, QWidget* parent);
+// The browser library's file, and the one function it exports, with C linkage:
+//   client::MessageBrowser* ovex_make_message_browser(client::MessagePageCalls* calls, QWidget* parent);
 #define OVEX_BROWSER_LIBRARY_NAME "libovex-browser.so.1"
 #define OVEX_BROWSER_MAKE_FUNCTION "ovex_make_message_browser"
+
+namespace client {
 
 // What a shown page may ask of the message window through its window.external object.
 // The calls arrive from the event loop, never inside the browser's own dispatch, so a
@@ -80,3 +82,5 @@ public:
 MessageBrowserMaker& messageBrowserMaker();
 // Installs `maker` (not owned); nullptr restores the default.
 void setMessageBrowserMaker(MessageBrowserMaker* maker);
+
+}  // namespace client

@@ -1,16 +1,13 @@
 #include "client/ui/MessageViewer.h"
 
 #include "client/BrevantDoc.h"
-#include "client/ui/BrevantView.h"
-#include "client/ui/HoverButton.h"
 #include "client/ResString.h"
 #include "client/ScheduledTask.h"
 #include "client/Settings.h"
-#include "client/ui/SettingsEditor.h"
 #include "client/Trace.h"
+#include "client/ui/HoverButton.h"
 #include "platform/shell/Shell.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFileInfo>
@@ -18,6 +15,8 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QTimerEvent>
+
+namespace client {
 
 namespace {
 
@@ -82,11 +81,7 @@ CMessageViewer::CMessageViewer(QWidget* parent)
 
 CMessageViewer::~CMessageViewer() = default;
 
-void CMessageViewer::SetDocument(CBrevantDoc* document, CBrevantView* view)
-{
-    document_ = document;
-    view_ = view;
-}
+void CMessageViewer::SetDocument(CBrevantDoc* document) { document_ = document; }
 
 // Fixed pixel positions: the browser fills the top, the buttons sit in the band below it,
 // the counter ends 20 pixels left of Previous and the progress bar starts 20 pixels right
@@ -251,55 +246,17 @@ bool CMessageViewer::event(QEvent* event)
     return QDialog::event(event);
 }
 
-void CMessageViewer::OnRunCheck()
-{
-    if (document_ == nullptr || view_ == nullptr)
-        return;
-    // The page that asked (the welcome page, as a rule) has done its work.
-    document_->DeleteMessage(currentId_);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    view_->CheckForNewMessages();
-    view_->FillMessageList();
-    view_->SelectFirstUnread();
-    view_->ShowMessage();
-    QApplication::restoreOverrideCursor();
-}
+void CMessageViewer::OnRunCheck() { emit checkRequested(); }
 
-void CMessageViewer::NextMessage()
-{
-    if (view_ == nullptr)
-        return;
-    view_->StepSelection(+1);
-    view_->ShowMessage();
-}
+void CMessageViewer::NextMessage() { emit nextRequested(); }
 
-void CMessageViewer::PrevMssage()
-{
-    if (view_ == nullptr)
-        return;
-    view_->StepSelection(-1);
-    view_->ShowMessage();
-}
+void CMessageViewer::PrevMssage() { emit previousRequested(); }
 
-void CMessageViewer::DeleteMssage()
-{
-    if (document_ == nullptr || view_ == nullptr)
-        return;
-    document_->DeleteMessage(currentId_);
-    // The last of the list went: the one before it is shown.
-    if (currentIndex_ >= document_->ShownIds().size())
-        view_->StepSelection(-1);
-    view_->ShowMessage();
-}
+void CMessageViewer::DeleteMssage() { emit deleteRequested(); }
 
 void CMessageViewer::ShowSettings() { OnSettings(); }
 
-void CMessageViewer::OnSettings()
-{
-    if (document_ == nullptr)
-        return;
-    RunSettingsSheet(this, document_->Model());
-}
+void CMessageViewer::OnSettings() { emit settingsRequested(); }
 
 void CMessageViewer::StartMessaging()
 {
@@ -318,6 +275,7 @@ void CMessageViewer::reject()
         DeleteCheckTask();
     QDialog::reject();
     hide();
-    if (view_ != nullptr && view_->window() != nullptr)
-        view_->window()->close();
+    emit closed();
 }
+
+}  // namespace client

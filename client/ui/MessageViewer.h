@@ -5,17 +5,20 @@
 #include <QDialog>
 #include <QString>
 
-class CBrevantDoc;
-class CBrevantView;
-class CHoverButton;
 class QLabel;
 class QProgressBar;
+
+namespace client {
+
+class CBrevantDoc;
+class CHoverButton;
 
 // The message window: a fixed top-level window that shows one message of the document's
 // shown list at a time in its browser, with a counter, a progress bar and the Delete,
 // Settings, Previous and Next buttons. The view creates it hidden and shows it when there
-// is something to read; its pages can call it through window.external. Closing it ends
-// the program.
+// is something to read; its pages can call it through window.external. What its buttons
+// and pages ask for goes out as signals to the view, which does it; closing it ends the
+// program.
 class CMessageViewer : public QDialog, public MessagePageCalls {
     Q_OBJECT
 public:
@@ -23,7 +26,7 @@ public:
     ~CMessageViewer() override;
 
     // Set by the view in its first update.
-    void SetDocument(CBrevantDoc* document, CBrevantView* view);
+    void SetDocument(CBrevantDoc* document);
 
     // Takes the message at `position` of the shown list; false (and no current message)
     // when there is none there or it has no page.
@@ -58,6 +61,17 @@ public:
     // The installed pages beside the program: EMPTY.HTML and the welcome page.
     static QString MessagesFolder();
 
+signals:
+    void nextRequested();
+    void previousRequested();
+    // The current message is to be deleted, and the next one shown.
+    void deleteRequested();
+    void settingsRequested();
+    // A page opted the user in: the current message goes, and a check runs.
+    void checkRequested();
+    // The user closed the window.
+    void closed();
+
 protected:
     // Enter does not close the window.
     void accept() override;
@@ -75,7 +89,6 @@ private:
     void OnRunCheck();
 
     CBrevantDoc* document_ = nullptr;
-    CBrevantView* view_ = nullptr;
     QString currentUrl_;
     QString currentId_;
     int currentIndex_ = -1;
@@ -91,3 +104,5 @@ private:
     bool checkPending_ = false;
     int checkTimer_ = 0;
 };
+
+}  // namespace client

@@ -14,6 +14,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+namespace client {
+
 namespace {
 
 // The code of the maker whose channels the sheet offers.
@@ -120,3 +122,5 @@ int RunSettingsSheet(QWidget* parent, MfgrModel& model, const SettingsSheetRunne
     ScheduleCheckTask(FrequencyFromSetting(GetSetting(QStringLiteral("UpdateFrequency"))), QString());
     return result;
 }
+
+}  // namespace client

@@ -7,13 +7,16 @@
 #include <functional>
 #include <vector>
 
+class QTabWidget;
+
+namespace client {
+
 class CAboutDlg;
 class CChannelSettings;
 class CGeneralSettings;
 class CHelpTab;
 class MfgrEntry;
 class MfgrModel;
-class QTabWidget;
 class Settings;
 
 // The settings sheet: pages General, Channels, About and Help, with OK and Cancel. On OK
@@ -60,3 +63,5 @@ using SettingsSheetRunner = std::function<int(CSettingsEditor& sheet)>;
 // that entry's records, which saves them. Then, OK or not, the check task is re-created
 // from "UpdateFrequency" with no start time. Returns the sheet's result.
 int RunSettingsSheet(QWidget* parent, MfgrModel& model, const SettingsSheetRunner& run = {});
+
+}  // namespace client

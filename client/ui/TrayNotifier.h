@@ -7,6 +7,11 @@
 #include <memory>
 
 class QSystemTrayIcon;
+namespace platform {
+class Notifications;
+}
+
+namespace client {
 
 // The notification-area icon through which the view announces unread messages. The view
 // keeps the state (whether an icon was added, the counts, the texts); this only puts it
@@ -31,12 +36,14 @@ signals:
 };
 
 // The desktop's tray through QSystemTrayIcon. Where the desktop has no tray, the balloon
-// goes out as a desktop notification (org.freedesktop.Notifications on the session bus)
-// whose click counts as a click on the balloon, so the announcement still reaches the user.
+// goes out as a desktop notification whose click counts as a click on the balloon, so the
+// announcement still reaches the user.
 class DesktopTrayNotifier final : public TrayNotifier {
     Q_OBJECT
 public:
-    explicit DesktopTrayNotifier(QObject* parent = nullptr);
+    // `notifications` (not owned) stands in for the desktop's notification server;
+    // nullptr: the desktop's own.
+    explicit DesktopTrayNotifier(platform::Notifications* notifications = nullptr, QObject* parent = nullptr);
     ~DesktopTrayNotifier() override;
 
     void AddIcon(int iconId, const QString& tip) override;
@@ -44,20 +51,12 @@ public:
     void ShowBalloon(const QString& title, const QString& text, int timeoutMs) override;
     void RemoveIcon() override;
 
-private slots:
-    void OnActionInvoked(uint id, const QString& action);
-    void OnNotificationClosed(uint id, uint reason);
-
 private:
-    bool ConnectBus();
-    // `wait`: at exit, where a call still queued would be lost with the connection.
-    void CloseNotification(bool wait);
-
+    std::unique_ptr<platform::Notifications> ownNotifications_;
+    platform::Notifications* notifications_;
     std::unique_ptr<QSystemTrayIcon> icon_;
-    bool busConnected_ = false;
-    uint notificationId_ = 0;  // the notification on screen, 0 for none
-    int notifyPending_ = 0;    // Notify calls not yet answered
-    bool closeWhenShown_ = false;
     int iconId_ = 0;
     QElapsedTimer lastTrigger_;
 };
+
+}  // namespace client

@@ -4,6 +4,8 @@
 
 #include <QStyle>
 
+namespace client {
+
 CWarningDlg::CWarningDlg(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::CWarningDlg>())
 {
     ui_->setupUi(this);
@@ -19,3 +21,5 @@ void CWarningDlg::done(int result)
     dontShowAgain = ui_->dontShowAgain->isChecked() ? 1 : 0;
     QDialog::done(result);
 }
+
+}  // namespace client

@@ -8,6 +8,8 @@ namespace Ui {
 class CWarningDlg;
 }
 
+namespace client {
+
 // Shown at start-up on systems older than the program was made for. Continue goes on,
 // Exit (or the close box) ends the program; the check box turns the warning off.
 class CWarningDlg : public QDialog {
@@ -24,3 +26,5 @@ public:
 private:
     std::unique_ptr<Ui::CWarningDlg> ui_;
 };
+
+}  // namespace client

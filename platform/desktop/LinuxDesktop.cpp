@@ -30,8 +30,10 @@ bool isWaylandSession()
     return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-// Only a bus the session already has: connecting without one would have libdbus
-// autolaunch a daemon of its own.
+}  // namespace
+
+// Connecting without a bus would have libdbus autolaunch a daemon of its own, on which
+// neither the idle monitor nor a notification server listens.
 bool sessionBusKnown()
 {
     if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
@@ -39,8 +41,6 @@ bool sessionBusKnown()
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"));
 }
-
-}  // namespace
 
 // A connection of its own for each reading: nothing is held between the 8-second steps,
 // and it works whatever platform plugin Qt runs on.

@@ -20,4 +20,8 @@ public:
 qint64 x11IdleMilliseconds(const QByteArray& displayName);
 qint64 mutterIdleMilliseconds();
 
+// Whether the session has a bus of its own to connect to: one named by
+// DBUS_SESSION_BUS_ADDRESS, or the user's bus in $XDG_RUNTIME_DIR.
+bool sessionBusKnown();
+
 }  // namespace platform

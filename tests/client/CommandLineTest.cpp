@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace client;
+
 namespace {
 
 struct Case {

@@ -14,6 +14,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace client;
+
 namespace {
 
 QString dbPath() { return Database::GetFolder() + QStringLiteral("/brevant.dat"); }
@@ -69,6 +71,22 @@ TEST(DatabaseQuery, RowsNullsErrorsAndNextId)
     EXPECT_NE(error, 0);
     EXPECT_TRUE(none.empty());
     EXPECT_EQ(Database::NextId(QStringLiteral("id"), db, QStringLiteral("missing")), QString());
+}
+
+// The record types make their tables through one list each: a statement that fails stops
+// the list there, and reports it, rather than leaving a later table half made on top of it.
+TEST(DatabaseQuery, ExecuteStopsAtTheFirstFailingStatement)
+{
+    sqlite3* db = Database::Instance();
+    EXPECT_TRUE(Database::Execute({"CREATE TABLE a (x)", "CREATE INDEX a_x ON a (x)"}, db));
+    EXPECT_FALSE(Database::Execute({"CREATE TABLE b (x)", "CREATE TABLE a (x)", "CREATE TABLE c (x)"}, db));
+    const Database::Rows tables =
+        Database::Query(QStringLiteral("SELECT name FROM sqlite_master ORDER BY name"), db);
+    QStringList names;
+    for (const RecordMap& row : tables)
+        names << GetField(row, QStringLiteral("name"));
+    EXPECT_EQ(names, (QStringList{"a", "a_x", "b"}));
+    EXPECT_TRUE(Database::Execute({}, db));
 }
 
 // While the client runs, another process can neither lock nor write the file.

@@ -5,6 +5,8 @@
 
 #include <QDir>
 
+using namespace client;
+
 namespace {
 
 // A first process whose shared block could not be made is still first, and never

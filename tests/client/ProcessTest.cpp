@@ -10,6 +10,8 @@
 
 #include <csignal>
 
+using namespace client;
+
 namespace {
 
 const char kPublished[] = "Message window published";

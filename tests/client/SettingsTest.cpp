@@ -5,6 +5,8 @@
 
 #include <sqlite3.h>
 
+using namespace client;
+
 
 namespace {
 

@@ -15,6 +15,8 @@
 
 #include <cstdlib>
 
+using namespace client;
+
 namespace {
 
 class FixedVersion final : public platform::OsVersionSource {

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+#include <QProcessEnvironment>
+#include <QThread>
 
 namespace testpeers {
 namespace {
@@ -111,5 +113,48 @@ RawServer::RawServer(const QString& dir, const QByteArray& response, Mode mode, 
 }
 
 QByteArray RawServer::received() const { return testsupport::readFile(record_); }
+
+NotificationServer::NotificationServer(const QString& program, const QString& busAddress)
+    : record_(testsupport::sandboxRoot() + QStringLiteral("/notifications.log"))
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
+    peer_.setProcessEnvironment(env);
+    peer_.start(program, {record_});
+    started_ = peer_.waitForStarted(5000) && peer_.waitForReadyRead(10000) && peer_.readLine().trimmed() == "ready";
+}
+
+NotificationServer::~NotificationServer()
+{
+    if (peer_.state() != QProcess::NotRunning) {
+        peer_.closeWriteChannel();
+        if (!peer_.waitForFinished(5000))
+            peer_.kill();
+    }
+}
+
+QString NotificationServer::waitForLine(const QString& prefix, int ms) const
+{
+    const QDeadlineTimer deadline(ms);
+    for (;;) {
+        for (const QString& line : lines())
+            if (line.startsWith(prefix))
+                return line;
+        if (deadline.hasExpired())
+            return {};
+        QThread::msleep(50);
+    }
+}
+
+QStringList NotificationServer::lines() const
+{
+    return QString::fromUtf8(testsupport::readFile(record_)).split(u'\n', Qt::SkipEmptyParts);
+}
+
+void NotificationServer::click(const QString& id)
+{
+    peer_.write("invoke " + id.toUtf8() + " default\n");
+    peer_.waitForBytesWritten(5000);
+}
 
 }  // namespace testpeers

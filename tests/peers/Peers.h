@@ -80,6 +80,28 @@ private:
     std::unique_ptr<Peer> peer_;
 };
 
+// The desktop notification server of tests/peers/NotificationPeer.cpp, the built
+// `program`, on the session bus at `busAddress`.
+class NotificationServer {
+public:
+    NotificationServer(const QString& program, const QString& busAddress);
+    ~NotificationServer();
+    NotificationServer(const NotificationServer&) = delete;
+    NotificationServer& operator=(const NotificationServer&) = delete;
+
+    bool started() const { return started_; }
+    // The first recorded line that starts with `prefix`; empty when none came in time.
+    QString waitForLine(const QString& prefix, int ms = 30000) const;
+    QStringList lines() const;
+    // Clicks the notification `id`.
+    void click(const QString& id);
+
+private:
+    QString record_;
+    QProcess peer_;
+    bool started_ = false;
+};
+
 QString peerScript(const QString& name);
 
 }  // namespace testpeers

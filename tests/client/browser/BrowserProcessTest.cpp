@@ -21,6 +21,8 @@
 
 #include <csignal>
 
+using namespace client;
+
 namespace {
 
 // A throwaway X server that picks its own display.

@@ -16,6 +16,8 @@
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
+using namespace client;
+
 using namespace browsertest;
 
 namespace {

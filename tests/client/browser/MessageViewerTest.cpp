@@ -20,6 +20,8 @@
 
 #include <cstdlib>
 
+using namespace client;
+
 namespace {
 
 using browsertest::Eval;

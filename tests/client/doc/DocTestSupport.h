@@ -34,7 +34,7 @@ inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '{' << l.jo
 namespace doctest {
 
 // Every call, as "add 137 <tip>", "modify 128 <tip>", "balloon <title>|<text>|<ms>", "remove".
-class RecordingTray final : public TrayNotifier {
+class RecordingTray final : public client::TrayNotifier {
 public:
     void AddIcon(int iconId, const QString& tip) override { calls << QStringLiteral("add %1 %2").arg(iconId).arg(tip); }
     void ModifyIcon(int iconId, const QString& tip) override
@@ -113,24 +113,24 @@ inline QByteArray tovaFile(const QString& code, const QStringList& messageIds = 
 
 inline void putInDataFolder(const QString& name, const QByteArray& content)
 {
-    testsupport::writeFile(Database::GetFolder() + u'/' + name, content);
+    testsupport::writeFile(client::Database::GetFolder() + u'/' + name, content);
 }
 
 // The stored setting, written the way the program writes its settings.
 inline void storeSetting(const QString& name, const QString& value)
 {
-    Settings::Instance().Set(name, value);
-    Settings::Instance().Save();
+    client::Settings::Instance().Set(name, value);
+    client::Settings::Instance().Save();
 }
 
 // One column of every row of `sql`, "|"-joined per row.
 inline QStringList rows(const QString& sql, const QStringList& columns)
 {
     QStringList out;
-    for (const RecordMap& row : Database::Query(sql, Database::Instance())) {
+    for (const client::RecordMap& row : client::Database::Query(sql, client::Database::Instance())) {
         QStringList values;
         for (const QString& c : columns)
-            values << GetField(row, c);
+            values << client::GetField(row, c);
         out << values.join(u'|');
     }
     return out;
@@ -181,7 +181,7 @@ protected:
     // The client started with `arguments`, as main() does up to the event loop.
     bool start(const QStringList& arguments)
     {
-        app = std::make_unique<CBrevantApp>(services);
+        app = std::make_unique<client::CBrevantApp>(services);
         return app->InitInstance(arguments);
     }
     // A clean slate between the cases of one test: no client, a fresh home and database.
@@ -189,18 +189,18 @@ protected:
     {
         app.reset();
         testsupport::isolateEnvironment();
-        Database::Close();
+        client::Database::Close();
         client::runState() = client::RunState();
     }
-    CBrevantView* view() const { return app->View(); }
-    CBrevantDoc* doc() const { return app->Document(); }
+    client::CBrevantView* view() const { return app->View(); }
+    client::CBrevantDoc* doc() const { return app->Document(); }
 
     RecordingTray tray;
     RecordingSink sink;
     ScriptedDesktop desktop;
     CountingClock clock;
-    CBrevantApp::Services services;
-    std::unique_ptr<CBrevantApp> app;
+    client::CBrevantApp::Services services;
+    std::unique_ptr<client::CBrevantApp> app;
     QString dir;
 };
 

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTreeWidget>
 
+using namespace client;
+
 namespace {
 
 using namespace doctest;

@@ -15,6 +15,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+using namespace client;
+
 namespace {
 
 using namespace doctest;

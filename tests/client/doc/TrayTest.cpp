@@ -4,6 +4,8 @@
 #include "tests/client/doc/DocTestSupport.h"
 #include "tests/peers/Peers.h"
 
+using namespace client;
+
 namespace {
 
 using namespace doctest;

@@ -1,6 +1,6 @@
 #pragma once
 
-// The built client as a process, a private session bus, and the notification server peer.
+// The built client as a process and a private session bus.
 
 #include "client/Database.h"
 #include "tests/support/TestEnvironment.h"
@@ -10,7 +10,6 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
-#include <QThread>
 
 #include <ostream>
 
@@ -108,60 +107,14 @@ private:
     QString address_;
 };
 
-// NotificationPeer on `bus`.
-class NotificationServer {
-public:
-    explicit NotificationServer(const SessionBus& bus)
-        : record_(testsupport::sandboxRoot() + QStringLiteral("/notifications.log"))
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
-        peer_.setProcessEnvironment(env);
-        peer_.start(QStringLiteral(OVEX_NOTIFICATION_PEER), {record_});
-        started_ = peer_.waitForStarted(5000) && peer_.waitForReadyRead(10000) && peer_.readLine().trimmed() == "ready";
-    }
-    ~NotificationServer()
-    {
-        if (peer_.state() != QProcess::NotRunning) {
-            peer_.closeWriteChannel();
-            if (!peer_.waitForFinished(5000))
-                peer_.kill();
-        }
-    }
-    bool started() const { return started_; }
-    // The first recorded line that starts with `prefix`; empty when none came in time.
-    QString waitForLine(const QString& prefix, int ms = 30000) const
-    {
-        const QDeadlineTimer deadline(ms);
-        for (;;) {
-            for (const QString& line : lines())
-                if (line.startsWith(prefix))
-                    return line;
-            if (deadline.hasExpired())
-                return {};
-            QThread::msleep(50);
-        }
-    }
-    QStringList lines() const
-    {
-        return QString::fromUtf8(testsupport::readFile(record_)).split(u'\n', Qt::SkipEmptyParts);
-    }
-    void click(const QString& id) { peer_.write("invoke " + id.toUtf8() + " default\n"); peer_.waitForBytesWritten(5000); }
-
-private:
-    QString record_;
-    QProcess peer_;
-    bool started_ = false;
-};
-
 // One column set of every row of `sql` in the data folder's brevant.dat, "|"-joined.
 inline QStringList queryRows(const QString& sql, const QStringList& columns)
 {
     QStringList out;
-    for (const RecordMap& row : Database::Query(sql, Database::Instance())) {
+    for (const client::RecordMap& row : client::Database::Query(sql, client::Database::Instance())) {
         QStringList values;
         for (const QString& c : columns)
-            values << GetField(row, c);
+            values << client::GetField(row, c);
         out << values.join(u'|');
     }
     return out;

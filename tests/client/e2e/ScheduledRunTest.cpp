@@ -14,6 +14,8 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+using namespace client;
+
 namespace {
 
 using namespace e2etest;
@@ -104,7 +106,7 @@ TEST_F(ScheduledRun, WithoutATrayTheNotificationOpensTheMessage)
 {
     SessionBus bus;
     ASSERT_TRUE(bus.up());
-    NotificationServer notifications(bus);
+    testpeers::NotificationServer notifications(OVEX_NOTIFICATION_PEER, bus.address());
     ASSERT_TRUE(notifications.started());
     testpeers::MessageService service(testsupport::sandboxRoot() + "/service", {serviceAnswers(), false, {}, {}});
     ASSERT_TRUE(service.started());

@@ -5,6 +5,8 @@
 
 #include <xmlrpc.h>
 
+using namespace client;
+
 namespace {
 
 using modeltest::count;

@@ -7,6 +7,8 @@
 
 #include <QFile>
 
+using namespace client;
+
 namespace {
 
 using modeltest::rows;

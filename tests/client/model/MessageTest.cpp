@@ -6,6 +6,8 @@
 
 #include <xmlrpc.h>
 
+using namespace client;
+
 namespace {
 
 using modeltest::count;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace client;
+
 namespace {
 
 using modeltest::rows;

@@ -19,8 +19,8 @@ namespace modeltest {
 // what a save committed.
 inline sqlite3* reopen()
 {
-    Database::Close();
-    return Database::Instance();
+    client::Database::Close();
+    return client::Database::Instance();
 }
 
 // One column of every row of `sql`, joined by "|" per row.
@@ -28,10 +28,10 @@ inline QStringList rows(const QString& sql, const QStringList& columns)
 {
     QStringList out;
     int error = 0;
-    for (const RecordMap& row : Database::Query(sql, Database::Instance(), &error)) {
+    for (const client::RecordMap& row : client::Database::Query(sql, client::Database::Instance(), &error)) {
         QStringList values;
         for (const QString& c : columns)
-            values << GetField(row, c);
+            values << client::GetField(row, c);
         out << values.join(u'|');
     }
     if (error != 0)
@@ -42,9 +42,9 @@ inline QStringList rows(const QString& sql, const QStringList& columns)
 inline int count(const QString& table)
 {
     int error = 0;
-    const Database::Rows r =
-        Database::Query(QStringLiteral("SELECT COUNT(*) AS n FROM ") + table, Database::Instance(), &error);
-    return error != 0 || r.empty() ? -1 : GetField(r.front(), QStringLiteral("n")).toInt();
+    const client::Database::Rows r =
+        client::Database::Query(QStringLiteral("SELECT COUNT(*) AS n FROM ") + table, client::Database::Instance(), &error);
+    return error != 0 || r.empty() ? -1 : client::GetField(r.front(), QStringLiteral("n")).toInt();
 }
 
 inline QString fixture(const QString& name)

@@ -11,6 +11,8 @@
 
 #include <csignal>
 
+using namespace client;
+
 namespace {
 
 // Rows of `sql` read from brevant.dat by a connection of our own, once the client is gone.

@@ -8,6 +8,8 @@
 #include <QDateTime>
 #include <QLocale>
 
+using namespace client;
+
 namespace {
 
 qint64 local(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace client;
+
 namespace {
 
 using modeltest::count;

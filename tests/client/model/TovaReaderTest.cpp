@@ -6,6 +6,8 @@
 #include <QBuffer>
 #include <QLocale>
 
+using namespace client;
+
 namespace {
 
 TovaReader parse(const QByteArray& text)

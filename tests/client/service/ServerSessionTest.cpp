@@ -15,6 +15,8 @@
 
 #include <ostream>
 
+using namespace client;
+
 namespace {
 
 using namespace servicetest;

@@ -20,6 +20,8 @@ extern "C" {
 #include <random>
 #include <string>
 
+using namespace client;
+
 namespace {
 
 using servicetest::faultXml;

@@ -17,6 +17,8 @@
 #include <functional>
 #include <ostream>
 
+using namespace client;
+
 namespace {
 
 using namespace servicetest;

@@ -16,6 +16,8 @@
 
 #include <vector>
 
+using namespace client;
+
 using platform::TaskDefinition;
 using platform::TaskStatus;
 using platform::TaskTrigger;

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <vector>
 
+using namespace client;
+
 namespace {
 
 // A colour none of the images uses, so every pixel that shows it is the parent's.

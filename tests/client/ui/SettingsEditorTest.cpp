@@ -28,6 +28,8 @@
 #include <functional>
 #include <vector>
 
+using namespace client;
+
 namespace {
 
 using modeltest::rows;

@@ -63,13 +63,13 @@ TEST_F(HandOff, FirstRunWritesTheRegistrationFileAndSchedulesTheClient)
     EXPECT_EQ(hasRunFlag(), 1u);
 
     // Parsed by the client's own reader.
-    const TovaReader tova = TovaReader::Read(registrationFile());
+    const client::TovaReader tova = client::TovaReader::Read(registrationFile());
     ASSERT_TRUE(tova.ok) << testsupport::readFile(registrationFile()).toStdString();
     ASSERT_EQ(tova.GetSection("mfgrinfo").size(), 1);
     EXPECT_EQ(tova.GetSection("mfgrinfo")[0].value("mfgr"), QStringLiteral("OVEX"));
     EXPECT_EQ(tova.GetSection("channel").size(), 3);
     ASSERT_EQ(tova.GetSection("record").size(), 1);
-    const RecordMap record = tova.GetSection("record")[0];
+    const client::RecordMap record = tova.GetSection("record")[0];
     EXPECT_EQ(record.value("MFGR"), QStringLiteral("OVEX"));
     EXPECT_EQ(record.value("CTRY"), QStringLiteral("CAN"));
     EXPECT_EQ(record.value("LANG"), QStringLiteral("FRC"));
@@ -125,7 +125,7 @@ TEST_F(HandOff, TheClientSchedulesThenImportsAndSendsTheRecord)
     ASSERT_EQ(runLauncher().exitCode, 0);
     const QStringList handedOver = stub_.waitForStart();
     ASSERT_EQ(handedOver.size(), 3);
-    const RecordMap written = TovaReader::Read(registrationFile()).GetSection("record").value(0);
+    const client::RecordMap written = client::TovaReader::Read(registrationFile()).GetSection("record").value(0);
     const QString client = testsupport::programPath(QStringLiteral("OvexKelvo"));
 
     // A systemctl that agrees and records, so the task's units stay.
@@ -156,10 +156,10 @@ TEST_F(HandOff, TheClientSchedulesThenImportsAndSendsTheRecord)
     EXPECT_TRUE(QFile::exists(registrationFile())) << "scheduling imports nothing";
 
     // The user agreed to messages, as a shown page's "StartMessaging" would record.
-    Settings::Instance().Load();
-    Settings::Instance().Set("UserOptIn", "1");
-    Settings::Instance().Save();
-    Database::Close();
+    client::Settings::Instance().Load();
+    client::Settings::Instance().Set("UserOptIn", "1");
+    client::Settings::Instance().Save();
+    client::Database::Close();
 
     const QJsonArray channels{QJsonObject{
         {"name", "critical_updates"}, {"title", "Critical Updates"}, {"fields", QJsonArray{"MODL", "CTRY", "USID"}}}};

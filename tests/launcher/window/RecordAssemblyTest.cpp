@@ -202,11 +202,11 @@ TEST(RecordAssembly, ValuesWithLineBreaksStayOnTheirLineAndReadBackInTheClient)
         QByteArray bytes = QByteArray(">BeginRecord\n") + recordLines.toUtf8() + QByteArray(">EndRecord\n");
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::ReadOnly);
-        return TovaReader::Read(buffer);
+        return client::TovaReader::Read(buffer);
     };
-    const TovaReader read = readRecord(fields);
+    const client::TovaReader read = readRecord(fields);
     ASSERT_TRUE(read.ok);
-    const QList<RecordMap> records = read.GetSection(QStringLiteral("record"));
+    const QList<client::RecordMap> records = read.GetSection(QStringLiteral("record"));
     ASSERT_EQ(records.size(), 1);
     EXPECT_EQ(records[0].value(QStringLiteral("NOTE")), QStringLiteral("two lines and three"));
     EXPECT_EQ(records[0].value(QStringLiteral("ENDS")), QStringLiteral("value >EndRecord"));

@@ -1,6 +1,8 @@
 #include "platform/desktop/Desktop.h"
 #include "platform/desktop/LinuxDesktop.h"
+#include "platform/desktop/LinuxNotifications.h"
 #include "platform/ui/Ui.h"
+#include "tests/peers/Peers.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -147,7 +149,8 @@ private:
     QByteArray display_;
 };
 
-// A private session bus, with or without the idle monitor on it.
+// A private session bus, with or without the idle monitor on it. Made before the first use
+// of the session bus in the test's process, which then keeps to it.
 class SessionBus {
 public:
     SessionBus()
@@ -172,6 +175,7 @@ public:
         }
     }
     bool up() const { return !address_.isEmpty(); }
+    QString address() const { return QString::fromUtf8(address_); }
     bool startMonitor(quint64 idle)
     {
         monitor_.start(QStringLiteral(OVEX_IDLE_MONITOR_PEER), {QString::number(idle)});
@@ -233,6 +237,89 @@ TEST(IdleTime, IdleMonitorOnTheSessionBus)
     EXPECT_LT(platform::LinuxDesktop().idleMilliseconds(), 4242000);
     qputenv("DISPLAY", ":4711");
     EXPECT_EQ(platform::LinuxDesktop().idleMilliseconds(), 4242000);
+}
+
+// ---- The session bus and desktop notifications -------------------------------------------
+
+// Only a bus the session has counts: the one its address names, or the user's bus in the
+// runtime folder. Without either, a notification is not even attempted.
+TEST(SessionBusProbe, TheAddressOrTheUsersBus)
+{
+    const QString runtime = testsupport::sandboxRoot() + "/runtime";
+    QDir().mkpath(runtime);
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
+    EXPECT_FALSE(platform::sessionBusKnown());
+    EXPECT_FALSE(platform::LinuxNotifications().show("Ovex Kelvo", "title", "text", "mail-unread", 15000));
+    qunsetenv("XDG_RUNTIME_DIR");
+    EXPECT_FALSE(platform::sessionBusKnown());
+
+    testsupport::writeFile(runtime + "/bus", QByteArray());
+    qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
+    EXPECT_TRUE(platform::sessionBusKnown());
+    QFile::remove(runtime + "/bus");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + runtime.toLocal8Bit() + "/elsewhere");
+    EXPECT_TRUE(platform::sessionBusKnown());
+}
+
+// A bus without a notification server: the show is sent, and its answer is the error.
+TEST(Notifications, NoServerOnTheBusIsReportedAsTheAnswer)
+{
+    SessionBus bus;
+    ASSERT_TRUE(bus.up());
+    platform::LinuxNotifications notifications;
+    QString answer = "(none)";
+    ASSERT_TRUE(notifications.show("Ovex Kelvo", "title", "text", "mail-unread", 15000,
+                                   [&](const QString& error) { answer = error; }));
+    ASSERT_TRUE(platform::pumpUntil([&] { return answer != "(none)"; }, 20000));
+    EXPECT_FALSE(answer.isEmpty());
+}
+
+// The notification server peer on a private bus.
+class Notifier : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(bus_.up());
+        ASSERT_TRUE(server_.started());
+    }
+    bool waitForLine(const QString& prefix)
+    {
+        return platform::pumpUntil([&] { return !server_.waitForLine(prefix, 0).isEmpty(); }, 20000);
+    }
+
+    SessionBus bus_;
+    testpeers::NotificationServer server_{OVEX_NOTIFICATION_PEER, bus_.address()};
+};
+
+// Closing takes the notification with it, even while the server has not yet answered the
+// call that showed it: the tray's icon removed at once after its balloon.
+TEST_F(Notifier, RemovingTheIconClosesItsNotification)
+{
+    platform::LinuxNotifications notifications;
+    QStringList answers;
+    ASSERT_TRUE(notifications.show("Ovex Kelvo", "New message from Ovex Inc", "You have one unread message available.",
+                                   "mail-unread", 15000, [&](const QString& error) { answers << error; }));
+    notifications.close(false);
+    ASSERT_TRUE(waitForLine("close "));
+    EXPECT_EQ(server_.lines(), (QStringList{"notify 1\tOvex Kelvo\tNew message from Ovex Inc\tYou have one unread "
+                                            "message available.\tdefault,\t15000",
+                                            "close 1"}));
+    EXPECT_EQ(answers, QStringList{QString()});
+}
+
+// A click on the notification is a click on the balloon; another notification's click is not.
+TEST_F(Notifier, ClickOnItsNotificationActivates)
+{
+    platform::LinuxNotifications notifications;
+    int activated = 0;
+    notifications.setActivated([&] { ++activated; });
+    ASSERT_TRUE(notifications.show("Ovex Kelvo", "title", "text", "mail-unread", 15000));
+    ASSERT_TRUE(waitForLine("notify 1"));
+    server_.click("7");
+    server_.click("1");
+    ASSERT_TRUE(platform::pumpUntil([&] { return activated > 0; }, 20000));
+    EXPECT_EQ(activated, 1);
 }
 
 }  // namespace

@@ -32,6 +32,8 @@
 
 #include <unistd.h>
 
+using namespace client;
+
 namespace {
 
 // Kilobytes of a /proc/<pid>/ file's "<key>:" line.

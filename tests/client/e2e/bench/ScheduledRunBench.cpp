@@ -24,6 +24,8 @@
 #include <cstdlib>
 #include <vector>
 
+using namespace client;
+
 namespace {
 
 struct Figures {

@@ -18,6 +18,8 @@
 #include <cstdio>
 #include <vector>
 
+using namespace client;
+
 namespace {
 
 double median(std::vector<double> v)

@@ -24,6 +24,8 @@ extern "C" {
 #include <memory>
 #include <vector>
 
+using namespace client;
+
 namespace {
 
 // The reply as the service would send it, written by CPython itself.
