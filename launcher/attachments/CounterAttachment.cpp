@@ -34,13 +34,6 @@ bool CounterAttachment::ExecuteSelf(Attachable* attachable, quint32)
     return true;
 }
 
-std::unique_ptr<Attachment> CounterAttachment::CreateInstance(const QString& name) const
-{
-    auto made = std::make_unique<CounterAttachment>();
-    made->SetName(name);
-    return made;
-}
-
 void CounterAttachment::ReadParameters(QmStrStream& stream)
 {
     test_.ReadFromScript(stream);

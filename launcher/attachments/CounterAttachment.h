@@ -9,12 +9,11 @@
 // code; with flag bit 0 the count is kept in the engine's registry key under the
 // attachment's name, so it goes on across runs.
 // Script: test, target code, flags (hexadecimal).
-class CounterAttachment : public Attachment {
+class CounterAttachment : public AttachmentType<CounterAttachment> {
 public:
     static constexpr quint32 kKeepInRegistry = 0x1;
 
     bool ExecuteSelf(Attachable* attachable, quint32 event) override;
-    std::unique_ptr<Attachment> CreateInstance(const QString& name) const override;
     void ReadParameters(QmStrStream& stream) override;
 
     int GetCount() const { return count_; }

@@ -17,13 +17,6 @@ bool SetExitCodeAttachment::ExecuteSelf(Attachable* attachable, quint32)
     return true;
 }
 
-std::unique_ptr<Attachment> SetExitCodeAttachment::CreateInstance(const QString& name) const
-{
-    auto made = std::make_unique<SetExitCodeAttachment>();
-    made->SetName(name);
-    return made;
-}
-
 void SetExitCodeAttachment::ReadParameters(QmStrStream& stream)
 {
     test_.ReadFromScript(stream);

@@ -7,12 +7,11 @@
 // "SetExitCode": when its test passes, sets the launcher's exit code; with flag bit 0 it
 // also ends the launcher with that code.
 // Script: test, exit code (decimal), flags (hexadecimal).
-class SetExitCodeAttachment : public Attachment {
+class SetExitCodeAttachment : public AttachmentType<SetExitCodeAttachment> {
 public:
     static constexpr quint32 kQuit = 0x1;
 
     bool ExecuteSelf(Attachable* attachable, quint32 event) override;
-    std::unique_ptr<Attachment> CreateInstance(const QString& name) const override;
     void ReadParameters(QmStrStream& stream) override;
 
     int GetExitCode() const { return exitCode_; }

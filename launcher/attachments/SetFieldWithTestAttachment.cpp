@@ -17,13 +17,6 @@ bool SetFieldWithTestAttachment::ExecuteSelf(Attachable* attachable, quint32)
     return true;
 }
 
-std::unique_ptr<Attachment> SetFieldWithTestAttachment::CreateInstance(const QString& name) const
-{
-    auto made = std::make_unique<SetFieldWithTestAttachment>();
-    made->SetName(name);
-    return made;
-}
-
 void SetFieldWithTestAttachment::ReadParameters(QmStrStream& stream)
 {
     target_ = FourCC(stream);

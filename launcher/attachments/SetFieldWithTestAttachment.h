@@ -9,10 +9,9 @@
 // other when it fails; either way the field is written.
 // Script: target code (four characters), test, value when true, value when false (tokens;
 // string-table references resolved, tags substituted when it runs).
-class SetFieldWithTestAttachment : public Attachment {
+class SetFieldWithTestAttachment : public AttachmentType<SetFieldWithTestAttachment> {
 public:
     bool ExecuteSelf(Attachable* attachable, quint32 event) override;
-    std::unique_ptr<Attachment> CreateInstance(const QString& name) const override;
     void ReadParameters(QmStrStream& stream) override;
 
     const FourCC& GetTarget() const { return target_; }

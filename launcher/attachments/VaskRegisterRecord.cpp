@@ -153,13 +153,6 @@ void VaskRegisterRecord::StartClient(const QString& file) const
         EngineTrace(platform::formatText(QStringLiteral("%s: %s"), GetName(), error));
 }
 
-std::unique_ptr<Attachment> VaskRegisterRecord::CreateInstance(const QString& name) const
-{
-    auto made = std::make_unique<VaskRegisterRecord>();
-    made->SetName(name);
-    return made;
-}
-
 void VaskRegisterRecord::ReadParameters(QmStrStream& stream)
 {
     test_.ReadFromScript(stream);

@@ -17,10 +17,9 @@ class RegWind;
 // waiting: with "/schedule" and the local time `hours` ahead, or, with hours 0, with
 // "/import" and the file.
 // Script: test, sub-folder (token; "Ovex\\Ovex Kelvo"), hours (decimal).
-class VaskRegisterRecord : public Attachment {
+class VaskRegisterRecord : public AttachmentType<VaskRegisterRecord> {
 public:
     bool ExecuteSelf(Attachable* attachable, quint32 event) override;
-    std::unique_ptr<Attachment> CreateInstance(const QString& name) const override;
     void ReadParameters(QmStrStream& stream) override;
 
     const FieldTest& GetTest() const { return test_; }
