@@ -60,26 +60,8 @@ constexpr qsizetype kDirectiveLimit = 255;
 const FourCC kErrorControl("-HDR");
 const FourCC kLanguageControl("C-Lng");
 const FourCC kQuitPage("QUIT");
-const QString kNil = QStringLiteral("_nil");
 
 constexpr int kIdCancel = 2;
-
-// Codes that never leave the machine in a written record.
-bool isPrivateCode(const FourCC& code)
-{
-    const quint8 c = code[0];
-    return c == '-' || c == ';' || c == '_' || (c >= 'a' && c <= 'z');
-}
-
-// A text cut to n characters, never through a surrogate pair.
-QString cutText(const QString& text, qsizetype n)
-{
-    if (text.size() <= n)
-        return text;
-    if (n > 0 && text[n - 1].isHighSurrogate())
-        --n;
-    return text.left(n);
-}
 
 
 // The relative page moves by command number.
@@ -176,43 +158,32 @@ void RegWind::SetScriptReader(ScriptReader* reader)
 
 FieldList* RegWind::GetList(int kind)
 {
-    return kind >= 0 && kind < kListCount ? &lists_[size_t(kind)] : nullptr;
+    return record_.GetList(kind);
 }
 
 const FieldList* RegWind::GetList(int kind) const
 {
-    return kind >= 0 && kind < kListCount ? &lists_[size_t(kind)] : nullptr;
+    return record_.GetList(kind);
 }
 
 void RegWind::SetFieldByKind(QChar kind, const FourCC& code, const QString& text)
 {
-    int list = -1;
-    switch (kind.unicode()) {
-    case u'U': list = PageFields; break;
-    case u'H': list = HeaderRecord; break;
-    case u'P': list = InitialValues; break;
-    case u'B': list = BlankValues; break;
-    default: return;
-    }
-    lists_[size_t(list)].SetField(code, text);
+    record_.SetFieldByKind(kind, code, text);
 }
 
 void RegWind::SetHeader(const FourCC& code, const QString& text)
 {
-    lists_[HeaderRecord].SetField(code, text);
+    record_.List(HeaderRecord).SetField(code, text);
 }
 
 void RegWind::SetInitialValue(const Field& field)
 {
-    lists_[InitialValues].SetFieldFrom(field);
+    record_.List(InitialValues).SetFieldFrom(field);
 }
 
 void RegWind::UpdateFieldValue(const FourCC& code, const QString& text)
 {
-    for (const int kind : {PageFields, InitialValues, HeaderRecord}) {
-        if (Field* field = lists_[size_t(kind)].Find(code))
-            field->SetValue(text);
-    }
+    record_.UpdateFieldValue(code, text);
 }
 
 void RegWind::SetFieldValue(const FourCC& code, const QString& text)
@@ -235,16 +206,12 @@ QString RegWind::LookupField(const FourCC& code)
 
 QString RegWind::FieldValue(const FourCC& code) const
 {
-    for (const int kind : {StoredValues, HeaderRecord, PageFields}) {
-        if (const Field* field = lists_[size_t(kind)].Find(code))
-            return field->GetValue();
-    }
-    return {};
+    return record_.FieldValue(code);
 }
 
 void RegWind::InitHeaderRecord()
 {
-    FieldList& header = lists_[HeaderRecord];
+    FieldList& header = record_.List(HeaderRecord);
     header.SetField(FourCC("MFGR"), QString::fromLatin1(kManufacturer));
     header.SetField(FourCC("PROD"), QString::fromLatin1(kProduct));
     header.SetField(FourCC("RgVr"), QString::fromLatin1(kEngineVersion));
@@ -257,7 +224,7 @@ void RegWind::InitHeaderRecord()
 
 void RegWind::ReadProductHeaders()
 {
-    const FieldList& header = lists_[HeaderRecord];
+    const FieldList& header = record_.List(HeaderRecord);
     const QString name = FieldValue(settings_.regKey);
     if (name.isEmpty())
         return;
@@ -273,7 +240,7 @@ bool RegWind::OpenRegistryKey()
 
 void RegWind::MergeCommandLineFields(const FieldList& fields)
 {
-    lists_[HeaderRecord].Merge(fields);
+    record_.List(HeaderRecord).Merge(fields);
 }
 
 void RegWind::SetMapValue(const QString& key, const QString& text)
@@ -308,48 +275,35 @@ void RegWind::LoadPrefs()
         return;
     prefs_ = std::make_unique<RegFile>(settings_.prefsFileName);
     prefs_->ReadExistingFields();
-    lists_[InitialValues].Merge(prefs_->GetFieldList());
+    record_.List(InitialValues).Merge(prefs_->GetFieldList());
 }
 
 void RegWind::MarkPrivateField(const FourCC& code, bool on)
 {
-    if (on)
-        privateCodes_.SetField(code, QStringLiteral("1"));
-    else
-        privateCodes_.Remove(code);
+    record_.MarkPrivateField(code, on);
 }
 
 bool RegWind::IsPrivateField(const FourCC& code) const
 {
-    return privateCodes_.Find(code) != nullptr;
+    return record_.IsPrivateField(code);
 }
 
 void RegWind::ClearField(const FourCC& code, bool remove)
 {
     if (QmWind* control = FindControl(code))
         control->Clear();
-    if (!remove)
-        return;
-    for (const int kind : {PageFields, InitialValues, HeaderRecord, StoredValues})
-        lists_[size_t(kind)].Remove(code);
+    if (remove)
+        record_.RemoveField(code);
 }
 
 // ---- Tag substitution ----------------------------------------------------------------
-
-FieldList RegWind::TagValues() const
-{
-    FieldList merged(lists_[PageFields]);
-    merged.Merge(lists_[HeaderRecord]);
-    merged.Merge(lists_[StoredValues]);
-    return merged;
-}
 
 QString RegWind::SubstituteTags(const QString& text, bool urlEncode)
 {
     // The page's latest input counts.
     if (GetCurrentPage() != nullptr)
         CollectPageFields(false);
-    const FieldList values = TagValues();
+    const FieldList values = record_.TagValues();
     TagSources sources;
     sources.field = [&values](const FourCC& code) { return values.GetField(code); };
     sources.app = [this](const QString& name) { return GetAppValue(name); };
@@ -358,13 +312,13 @@ QString RegWind::SubstituteTags(const QString& text, bool urlEncode)
 
 bool RegWind::SubstituteFieldTags(QString& text, bool urlEncode) const
 {
-    const FieldList values = TagValues();
+    const FieldList values = record_.TagValues();
     TagSources sources;
     sources.field = [&values](const FourCC& code) { return values.GetField(code); };
     bool replaced = false;
     const QString result = SubstituteTagText(text, urlEncode, sources, &replaced);
     if (replaced)
-        text = cutText(result, kTagResultLimit);
+        text = CutText(result, kTagResultLimit);
     return replaced;
 }
 
@@ -391,54 +345,32 @@ void RegWind::ExpandListText(const QString& listName)
 
 // ---- The record ----------------------------------------------------------------------
 
+RegRecordLists::FieldTagFiller RegWind::DerivedTextFiller() const
+{
+    return [this](QString& text) { SubstituteFieldTags(text, false); };
+}
+
 void RegWind::BuildPacket()
 {
-    FieldList header(lists_[HeaderRecord]);
-    ClearNilValues(header);
-    RemoveListedFields(header);
     headerPacket_.Begin(Packet::kData);
-    headerPacket_.AddFields(header);
+    headerPacket_.AddFields(record_.HeaderForPacket());
     headerPacket_.Finish();
 }
 
-// The value stays on its own line and cannot start a line of its own.
 QString RegWind::OneLine(const QString& value)
 {
-    if (!value.contains(u'\r') && !value.contains(u'\n'))
-        return value;
-    QString out;
-    out.reserve(value.size());
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        const QChar c = value[i];
-        if (c == u'\r' && i + 1 < value.size() && value[i + 1] == u'\n')
-            continue;
-        out += c == u'\r' || c == u'\n' ? QChar(u' ') : c;
-    }
-    return out;
+    return RegRecordLists::OneLine(value);
 }
 
 void RegWind::WriteFields(QTextStream& stream, QChar separator, quint32 flags, const FieldList* list) const
 {
-    FieldList record;
     if (list != nullptr) {
-        record = *list;
-    } else {
-        headerPacket_.ReadFields(nullptr, &record);
-        record.Merge(lists_[PageFields]);
-        record.Merge(lists_[StoredValues]);
-        ApplyBlankValues(record);
-        AddDerivedFields(record);
-        RemoveListedFields(record);
+        RegRecordLists::WriteFields(stream, *list, separator, flags);
+        return;
     }
-    const bool lineForm = separator == u'\n' || separator == u'\r';
-    for (const auto& field : record) {
-        if ((flags & kLeaveOutPrivate) && isPrivateCode(field->GetCode()))
-            continue;
-        const Field written(field->GetCode(), lineForm ? OneLine(field->GetValue()) : field->GetValue());
-        written.WriteCodeAndValue(stream, separator);
-        if (separator == u'\r')
-            stream << QChar(u'\n');
-    }
+    FieldList header;
+    headerPacket_.ReadFields(nullptr, &header);
+    RegRecordLists::WriteFields(stream, record_.CompleteRecord(header, DerivedTextFiller()), separator, flags);
 }
 
 QString RegWind::FieldsText(QChar separator, quint32 flags, const FieldList* list) const
@@ -452,59 +384,32 @@ QString RegWind::FieldsText(QChar separator, quint32 flags, const FieldList* lis
 
 FieldList RegWind::AssembleRecord() const
 {
-    FieldList record(lists_[PageFields]);
-    record.Merge(lists_[HeaderRecord]);
-    record.Merge(lists_[StoredValues]);
-    ApplyBlankValues(record);
-    AddDerivedFields(record);
-    RemoveListedFields(record);
-    return record;
+    return record_.AssembleRecord(DerivedTextFiller());
 }
 
 void RegWind::ClearNilValues(FieldList& list)
 {
-    for (const auto& field : list) {
-        if (field->GetValue() == kNil)
-            field->SetValue(QString());
-    }
+    RegRecordLists::ClearNilValues(list);
 }
 
 void RegWind::ApplyBlankValues(FieldList& list) const
 {
-    ClearNilValues(list);
-    for (const auto& field : list) {
-        if (!field->GetValue().isEmpty())
-            continue;
-        if (const Field* blank = lists_[BlankValues].Find(field->GetCode()))
-            field->SetValue(blank->GetValue());
-    }
+    record_.ApplyBlankValues(list);
 }
 
 void RegWind::AddDerivedFields(FieldList& list) const
 {
-    for (const auto& derived : lists_[DerivedFields]) {
-        QString text = derived->GetValue();
-        SubstituteFieldTags(text, false);
-        list.SetField(derived->GetCode(), cutText(text, kTagResultLimit));
-    }
+    record_.AddDerivedFields(list, DerivedTextFiller());
 }
 
 void RegWind::RemoveListedFields(FieldList& list) const
 {
-    for (const auto& code : privateCodes_)
-        list.Remove(code->GetCode());
+    record_.RemoveListedFields(list);
 }
 
 void RegWind::ForEachListedField(FieldList& list) const
 {
-    const FieldList& order = settings_.outputOrder;
-    if (order.IsEmpty())
-        return;
-    for (const auto& wanted : order) {
-        if (list.Find(wanted->GetCode()) == nullptr)
-            list.SetField(wanted->GetCode(), QString());
-    }
-    list.OrderLike(order);
+    RegRecordLists::ForEachListedField(list, settings_.outputOrder);
 }
 
 // ---- Pages and navigation ------------------------------------------------------------
@@ -563,12 +468,12 @@ void RegWind::GoToPage(int index)
     currentPage_ = index;
     QmRegPage* page = pages_[size_t(index)];
     const bool firstShowing = !shownPages_.contains(page);
-    FillPageControls(lists_[InitialValues], firstShowing);
-    FillPageControls(lists_[HeaderRecord], firstShowing);
+    FillPageControls(record_.List(InitialValues), firstShowing);
+    FillPageControls(record_.List(HeaderRecord), firstShowing);
     shownPages_.insert(page);
     PreparePage();
     page->Show(true);
-    const QString caption = cutText(page->GetValue(), kPageCaptionLimit);
+    const QString caption = CutText(page->GetValue(), kPageCaptionLimit);
     if (!caption.isEmpty())
         SetText(caption);
     FocusPage(page);
@@ -637,7 +542,7 @@ void RegWind::GoToConditionalNextPage()
     QmRegPage* page = GetCurrentPage();
     if (page == nullptr || page->GetTextList().GetCount() == 0)
         return;
-    QmStrStream directive(cutText(*page->GetTextList().GetItem(0), kDirectiveLimit));
+    QmStrStream directive(CutText(*page->GetTextList().GetItem(0), kDirectiveLimit));
     const QString word = ReadScriptToken(directive);
     const FourCC code(directive);
     qint32 ifSet = 0;
@@ -671,15 +576,15 @@ bool RegWind::CollectPageFields(bool validate)
     if (handled)
         SetConstraintQuietFlags(quiet);
     if (ok) {
-        lists_[PageFields].Merge(collected);
+        record_.List(PageFields).Merge(collected);
         if (shownPages_.contains(page))
-            lists_[InitialValues].Merge(lists_[PageFields]);
+            record_.List(InitialValues).Merge(record_.List(PageFields));
         return true;
     }
     if (handled) {
         QString target;
         if (QmWind* error = page->FindByCode(kErrorControl))
-            target = cutText(error->GetValue(), kControlValueLimit);
+            target = CutText(error->GetValue(), kControlValueLimit);
         previousPage_ = currentPage_;
         const bool validateForward = validateOnForward_;
         validateOnForward_ = false;
@@ -703,9 +608,7 @@ bool RegWind::CollectControls(QmWind* element, bool validate, FieldList& collect
         const FourCC code = control->GetCode();
         control->SetDisplayName(GetFieldDisplayName(code));
         if (validate) {
-            const Field* mark = privateCodes_.Find(code);
-            const bool exempt = mark != nullptr && !mark->GetValue().isEmpty();
-            if (!exempt && !control->Validate()) {
+            if (!record_.IsExemptFromValidation(code) && !control->Validate()) {
                 if ((ConstraintQuietFlags() & 1) == 0)
                     control->SetSel(0, -1);
                 return false;
@@ -715,9 +618,9 @@ bool RegWind::CollectControls(QmWind* element, bool validate, FieldList& collect
             QString value;
             std::optional<QString> stored;
             control->GetValueAndStored(value, &stored);
-            collected.SetField(code, cutText(value, kControlValueLimit));
+            collected.SetField(code, CutText(value, kControlValueLimit));
             if (stored)
-                lists_[StoredValues].SetField(code, cutText(*stored, kControlValueLimit));
+                record_.List(StoredValues).SetField(code, CutText(*stored, kControlValueLimit));
         }
         if ((control->GetFlags() & QmFlag::NoFieldDescent) == 0 && !CollectControls(control, validate, collected))
             return false;
@@ -846,7 +749,7 @@ void RegWind::ClearPages()
     serialPending_ = false;
     settings_.reminderDialogId = 0;
     pagesReplaced_ = false;
-    lists_[DerivedFields].RemoveAll();
+    record_.List(DerivedFields).RemoveAll();
     // The reader must not go on filling a page that is gone.
     if (reader_ != nullptr)
         reader_->SetCurrentPage(nullptr);
@@ -955,7 +858,7 @@ int RegWind::OnNotify(QmWind* source, int code, int value)
     case RegCommand::Hyperlink:
         if (source != nullptr) {
             const std::optional<QString> stored = source->GetStoredValue();
-            OpenInShell(SubstituteTags(cutText(stored ? *stored : source->GetValue(), kLinkLimit), true));
+            OpenInShell(SubstituteTags(CutText(stored ? *stored : source->GetValue(), kLinkLimit), true));
         }
         break;
     case QmNotify::ItemChosen:
@@ -982,7 +885,7 @@ int RegWind::OnNotify(QmWind* source, int code, int value)
             target = QString::number(value);
         } else if (source != nullptr) {
             const std::optional<QString> stored = source->GetStoredValue();
-            target = cutText(stored ? *stored : source->GetValue(), kPageTargetLimit);
+            target = CutText(stored ? *stored : source->GetValue(), kPageTargetLimit);
         }
         const bool validate = validateOnForward_;
         validateOnForward_ = false;
@@ -1063,8 +966,8 @@ void RegWind::StoreMadeSerialNumber()
     if (!serialMade_ || !serialPending_)
         return;
     const QString number = serialMaker_.GetResult();
-    lists_[HeaderRecord].SetField(serialCode_, number);
-    lists_[PageFields].SetField(serialCode_, number);
+    record_.List(HeaderRecord).SetField(serialCode_, number);
+    record_.List(PageFields).SetField(serialCode_, number);
     serialMade_ = false;
 }
 

@@ -5,6 +5,7 @@
 #include "regengine/core/FieldList.h"
 #include "regengine/core/FourCC.h"
 #include "regengine/core/LangCode.h"
+#include "regengine/core/RegRecordLists.h"
 #include "regengine/core/SerialNumberMaker.h"
 #include "regengine/transport/Packet.h"
 #include "regengine/ui/pages/QmRegPage.h"
@@ -61,16 +62,9 @@ constexpr int Quit = 2999;
 class RegWind : public QWidget, public QmWind {
 public:
     // The field lists, by the kind GetList takes.
-    enum ListKind {
-        PageFields = 0,
-        HeaderRecord = 1,
-        InitialValues = 2,
-        StoredValues = 3,
-        BlankValues = 4,
-        ExternalFields = 5,
-        DerivedFields = 6,
-    };
-    static constexpr int kListCount = 7;
+    using ListKind = RegRecordLists::ListKind;
+    using enum RegRecordLists::ListKind;
+    static constexpr int kListCount = RegRecordLists::kListCount;
     // A script must not add more pages than this; further pages are refused.
     static constexpr int kMaxPages = 20;
 
@@ -84,7 +78,7 @@ public:
     static constexpr quint32 kFirstShowing = 0x2;
     // WriteFields flag: codes beginning with '-', ';', '_' or a lower-case letter, which
     // never leave the machine, are left out.
-    static constexpr quint32 kLeaveOutPrivate = 0x1;
+    static constexpr quint32 kLeaveOutPrivate = RegRecordLists::kLeaveOutPrivate;
 
     // The WIND line after its keyword: code, x, y, width, height, hexadecimal flags and the
     // caption (the rest of the line; a table reference is resolved).
@@ -92,6 +86,7 @@ public:
     ~RegWind() override;
 
     // ---- Field lists and the header record ------------------------------------------
+    // The lists and the record's rules are the RegRecordLists'; these forward to it.
 
     // Null for a kind outside 0..6.
     FieldList* GetList(int kind);
@@ -360,16 +355,15 @@ private:
     void FillPageControls(const FieldList& list, bool firstShowing);
     void PrepareControls(QmWind* element);
     void FocusPage(QmRegPage* page);
-    // The merged lists tags take their values from.
-    FieldList TagValues() const;
+    // SubstituteFieldTags without URL-encoding, for derived fields.
+    RegRecordLists::FieldTagFiller DerivedTextFiller() const;
     void MoveWithoutValidation(int index);
     void QuitWithExitCode();
     void StoreMadeSerialNumber();
     void OnLanguageChange(int index);
     void OnAutoLanguage();
 
-    std::array<FieldList, kListCount> lists_;
-    FieldList privateCodes_;
+    RegRecordLists record_;
     Packet headerPacket_;
     std::array<QmRegPage*, kMaxPages> pages_{};
     int pageCount_ = 0;

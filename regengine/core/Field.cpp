@@ -71,3 +71,12 @@ bool Field::Parse(QStringView text)
     value_ = text.mid(5).toString();
     return true;
 }
+
+QString CutText(const QString& text, qsizetype n)
+{
+    if (text.size() <= n)
+        return text;
+    if (n > 0 && text[n - 1].isHighSurrogate())
+        --n;
+    return text.left(n);
+}

@@ -48,3 +48,7 @@ private:
     FourCC code_;
     QString value_;
 };
+
+// At most n characters of `text`; a cut never splits a surrogate pair, so the text stays
+// valid UTF-16 (it may then be one shorter).
+QString CutText(const QString& text, qsizetype n);
