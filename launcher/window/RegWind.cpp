@@ -1028,28 +1028,43 @@ void RegWind::QuitWithExitCode()
 
 bool RegWind::Register(const QString& method)
 {
-    EngineTrace(platform::formatText(QStringLiteral("Register %s: no registration method is available"), method));
-    lastStatus_ = u'F';
-    return false;
+    return registration_.Register(method, lastStatus_);
 }
 
-bool RegWind::ScheduleReminder(bool)
+bool RegWind::ScheduleReminder(bool fromFinalPage)
 {
-    EngineTrace(QStringLiteral("ScheduleReminder: reminders are not available"));
-    return false;
+    return reminders_.ScheduleReminder(fromFinalPage);
 }
 
-void RegWind::SetReminder() {}
+void RegWind::SetReminder()
+{
+    reminders_.SetReminder();
+}
 
-void RegWind::DeleteReminder() {}
+void RegWind::DeleteReminder()
+{
+    reminders_.DeleteReminder();
+}
 
-void RegWind::WriteRegStatus(QChar) {}
+void RegWind::WriteRegStatus(QChar letter)
+{
+    registration_.WriteRegStatus(letter);
+}
 
-void RegWind::SavePrefs() {}
+void RegWind::SavePrefs()
+{
+    registration_.SavePrefs();
+}
 
-void RegWind::AskOnlineUpdate() {}
+void RegWind::AskOnlineUpdate()
+{
+    update_.AskOnlineUpdate();
+}
 
-void RegWind::OnRegistered() {}
+void RegWind::OnRegistered()
+{
+    registration_.OnRegistered();
+}
 
 void RegWind::OnFirstPage() {}
 

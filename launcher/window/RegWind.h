@@ -1,5 +1,8 @@
 #pragma once
 
+#include "launcher/registration/RegistrationMethods.h"
+#include "launcher/reminders/Reminders.h"
+#include "launcher/update/ResourceUpdate.h"
 #include "launcher/window/AppValues.h"
 
 #include "regengine/core/FieldList.h"
@@ -328,8 +331,8 @@ public:
     const Settings& GetSettings() const { return settings_; }
 
 protected:
-    // Steps whose runs come with the registration, reminder, update and removal code; here
-    // they do nothing and report failure where they report anything.
+    // Steps of the registration, reminder and update runs, forwarded to the classes of
+    // launcher/registration, launcher/reminders and launcher/update.
     virtual bool Register(const QString& method);
     virtual bool ScheduleReminder(bool fromFinalPage);
     virtual void SetReminder();
@@ -364,6 +367,9 @@ private:
     void OnAutoLanguage();
 
     RegRecordLists record_;
+    RegistrationMethods registration_;
+    Reminders reminders_;
+    ResourceUpdate update_;
     Packet headerPacket_;
     std::array<QmRegPage*, kMaxPages> pages_{};
     int pageCount_ = 0;

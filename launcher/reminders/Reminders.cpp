@@ -1,0 +1,13 @@
+#include "launcher/reminders/Reminders.h"
+
+#include "regengine/core/EngineTrace.h"
+
+bool Reminders::ScheduleReminder(bool)
+{
+    EngineTrace(QStringLiteral("ScheduleReminder: reminders are not available"));
+    return false;
+}
+
+void Reminders::SetReminder() {}
+
+void Reminders::DeleteReminder() {}

@@ -1,0 +1,3 @@
+#include "launcher/update/ResourceUpdate.h"
+
+void ResourceUpdate::AskOnlineUpdate() {}
