@@ -1,5 +1,7 @@
 #pragma once
 
+#include "launcher/script/ScriptWindow.h"
+
 #include "regengine/core/LangCode.h"
 #include "regengine/core/QmStringList.h"
 
@@ -17,6 +19,7 @@ class QmBasicWindow;
 class QmFont;
 class QmStrStream;
 class QmWind;
+// Named only as the class GetWindow gives by default; the reader never uses it.
 class RegWind;
 
 // The page-script interpreter. A script is a text of keyword lines, ">KEYWORD arguments";
@@ -24,9 +27,11 @@ class RegWind;
 // needs from the stream and skips the rest of the line. It builds the registration window
 // (WIND), its pages and elements, string tables, lists and attachments.
 //
-// Every keyword has a slot in one dispatch table. Keywords of elements that are not built
-// yet have an empty slot and are ignored like unknown ones; their handlers join the table
-// with their classes.
+// Every keyword has a slot in one dispatch table. The reader fills the slots of its own
+// flow (WIND, SKIP, INCLUDE, END); the handlers of each kind of keyword sit in a file of
+// their own, which installs them (KeywordHandlers.h). Keywords of elements that are not
+// built yet have an empty slot and are ignored like unknown ones; their handlers join the
+// table with their classes. The handlers reach the window only as a ScriptWindow.
 class ScriptReader {
 public:
     // Index order is the keyword table's order.
@@ -47,7 +52,9 @@ public:
         KeywordCount
     };
 
-    using WindowFactory = std::unique_ptr<RegWind> (*)(QmStrStream& script);
+    // Makes the window from the WIND line; any callable whose window converts to a
+    // ScriptWindow will do.
+    using WindowFactory = std::function<std::unique_ptr<ScriptWindow>(QmStrStream& script)>;
     using KeywordHandler = std::function<void(ScriptReader&)>;
 
     // The keyword's text, or an empty view outside the table.
@@ -61,14 +68,22 @@ public:
     ScriptReader(const ScriptReader&) = delete;
     ScriptReader& operator=(const ScriptReader&) = delete;
 
-    // Null: WIND makes a plain RegWind.
-    void SetWindowFactory(WindowFactory factory) { factory_ = factory; }
+    // Null: WIND makes a plain RegWind (CreateRegWind).
+    void SetWindowFactory(WindowFactory factory) { factory_ = std::move(factory); }
     // The command line's fields (not owned), merged by GETCOMMANDLINEHEADERS.
     void SetCommandLineFields(const FieldList* fields) { commandLineFields_ = fields; }
     // Where RunResource looks the script up; "launcher" unless set.
     void SetResourceModule(const QString& module) { module_ = module; }
     // The window the script built (owned by the reader), or null before WIND.
-    RegWind* GetWindow() const { return window_.get(); }
+    ScriptWindow* GetScriptWindow() const { return window_.get(); }
+    // The same as the class it was made as, a RegWind unless asked for another, for the
+    // application and tests; null when it is not one. The cast is made where the class is
+    // known, so the reader itself needs nothing of RegWind.
+    template <typename Window = RegWind>
+    Window* GetWindow() const
+    {
+        return dynamic_cast<Window*>(window_.get());
+    }
     const LangCode& GetLanguage() const { return language_; }
 
     // Interprets the stream (`stream`, when given, is read in place of the current one for
@@ -93,19 +108,35 @@ public:
     // "Error Starting No Data File".
     static void ReportNoPageScript();
 
-    // For keyword handlers.
+    // ---- For keyword handlers ---------------------------------------------------------
+
     QmStrStream& Stream() { return *stream_; }
+    // The window for a keyword that needs one; traced when there is none yet.
+    ScriptWindow* RequireWindow(int keyword) const;
+    // The rest of the line (at most n - 1 characters), blanks before it skipped.
+    QString ReadRestOfLine(qsizetype n);
+    void DropRestOfLine(qsizetype n);
     QmWind* CurrentParent() const { return currentParent_; }
     QmBasicDialog* CurrentPage() const { return currentPage_; }
     const QmFont* CurrentFont() const { return currentFont_; }
+    // A page keyword's page, added to the window, becomes the current page and parent;
+    // groups left open are closed, and the next EDIT or MASKEDIT is the first after a page.
+    void BeginPage(QmBasicDialog* page);
     // A group keyword's new group becomes the current parent and the innermost open group;
     // ENDGROUP closes the innermost one, so groups nest.
     void OpenGroup(QmBasicWindow* group);
     QmBasicWindow* CurrentGroup() const { return groups_.empty() ? nullptr : groups_.back(); }
+    // ENDGROUP: the innermost open group ends its definition and its parent becomes the
+    // current parent; traced when no group is open.
+    void CloseGroup();
     // True for the first EDIT or MASKEDIT after a page keyword, once.
     bool TakeFirstControlAfterPage();
     // Stops the run being read after the current keyword.
     void EndRun();
+    // Keeps a list for the rest of the reader's life; returns it.
+    QmStringList* AddList(std::unique_ptr<QmStringList> list);
+    const FieldList* GetCommandLineFields() const { return commandLineFields_; }
+    const QString& GetResourceModule() const { return module_; }
     // Replaces the handler of a keyword; an empty one makes the keyword ignored.
     void SetKeywordHandler(int index, KeywordHandler handler);
     // The folder INCLUDE files and relative INI names are taken from; the launcher's own
@@ -116,9 +147,11 @@ public:
     // SETPAGECOLOR: the colour of pages created afterwards, red in the low byte; none when
     // cleared.
     std::optional<quint32> GetPageColor() const { return pageColor_; }
+    void SetPageColor(std::optional<quint32> color) { pageColor_ = color; }
     // SETPAGEBACKGROUND: process-wide, kept across runs and readers.
     static QString PageBackgroundName();
     static quint32 PageBackgroundMode();
+    static void SetPageBackground(const QString& name, quint32 mode);
 
 private:
     struct RunState {
@@ -130,50 +163,24 @@ private:
     void InstallHandlers();
     void Reset();
     void Finish();
-    // The window for a keyword that needs one; traced when there is none yet.
-    RegWind* RequireWindow(int keyword) const;
-    // The rest of the line (at most n - 1 characters), blanks before it skipped.
-    QString ReadRestOfLine(qsizetype n);
-    void DropRestOfLine(qsizetype n);
+    // The window as the parent of pages and controls; null before WIND.
+    QmWind* windowElement() const;
 
-    void OnList();
+    // The reader's own keywords: the window, skipping, including and the end.
     void OnWind();
-    void OnPage();
-    void OnRule();
-    void OnSetErrorHandler();
-    void OnDoListSubs();
-    void OnAutoLanguage();
-    void OnEndGroup();
-    void OnValueOfKind(int keyword, QChar kind);
-    void OnStringTable();
-    void OnDefaultFlag();
     void OnSkip();
-    void OnEnd();
     void OnInclude();
-    void OnGetCommandLineHeaders();
-    void OnAttachment();
-    void OnAttach();
-    void OnAccessibility();
-    void OnGetRegistry();
-    void OnGetExternalFields();
-    void OnListFromIni();
-    void OnFieldFromIni();
-    void OnSetPageColor();
-    void OnSetPageBackground();
-    void OnWmiQuery();
-    void OnSerNumCreate();
-    void OnWindowSetting(int keyword);
 
     std::unique_ptr<QmStrStream> ownedStream_;
     QmStrStream* stream_ = nullptr;
-    std::unique_ptr<RegWind> window_;
+    std::unique_ptr<ScriptWindow> window_;
     QmWind* currentParent_ = nullptr;
     QmBasicDialog* currentPage_ = nullptr;
     std::vector<std::unique_ptr<QmStringList>> lists_;
     QmBasicDialog* currentModemPage_ = nullptr;
     const QmFont* currentFont_ = nullptr;
     std::vector<QmBasicWindow*> groups_;
-    WindowFactory factory_ = nullptr;
+    WindowFactory factory_;
     const FieldList* commandLineFields_ = nullptr;
     QString flags_;
     LangCode language_;

@@ -136,6 +136,11 @@ RegWind::RegWind(QmStrStream& script) : QWidget(nullptr, Qt::Window)
     SetText(caption);
 }
 
+std::unique_ptr<ScriptWindow> CreateRegWind(QmStrStream& script)
+{
+    return std::make_unique<RegWind>(script);
+}
+
 RegWind::~RegWind()
 {
     SavePrefs();

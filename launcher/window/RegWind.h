@@ -2,8 +2,10 @@
 
 #include "launcher/registration/RegistrationMethods.h"
 #include "launcher/reminders/Reminders.h"
+#include "launcher/script/ScriptWindow.h"
 #include "launcher/update/ResourceUpdate.h"
 #include "launcher/window/AppValues.h"
+#include "launcher/window/RegWindSettings.h"
 
 #include "regengine/core/FieldList.h"
 #include "regengine/core/FourCC.h"
@@ -29,10 +31,6 @@ class QmStrStream;
 class QTextStream;
 class RegFile;
 class ScriptReader;
-
-// Thrown by AddPage when the first page hands the rest of the run over to a saved
-// replacement script; the interpreter ends the current run at once.
-struct RegWindLoadedUpdate {};
 
 // Command numbers the pages' controls send to the window.
 namespace RegCommand {
@@ -61,8 +59,9 @@ constexpr int Quit = 2999;
 // the registration record, built by the page script's WIND line and filled by the rest of
 // the script. Page controls report their commands to it through notifications, which it
 // turns into page moves, registration runs, reminders and the end of the program. It is
-// hidden in this product; its start event runs the hand-off attachments.
-class RegWind : public QWidget, public QmWind {
+// hidden in this product; its start event runs the hand-off attachments. The reader that
+// builds it sees it as a ScriptWindow.
+class RegWind : public QWidget, public QmWind, public ScriptWindow {
 public:
     // The field lists, by the kind GetList takes.
     using ListKind = RegRecordLists::ListKind;
@@ -92,12 +91,12 @@ public:
     // The lists and the record's rules are the RegRecordLists'; these forward to it.
 
     // Null for a kind outside 0..6.
-    FieldList* GetList(int kind);
+    FieldList* GetList(int kind) override;
     const FieldList* GetList(int kind) const;
 
     // SETFIELD 'U', SETHEADER 'H', SETINITIALVALUE 'P', SETBLANKVALUE 'B'; other letters do
     // nothing.
-    void SetFieldByKind(QChar kind, const FourCC& code, const QString& text);
+    void SetFieldByKind(QChar kind, const FourCC& code, const QString& text) override;
     // The header entry (kind 'H').
     void SetHeader(const FourCC& code, const QString& text);
     // SYSPARAMETER: the field joins the initial values.
@@ -116,14 +115,14 @@ public:
     QString FieldValue(const FourCC& code) const;
     // The header defaults written at the end of every script run: maker, product and the
     // engine's version codes.
-    void InitHeaderRecord();
+    void InitHeaderRecord() override;
     // Opens the engine's registry key from MFGR, PROD, VERS and the REGKEY field's value,
     // when that value is not empty.
-    void ReadProductHeaders();
+    void ReadProductHeaders() override;
     // ReadProductHeaders, then whether the engine's key is open.
     bool OpenRegistryKey();
     // GETCOMMANDLINEHEADERS: the command line's fields join the header record.
-    virtual void MergeCommandLineFields(const FieldList& fields);
+    void MergeCommandLineFields(const FieldList& fields) override;
     // The window's string map: data the internet run uploads beside the record.
     virtual void SetMapValue(const QString& key, const QString& text);
     QString GetMapValue(const QString& key) const;
@@ -140,14 +139,14 @@ public:
     // Field tags ("<PRNM>") and application tags ("<$APP.CountryCode>", ":raw" to keep an
     // encoded substitution's value as it is) replaced by their values, after the current
     // page's input is collected. Inserted values are never scanned again.
-    virtual QString SubstituteTags(const QString& text, bool urlEncode);
+    QString SubstituteTags(const QString& text, bool urlEncode) override;
     // Field tags only, in place, without collecting the page; when anything was replaced
     // the text is cut to 1023 characters. Returns whether anything was replaced.
     virtual bool SubstituteFieldTags(QString& text, bool urlEncode) const;
     // The value of an application name, any letter case; empty for an unknown one.
     virtual QString GetAppValue(const QString& name) const;
     // DOLISTSUBS: field tags substituted in every item of the reader's list of that name.
-    void ExpandListText(const QString& listName);
+    void ExpandListText(const QString& listName) override;
     AppValues& GetAppValues() { return appValues_; }
 
     // ---- The record -----------------------------------------------------------------
@@ -186,7 +185,7 @@ public:
 
     // Appends a page (kind 2: the method page); the pages after the first are hidden.
     // False, the page left to its caller, when the window holds kMaxPages already.
-    bool AddPage(QmRegPage* page, int kind);
+    bool AddPage(QmRegPage* page, int kind) override;
     int GetPageCount() const { return pageCount_; }
     QmRegPage* GetPage(int index) const;
     QmRegPage* GetCurrentPage() const { return GetPage(currentPage_); }
@@ -200,7 +199,7 @@ public:
     // The page whose code is the name's first four characters; the first page when none.
     void GoToPageByName(const QString& name);
     // GoToPage(0).
-    virtual void ShowFirstPage();
+    void ShowFirstPage() override;
     // The start page (the default one unless reminder mode or an external record picks
     // another, a positive `page` before all), after the start event 0x4 on the window;
     // shows the window unless kHiddenAtStart. Returns the start index.
@@ -253,16 +252,17 @@ public:
     void PostLanguageChange(int index);
     // AUTOLANGUAGE, queued: once per process the user's language rebuilds the pages unless
     // it is the current one.
-    void PostAutoLanguage();
+    void PostAutoLanguage() override;
     // Hands a text to the desktop when it is an http, https or mailto address; anything
     // else is refused and traced.
     bool OpenInShell(const QString& text);
 
     // ---- Script state ---------------------------------------------------------------
 
-    void SetScriptReader(ScriptReader* reader);
+    QmWind& Element() override { return *this; }
+    void SetScriptReader(ScriptReader* reader) override;
     ScriptReader* GetScriptReader() const { return reader_; }
-    void SetFlagsText(const QString& flags) { flagsText_ = flags; }
+    void SetFlagsText(const QString& flags) override { flagsText_ = flags; }
     const QString& GetFlagsText() const { return flagsText_; }
     // The command line's field arguments as the launcher repeats them.
     void SetPassThroughText(const QString& text) { passThrough_ = text; }
@@ -275,7 +275,7 @@ public:
     // and makes the number, which the next page command stores under `code`. A number made
     // before is kept, so a rerun of the script (a language change) does not replace it.
     void DefineSerialNumber(const FourCC& code, QChar mode, const QString& prefix, const QString& suffix,
-                            const QString& valueName);
+                            const QString& valueName) override;
     // The code the made number is stored under.
     void SetSerialNumberCode(const FourCC& code) { serialCode_ = code; }
     const FourCC& GetSerialNumberCode() const { return serialCode_; }
@@ -290,7 +290,7 @@ public:
     // PREFFILE: the prefs file of that name in the engine folder replaces the current one and
     // is read (LoadPrefs). Only a plain file name is taken: one holding a folder separator or
     // ".." is refused and traced, and the current file stays. False when refused.
-    bool ReadPrefsFile(const QString& name);
+    bool ReadPrefsFile(const QString& name) override;
     // The prefs file's global fields join the initial values, over what the script set. With
     // kKeepPrefs nothing is read.
     void LoadPrefs();
@@ -299,35 +299,8 @@ public:
 
     // Values the page script gives the window, read by the registration, reminder and update
     // runs.
-    struct Settings {
-        QString webRegSite;                 // WEBREGSITE
-        QString phones[2];                  // SETPHONES
-        int reminderDialogId = 0;           // REMINDID; 0 means the standard dialog
-        FourCC successPage;                 // REGSUCCESSPAGE
-        QString ftpRedirect;                // FTPREDIRECTLOC
-        int cancelCommand = 0;              // DEFAULTCANCELCMD; 0 = none
-        quint32 cleanupFlags = 0;           // APPCLEANUP: S 1, N 2, R 4, P 8
-        int startPages[3] = {-1, -1, -1};   // SETSTARTPAGES: default, reminder, other
-        QString ipRedirect;                 // IPREDIRECTLOC
-        QString rpcRedirect;                // RPCREDIRECTLOC
-        int uniqueIdCount = 0;              // GENUNIQUEREGID
-        QString uniqueIdCodes;
-        QString keyText = QStringLiteral("qmvotrazelpinkuwsb");  // GENUNIQUEREGKEY
-        QString reminderLink = QStringLiteral("<PRNM> Registration");  // REMINDLINK
-        int reminderDays = 14;              // REMINDDAYS
-        FourCC regKey = FourCC("PRNM");     // REGKEY
-        int resourceUpdate = 0;             // RESUPDATE: A 1, F 2, N 0
-        quint32 reminderFlags = 0;          // REMINDFLAGS
-        FieldList outputOrder;              // OUTPUTORDER: codes with empty values
-        QString backupMethod;               // BACKUPREGMETHOD
-        bool externalStart = false;         // GETEXTERNALFIELDS found "=SRM" 1
-        bool reminderMode = false;
-        QString prefsFileName = QStringLiteral("Veldo.dat");  // PREFFILE
-        FourCC mailCode;                    // SETMAIL: the address's code
-        QString mailAddress;                // SETMAIL
-        bool useMapi = true;                // SETMAIL with a code beginning with 'N' clears it
-    };
-    Settings& GetSettings() { return settings_; }
+    using Settings = RegWindSettings;
+    Settings& GetSettings() override { return settings_; }
     const Settings& GetSettings() const { return settings_; }
 
 protected:
