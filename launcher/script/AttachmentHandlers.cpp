@@ -1,6 +1,6 @@
 #include "launcher/script/KeywordHandlers.h"
 #include "launcher/script/ScriptReader.h"
-#include "launcher/script/ScriptWindow.h"
+#include "launcher/script/ScriptTarget.h"
 
 #include "regengine/core/Attachment.h"
 #include "regengine/core/EngineTrace.h"
@@ -30,7 +30,7 @@ void onAttach(ScriptReader& reader)
     const QString name = ReadScriptToken(s);
     quint32 mask = 0;
     s.readHex(mask);
-    ScriptWindow* window = reader.RequireWindow(ScriptReader::ATTACH);
+    ScriptTarget* window = reader.RequireWindow(ScriptReader::ATTACH);
     if (window == nullptr)
         return;
     QmWind& top = window->Element();

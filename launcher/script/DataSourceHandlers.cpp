@@ -1,6 +1,6 @@
 #include "launcher/script/KeywordHandlers.h"
 #include "launcher/script/ScriptReader.h"
-#include "launcher/script/ScriptWindow.h"
+#include "launcher/script/ScriptTarget.h"
 
 #include "regengine/core/EngineRegistry.h"
 #include "regengine/core/EngineTrace.h"
@@ -40,7 +40,7 @@ void onStringTable(ScriptReader& reader)
 // a blank text store nothing.
 void onValueOfKind(ScriptReader& reader, int keyword, QChar kind)
 {
-    ScriptWindow* window = reader.RequireWindow(keyword);
+    ScriptTarget* window = reader.RequireWindow(keyword);
     if (window == nullptr)
         return;
     QmStrStream& s = reader.Stream();
@@ -54,7 +54,7 @@ void onValueOfKind(ScriptReader& reader, int keyword, QChar kind)
 
 void onDerive(ScriptReader& reader)
 {
-    ScriptWindow* window = reader.RequireWindow(ScriptReader::DERIVE);
+    ScriptTarget* window = reader.RequireWindow(ScriptReader::DERIVE);
     if (window == nullptr)
         return;
     const FourCC code(reader.Stream());
@@ -63,7 +63,7 @@ void onDerive(ScriptReader& reader)
 
 void onGetCommandLineHeaders(ScriptReader& reader)
 {
-    ScriptWindow* window = reader.RequireWindow(ScriptReader::GETCOMMANDLINEHEADERS);
+    ScriptTarget* window = reader.RequireWindow(ScriptReader::GETCOMMANDLINEHEADERS);
     if (window != nullptr && reader.GetCommandLineFields() != nullptr)
         window->MergeCommandLineFields(*reader.GetCommandLineFields());
 }
@@ -77,7 +77,7 @@ void onGetRegistry(ScriptReader& reader)
     quint32 options = 0;
     s.readHex(options);
     const QString path = reader.ReadRestOfLine(ScriptLineLimit::kRegistryPath);
-    ScriptWindow* window = reader.RequireWindow(ScriptReader::GETREGISTRY);
+    ScriptTarget* window = reader.RequireWindow(ScriptReader::GETREGISTRY);
     if (window == nullptr || path.isEmpty())
         return;
     platform::RootKey key = platform::RootKey::CurrentUser;
@@ -112,7 +112,7 @@ void onGetExternalFields(ScriptReader& reader)
     ReadScriptToken(s);
     qint32 unused = 0;
     s.readInt(unused);
-    ScriptWindow* window = reader.RequireWindow(ScriptReader::GETEXTERNALFIELDS);
+    ScriptTarget* window = reader.RequireWindow(ScriptReader::GETEXTERNALFIELDS);
     if (window == nullptr)
         return;
     QFile file(platform::tempFolder() + u'/' + name);
@@ -154,7 +154,7 @@ void onListFromIni(ScriptReader& reader)
     const QString listName = ReadScriptToken(s);
     QString file = ReadScriptToken(s);
     QString section = ReadScriptToken(s);
-    if (ScriptWindow* window = reader.GetScriptWindow()) {
+    if (ScriptTarget* window = reader.GetScriptTarget()) {
         file = window->SubstituteTags(file, false);
         section = window->SubstituteTags(section, false);
     }
@@ -195,7 +195,7 @@ void onFieldFromIni(ScriptReader& reader)
     QString parts[4];
     for (QString& part : parts)
         part = ReadScriptToken(s);
-    ScriptWindow* window = reader.RequireWindow(ScriptReader::FIELDFROMINI);
+    ScriptTarget* window = reader.RequireWindow(ScriptReader::FIELDFROMINI);
     if (window == nullptr)
         return;
     for (QString& part : parts)
@@ -213,7 +213,7 @@ void onWmiQuery(ScriptReader& reader)
     const QString property = ReadScriptToken(s);
     quint32 flags = 0;
     s.readHex(flags);
-    ScriptWindow* window = reader.RequireWindow(ScriptReader::WMIQUERY);
+    ScriptTarget* window = reader.RequireWindow(ScriptReader::WMIQUERY);
     if (window == nullptr)
         return;
     QString value = WMIQuery().Query(query, property);
@@ -226,7 +226,7 @@ void onWmiQuery(ScriptReader& reader)
 void onDoListSubs(ScriptReader& reader)
 {
     const QString name = ReadScriptToken(reader.Stream());
-    if (ScriptWindow* window = reader.RequireWindow(ScriptReader::DOLISTSUBS))
+    if (ScriptTarget* window = reader.RequireWindow(ScriptReader::DOLISTSUBS))
         window->ExpandListText(name);
 }
 

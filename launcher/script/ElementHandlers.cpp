@@ -1,6 +1,6 @@
 #include "launcher/script/KeywordHandlers.h"
 #include "launcher/script/ScriptReader.h"
-#include "launcher/script/ScriptWindow.h"
+#include "launcher/script/ScriptTarget.h"
 
 #include "regengine/core/QmStrStream.h"
 #include "regengine/ui/element/QmWind.h"
@@ -26,7 +26,7 @@ void onAccessibility(ScriptReader& reader)
     ScreenInfo& screen = ScreenInfo::Instance();
     screen.Refresh();
     screen.ParseOptions(reader.Stream());
-    if (ScriptWindow* window = reader.GetScriptWindow())
+    if (ScriptTarget* window = reader.GetScriptTarget())
         window->Element().UpdateColors();
 }
 

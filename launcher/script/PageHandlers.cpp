@@ -1,6 +1,6 @@
 #include "launcher/script/KeywordHandlers.h"
 #include "launcher/script/ScriptReader.h"
-#include "launcher/script/ScriptWindow.h"
+#include "launcher/script/ScriptTarget.h"
 
 #include "regengine/core/EngineTrace.h"
 #include "regengine/core/QmStrStream.h"
@@ -11,7 +11,7 @@ namespace {
 
 void onPage(ScriptReader& reader)
 {
-    ScriptWindow* window = reader.RequireWindow(ScriptReader::PAGE);
+    ScriptTarget* window = reader.RequireWindow(ScriptReader::PAGE);
     if (window == nullptr)
         return;
     // Owned by the window as its child element from here on.

@@ -332,7 +332,7 @@ QmWind* ScriptReader::windowElement() const
     return window_ ? &window_->Element() : nullptr;
 }
 
-ScriptWindow* ScriptReader::RequireWindow(int keyword) const
+ScriptTarget* ScriptReader::RequireWindow(int keyword) const
 {
     if (!window_)
         EngineTrace(platform::formatText(QStringLiteral("%s before WIND: skipped"), keywordName(keyword)));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "launcher/script/ScriptWindow.h"
+#include "launcher/script/ScriptTarget.h"
 
 #include "regengine/core/LangCode.h"
 #include "regengine/core/QmStringList.h"
@@ -31,7 +31,7 @@ class RegWind;
 // flow (WIND, SKIP, INCLUDE, END); the handlers of each kind of keyword sit in a file of
 // their own, which installs them (KeywordHandlers.h). Keywords of elements that are not
 // built yet have an empty slot and are ignored like unknown ones; their handlers join the
-// table with their classes. The handlers reach the window only as a ScriptWindow.
+// table with their classes. The handlers reach the window only as a ScriptTarget.
 class ScriptReader {
 public:
     // Index order is the keyword table's order.
@@ -53,8 +53,8 @@ public:
     };
 
     // Makes the window from the WIND line; any callable whose window converts to a
-    // ScriptWindow will do.
-    using WindowFactory = std::function<std::unique_ptr<ScriptWindow>(QmStrStream& script)>;
+    // ScriptTarget will do.
+    using WindowFactory = std::function<std::unique_ptr<ScriptTarget>(QmStrStream& script)>;
     using KeywordHandler = std::function<void(ScriptReader&)>;
 
     // The keyword's text, or an empty view outside the table.
@@ -75,7 +75,7 @@ public:
     // Where RunResource looks the script up; "launcher" unless set.
     void SetResourceModule(const QString& module) { module_ = module; }
     // The window the script built (owned by the reader), or null before WIND.
-    ScriptWindow* GetScriptWindow() const { return window_.get(); }
+    ScriptTarget* GetScriptTarget() const { return window_.get(); }
     // The same as the class it was made as, a RegWind unless asked for another, for the
     // application and tests; null when it is not one. The cast is made where the class is
     // known, so the reader itself needs nothing of RegWind.
@@ -112,7 +112,7 @@ public:
 
     QmStrStream& Stream() { return *stream_; }
     // The window for a keyword that needs one; traced when there is none yet.
-    ScriptWindow* RequireWindow(int keyword) const;
+    ScriptTarget* RequireWindow(int keyword) const;
     // The rest of the line (at most n - 1 characters), blanks before it skipped.
     QString ReadRestOfLine(qsizetype n);
     void DropRestOfLine(qsizetype n);
@@ -173,7 +173,7 @@ private:
 
     std::unique_ptr<QmStrStream> ownedStream_;
     QmStrStream* stream_ = nullptr;
-    std::unique_ptr<ScriptWindow> window_;
+    std::unique_ptr<ScriptTarget> window_;
     QmWind* currentParent_ = nullptr;
     QmBasicDialog* currentPage_ = nullptr;
     std::vector<std::unique_ptr<QmStringList>> lists_;

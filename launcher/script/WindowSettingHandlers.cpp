@@ -1,6 +1,6 @@
 #include "launcher/script/KeywordHandlers.h"
 #include "launcher/script/ScriptReader.h"
-#include "launcher/script/ScriptWindow.h"
+#include "launcher/script/ScriptTarget.h"
 
 #include "regengine/core/EngineTrace.h"
 #include "regengine/core/QmStrStream.h"
@@ -15,7 +15,7 @@ using namespace ScriptLineLimit;
 
 void onWindowSetting(ScriptReader& reader, int keyword)
 {
-    ScriptWindow* window = reader.RequireWindow(keyword);
+    ScriptTarget* window = reader.RequireWindow(keyword);
     if (window == nullptr)
         return;
     QmStrStream& s = reader.Stream();
@@ -141,7 +141,7 @@ void onSerNumCreate(ScriptReader& reader)
             break;
         token = ReadScriptToken(rest);
     }
-    ScriptWindow* window = reader.RequireWindow(ScriptReader::SERNUMCREATE);
+    ScriptTarget* window = reader.RequireWindow(ScriptReader::SERNUMCREATE);
     if (window == nullptr)
         return;
     if (tokens[0].size() != 1) {
@@ -154,7 +154,7 @@ void onSerNumCreate(ScriptReader& reader)
 
 void onAutoLanguage(ScriptReader& reader)
 {
-    if (ScriptWindow* window = reader.RequireWindow(ScriptReader::AUTOLANGUAGE))
+    if (ScriptTarget* window = reader.RequireWindow(ScriptReader::AUTOLANGUAGE))
         window->PostAutoLanguage();
 }
 

@@ -55,7 +55,7 @@ RegWind::RegWind(QmStrStream& script) : QWidget(nullptr, Qt::Window)
     SetText(caption);
 }
 
-std::unique_ptr<ScriptWindow> CreateRegWind(QmStrStream& script)
+std::unique_ptr<ScriptTarget> CreateRegWind(QmStrStream& script)
 {
     return std::make_unique<RegWind>(script);
 }

@@ -2,7 +2,7 @@
 
 #include "launcher/registration/RegistrationMethods.h"
 #include "launcher/reminders/Reminders.h"
-#include "launcher/script/ScriptWindow.h"
+#include "launcher/script/ScriptTarget.h"
 #include "launcher/update/ResourceUpdate.h"
 #include "launcher/window/AppValues.h"
 #include "launcher/window/RegWindSettings.h"
@@ -60,8 +60,8 @@ constexpr int Quit = 2999;
 // the script. Page controls report their commands to it through notifications, which it
 // turns into page moves, registration runs, reminders and the end of the program. It is
 // hidden in this product; its start event runs the hand-off attachments. The reader that
-// builds it sees it as a ScriptWindow.
-class RegWind : public QWidget, public QmWind, public ScriptWindow {
+// builds it sees it as a ScriptTarget.
+class RegWind : public QWidget, public QmWind, public ScriptTarget {
 public:
     // The field lists, by the kind GetList takes.
     using ListKind = RegRecordLists::ListKind;

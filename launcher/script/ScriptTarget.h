@@ -18,13 +18,13 @@ class ScriptReader;
 // replacement script; the interpreter ends the current run at once.
 struct RegWindLoadedUpdate {};
 
-// The registration window as the page script builds and fills it: the operations the
-// interpreter and its keyword handlers use, and no more. RegWind implements it. The reader
-// and the handlers know the window only through this class, so the window may use the
-// reader without the two including each other.
-class ScriptWindow {
+// The registration window as the target of the page script, which builds and fills it: the
+// operations the interpreter and its keyword handlers use, and no more. RegWind implements
+// it. The reader and the handlers know the window only through this class, so the window
+// may use the reader without the two including each other.
+class ScriptTarget {
 public:
-    virtual ~ScriptWindow() = default;
+    virtual ~ScriptTarget() = default;
 
     // The window as a page element: the parent of its pages and controls, and the target
     // "!REG" of ATTACH.
@@ -59,12 +59,12 @@ public:
     // PREFFILE; false when the name was refused.
     virtual bool ReadPrefsFile(const QString& name) = 0;
     // SERNUMCREATE.
-    virtual void DefineSerialNumber(const FourCC& code, QChar mode, const QString& prefix, const QString& suffix,
-                                    const QString& valueName) = 0;
+    virtual void DefineSerialNumber(const FourCC& code, QChar mode, const QString& prefix,
+                                    const QString& suffix, const QString& valueName) = 0;
     // AUTOLANGUAGE, queued.
     virtual void PostAutoLanguage() = 0;
 };
 
 // The window a WIND line makes when the reader was given no factory: a plain RegWind. It
 // is defined with RegWind, so the reader needs no more of the window than this header.
-std::unique_ptr<ScriptWindow> CreateRegWind(QmStrStream& script);
+std::unique_ptr<ScriptTarget> CreateRegWind(QmStrStream& script);
