@@ -10,6 +10,10 @@
 
 #include "platform/text/Format.h"
 
+using namespace engine;
+
+namespace launcher {
+
 bool CounterAttachment::ExecuteSelf(Attachable* attachable, quint32)
 {
     RegWind* window = RegWindOf(attachable);
@@ -40,3 +44,5 @@ void CounterAttachment::ReadParameters(QmStrStream& stream)
     target_ = FourCC(ReadScriptToken(stream));
     stream.readHex(flags_);
 }
+
+}  // namespace launcher

@@ -6,6 +6,10 @@
 #include "regengine/core/ModalWait.h"
 #include "regengine/core/QmStrStream.h"
 
+using namespace engine;
+
+namespace launcher {
+
 bool SetExitCodeAttachment::ExecuteSelf(Attachable* attachable, quint32)
 {
     RegWind* window = RegWindOf(attachable);
@@ -23,3 +27,5 @@ void SetExitCodeAttachment::ReadParameters(QmStrStream& stream)
     stream.readInt(exitCode_);
     stream.readHex(flags_);
 }
+
+}  // namespace launcher

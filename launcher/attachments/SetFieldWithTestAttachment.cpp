@@ -7,6 +7,10 @@
 #include "regengine/core/ScriptReading.h"
 #include "regengine/core/StringTableMgr.h"
 
+using namespace engine;
+
+namespace launcher {
+
 bool SetFieldWithTestAttachment::ExecuteSelf(Attachable* attachable, quint32)
 {
     RegWind* window = RegWindOf(attachable);
@@ -24,3 +28,5 @@ void SetFieldWithTestAttachment::ReadParameters(QmStrStream& stream)
     ifTrue_ = MakeStringResolved(ReadScriptToken(stream));
     ifFalse_ = MakeStringResolved(ReadScriptToken(stream));
 }
+
+}  // namespace launcher

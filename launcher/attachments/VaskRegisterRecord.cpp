@@ -20,6 +20,10 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+using namespace engine;
+
+namespace launcher {
+
 namespace {
 
 const QString kFieldsMarker = QStringLiteral("<<fields>>");
@@ -159,3 +163,5 @@ void VaskRegisterRecord::ReadParameters(QmStrStream& stream)
     subFolder_ = MakeStringResolved(ReadScriptToken(stream));
     stream.readInt(hours_);
 }
+
+}  // namespace launcher

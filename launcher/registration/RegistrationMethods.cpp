@@ -4,6 +4,10 @@
 
 #include "platform/text/Format.h"
 
+using namespace engine;
+
+namespace launcher {
+
 bool RegistrationMethods::Register(const QString& method, QChar& status)
 {
     EngineTrace(platform::formatText(QStringLiteral("Register %s: no registration method is available"), method));
@@ -16,3 +20,5 @@ void RegistrationMethods::WriteRegStatus(QChar) {}
 void RegistrationMethods::SavePrefs() {}
 
 void RegistrationMethods::OnRegistered() {}
+
+}  // namespace launcher

@@ -3,6 +3,8 @@
 #include <QChar>
 #include <QString>
 
+namespace launcher {
+
 // The registration window's runs by method (modem, e-mail, printed form, internet), the
 // status they leave in the engine key, and the prefs bookkeeping around them. No method is
 // built yet, so every run fails and nothing is written.
@@ -19,3 +21,5 @@ public:
     // deleted and the clean-up the script asked for.
     void OnRegistered();
 };
+
+}  // namespace launcher

@@ -2,6 +2,10 @@
 
 #include "regengine/core/EngineTrace.h"
 
+using namespace engine;
+
+namespace launcher {
+
 bool Reminders::ScheduleReminder(bool)
 {
     EngineTrace(QStringLiteral("ScheduleReminder: reminders are not available"));
@@ -11,3 +15,5 @@ bool Reminders::ScheduleReminder(bool)
 void Reminders::SetReminder() {}
 
 void Reminders::DeleteReminder() {}
+
+}  // namespace launcher

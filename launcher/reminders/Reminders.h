@@ -1,5 +1,7 @@
 #pragma once
 
+namespace launcher {
+
 // The registration window's reminders to register later: the due time in the engine key,
 // the Startup shortcut and the register-later dialog. None is built yet, so no reminder is
 // ever set and there is none to delete.
@@ -11,3 +13,5 @@ public:
     void SetReminder();
     void DeleteReminder();
 };
+
+}  // namespace launcher

@@ -10,6 +10,10 @@
 
 #include "platform/text/Format.h"
 
+using namespace engine;
+
+namespace launcher {
+
 namespace {
 
 void onAttachment(ScriptReader& reader)
@@ -52,3 +56,5 @@ void InstallAttachmentHandlers(ScriptReader& reader)
     reader.SetKeywordHandler(ScriptReader::ATTACHMENT, onAttachment);
     reader.SetKeywordHandler(ScriptReader::ATTACH, onAttach);
 }
+
+}  // namespace launcher

@@ -24,6 +24,10 @@
 #include <QFile>
 #include <QRegularExpression>
 
+using namespace engine;
+
+namespace launcher {
+
 namespace {
 
 void onList(ScriptReader& reader)
@@ -252,3 +256,5 @@ void InstallDataSourceHandlers(ScriptReader& reader)
     reader.SetKeywordHandler(ScriptReader::WMIQUERY, onWmiQuery);
     reader.SetKeywordHandler(ScriptReader::DOLISTSUBS, onDoListSubs);
 }
+
+}  // namespace launcher

@@ -6,6 +6,10 @@
 #include "regengine/ui/element/QmWind.h"
 #include "regengine/ui/element/ScreenInfo.h"
 
+using namespace engine;
+
+namespace launcher {
+
 namespace {
 
 void onEndGroup(ScriptReader& reader)
@@ -38,3 +42,5 @@ void InstallElementHandlers(ScriptReader& reader)
     reader.SetKeywordHandler(ScriptReader::DEFAULTFLAG, onDefaultFlag);
     reader.SetKeywordHandler(ScriptReader::ACCESSIBILITY, onAccessibility);
 }
+
+}  // namespace launcher

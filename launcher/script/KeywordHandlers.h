@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+namespace launcher {
+
 class ScriptReader;
 
 // The keyword handlers, by kind, each kind in a file of its own that fills its keywords'
@@ -34,3 +36,5 @@ constexpr qsizetype kReminderLink = 260;
 constexpr qsizetype kRestOfLine = 1024;
 constexpr qsizetype kRule = 101;
 }  // namespace ScriptLineLimit
+
+}  // namespace launcher

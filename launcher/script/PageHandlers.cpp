@@ -7,6 +7,10 @@
 #include "regengine/core/ScriptReading.h"
 #include "regengine/ui/pages/QmRegPage.h"
 
+using namespace engine;
+
+namespace launcher {
+
 namespace {
 
 void onPage(ScriptReader& reader)
@@ -85,3 +89,5 @@ void InstallPageHandlers(ScriptReader& reader)
     reader.SetKeywordHandler(ScriptReader::SETPAGECOLOR, onSetPageColor);
     reader.SetKeywordHandler(ScriptReader::SETPAGEBACKGROUND, onSetPageBackground);
 }
+
+}  // namespace launcher

@@ -18,6 +18,10 @@
 
 #include <QFile>
 
+using namespace engine;
+
+namespace launcher {
+
 namespace {
 
 constexpr QStringView kKeywords[ScriptReader::KeywordCount] = {
@@ -381,3 +385,5 @@ void ScriptReader::OnInclude()
     Include(name);
     DropRestOfLine(ScriptLineLimit::kDroppedShort);
 }
+
+}  // namespace launcher

@@ -13,12 +13,17 @@
 #include <optional>
 #include <vector>
 
+namespace engine {
 class FieldList;
 class QmBasicDialog;
 class QmBasicWindow;
 class QmFont;
 class QmStrStream;
 class QmWind;
+}  // namespace engine
+
+namespace launcher {
+
 // Named only as the class GetWindow gives by default; the reader never uses it.
 class RegWind;
 
@@ -54,7 +59,7 @@ public:
 
     // Makes the window from the WIND line; any callable whose window converts to a
     // ScriptTarget will do.
-    using WindowFactory = std::function<std::unique_ptr<ScriptTarget>(QmStrStream& script)>;
+    using WindowFactory = std::function<std::unique_ptr<ScriptTarget>(engine::QmStrStream& script)>;
     using KeywordHandler = std::function<void(ScriptReader&)>;
 
     // The keyword's text, or an empty view outside the table.
@@ -63,7 +68,7 @@ public:
     static int FindScriptKeyword(QStringView word);
 
     // `stream` (may be null until Run or RunResource gives one) is owned by the reader.
-    ScriptReader(std::unique_ptr<QmStrStream> stream, const QString& flags, const LangCode& language);
+    ScriptReader(std::unique_ptr<engine::QmStrStream> stream, const QString& flags, const engine::LangCode& language);
     ~ScriptReader();
     ScriptReader(const ScriptReader&) = delete;
     ScriptReader& operator=(const ScriptReader&) = delete;
@@ -71,7 +76,7 @@ public:
     // Null: WIND makes a plain RegWind (CreateRegWind).
     void SetWindowFactory(WindowFactory factory) { factory_ = std::move(factory); }
     // The command line's fields (not owned), merged by GETCOMMANDLINEHEADERS.
-    void SetCommandLineFields(const FieldList* fields) { commandLineFields_ = fields; }
+    void SetCommandLineFields(const engine::FieldList* fields) { commandLineFields_ = fields; }
     // Where RunResource looks the script up; "launcher" unless set.
     void SetResourceModule(const QString& module) { module_ = module; }
     // The window the script built (owned by the reader), or null before WIND.
@@ -84,48 +89,48 @@ public:
     {
         return dynamic_cast<Window*>(window_.get());
     }
-    const LangCode& GetLanguage() const { return language_; }
+    const engine::LangCode& GetLanguage() const { return language_; }
 
     // Interprets the stream (`stream`, when given, is read in place of the current one for
     // this run; it is not owned) to END or the end of the text, then finishes: the window
     // fixes its header record and, unless the run is an INCLUDE, shows its first page.
     // Returns 0.
-    int Run(QmStrStream* stream = nullptr);
+    int Run(engine::QmStrStream* stream = nullptr);
     // Reset, then the page script of `language` (the window's language change). Without
     // one the error box is shown and the program is asked to end with exit code 1; false.
-    bool RunResource(const LangCode& language);
+    bool RunResource(const engine::LangCode& language);
     // Runs a script file from the launcher's folder inside the current run. A name holding
     // "/" or ".." is refused, so an include cannot reach outside that folder.
     void Include(const QString& fileName);
     // The reader's list of exactly that name, or null.
-    QmStringList* FindList(const QString& name) const;
+    engine::QmStringList* FindList(const QString& name) const;
     // Makes `page` the current page and parent; null makes the window the current parent.
     // Returns the previous current page.
-    QmBasicDialog* SetCurrentPage(QmBasicDialog* page);
+    engine::QmBasicDialog* SetCurrentPage(engine::QmBasicDialog* page);
 
     // The TEXT resource "PAGES" + language, by the three-step lookup.
-    static std::optional<QString> LoadPageScript(const LangCode& language, const QString& module);
+    static std::optional<QString> LoadPageScript(const engine::LangCode& language, const QString& module);
     // "Error Starting No Data File".
     static void ReportNoPageScript();
 
     // ---- For keyword handlers ---------------------------------------------------------
 
-    QmStrStream& Stream() { return *stream_; }
+    engine::QmStrStream& Stream() { return *stream_; }
     // The window for a keyword that needs one; traced when there is none yet.
     ScriptTarget* RequireWindow(int keyword) const;
     // The rest of the line (at most n - 1 characters), blanks before it skipped.
     QString ReadRestOfLine(qsizetype n);
     void DropRestOfLine(qsizetype n);
-    QmWind* CurrentParent() const { return currentParent_; }
-    QmBasicDialog* CurrentPage() const { return currentPage_; }
-    const QmFont* CurrentFont() const { return currentFont_; }
+    engine::QmWind* CurrentParent() const { return currentParent_; }
+    engine::QmBasicDialog* CurrentPage() const { return currentPage_; }
+    const engine::QmFont* CurrentFont() const { return currentFont_; }
     // A page keyword's page, added to the window, becomes the current page and parent;
     // groups left open are closed, and the next EDIT or MASKEDIT is the first after a page.
-    void BeginPage(QmBasicDialog* page);
+    void BeginPage(engine::QmBasicDialog* page);
     // A group keyword's new group becomes the current parent and the innermost open group;
     // ENDGROUP closes the innermost one, so groups nest.
-    void OpenGroup(QmBasicWindow* group);
-    QmBasicWindow* CurrentGroup() const { return groups_.empty() ? nullptr : groups_.back(); }
+    void OpenGroup(engine::QmBasicWindow* group);
+    engine::QmBasicWindow* CurrentGroup() const { return groups_.empty() ? nullptr : groups_.back(); }
     // ENDGROUP: the innermost open group ends its definition and its parent becomes the
     // current parent; traced when no group is open.
     void CloseGroup();
@@ -134,8 +139,8 @@ public:
     // Stops the run being read after the current keyword.
     void EndRun();
     // Keeps a list for the rest of the reader's life; returns it.
-    QmStringList* AddList(std::unique_ptr<QmStringList> list);
-    const FieldList* GetCommandLineFields() const { return commandLineFields_; }
+    engine::QmStringList* AddList(std::unique_ptr<engine::QmStringList> list);
+    const engine::FieldList* GetCommandLineFields() const { return commandLineFields_; }
     const QString& GetResourceModule() const { return module_; }
     // Replaces the handler of a keyword; an empty one makes the keyword ignored.
     void SetKeywordHandler(int index, KeywordHandler handler);
@@ -164,26 +169,26 @@ private:
     void Reset();
     void Finish();
     // The window as the parent of pages and controls; null before WIND.
-    QmWind* windowElement() const;
+    engine::QmWind* windowElement() const;
 
     // The reader's own keywords: the window, skipping, including and the end.
     void OnWind();
     void OnSkip();
     void OnInclude();
 
-    std::unique_ptr<QmStrStream> ownedStream_;
-    QmStrStream* stream_ = nullptr;
+    std::unique_ptr<engine::QmStrStream> ownedStream_;
+    engine::QmStrStream* stream_ = nullptr;
     std::unique_ptr<ScriptTarget> window_;
-    QmWind* currentParent_ = nullptr;
-    QmBasicDialog* currentPage_ = nullptr;
-    std::vector<std::unique_ptr<QmStringList>> lists_;
-    QmBasicDialog* currentModemPage_ = nullptr;
-    const QmFont* currentFont_ = nullptr;
-    std::vector<QmBasicWindow*> groups_;
+    engine::QmWind* currentParent_ = nullptr;
+    engine::QmBasicDialog* currentPage_ = nullptr;
+    std::vector<std::unique_ptr<engine::QmStringList>> lists_;
+    engine::QmBasicDialog* currentModemPage_ = nullptr;
+    const engine::QmFont* currentFont_ = nullptr;
+    std::vector<engine::QmBasicWindow*> groups_;
     WindowFactory factory_;
-    const FieldList* commandLineFields_ = nullptr;
+    const engine::FieldList* commandLineFields_ = nullptr;
     QString flags_;
-    LangCode language_;
+    engine::LangCode language_;
     int includeDepth_ = 0;  // INCLUDEs now running; 0 in the outermost run
     QString module_ = QStringLiteral("launcher");
     QString programFolder_;
@@ -191,3 +196,5 @@ private:
     RunState* run_ = nullptr;
     std::array<KeywordHandler, KeywordCount> handlers_;
 };
+
+}  // namespace launcher

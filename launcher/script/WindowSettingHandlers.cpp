@@ -9,6 +9,10 @@
 
 #include "platform/text/Format.h"
 
+using namespace engine;
+
+namespace launcher {
+
 namespace {
 
 using namespace ScriptLineLimit;
@@ -173,3 +177,5 @@ void InstallWindowSettingHandlers(ScriptReader& reader)
     reader.SetKeywordHandler(ScriptReader::SERNUMCREATE, onSerNumCreate);
     reader.SetKeywordHandler(ScriptReader::AUTOLANGUAGE, onAutoLanguage);
 }
+
+}  // namespace launcher

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace launcher {
+
 // The registration window's resource update: a newer page script asked for, downloaded,
 // checked, run and kept. This product never sets an update type, and nothing of the update
 // is built yet.
@@ -9,3 +11,5 @@ public:
     // update.
     void AskOnlineUpdate();
 };
+
+}  // namespace launcher

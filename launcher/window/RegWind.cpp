@@ -22,6 +22,10 @@
 #include <QPainter>
 #include <QScreen>
 
+using namespace engine;
+
+namespace launcher {
+
 RegWind::RegWind(QmStrStream& script) : QWidget(nullptr, Qt::Window)
 {
     SetWindow(this);
@@ -159,3 +163,5 @@ void RegWind::changeEvent(QEvent* event)
     }
     QWidget::changeEvent(event);
 }
+
+}  // namespace launcher

@@ -16,6 +16,10 @@
 #include <QKeyEvent>
 #include <QUrl>
 
+using namespace engine;
+
+namespace launcher {
+
 namespace {
 
 // Sizes of the texts commands read from their controls.
@@ -274,3 +278,5 @@ bool RegWind::OpenInShell(const QString& text)
     }
     return platform::openUrl(url);
 }
+
+}  // namespace launcher

@@ -13,6 +13,10 @@
 
 #include <QTextStream>
 
+using namespace engine;
+
+namespace launcher {
+
 namespace {
 
 // This product's codes and the engine's version marks, written over whatever the script
@@ -269,3 +273,5 @@ void RegWind::ForEachListedField(FieldList& list) const
 }
 
 // ---- Pages and navigation ------------------------------------------------------------
+
+}  // namespace launcher

@@ -18,6 +18,10 @@
 #include <algorithm>
 #include <functional>
 
+using namespace engine;
+
+namespace launcher {
+
 namespace {
 
 // Sizes of the texts the window keeps or reads from its pages.
@@ -418,3 +422,5 @@ void RegWind::Manipulate(int kind, const FourCC& first, const FourCC& second)
         return;
     std::swap(pages_[size_t(a)], pages_[size_t(b)]);
 }
+
+}  // namespace launcher

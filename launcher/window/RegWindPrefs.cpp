@@ -7,6 +7,10 @@
 #include "platform/shell/Shell.h"
 #include "platform/text/Format.h"
 
+using namespace engine;
+
+namespace launcher {
+
 // ---- Prefs ----------------------------------------------------------------------------
 
 bool RegWind::ReadPrefsFile(const QString& name)
@@ -63,3 +67,5 @@ void RegWind::StoreMadeSerialNumber()
     record_.List(PageFields).SetField(serialCode_, number);
     serialMade_ = false;
 }
+
+}  // namespace launcher

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+namespace engine {
+
 class Attachable;
 class QmStrStream;
 
@@ -87,3 +89,5 @@ private:
     QString typeName_;
     T prototype_;
 };
+
+}  // namespace engine

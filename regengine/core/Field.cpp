@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace engine {
+
 Field::Field()
 {
     code_.SetFirstByte(0);
@@ -80,3 +82,5 @@ QString CutText(const QString& text, qsizetype n)
         --n;
     return text.left(n);
 }
+
+}  // namespace engine

@@ -2,6 +2,8 @@
 
 #include <QTextStream>
 
+namespace engine {
+
 namespace {
 
 const QString kNil = QStringLiteral("_nil");
@@ -200,3 +202,5 @@ void RegRecordLists::ForEachListedField(FieldList& list, const FieldList& order)
     }
     list.OrderLike(order);
 }
+
+}  // namespace engine

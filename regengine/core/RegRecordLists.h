@@ -10,6 +10,8 @@
 
 class QTextStream;
 
+namespace engine {
+
 // The field lists the registration record is made of, the private codes, and the rules
 // that make a record of them: "_nil" values, blank values, derived fields, private codes
 // and the output order. The registration window owns one and forwards to it. It knows no
@@ -99,3 +101,5 @@ private:
     std::array<FieldList, kListCount> lists_;
     FieldList privateCodes_;
 };
+
+}  // namespace engine

@@ -21,6 +21,9 @@
 #include <ostream>
 #include <string>
 
+using namespace engine;
+using namespace launcher;
+
 namespace {
 
 using coretest::RecordingSink;

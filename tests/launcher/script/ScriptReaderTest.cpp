@@ -24,6 +24,9 @@
 #include <string>
 #include <vector>
 
+using namespace engine;
+using namespace launcher;
+
 namespace {
 
 using coretest::RecordingSink;

@@ -7,6 +7,8 @@
 
 #include <functional>
 
+using namespace engine;
+
 namespace {
 
 struct Received {

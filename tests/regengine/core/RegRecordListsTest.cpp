@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace engine;
+
 namespace {
 
 QString codes(const FieldList& list)
