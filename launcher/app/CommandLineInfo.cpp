@@ -2,6 +2,8 @@
 
 #include "platform/text/Ascii.h"
 
+namespace launcher {
+
 CommandLineInfo::~CommandLineInfo() = default;
 
 void CommandLineInfo::ParseParam(const QString& param, bool flag, bool)
@@ -32,3 +34,5 @@ void CommandLineInfo::ParseCommandLine(const QStringList& arguments)
         ParseParam(param, flag, i + 1 == arguments.size());
     }
 }
+
+}  // namespace launcher

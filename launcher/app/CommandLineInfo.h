@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace launcher {
+
 // The application framework's command-line record: the document to open and the shell
 // command that start-up runs. ParseCommandLine hands each argument to ParseParam, with a
 // leading "/" or "-" removed and the flag set when it had one.
@@ -26,3 +28,5 @@ private:
     QString fileName_;
     bool print_ = false;
 };
+
+}  // namespace launcher

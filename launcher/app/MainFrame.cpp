@@ -6,6 +6,10 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+using namespace engine;
+
+namespace launcher {
+
 namespace {
 
 constexpr int kToolBarId = 0xE800;
@@ -31,3 +35,5 @@ bool CMainFrame::Create()
         status->addPermanentWidget(new QLabel(status), pane == 0 ? 1 : 0);
     return true;
 }
+
+}  // namespace launcher

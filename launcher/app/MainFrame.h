@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+namespace launcher {
+
 // The frame of the printed registration form's document: a hidden main window with its
 // toolbar and a status bar of four indicator panes. It never becomes the launcher's main
 // window once the script has run.
@@ -13,3 +15,5 @@ public:
     // Toolbar and status bar; false when either could not be made.
     bool Create();
 };
+
+}  // namespace launcher

@@ -14,6 +14,10 @@
 
 #include <QApplication>
 
+using namespace engine;
+
+namespace launcher {
+
 OvexVaskStubRegApp::OvexVaskStubRegApp() : OvexVaskStubRegApp(Services{}) {}
 
 OvexVaskStubRegApp::OvexVaskStubRegApp(Services services)
@@ -99,3 +103,5 @@ int OvexVaskStubRegApp::Run(const QStringList& arguments)
     // until the loop runs, and then ends it with its code.
     return QApplication::exec();
 }
+
+}  // namespace launcher

@@ -10,10 +10,15 @@
 #include <memory>
 #include <optional>
 
+namespace engine {
+class TextDisplayer;
+}  // namespace engine
+
+namespace launcher {
+
 class CMainFrame;
 class RegWind;
 class ScriptReader;
-class TextDisplayer;
 
 // The launcher's process: start-up (command line, language, page script), the first-run
 // test and the run of the hidden registration window until its quit.
@@ -40,8 +45,8 @@ public:
     int Run(const QStringList& arguments);
 
     int EndCode() const { return endCode_; }
-    const LangCode& GetLanguage() const { return language_; }
-    const FieldList& GetCommandLineFields() const { return commandLineFields_; }
+    const engine::LangCode& GetLanguage() const { return language_; }
+    const engine::FieldList& GetCommandLineFields() const { return commandLineFields_; }
     const QString& GetPassThrough() const { return passThrough_; }
     int GetStartMode() const { return startMode_; }
     ScriptReader* GetScriptReader() const { return reader_.get(); }
@@ -50,13 +55,15 @@ public:
 
 private:
     Services services_;
-    LangCode language_;
-    FieldList commandLineFields_;
+    engine::LangCode language_;
+    engine::FieldList commandLineFields_;
     QString passThrough_;
     int startMode_ = -1;
-    std::unique_ptr<TextDisplayer> trace_;
+    std::unique_ptr<engine::TextDisplayer> trace_;
     std::unique_ptr<CMainFrame> frame_;
     std::unique_ptr<ScriptReader> reader_;
     RegWind* mainWindow_ = nullptr;
     int endCode_ = 1;
 };
+
+}  // namespace launcher

@@ -4,6 +4,10 @@
 
 #include "platform/text/Ascii.h"
 
+using namespace engine;
+
+namespace launcher {
+
 namespace {
 
 // Only so much of an argument is looked at.
@@ -127,3 +131,5 @@ void QmCommandLineInfo::ParseParam(const QString& param, bool flag, bool last)
         }
     }
 }
+
+}  // namespace launcher

@@ -7,7 +7,11 @@
 #include <QHash>
 #include <QString>
 
+namespace engine {
 class FieldList;
+}  // namespace engine
+
+namespace launcher {
 
 // The launcher's command line: "language=", "FLAGS=", "SSI_SN_LOCATION=", the command
 // words REMIND, UNINSTALL and REGSTATUS (any case; they pick the start mode), and field
@@ -18,12 +22,12 @@ class FieldList;
 class QmCommandLineInfo : public CommandLineInfo {
 public:
     // `fields` (not owned, may be null) receives the field arguments.
-    explicit QmCommandLineInfo(FieldList* fields);
+    explicit QmCommandLineInfo(engine::FieldList* fields);
 
     void ParseParam(const QString& param, bool flag, bool last) override;
 
     QString GetFlags() const { return flags_; }
-    LangCode GetLanguage() const { return language_; }
+    engine::LangCode GetLanguage() const { return language_; }
     QString GetSerialNumberLocation() const { return serialNumberLocation_; }
     // The index of the last command word seen, -1 when none was given.
     int GetMode() const { return mode_; }
@@ -37,18 +41,20 @@ public:
     void RegisterCommandWords();
 
     // "?" in every position: no "language=" was given.
-    static LangCode NoLanguage();
+    static engine::LangCode NoLanguage();
 
 private:
     // Where an argument splits: at a "/" followed by something this parser takes.
     QStringList SplitItems(const QString& argument) const;
     bool StartsItem(QStringView rest) const;
 
-    FieldList* fields_;
+    engine::FieldList* fields_;
     QString flags_;
     QString serialNumberLocation_;
     QString passThrough_;
-    LangCode language_;
+    engine::LangCode language_;
     int mode_ = -1;
     QHash<QString, int> commandWords_;
 };
+
+}  // namespace launcher

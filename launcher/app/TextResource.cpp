@@ -5,6 +5,10 @@
 
 #include <QStringDecoder>
 
+using namespace engine;
+
+namespace launcher {
+
 QString DecodeTextResource(const QByteArray& bytes)
 {
     QStringDecoder::Encoding encoding = QStringDecoder::Utf8;
@@ -28,3 +32,5 @@ std::optional<QString> LoadTextResource(const QString& module, const QString& pr
         return std::nullopt;
     return DecodeTextResource(*bytes);
 }
+
+}  // namespace launcher

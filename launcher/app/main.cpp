@@ -9,9 +9,9 @@
 int main(int argc, char* argv[])
 {
     // The script's attachment types exist before the application starts.
-    RegisterLauncherAttachments();
+    launcher::RegisterLauncherAttachments();
     QApplication qapp(argc, argv);
     platform::quitOnTerminationSignals();
-    OvexVaskStubRegApp app;
+    launcher::OvexVaskStubRegApp app;
     return app.Run(QCoreApplication::arguments().mid(1));
 }

@@ -10,6 +10,10 @@
 
 #include "platform/text/Format.h"
 
+using namespace engine;
+
+namespace launcher {
+
 bool CounterAttachment::ExecuteSelf(Attachable* attachable, quint32)
 {
     RegWind* window = RegWindOf(attachable);
@@ -34,16 +38,11 @@ bool CounterAttachment::ExecuteSelf(Attachable* attachable, quint32)
     return true;
 }
 
-std::unique_ptr<Attachment> CounterAttachment::CreateInstance(const QString& name) const
-{
-    auto made = std::make_unique<CounterAttachment>();
-    made->SetName(name);
-    return made;
-}
-
 void CounterAttachment::ReadParameters(QmStrStream& stream)
 {
     test_.ReadFromScript(stream);
     target_ = FourCC(ReadScriptToken(stream));
     stream.readHex(flags_);
 }
+
+}  // namespace launcher

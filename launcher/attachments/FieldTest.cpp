@@ -9,6 +9,10 @@
 #include "platform/text/Ascii.h"
 #include "platform/text/Format.h"
 
+using namespace engine;
+
+namespace launcher {
+
 namespace {
 
 struct OperationToken {
@@ -69,3 +73,5 @@ bool FieldTest::Evaluate(RegWind& window) const
     }
     return invert_ ? !result : result;
 }
+
+}  // namespace launcher

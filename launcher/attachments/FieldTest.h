@@ -4,7 +4,12 @@
 
 #include <QString>
 
+namespace engine {
 class QmStrStream;
+}  // namespace engine
+
+namespace launcher {
+
 class RegWind;
 
 // The condition every launcher attachment carries: a left operand compared with a list of
@@ -17,7 +22,7 @@ public:
     // Left operand (token), operation (token, any case), right operands (one token, or
     // "( a , b )"; string-table references resolved). An unknown operation is traced and
     // leaves the operation as it was.
-    void ReadFromScript(QmStrStream& stream);
+    void ReadFromScript(engine::QmStrStream& stream);
 
     // True when the left value matches one of the right values by the operation, negated
     // when inverted: so "ne" is true when it equals none and ">=" when it is at least every
@@ -27,11 +32,13 @@ public:
     Operation GetOperation() const { return operation_; }
     bool IsInverted() const { return invert_; }
     const QString& GetLeft() const { return left_; }
-    const QmStringList& GetRight() const { return right_; }
+    const engine::QmStringList& GetRight() const { return right_; }
 
 private:
     Operation operation_ = Equal;
     bool invert_ = false;
     QString left_;
-    QmStringList right_;
+    engine::QmStringList right_;
 };
+
+}  // namespace launcher

@@ -8,6 +8,10 @@
 
 #include "regengine/core/Attachment.h"
 
+using namespace engine;
+
+namespace launcher {
+
 void RegisterLauncherAttachments()
 {
     // Built on the first call, in the registry's order; each takes its type out again at
@@ -26,3 +30,5 @@ RegWind* RegWindOf(Attachable* attachable)
     }
     return nullptr;
 }
+
+}  // namespace launcher

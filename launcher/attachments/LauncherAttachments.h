@@ -2,7 +2,12 @@
 
 #include <QString>
 
+namespace engine {
 class Attachable;
+}  // namespace engine
+
+namespace launcher {
+
 class RegWind;
 
 // Enters the launcher's four attachment types ("Counter", "VaskRegisterRecord",
@@ -16,4 +21,6 @@ void RegisterLauncherAttachments();
 // The registration window that holds the element an attachment runs on (the element
 // itself when it is the window); null when the attachable is not a page element or sits in
 // no registration window.
-RegWind* RegWindOf(Attachable* attachable);
+RegWind* RegWindOf(engine::Attachable* attachable);
+
+}  // namespace launcher

@@ -6,6 +6,10 @@
 #include "regengine/core/ModalWait.h"
 #include "regengine/core/QmStrStream.h"
 
+using namespace engine;
+
+namespace launcher {
+
 bool SetExitCodeAttachment::ExecuteSelf(Attachable* attachable, quint32)
 {
     RegWind* window = RegWindOf(attachable);
@@ -17,16 +21,11 @@ bool SetExitCodeAttachment::ExecuteSelf(Attachable* attachable, quint32)
     return true;
 }
 
-std::unique_ptr<Attachment> SetExitCodeAttachment::CreateInstance(const QString& name) const
-{
-    auto made = std::make_unique<SetExitCodeAttachment>();
-    made->SetName(name);
-    return made;
-}
-
 void SetExitCodeAttachment::ReadParameters(QmStrStream& stream)
 {
     test_.ReadFromScript(stream);
     stream.readInt(exitCode_);
     stream.readHex(flags_);
 }
+
+}  // namespace launcher

@@ -7,6 +7,10 @@
 #include "regengine/core/ScriptReading.h"
 #include "regengine/core/StringTableMgr.h"
 
+using namespace engine;
+
+namespace launcher {
+
 bool SetFieldWithTestAttachment::ExecuteSelf(Attachable* attachable, quint32)
 {
     RegWind* window = RegWindOf(attachable);
@@ -17,13 +21,6 @@ bool SetFieldWithTestAttachment::ExecuteSelf(Attachable* attachable, quint32)
     return true;
 }
 
-std::unique_ptr<Attachment> SetFieldWithTestAttachment::CreateInstance(const QString& name) const
-{
-    auto made = std::make_unique<SetFieldWithTestAttachment>();
-    made->SetName(name);
-    return made;
-}
-
 void SetFieldWithTestAttachment::ReadParameters(QmStrStream& stream)
 {
     target_ = FourCC(stream);
@@ -31,3 +28,5 @@ void SetFieldWithTestAttachment::ReadParameters(QmStrStream& stream)
     ifTrue_ = MakeStringResolved(ReadScriptToken(stream));
     ifFalse_ = MakeStringResolved(ReadScriptToken(stream));
 }
+
+}  // namespace launcher

@@ -20,6 +20,10 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+using namespace engine;
+
+namespace launcher {
+
 namespace {
 
 const QString kFieldsMarker = QStringLiteral("<<fields>>");
@@ -153,16 +157,11 @@ void VaskRegisterRecord::StartClient(const QString& file) const
         EngineTrace(platform::formatText(QStringLiteral("%s: %s"), GetName(), error));
 }
 
-std::unique_ptr<Attachment> VaskRegisterRecord::CreateInstance(const QString& name) const
-{
-    auto made = std::make_unique<VaskRegisterRecord>();
-    made->SetName(name);
-    return made;
-}
-
 void VaskRegisterRecord::ReadParameters(QmStrStream& stream)
 {
     test_.ReadFromScript(stream);
     subFolder_ = MakeStringResolved(ReadScriptToken(stream));
     stream.readInt(hours_);
 }
+
+}  // namespace launcher

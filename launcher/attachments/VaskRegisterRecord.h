@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace launcher {
+
 class RegWind;
 
 // "VaskRegisterRecord", the hand-off to the message client: when its test passes it writes
@@ -17,11 +19,10 @@ class RegWind;
 // waiting: with "/schedule" and the local time `hours` ahead, or, with hours 0, with
 // "/import" and the file.
 // Script: test, sub-folder (token; "Ovex\\Ovex Kelvo"), hours (decimal).
-class VaskRegisterRecord : public Attachment {
+class VaskRegisterRecord : public engine::AttachmentType<VaskRegisterRecord> {
 public:
-    bool ExecuteSelf(Attachable* attachable, quint32 event) override;
-    std::unique_ptr<Attachment> CreateInstance(const QString& name) const override;
-    void ReadParameters(QmStrStream& stream) override;
+    bool ExecuteSelf(engine::Attachable* attachable, quint32 event) override;
+    void ReadParameters(engine::QmStrStream& stream) override;
 
     const FieldTest& GetTest() const { return test_; }
     const QString& GetSubFolder() const { return subFolder_; }
@@ -45,3 +46,5 @@ private:
     QString subFolder_;
     qint32 hours_ = 0;
 };
+
+}  // namespace launcher

@@ -1,33 +1,26 @@
 #include "launcher/script/ScriptReader.h"
 
-#include "launcher/window/RegWind.h"
 #include "launcher/app/TextResource.h"
+#include "launcher/script/KeywordHandlers.h"
 
-#include "regengine/core/Attachment.h"
-#include "regengine/core/EngineRegistry.h"
 #include "regengine/core/EngineTrace.h"
-#include "regengine/core/FieldList.h"
 #include "regengine/core/QmRect.h"
 #include "regengine/core/QmStrStream.h"
-#include "regengine/core/QmStringTable.h"
 #include "regengine/core/ScriptReading.h"
 #include "regengine/core/StringTableMgr.h"
-#include "regengine/core/WMIQuery.h"
 #include "regengine/ui/element/QmBasicDialog.h"
 #include "regengine/ui/element/QmBasicWindow.h"
-#include "regengine/ui/pages/QmRegPage.h"
 #include "regengine/ui/element/QmWind.h"
-#include "regengine/ui/element/ScreenInfo.h"
 
-#include "platform/inifile/IniFile.h"
 #include "platform/shell/Shell.h"
-#include "platform/text/Ascii.h"
 #include "platform/text/Format.h"
 #include "platform/ui/Ui.h"
 
-#include <QDir>
 #include <QFile>
-#include <QRegularExpression>
+
+using namespace engine;
+
+namespace launcher {
 
 namespace {
 
@@ -47,15 +40,6 @@ constexpr QStringView kKeywords[ScriptReader::KeywordCount] = {
     u"WEBVIEW", u"GRAPHICBUTTON", u"SETPAGEBACKGROUND", u"SETPAGECOLOR", u"BACKUPREGMETHOD", u"LISTFROMINI",
     u"FIELDFROMINI", u"END",
 };
-
-// The lengths the keyword lines are read to.
-constexpr qsizetype kDroppedShort = 100;
-constexpr qsizetype kDroppedLong = 200;
-constexpr qsizetype kMailAddressLimit = 200;
-constexpr qsizetype kRegistryPathLimit = 256;
-constexpr qsizetype kReminderLinkLimit = 260;
-constexpr qsizetype kRestOfLineLimit = 1024;
-constexpr qsizetype kRuleLimit = 101;
 
 struct PageBackground {
     QString name;
@@ -104,46 +88,16 @@ void ScriptReader::InstallHandlers()
     auto member = [](void (ScriptReader::*handler)()) {
         return [handler](ScriptReader& reader) { (reader.*handler)(); };
     };
-    auto kind = [](int keyword, QChar letter) {
-        return [keyword, letter](ScriptReader& reader) { reader.OnValueOfKind(keyword, letter); };
-    };
-    auto setting = [](int keyword) { return [keyword](ScriptReader& reader) { reader.OnWindowSetting(keyword); }; };
-
-    handlers_[LIST] = member(&ScriptReader::OnList);
     handlers_[WIND] = member(&ScriptReader::OnWind);
-    handlers_[PAGE] = member(&ScriptReader::OnPage);
-    handlers_[ENDGROUP] = member(&ScriptReader::OnEndGroup);
-    handlers_[SETFIELD] = kind(SETFIELD, u'U');
-    handlers_[SETHEADER] = kind(SETHEADER, u'H');
-    handlers_[SETINITIALVALUE] = kind(SETINITIALVALUE, u'P');
-    handlers_[SETBLANKVALUE] = kind(SETBLANKVALUE, u'B');
-    handlers_[STRINGTABLE] = member(&ScriptReader::OnStringTable);
-    handlers_[DEFAULTFLAG] = member(&ScriptReader::OnDefaultFlag);
     handlers_[SKIP] = member(&ScriptReader::OnSkip);
-    handlers_[END] = member(&ScriptReader::OnEnd);
     handlers_[INCLUDE] = member(&ScriptReader::OnInclude);
-    handlers_[GETCOMMANDLINEHEADERS] = member(&ScriptReader::OnGetCommandLineHeaders);
-    handlers_[ATTACHMENT] = member(&ScriptReader::OnAttachment);
-    handlers_[ATTACH] = member(&ScriptReader::OnAttach);
-    handlers_[ACCESSIBILITY] = member(&ScriptReader::OnAccessibility);
-    handlers_[GETREGISTRY] = member(&ScriptReader::OnGetRegistry);
-    handlers_[GETEXTERNALFIELDS] = member(&ScriptReader::OnGetExternalFields);
-    handlers_[LISTFROMINI] = member(&ScriptReader::OnListFromIni);
-    handlers_[FIELDFROMINI] = member(&ScriptReader::OnFieldFromIni);
-    handlers_[SETPAGECOLOR] = member(&ScriptReader::OnSetPageColor);
-    handlers_[SETPAGEBACKGROUND] = member(&ScriptReader::OnSetPageBackground);
-    handlers_[WMIQUERY] = member(&ScriptReader::OnWmiQuery);
-    handlers_[RULE] = member(&ScriptReader::OnRule);
-    handlers_[SETERRORHANDLER] = member(&ScriptReader::OnSetErrorHandler);
-    handlers_[DOLISTSUBS] = member(&ScriptReader::OnDoListSubs);
-    handlers_[AUTOLANGUAGE] = member(&ScriptReader::OnAutoLanguage);
-    handlers_[SERNUMCREATE] = member(&ScriptReader::OnSerNumCreate);
-    for (const int keyword :
-         {SETPHONES, WEBREGSITE, REMINDID, REGSUCCESSPAGE, FTPREDIRECTLOC, DEFAULTCANCELCMD, APPCLEANUP, SETSTARTPAGES,
-          IPREDIRECTLOC, RPCREDIRECTLOC, GENUNIQUEREGID, GENUNIQUEREGKEY, DERIVE, REMINDLINK, REMINDDAYS, REGKEY,
-          RESUPDATE, REMINDFLAGS, OUTPUTORDER, BACKUPREGMETHOD, SETMAIL, PREFFILE})
-        handlers_[size_t(keyword)] = setting(keyword);
+    handlers_[END] = member(&ScriptReader::EndRun);
     // ENDSKIP only counts while skipping; CMNT, USELIST and WEBVIEW are ignored.
+    InstallDataSourceHandlers(*this);
+    InstallWindowSettingHandlers(*this);
+    InstallPageHandlers(*this);
+    InstallElementHandlers(*this);
+    InstallAttachmentHandlers(*this);
 }
 
 void ScriptReader::SetKeywordHandler(int index, KeywordHandler handler)
@@ -239,7 +193,7 @@ void ScriptReader::Reset()
     currentModemPage_ = nullptr;
     currentFont_ = nullptr;
     // A rerun rebuilds the pages, so nothing of the old ones may stay current.
-    currentParent_ = window_.get();
+    currentParent_ = windowElement();
     groups_.clear();
     QmRect::SetRelativeMode(true);
     lists_.clear();
@@ -311,13 +265,30 @@ QmStringList* ScriptReader::FindList(const QString& name) const
     return nullptr;
 }
 
+QmStringList* ScriptReader::AddList(std::unique_ptr<QmStringList> list)
+{
+    lists_.push_back(std::move(list));
+    return lists_.back().get();
+}
+
 QmBasicDialog* ScriptReader::SetCurrentPage(QmBasicDialog* page)
 {
     QmBasicDialog* const previous = currentPage_;
     currentPage_ = page;
-    currentParent_ = page != nullptr ? static_cast<QmWind*>(page) : static_cast<QmWind*>(window_.get());
+    currentParent_ = page != nullptr ? static_cast<QmWind*>(page) : windowElement();
     groups_.clear();
     return previous;
+}
+
+void ScriptReader::BeginPage(QmBasicDialog* page)
+{
+    if (!groups_.empty())
+        EngineTrace(QStringLiteral("PAGE closes groups that had no ENDGROUP"));
+    groups_.clear();
+    currentPage_ = page;
+    currentParent_ = page;
+    if (run_ != nullptr)
+        run_->firstControlAfterPage = true;
 }
 
 void ScriptReader::OpenGroup(QmBasicWindow* group)
@@ -326,6 +297,21 @@ void ScriptReader::OpenGroup(QmBasicWindow* group)
         return;
     groups_.push_back(group);
     currentParent_ = group;
+}
+
+void ScriptReader::CloseGroup()
+{
+    if (groups_.empty()) {
+        EngineTrace(QStringLiteral("ENDGROUP without an open group"));
+        return;
+    }
+    QmBasicWindow* const group = groups_.back();
+    groups_.pop_back();
+    group->CloseGroup();
+    if (QmWind* parent = group->GetParent())
+        currentParent_ = parent;
+    else
+        currentParent_ = currentPage_ != nullptr ? static_cast<QmWind*>(currentPage_) : windowElement();
 }
 
 QString ScriptReader::PageBackgroundName()
@@ -338,7 +324,19 @@ quint32 ScriptReader::PageBackgroundMode()
     return pageBackground().mode;
 }
 
-RegWind* ScriptReader::RequireWindow(int keyword) const
+void ScriptReader::SetPageBackground(const QString& name, quint32 mode)
+{
+    PageBackground& background = pageBackground();
+    background.name = name;
+    background.mode = mode;
+}
+
+QmWind* ScriptReader::windowElement() const
+{
+    return window_ ? &window_->Element() : nullptr;
+}
+
+ScriptTarget* ScriptReader::RequireWindow(int keyword) const
 {
     if (!window_)
         EngineTrace(platform::formatText(QStringLiteral("%s before WIND: skipped"), keywordName(keyword)));
@@ -361,128 +359,18 @@ void ScriptReader::DropRestOfLine(qsizetype n)
     ReadRestOfLine(n);
 }
 
-// ---- Keyword handlers ----------------------------------------------------------------
-
-void ScriptReader::OnList()
-{
-    lists_.push_back(std::make_unique<QmStringList>(*stream_));
-}
+// ---- The reader's own keywords --------------------------------------------------------
 
 void ScriptReader::OnWind()
 {
     if (window_)
         return;
-    window_ = factory_ != nullptr ? factory_(*stream_) : std::make_unique<RegWind>(*stream_);
+    window_ = factory_ ? factory_(*stream_) : CreateRegWind(*stream_);
     if (!window_)
         return;
     window_->SetScriptReader(this);
     window_->SetFlagsText(flags_);
-    currentParent_ = window_.get();
-}
-
-void ScriptReader::OnPage()
-{
-    RegWind* window = RequireWindow(PAGE);
-    if (window == nullptr)
-        return;
-    // Owned by the window as its child element from here on.
-    QmRegPage::Background background;
-    background.bitmapName = PageBackgroundName();
-    background.mode = PageBackgroundMode();
-    background.color = pageColor_;
-    background.module = module_;
-    auto* page = new QmRegPage(*stream_, window, background);
-    bool added = false;
-    try {
-        added = window->AddPage(page, 0);
-    } catch (const RegWindLoadedUpdate&) {
-        EndRun();
-        return;
-    }
-    if (!added) {
-        delete page;
-        return;
-    }
-    if (!groups_.empty())
-        EngineTrace(QStringLiteral("PAGE closes groups that had no ENDGROUP"));
-    groups_.clear();
-    currentPage_ = page;
-    currentParent_ = page;
-    if (run_ != nullptr)
-        run_->firstControlAfterPage = true;
-}
-
-void ScriptReader::OnRule()
-{
-    auto* page = dynamic_cast<QmRegPage*>(currentPage_);
-    const QString text = ReadRestOfLine(kRuleLimit);
-    if (page == nullptr) {
-        EngineTrace(QStringLiteral("RULE without a page: skipped"));
-        return;
-    }
-    page->AddListText(text);
-}
-
-void ScriptReader::OnSetErrorHandler()
-{
-    const FourCC code(*stream_);
-    const QString word = ReadScriptToken(*stream_);
-    if (auto* page = dynamic_cast<QmRegPage*>(currentPage_))
-        page->SetErrorHandler(code, word.isEmpty() ? QChar() : word[0]);
-}
-
-void ScriptReader::OnDoListSubs()
-{
-    const QString name = ReadScriptToken(*stream_);
-    if (RegWind* window = RequireWindow(DOLISTSUBS))
-        window->ExpandListText(name);
-}
-
-void ScriptReader::OnAutoLanguage()
-{
-    if (RegWind* window = RequireWindow(AUTOLANGUAGE))
-        window->PostAutoLanguage();
-}
-
-void ScriptReader::OnEndGroup()
-{
-    if (groups_.empty()) {
-        EngineTrace(QStringLiteral("ENDGROUP without an open group"));
-        return;
-    }
-    QmBasicWindow* const group = groups_.back();
-    groups_.pop_back();
-    group->CloseGroup();
-    if (QmWind* parent = group->GetParent())
-        currentParent_ = parent;
-    else
-        currentParent_ = currentPage_ != nullptr ? static_cast<QmWind*>(currentPage_) : window_.get();
-}
-
-void ScriptReader::OnValueOfKind(int keyword, QChar kind)
-{
-    RegWind* window = RequireWindow(keyword);
-    if (window == nullptr)
-        return;
-    const FourCC code(*stream_);
-    QString text = ReadStringFromScript(*stream_).trimmed();
-    if (text == u"_")
-        text.clear();
-    if (!text.isEmpty())
-        window->SetFieldByKind(kind, code, text);
-}
-
-void ScriptReader::OnStringTable()
-{
-    QmStringTable::CreateFromScript(*stream_);
-}
-
-void ScriptReader::OnDefaultFlag()
-{
-    quint32 flags = 0;
-    if (stream_->readHex(flags))
-        QmWind::SetDefaultFlags(flags);
-    DropRestOfLine(kDroppedShort);
+    currentParent_ = &window_->Element();
 }
 
 void ScriptReader::OnSkip()
@@ -491,383 +379,11 @@ void ScriptReader::OnSkip()
         run_->skipDepth = 1;
 }
 
-void ScriptReader::OnEnd()
-{
-    EndRun();
-}
-
 void ScriptReader::OnInclude()
 {
     const QString name = ReadScriptToken(*stream_);
     Include(name);
-    DropRestOfLine(kDroppedShort);
+    DropRestOfLine(ScriptLineLimit::kDroppedShort);
 }
 
-void ScriptReader::OnGetCommandLineHeaders()
-{
-    RegWind* window = RequireWindow(GETCOMMANDLINEHEADERS);
-    if (window != nullptr && commandLineFields_ != nullptr)
-        window->MergeCommandLineFields(*commandLineFields_);
-}
-
-void ScriptReader::OnAttachment()
-{
-    QmStrStream& s = *stream_;
-    const qsizetype at = s.pos();
-    const QString name = ReadScriptToken(s);
-    const QString type = ReadScriptToken(s);
-    s.seek(at);
-    if (Attachment::CreateFromScript(s) == nullptr)
-        EngineTrace(platform::formatText(QStringLiteral("Attachment %s: no attachment type %s"), name, type));
-}
-
-void ScriptReader::OnAttach()
-{
-    QmStrStream& s = *stream_;
-    const QString target = ReadScriptToken(s);
-    const QString name = ReadScriptToken(s);
-    quint32 mask = 0;
-    s.readHex(mask);
-    RegWind* window = RequireWindow(ATTACH);
-    if (window == nullptr)
-        return;
-    QmWind* element = target == u"!REG" ? window : window->FindByCode(FourCC(target));
-    Attachment* attachment = Attachment::Find(name);
-    if (element == nullptr)
-        EngineTrace(platform::formatText(QStringLiteral("ATTACH %s: no element %s"), name, target));
-    if (attachment == nullptr)
-        EngineTrace(platform::formatText(QStringLiteral("ATTACH %s: no attachment of that name"), name));
-    if (element == nullptr || attachment == nullptr)
-        return;
-    element->Attach(attachment, mask);
-}
-
-void ScriptReader::OnAccessibility()
-{
-    ScreenInfo& screen = ScreenInfo::Instance();
-    screen.Refresh();
-    screen.ParseOptions(*stream_);
-    if (window_)
-        window_->UpdateColors();
-}
-
-void ScriptReader::OnGetRegistry()
-{
-    QmStrStream& s = *stream_;
-    const FourCC code(s);
-    const QString root = ReadScriptToken(s);
-    const QString kind = ReadScriptToken(s);
-    quint32 options = 0;
-    s.readHex(options);
-    const QString path = ReadRestOfLine(kRegistryPathLimit);
-    RegWind* window = RequireWindow(GETREGISTRY);
-    if (window == nullptr || path.isEmpty())
-        return;
-    platform::RootKey key = platform::RootKey::CurrentUser;
-    QString fullPath = path;
-    if (root.startsWith(u'L')) {
-        key = platform::RootKey::LocalMachine;
-    } else if (root.startsWith(u'A')) {
-        window->InitHeaderRecord();
-        window->ReadProductHeaders();
-        if (!IsEngineRegistryKeyOpen()) {
-            EngineTrace(platform::formatText(QStringLiteral("GETREGISTRY %s: the engine key is not open"),
-                                             FieldCodeToString(code)));
-            return;
-        }
-        fullPath = EngineRegistryKeyPath() + u'\\' + path;
-    } else if (!root.startsWith(u'U')) {
-        EngineTrace(platform::formatText(QStringLiteral("GETREGISTRY %s: unknown root %s"), FieldCodeToString(code),
-                                         root));
-        return;
-    }
-    QString value;
-    if (!ReadRegistryValue(options, key, fullPath, &value) || value.isEmpty())
-        return;
-    window->SetFieldByKind(kind.startsWith(u'H') ? u'H' : u'U', code, value);
-}
-
-void ScriptReader::OnGetExternalFields()
-{
-    QmStrStream& s = *stream_;
-    ReadScriptToken(s);
-    const QString name = ReadScriptToken(s);
-    ReadScriptToken(s);
-    qint32 unused = 0;
-    s.readInt(unused);
-    RegWind* window = RequireWindow(GETEXTERNALFIELDS);
-    if (window == nullptr)
-        return;
-    QFile file(platform::tempFolder() + u'/' + name);
-    if (!platform::isPlainFileName(name) || !file.open(QIODevice::ReadOnly)) {
-        EngineTrace(platform::formatText(QStringLiteral("GETEXTERNALFIELDS: cannot read %s"), file.fileName()));
-        platform::messageBox(GetTableString(QStringLiteral("An external reg file is missing."), 1, FourCC("PARS")),
-                             QString(), platform::mb::Ok | platform::mb::IconQuestion);
-        return;
-    }
-    FieldList fields;
-    FieldList marked;
-    bool externalStart = false;
-    // One character per byte; a line ends at a carriage return, a line feed or both.
-    const QString text = QString::fromLatin1(file.readAll());
-    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
-    for (const QString& line : text.split(lineEnd)) {
-        Field field;
-        if (!field.Parse(line))
-            continue;
-        if (field.GetCode()[0] == '=') {
-            marked.SetFieldFrom(field);
-            if (field.GetCode() == FourCC("=SRM") && field.GetValue().startsWith(u'1'))
-                externalStart = true;
-        } else {
-            fields.SetFieldFrom(field);
-        }
-    }
-    FieldList* header = window->GetList(RegWind::HeaderRecord);
-    header->RemoveAll();
-    header->Merge(fields);
-    window->GetList(RegWind::InitialValues)->Merge(fields);
-    window->GetList(RegWind::ExternalFields)->Merge(marked);
-    window->GetSettings().externalStart = externalStart;
-}
-
-void ScriptReader::OnListFromIni()
-{
-    QmStrStream& s = *stream_;
-    const QString listName = ReadScriptToken(s);
-    QString file = ReadScriptToken(s);
-    QString section = ReadScriptToken(s);
-    if (window_) {
-        file = window_->SubstituteTags(file, false);
-        section = window_->SubstituteTags(section, false);
-    }
-    QmStringList* list = FindList(listName);
-    if (list == nullptr) {
-        lists_.push_back(std::make_unique<QmStringList>(listName));
-        list = lists_.back().get();
-    }
-    QStringList before;
-    QStringList after;
-    bool marker = false;
-    for (const QString& item : *list) {
-        if (!marker && platform::asciiEqualsIgnoreCase(item, QStringLiteral("<loadeditems>")))
-            marker = true;
-        else
-            (marker ? after : before) << item;
-    }
-    const QString path = QDir::isAbsolutePath(file) ? file : ProgramFolder() + u'/' + file;
-    const std::optional<platform::IniFile> ini = platform::IniFile::load(path);
-    if (!ini)
-        EngineTrace(platform::formatText(QStringLiteral("LISTFROMINI %s: cannot read %s"), listName, path));
-    const QString missing = QStringLiteral("<missing>");
-    list->RemoveAll();
-    for (const QString& item : before)
-        list->AddString(item);
-    for (int n = 0; ini; ++n) {
-        const QString value = ini->value(section, QString::number(n), missing);
-        if (value == missing)
-            break;
-        list->AddString(value);
-    }
-    for (const QString& item : after)
-        list->AddString(item);
-}
-
-void ScriptReader::OnFieldFromIni()
-{
-    QmStrStream& s = *stream_;
-    const FourCC code(s);
-    QString parts[4];
-    for (QString& part : parts)
-        part = ReadScriptToken(s);
-    RegWind* window = RequireWindow(FIELDFROMINI);
-    if (window == nullptr)
-        return;
-    for (QString& part : parts)
-        part = window->SubstituteTags(part, false);
-    const QString path = QDir::isAbsolutePath(parts[0]) ? parts[0] : ProgramFolder() + u'/' + parts[0];
-    window->GetList(RegWind::PageFields)
-        ->SetField(code, platform::readProfileString(path, parts[1], parts[2], parts[3]));
-}
-
-void ScriptReader::OnSetPageColor()
-{
-    qint32 rgb[3] = {0, 0, 0};
-    for (qint32& value : rgb)
-        stream_->readInt(value);
-    if (rgb[0] == -1 && rgb[1] == -1 && rgb[2] == -1)
-        pageColor_.reset();
-    else
-        pageColor_ = quint32(rgb[0] & 0xFF) | quint32(rgb[1] & 0xFF) << 8 | quint32(rgb[2] & 0xFF) << 16;
-}
-
-void ScriptReader::OnSetPageBackground()
-{
-    PageBackground& background = pageBackground();
-    background.name = ReadScriptToken(*stream_);
-    quint32 mode = 0;
-    stream_->readHex(mode);
-    background.mode = mode;
-}
-
-void ScriptReader::OnWmiQuery()
-{
-    QmStrStream& s = *stream_;
-    const FourCC code(s);
-    const QString query = ReadScriptToken(s);
-    const QString property = ReadScriptToken(s);
-    quint32 flags = 0;
-    s.readHex(flags);
-    RegWind* window = RequireWindow(WMIQUERY);
-    if (window == nullptr)
-        return;
-    QString value = WMIQuery().Query(query, property);
-    if (flags & 0x1)
-        value = value.trimmed();
-    // A failed query still leaves the entry, empty, for the record.
-    window->GetList(RegWind::HeaderRecord)->SetField(code, value);
-}
-
-// ">SERNUMCREATE code mode [prefix [suffix [value name]]]": the field code that receives the
-// number, the maker's mode letter, then its prefix, suffix and registry value name, each a
-// token ("" for an empty one). The optional tokens are read from this line only, so a short
-// line never takes the next keyword for an argument.
-void ScriptReader::OnSerNumCreate()
-{
-    const FourCC code(*stream_);
-    QmStrStream rest(ReadRestOfLine(kRestOfLineLimit));
-    QString tokens[4];
-    for (QString& token : tokens) {
-        SkipScriptBlanks(rest);
-        if (rest.atEnd())
-            break;
-        token = ReadScriptToken(rest);
-    }
-    RegWind* window = RequireWindow(SERNUMCREATE);
-    if (window == nullptr)
-        return;
-    if (tokens[0].size() != 1) {
-        EngineTrace(platform::formatText(QStringLiteral("SERNUMCREATE %s: the mode is not one letter"),
-                                         FieldCodeToString(code)));
-        return;
-    }
-    window->DefineSerialNumber(code, tokens[0][0], tokens[1], tokens[2], tokens[3]);
-}
-
-void ScriptReader::OnWindowSetting(int keyword)
-{
-    RegWind* window = RequireWindow(keyword);
-    if (window == nullptr)
-        return;
-    QmStrStream& s = *stream_;
-    RegWind::Settings& settings = window->GetSettings();
-    auto readInt = [&s] {
-        qint32 value = 0;
-        s.readInt(value);
-        return int(value);
-    };
-    auto firstLetter = [](const QString& token) { return token.isEmpty() ? QChar() : token[0]; };
-    switch (keyword) {
-    case SETPHONES:
-        settings.phones[0] = ReadScriptToken(s);
-        settings.phones[1] = ReadScriptToken(s);
-        break;
-    case WEBREGSITE: settings.webRegSite = ReadScriptToken(s); break;
-    case REMINDID:
-        settings.reminderDialogId = readInt();
-        DropRestOfLine(kDroppedLong);
-        break;
-    case REGSUCCESSPAGE: settings.successPage = FourCC(s); break;
-    case FTPREDIRECTLOC: settings.ftpRedirect = ReadRestOfLine(kRestOfLineLimit); break;
-    case IPREDIRECTLOC: settings.ipRedirect = ReadRestOfLine(kRestOfLineLimit); break;
-    case RPCREDIRECTLOC: settings.rpcRedirect = ReadRestOfLine(kRestOfLineLimit); break;
-    case DEFAULTCANCELCMD:
-        settings.cancelCommand = readInt();
-        DropRestOfLine(kDroppedShort);
-        break;
-    case APPCLEANUP: {
-        quint32 flags = 0;
-        for (const QChar letter : ReadScriptToken(s)) {
-            switch (letter.unicode()) {
-            case u'S': flags |= 1; break;
-            case u'N': flags |= 2; break;
-            case u'R': flags |= 4; break;
-            case u'P': flags |= 8; break;
-            default:
-                EngineTrace(platform::formatText(QStringLiteral("CleanupFlags:  Unknown flag %c"), letter));
-                break;
-            }
-        }
-        settings.cleanupFlags = flags;
-        break;
-    }
-    case SETSTARTPAGES:
-        for (int& page : settings.startPages)
-            page = readInt();
-        break;
-    case GENUNIQUEREGID:
-        settings.uniqueIdCount = readInt();
-        settings.uniqueIdCodes = ReadRestOfLine(kRestOfLineLimit);
-        break;
-    case GENUNIQUEREGKEY: {
-        // The key text is what the codes are encoded with; an empty one would encode nothing.
-        const QString key = ReadRestOfLine(kRestOfLineLimit);
-        if (key.isEmpty())
-            EngineTrace(QStringLiteral("GENUNIQUEREGKEY without a key text: the key stays"));
-        else
-            settings.keyText = key;
-        break;
-    }
-    case DERIVE: {
-        const FourCC code(s);
-        window->GetList(RegWind::DerivedFields)->SetField(code, ReadRestOfLine(kRestOfLineLimit));
-        break;
-    }
-    case REMINDLINK:
-        ReadScriptToken(s);
-        settings.reminderLink = ReadRestOfLine(kReminderLinkLimit);
-        break;
-    case REMINDDAYS: settings.reminderDays = readInt(); break;
-    case REGKEY: settings.regKey = FourCC(s); break;
-    case RESUPDATE: {
-        const QChar letter = firstLetter(ReadScriptToken(s));
-        if (letter == u'A')
-            settings.resourceUpdate = 1;
-        else if (letter == u'F')
-            settings.resourceUpdate = 2;
-        else if (letter == u'N')
-            settings.resourceUpdate = 0;
-        else
-            EngineTrace(platform::formatText(QStringLiteral("Unknown RESUPDATE type %c"), letter));
-        break;
-    }
-    case REMINDFLAGS: {
-        quint32 flags = 0;
-        s.readHex(flags);
-        settings.reminderFlags = flags;
-        DropRestOfLine(kDroppedShort);
-        break;
-    }
-    case OUTPUTORDER: {
-        const QString name = ReadScriptToken(s);
-        const QmStringList* list = FindList(name);
-        if (list == nullptr) {
-            EngineTrace(platform::formatText(QStringLiteral("OUTPUTORDER: no list %s"), name));
-            break;
-        }
-        settings.outputOrder.RemoveAll();
-        for (const QString& item : *list)
-            settings.outputOrder.SetField(FourCC(item), QString());
-        break;
-    }
-    case BACKUPREGMETHOD: settings.backupMethod = ReadScriptToken(s); break;
-    case SETMAIL:
-        settings.mailCode = FourCC(s);
-        settings.mailAddress = ReadRestOfLine(kMailAddressLimit);
-        if (settings.mailCode[0] == 'N')
-            settings.useMapi = false;
-        break;
-    case PREFFILE: window->ReadPrefsFile(ReadScriptToken(s)); break;
-    default: break;
-    }
-}
+}  // namespace launcher

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "launcher/script/ScriptTarget.h"
+
 #include "regengine/core/LangCode.h"
 #include "regengine/core/QmStringList.h"
 
@@ -11,12 +13,18 @@
 #include <optional>
 #include <vector>
 
+namespace engine {
 class FieldList;
 class QmBasicDialog;
 class QmBasicWindow;
 class QmFont;
 class QmStrStream;
 class QmWind;
+}  // namespace engine
+
+namespace launcher {
+
+// Named only as the class GetWindow gives by default; the reader never uses it.
 class RegWind;
 
 // The page-script interpreter. A script is a text of keyword lines, ">KEYWORD arguments";
@@ -24,9 +32,11 @@ class RegWind;
 // needs from the stream and skips the rest of the line. It builds the registration window
 // (WIND), its pages and elements, string tables, lists and attachments.
 //
-// Every keyword has a slot in one dispatch table. Keywords of elements that are not built
-// yet have an empty slot and are ignored like unknown ones; their handlers join the table
-// with their classes.
+// Every keyword has a slot in one dispatch table. The reader fills the slots of its own
+// flow (WIND, SKIP, INCLUDE, END); the handlers of each kind of keyword sit in a file of
+// their own, which installs them (KeywordHandlers.h). Keywords of elements that are not
+// built yet have an empty slot and are ignored like unknown ones; their handlers join the
+// table with their classes. The handlers reach the window only as a ScriptTarget.
 class ScriptReader {
 public:
     // Index order is the keyword table's order.
@@ -47,7 +57,9 @@ public:
         KeywordCount
     };
 
-    using WindowFactory = std::unique_ptr<RegWind> (*)(QmStrStream& script);
+    // Makes the window from the WIND line; any callable whose window converts to a
+    // ScriptTarget will do.
+    using WindowFactory = std::function<std::unique_ptr<ScriptTarget>(engine::QmStrStream& script)>;
     using KeywordHandler = std::function<void(ScriptReader&)>;
 
     // The keyword's text, or an empty view outside the table.
@@ -56,56 +68,80 @@ public:
     static int FindScriptKeyword(QStringView word);
 
     // `stream` (may be null until Run or RunResource gives one) is owned by the reader.
-    ScriptReader(std::unique_ptr<QmStrStream> stream, const QString& flags, const LangCode& language);
+    ScriptReader(std::unique_ptr<engine::QmStrStream> stream, const QString& flags, const engine::LangCode& language);
     ~ScriptReader();
     ScriptReader(const ScriptReader&) = delete;
     ScriptReader& operator=(const ScriptReader&) = delete;
 
-    // Null: WIND makes a plain RegWind.
-    void SetWindowFactory(WindowFactory factory) { factory_ = factory; }
+    // Null: WIND makes a plain RegWind (CreateRegWind).
+    void SetWindowFactory(WindowFactory factory) { factory_ = std::move(factory); }
     // The command line's fields (not owned), merged by GETCOMMANDLINEHEADERS.
-    void SetCommandLineFields(const FieldList* fields) { commandLineFields_ = fields; }
+    void SetCommandLineFields(const engine::FieldList* fields) { commandLineFields_ = fields; }
     // Where RunResource looks the script up; "launcher" unless set.
     void SetResourceModule(const QString& module) { module_ = module; }
     // The window the script built (owned by the reader), or null before WIND.
-    RegWind* GetWindow() const { return window_.get(); }
-    const LangCode& GetLanguage() const { return language_; }
+    ScriptTarget* GetScriptTarget() const { return window_.get(); }
+    // The same as the class it was made as, a RegWind unless asked for another, for the
+    // application and tests; null when it is not one. The cast is made where the class is
+    // known, so the reader itself needs nothing of RegWind.
+    template <typename Window = RegWind>
+    Window* GetWindow() const
+    {
+        return dynamic_cast<Window*>(window_.get());
+    }
+    const engine::LangCode& GetLanguage() const { return language_; }
 
     // Interprets the stream (`stream`, when given, is read in place of the current one for
     // this run; it is not owned) to END or the end of the text, then finishes: the window
     // fixes its header record and, unless the run is an INCLUDE, shows its first page.
     // Returns 0.
-    int Run(QmStrStream* stream = nullptr);
+    int Run(engine::QmStrStream* stream = nullptr);
     // Reset, then the page script of `language` (the window's language change). Without
     // one the error box is shown and the program is asked to end with exit code 1; false.
-    bool RunResource(const LangCode& language);
+    bool RunResource(const engine::LangCode& language);
     // Runs a script file from the launcher's folder inside the current run. A name holding
     // "/" or ".." is refused, so an include cannot reach outside that folder.
     void Include(const QString& fileName);
     // The reader's list of exactly that name, or null.
-    QmStringList* FindList(const QString& name) const;
+    engine::QmStringList* FindList(const QString& name) const;
     // Makes `page` the current page and parent; null makes the window the current parent.
     // Returns the previous current page.
-    QmBasicDialog* SetCurrentPage(QmBasicDialog* page);
+    engine::QmBasicDialog* SetCurrentPage(engine::QmBasicDialog* page);
 
     // The TEXT resource "PAGES" + language, by the three-step lookup.
-    static std::optional<QString> LoadPageScript(const LangCode& language, const QString& module);
+    static std::optional<QString> LoadPageScript(const engine::LangCode& language, const QString& module);
     // "Error Starting No Data File".
     static void ReportNoPageScript();
 
-    // For keyword handlers.
-    QmStrStream& Stream() { return *stream_; }
-    QmWind* CurrentParent() const { return currentParent_; }
-    QmBasicDialog* CurrentPage() const { return currentPage_; }
-    const QmFont* CurrentFont() const { return currentFont_; }
+    // ---- For keyword handlers ---------------------------------------------------------
+
+    engine::QmStrStream& Stream() { return *stream_; }
+    // The window for a keyword that needs one; traced when there is none yet.
+    ScriptTarget* RequireWindow(int keyword) const;
+    // The rest of the line (at most n - 1 characters), blanks before it skipped.
+    QString ReadRestOfLine(qsizetype n);
+    void DropRestOfLine(qsizetype n);
+    engine::QmWind* CurrentParent() const { return currentParent_; }
+    engine::QmBasicDialog* CurrentPage() const { return currentPage_; }
+    const engine::QmFont* CurrentFont() const { return currentFont_; }
+    // A page keyword's page, added to the window, becomes the current page and parent;
+    // groups left open are closed, and the next EDIT or MASKEDIT is the first after a page.
+    void BeginPage(engine::QmBasicDialog* page);
     // A group keyword's new group becomes the current parent and the innermost open group;
     // ENDGROUP closes the innermost one, so groups nest.
-    void OpenGroup(QmBasicWindow* group);
-    QmBasicWindow* CurrentGroup() const { return groups_.empty() ? nullptr : groups_.back(); }
+    void OpenGroup(engine::QmBasicWindow* group);
+    engine::QmBasicWindow* CurrentGroup() const { return groups_.empty() ? nullptr : groups_.back(); }
+    // ENDGROUP: the innermost open group ends its definition and its parent becomes the
+    // current parent; traced when no group is open.
+    void CloseGroup();
     // True for the first EDIT or MASKEDIT after a page keyword, once.
     bool TakeFirstControlAfterPage();
     // Stops the run being read after the current keyword.
     void EndRun();
+    // Keeps a list for the rest of the reader's life; returns it.
+    engine::QmStringList* AddList(std::unique_ptr<engine::QmStringList> list);
+    const engine::FieldList* GetCommandLineFields() const { return commandLineFields_; }
+    const QString& GetResourceModule() const { return module_; }
     // Replaces the handler of a keyword; an empty one makes the keyword ignored.
     void SetKeywordHandler(int index, KeywordHandler handler);
     // The folder INCLUDE files and relative INI names are taken from; the launcher's own
@@ -116,9 +152,11 @@ public:
     // SETPAGECOLOR: the colour of pages created afterwards, red in the low byte; none when
     // cleared.
     std::optional<quint32> GetPageColor() const { return pageColor_; }
+    void SetPageColor(std::optional<quint32> color) { pageColor_ = color; }
     // SETPAGEBACKGROUND: process-wide, kept across runs and readers.
     static QString PageBackgroundName();
     static quint32 PageBackgroundMode();
+    static void SetPageBackground(const QString& name, quint32 mode);
 
 private:
     struct RunState {
@@ -130,53 +168,27 @@ private:
     void InstallHandlers();
     void Reset();
     void Finish();
-    // The window for a keyword that needs one; traced when there is none yet.
-    RegWind* RequireWindow(int keyword) const;
-    // The rest of the line (at most n - 1 characters), blanks before it skipped.
-    QString ReadRestOfLine(qsizetype n);
-    void DropRestOfLine(qsizetype n);
+    // The window as the parent of pages and controls; null before WIND.
+    engine::QmWind* windowElement() const;
 
-    void OnList();
+    // The reader's own keywords: the window, skipping, including and the end.
     void OnWind();
-    void OnPage();
-    void OnRule();
-    void OnSetErrorHandler();
-    void OnDoListSubs();
-    void OnAutoLanguage();
-    void OnEndGroup();
-    void OnValueOfKind(int keyword, QChar kind);
-    void OnStringTable();
-    void OnDefaultFlag();
     void OnSkip();
-    void OnEnd();
     void OnInclude();
-    void OnGetCommandLineHeaders();
-    void OnAttachment();
-    void OnAttach();
-    void OnAccessibility();
-    void OnGetRegistry();
-    void OnGetExternalFields();
-    void OnListFromIni();
-    void OnFieldFromIni();
-    void OnSetPageColor();
-    void OnSetPageBackground();
-    void OnWmiQuery();
-    void OnSerNumCreate();
-    void OnWindowSetting(int keyword);
 
-    std::unique_ptr<QmStrStream> ownedStream_;
-    QmStrStream* stream_ = nullptr;
-    std::unique_ptr<RegWind> window_;
-    QmWind* currentParent_ = nullptr;
-    QmBasicDialog* currentPage_ = nullptr;
-    std::vector<std::unique_ptr<QmStringList>> lists_;
-    QmBasicDialog* currentModemPage_ = nullptr;
-    const QmFont* currentFont_ = nullptr;
-    std::vector<QmBasicWindow*> groups_;
-    WindowFactory factory_ = nullptr;
-    const FieldList* commandLineFields_ = nullptr;
+    std::unique_ptr<engine::QmStrStream> ownedStream_;
+    engine::QmStrStream* stream_ = nullptr;
+    std::unique_ptr<ScriptTarget> window_;
+    engine::QmWind* currentParent_ = nullptr;
+    engine::QmBasicDialog* currentPage_ = nullptr;
+    std::vector<std::unique_ptr<engine::QmStringList>> lists_;
+    engine::QmBasicDialog* currentModemPage_ = nullptr;
+    const engine::QmFont* currentFont_ = nullptr;
+    std::vector<engine::QmBasicWindow*> groups_;
+    WindowFactory factory_;
+    const engine::FieldList* commandLineFields_ = nullptr;
     QString flags_;
-    LangCode language_;
+    engine::LangCode language_;
     int includeDepth_ = 0;  // INCLUDEs now running; 0 in the outermost run
     QString module_ = QStringLiteral("launcher");
     QString programFolder_;
@@ -184,3 +196,5 @@ private:
     RunState* run_ = nullptr;
     std::array<KeywordHandler, KeywordCount> handlers_;
 };
+
+}  // namespace launcher

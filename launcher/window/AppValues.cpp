@@ -11,6 +11,10 @@
 #include <QDateTime>
 #include <QDir>
 
+using namespace engine;
+
+namespace launcher {
+
 AppValues::AppValues() = default;
 
 std::optional<QString> AppValues::Value(const QString& name) const
@@ -47,3 +51,5 @@ std::optional<QString> AppValues::Value(const QString& name) const
         return platform::countryName(platform::userLocale());
     return std::nullopt;
 }
+
+}  // namespace launcher

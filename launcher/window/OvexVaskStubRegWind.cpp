@@ -8,6 +8,10 @@
 #include "platform/registry/Registry.h"
 #include "platform/text/Format.h"
 
+using namespace engine;
+
+namespace launcher {
+
 namespace {
 
 const QString kSetupKey = QStringLiteral("SYSTEM\\Setup\\Status\\UnattendPasses");
@@ -105,3 +109,5 @@ std::unique_ptr<RegWind> CreateStubRegWind(QmStrStream& script)
 {
     return std::make_unique<OvexVaskStubRegWind>(script);
 }
+
+}  // namespace launcher

@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 
+namespace launcher {
+
 // The product's registration window: nothing is shown when the script ends, the start
 // makes the unique registration id, and only the first run for a user on a machine whose
 // setup recorded the "oobeSystem" pass goes on.
@@ -15,7 +17,7 @@ class OvexVaskStubRegWind : public RegWind {
 public:
     using UuidMaker = std::function<std::optional<QString>()>;
 
-    explicit OvexVaskStubRegWind(QmStrStream& script);
+    explicit OvexVaskStubRegWind(engine::QmStrStream& script);
     ~OvexVaskStubRegWind() override;
 
     void ShowFirstPage() override;
@@ -33,4 +35,6 @@ private:
 };
 
 // The window factory the launcher gives its script reader.
-std::unique_ptr<RegWind> CreateStubRegWind(QmStrStream& script);
+std::unique_ptr<RegWind> CreateStubRegWind(engine::QmStrStream& script);
+
+}  // namespace launcher

@@ -1,10 +1,16 @@
 #pragma once
 
+#include "launcher/registration/RegistrationMethods.h"
+#include "launcher/reminders/Reminders.h"
+#include "launcher/script/ScriptTarget.h"
+#include "launcher/update/ResourceUpdate.h"
 #include "launcher/window/AppValues.h"
+#include "launcher/window/RegWindSettings.h"
 
 #include "regengine/core/FieldList.h"
 #include "regengine/core/FourCC.h"
 #include "regengine/core/LangCode.h"
+#include "regengine/core/RegRecordLists.h"
 #include "regengine/core/SerialNumberMaker.h"
 #include "regengine/transport/Packet.h"
 #include "regengine/ui/pages/QmRegPage.h"
@@ -20,15 +26,17 @@
 #include <memory>
 #include <optional>
 
+class QTextStream;
+
+namespace engine {
 class Clock;
 class QmStrStream;
-class QTextStream;
 class RegFile;
-class ScriptReader;
+}  // namespace engine
 
-// Thrown by AddPage when the first page hands the rest of the run over to a saved
-// replacement script; the interpreter ends the current run at once.
-struct RegWindLoadedUpdate {};
+namespace launcher {
+
+class ScriptReader;
 
 // Command numbers the pages' controls send to the window.
 namespace RegCommand {
@@ -57,20 +65,14 @@ constexpr int Quit = 2999;
 // the registration record, built by the page script's WIND line and filled by the rest of
 // the script. Page controls report their commands to it through notifications, which it
 // turns into page moves, registration runs, reminders and the end of the program. It is
-// hidden in this product; its start event runs the hand-off attachments.
-class RegWind : public QWidget, public QmWind {
+// hidden in this product; its start event runs the hand-off attachments. The reader that
+// builds it sees it as a ScriptTarget.
+class RegWind : public QWidget, public engine::QmWind, public ScriptTarget {
 public:
     // The field lists, by the kind GetList takes.
-    enum ListKind {
-        PageFields = 0,
-        HeaderRecord = 1,
-        InitialValues = 2,
-        StoredValues = 3,
-        BlankValues = 4,
-        ExternalFields = 5,
-        DerivedFields = 6,
-    };
-    static constexpr int kListCount = 7;
+    using ListKind = engine::RegRecordLists::ListKind;
+    using enum engine::RegRecordLists::ListKind;
+    static constexpr int kListCount = engine::RegRecordLists::kListCount;
     // A script must not add more pages than this; further pages are refused.
     static constexpr int kMaxPages = 20;
 
@@ -84,72 +86,73 @@ public:
     static constexpr quint32 kFirstShowing = 0x2;
     // WriteFields flag: codes beginning with '-', ';', '_' or a lower-case letter, which
     // never leave the machine, are left out.
-    static constexpr quint32 kLeaveOutPrivate = 0x1;
+    static constexpr quint32 kLeaveOutPrivate = engine::RegRecordLists::kLeaveOutPrivate;
 
     // The WIND line after its keyword: code, x, y, width, height, hexadecimal flags and the
     // caption (the rest of the line; a table reference is resolved).
-    explicit RegWind(QmStrStream& script);
+    explicit RegWind(engine::QmStrStream& script);
     ~RegWind() override;
 
     // ---- Field lists and the header record ------------------------------------------
+    // The lists and the record's rules are the RegRecordLists'; these forward to it.
 
     // Null for a kind outside 0..6.
-    FieldList* GetList(int kind);
-    const FieldList* GetList(int kind) const;
+    engine::FieldList* GetList(int kind) override;
+    const engine::FieldList* GetList(int kind) const;
 
     // SETFIELD 'U', SETHEADER 'H', SETINITIALVALUE 'P', SETBLANKVALUE 'B'; other letters do
     // nothing.
-    void SetFieldByKind(QChar kind, const FourCC& code, const QString& text);
+    void SetFieldByKind(QChar kind, const engine::FourCC& code, const QString& text) override;
     // The header entry (kind 'H').
-    void SetHeader(const FourCC& code, const QString& text);
+    void SetHeader(const engine::FourCC& code, const QString& text);
     // SYSPARAMETER: the field joins the initial values.
-    void SetInitialValue(const Field& field);
+    void SetInitialValue(const engine::Field& field);
     // Replaces the value in each of page fields, initial values and header record that holds
     // the code already; adds nothing.
-    virtual void UpdateFieldValue(const FourCC& code, const QString& text);
+    virtual void UpdateFieldValue(const engine::FourCC& code, const QString& text);
     // What an attachment does with its result: the window's control with the code shows it
     // (with notification) and the lists that hold the code take it; without such a control
     // it becomes the header entry.
-    void SetFieldValue(const FourCC& code, const QString& text);
+    void SetFieldValue(const engine::FourCC& code, const QString& text);
     // The code's value from page fields, header record and stored values, a later list
     // winning, after the current page's input is collected; empty when absent.
-    virtual QString LookupField(const FourCC& code);
+    virtual QString LookupField(const engine::FourCC& code);
     // The same without collecting the page first.
-    QString FieldValue(const FourCC& code) const;
+    QString FieldValue(const engine::FourCC& code) const;
     // The header defaults written at the end of every script run: maker, product and the
     // engine's version codes.
-    void InitHeaderRecord();
+    void InitHeaderRecord() override;
     // Opens the engine's registry key from MFGR, PROD, VERS and the REGKEY field's value,
     // when that value is not empty.
-    void ReadProductHeaders();
+    void ReadProductHeaders() override;
     // ReadProductHeaders, then whether the engine's key is open.
     bool OpenRegistryKey();
     // GETCOMMANDLINEHEADERS: the command line's fields join the header record.
-    virtual void MergeCommandLineFields(const FieldList& fields);
+    void MergeCommandLineFields(const engine::FieldList& fields) override;
     // The window's string map: data the internet run uploads beside the record.
     virtual void SetMapValue(const QString& key, const QString& text);
     QString GetMapValue(const QString& key) const;
 
     // Private codes are never validated and never leave the machine.
-    virtual void MarkPrivateField(const FourCC& code, bool on);
-    bool IsPrivateField(const FourCC& code) const;
+    virtual void MarkPrivateField(const engine::FourCC& code, bool on);
+    bool IsPrivateField(const engine::FourCC& code) const;
     // Clears the control with the code; with `remove` the code also leaves page fields,
     // initial values, header record and stored values.
-    virtual void ClearField(const FourCC& code, bool remove);
+    virtual void ClearField(const engine::FourCC& code, bool remove);
 
     // ---- Tag substitution -----------------------------------------------------------
 
     // Field tags ("<PRNM>") and application tags ("<$APP.CountryCode>", ":raw" to keep an
     // encoded substitution's value as it is) replaced by their values, after the current
     // page's input is collected. Inserted values are never scanned again.
-    virtual QString SubstituteTags(const QString& text, bool urlEncode);
+    QString SubstituteTags(const QString& text, bool urlEncode) override;
     // Field tags only, in place, without collecting the page; when anything was replaced
     // the text is cut to 1023 characters. Returns whether anything was replaced.
     virtual bool SubstituteFieldTags(QString& text, bool urlEncode) const;
     // The value of an application name, any letter case; empty for an unknown one.
     virtual QString GetAppValue(const QString& name) const;
     // DOLISTSUBS: field tags substituted in every item of the reader's list of that name.
-    void ExpandListText(const QString& listName);
+    void ExpandListText(const QString& listName) override;
     AppValues& GetAppValues() { return appValues_; }
 
     // ---- The record -----------------------------------------------------------------
@@ -157,44 +160,45 @@ public:
     // The header packet: the header record without "_nil" values and private codes, as
     // field records.
     void BuildPacket();
-    const Packet& GetHeaderPacket() const { return headerPacket_; }
+    const engine::Packet& GetHeaderPacket() const { return headerPacket_; }
     // Writes fields as code, ':', value and the separator (a line feed follows a carriage
     // return). Without a list, the whole record: the header packet read back, the page
     // fields, the stored values, blank values applied, derived fields added and private codes
     // removed. A value never carries a line break into a line-separated form: each CR LF, CR
     // or LF in it is written as one blank.
-    void WriteFields(QTextStream& stream, QChar separator, quint32 flags, const FieldList* list = nullptr) const;
+    void WriteFields(QTextStream& stream, QChar separator, quint32 flags,
+                     const engine::FieldList* list = nullptr) const;
     // The same as text: WriteFields(stream, '\n', kLeaveOutPrivate) is the record the
     // registration file carries.
-    QString FieldsText(QChar separator, quint32 flags, const FieldList* list = nullptr) const;
+    QString FieldsText(QChar separator, quint32 flags, const engine::FieldList* list = nullptr) const;
     // `value` for a line-separated form: each CR LF, CR or LF becomes one blank.
     static QString OneLine(const QString& value);
     // What a registration run sends: page fields, header record and stored values merged, a
     // later list winning, with blank values, derived fields and without private codes.
-    FieldList AssembleRecord() const;
+    engine::FieldList AssembleRecord() const;
     // Every "_nil" value becomes empty.
-    static void ClearNilValues(FieldList& list);
+    static void ClearNilValues(engine::FieldList& list);
     // ClearNilValues, then each empty value whose code has a blank value takes it.
-    void ApplyBlankValues(FieldList& list) const;
+    void ApplyBlankValues(engine::FieldList& list) const;
     // Each DERIVE text, field tags substituted, set under its code.
-    void AddDerivedFields(FieldList& list) const;
+    void AddDerivedFields(engine::FieldList& list) const;
     // Takes every private code out.
-    virtual void RemoveListedFields(FieldList& list) const;
+    virtual void RemoveListedFields(engine::FieldList& list) const;
     // With an output order: the codes it names that the list lacks are added empty, and the
     // list is put in that order.
-    virtual void ForEachListedField(FieldList& list) const;
+    virtual void ForEachListedField(engine::FieldList& list) const;
 
     // ---- Pages and navigation -------------------------------------------------------
 
     // Appends a page (kind 2: the method page); the pages after the first are hidden.
     // False, the page left to its caller, when the window holds kMaxPages already.
-    bool AddPage(QmRegPage* page, int kind);
+    bool AddPage(engine::QmRegPage* page, int kind) override;
     int GetPageCount() const { return pageCount_; }
-    QmRegPage* GetPage(int index) const;
-    QmRegPage* GetCurrentPage() const { return GetPage(currentPage_); }
+    engine::QmRegPage* GetPage(int index) const;
+    engine::QmRegPage* GetCurrentPage() const { return GetPage(currentPage_); }
     int GetCurrentPageIndex() const { return currentPage_; }
     int GetPreviousPageIndex() const { return previousPage_; }
-    int FindPage(const FourCC& code) const;
+    int FindPage(const engine::FourCC& code) const;
     // Clamps the index; collects and leaves the current page (a failure keeps it), fills the
     // new one from the initial values and the header record, and shows it. Events 0x8 on
     // the page left and 0x4 on the page shown.
@@ -202,7 +206,7 @@ public:
     // The page whose code is the name's first four characters; the first page when none.
     void GoToPageByName(const QString& name);
     // GoToPage(0).
-    virtual void ShowFirstPage();
+    void ShowFirstPage() override;
     // The start page (the default one unless reminder mode or an external record picks
     // another, a positive `page` before all), after the start event 0x4 on the window;
     // shows the window unless kHiddenAtStart. Returns the start index.
@@ -227,25 +231,25 @@ public:
     // showing (kFirstShowing) controls with flag 0x200, and with 0x8000 unless this product
     // was the last one saved, keep their value; a control below an element with flag 0x100
     // always does.
-    virtual void SetControlValue(const FourCC& code, const QString& text, quint32 flags);
+    virtual void SetControlValue(const engine::FourCC& code, const QString& text, quint32 flags);
     // A page element (not a page, not the window) with the code, or null.
-    QmWind* FindControl(const FourCC& code);
+    engine::QmWind* FindControl(const engine::FourCC& code);
     // Destroys the pages and forgets what belonged to them.
     void ClearPages();
     // The page script of `language` rebuilds the pages; the former page comes back.
-    void ReloadForLanguage(const LangCode& language);
+    void ReloadForLanguage(const engine::LangCode& language);
     // Kind 1 swaps the two pages; any other kind is refused with a message box.
-    virtual void Manipulate(int kind, const FourCC& first, const FourCC& second);
+    virtual void Manipulate(int kind, const engine::FourCC& first, const engine::FourCC& second);
     // The name of string table "FLDN" for the code ("CODE:name"; the last entry wins), or an
     // empty text.
-    QString GetFieldDisplayName(const FourCC& code) const;
+    QString GetFieldDisplayName(const engine::FourCC& code) const;
     void SetTopMost(bool on);
 
     // ---- Commands -------------------------------------------------------------------
 
     // The command dispatcher: page moves, registration, reminders, links and the end of the
     // program, by command number.
-    int OnNotify(QmWind* source, int code, int value) override;
+    int OnNotify(engine::QmWind* source, int code, int value) override;
     // Dialog command ids: Cancel (2) runs the DEFAULTCANCELCMD command when one is set.
     void OnCommandRange(int id);
     // 2012 and 2013 stand for 2000 and 2001.
@@ -255,32 +259,33 @@ public:
     void PostLanguageChange(int index);
     // AUTOLANGUAGE, queued: once per process the user's language rebuilds the pages unless
     // it is the current one.
-    void PostAutoLanguage();
+    void PostAutoLanguage() override;
     // Hands a text to the desktop when it is an http, https or mailto address; anything
     // else is refused and traced.
     bool OpenInShell(const QString& text);
 
     // ---- Script state ---------------------------------------------------------------
 
-    void SetScriptReader(ScriptReader* reader);
+    engine::QmWind& Element() override { return *this; }
+    void SetScriptReader(ScriptReader* reader) override;
     ScriptReader* GetScriptReader() const { return reader_; }
-    void SetFlagsText(const QString& flags) { flagsText_ = flags; }
+    void SetFlagsText(const QString& flags) override { flagsText_ = flags; }
     const QString& GetFlagsText() const { return flagsText_; }
     // The command line's field arguments as the launcher repeats them.
     void SetPassThroughText(const QString& text) { passThrough_ = text; }
     const QString& GetPassThroughText() const { return passThrough_; }
-    SerialNumberMaker& GetSerialNumberMaker() { return serialMaker_; }
+    engine::SerialNumberMaker& GetSerialNumberMaker() { return serialMaker_; }
     // The times the serial number is made from; null: the system clock. The maker starts
     // again, as a new window's does.
-    void SetSerialNumberClock(const Clock* clock);
+    void SetSerialNumberClock(const engine::Clock* clock);
     // SERNUMCREATE: the maker takes the mode letter, the affixes and the registry value name
     // and makes the number, which the next page command stores under `code`. A number made
     // before is kept, so a rerun of the script (a language change) does not replace it.
-    void DefineSerialNumber(const FourCC& code, QChar mode, const QString& prefix, const QString& suffix,
-                            const QString& valueName);
+    void DefineSerialNumber(const engine::FourCC& code, QChar mode, const QString& prefix, const QString& suffix,
+                            const QString& valueName) override;
     // The code the made number is stored under.
-    void SetSerialNumberCode(const FourCC& code) { serialCode_ = code; }
-    const FourCC& GetSerialNumberCode() const { return serialCode_; }
+    void SetSerialNumberCode(const engine::FourCC& code) { serialCode_ = code; }
+    const engine::FourCC& GetSerialNumberCode() const { return serialCode_; }
     void SetSerialNumberPending(bool on) { serialPending_ = on; }
     bool IsSerialNumberPending() const { return serialPending_; }
     bool IsSameProduct() const { return sameProduct_; }
@@ -292,49 +297,22 @@ public:
     // PREFFILE: the prefs file of that name in the engine folder replaces the current one and
     // is read (LoadPrefs). Only a plain file name is taken: one holding a folder separator or
     // ".." is refused and traced, and the current file stays. False when refused.
-    bool ReadPrefsFile(const QString& name);
+    bool ReadPrefsFile(const QString& name) override;
     // The prefs file's global fields join the initial values, over what the script set. With
     // kKeepPrefs nothing is read.
     void LoadPrefs();
     // The prefs file read last, or null.
-    RegFile* GetPrefsFile() const { return prefs_.get(); }
+    engine::RegFile* GetPrefsFile() const { return prefs_.get(); }
 
     // Values the page script gives the window, read by the registration, reminder and update
     // runs.
-    struct Settings {
-        QString webRegSite;                 // WEBREGSITE
-        QString phones[2];                  // SETPHONES
-        int reminderDialogId = 0;           // REMINDID; 0 means the standard dialog
-        FourCC successPage;                 // REGSUCCESSPAGE
-        QString ftpRedirect;                // FTPREDIRECTLOC
-        int cancelCommand = 0;              // DEFAULTCANCELCMD; 0 = none
-        quint32 cleanupFlags = 0;           // APPCLEANUP: S 1, N 2, R 4, P 8
-        int startPages[3] = {-1, -1, -1};   // SETSTARTPAGES: default, reminder, other
-        QString ipRedirect;                 // IPREDIRECTLOC
-        QString rpcRedirect;                // RPCREDIRECTLOC
-        int uniqueIdCount = 0;              // GENUNIQUEREGID
-        QString uniqueIdCodes;
-        QString keyText = QStringLiteral("qmvotrazelpinkuwsb");  // GENUNIQUEREGKEY
-        QString reminderLink = QStringLiteral("<PRNM> Registration");  // REMINDLINK
-        int reminderDays = 14;              // REMINDDAYS
-        FourCC regKey = FourCC("PRNM");     // REGKEY
-        int resourceUpdate = 0;             // RESUPDATE: A 1, F 2, N 0
-        quint32 reminderFlags = 0;          // REMINDFLAGS
-        FieldList outputOrder;              // OUTPUTORDER: codes with empty values
-        QString backupMethod;               // BACKUPREGMETHOD
-        bool externalStart = false;         // GETEXTERNALFIELDS found "=SRM" 1
-        bool reminderMode = false;
-        QString prefsFileName = QStringLiteral("Veldo.dat");  // PREFFILE
-        FourCC mailCode;                    // SETMAIL: the address's code
-        QString mailAddress;                // SETMAIL
-        bool useMapi = true;                // SETMAIL with a code beginning with 'N' clears it
-    };
-    Settings& GetSettings() { return settings_; }
+    using Settings = RegWindSettings;
+    Settings& GetSettings() override { return settings_; }
     const Settings& GetSettings() const { return settings_; }
 
 protected:
-    // Steps whose runs come with the registration, reminder, update and removal code; here
-    // they do nothing and report failure where they report anything.
+    // Steps of the registration, reminder and update runs, forwarded to the classes of
+    // launcher/registration, launcher/reminders and launcher/update.
     virtual bool Register(const QString& method);
     virtual bool ScheduleReminder(bool fromFinalPage);
     virtual void SetReminder();
@@ -356,41 +334,43 @@ protected:
 
 private:
     // Walks a page's elements depth first, never below one with flag 0x100.
-    bool CollectControls(QmWind* element, bool validate, FieldList& collected);
-    void FillPageControls(const FieldList& list, bool firstShowing);
-    void PrepareControls(QmWind* element);
-    void FocusPage(QmRegPage* page);
-    // The merged lists tags take their values from.
-    FieldList TagValues() const;
+    bool CollectControls(engine::QmWind* element, bool validate, engine::FieldList& collected);
+    void FillPageControls(const engine::FieldList& list, bool firstShowing);
+    void PrepareControls(engine::QmWind* element);
+    void FocusPage(engine::QmRegPage* page);
+    // SubstituteFieldTags without URL-encoding, for derived fields.
+    engine::RegRecordLists::FieldTagFiller DerivedTextFiller() const;
     void MoveWithoutValidation(int index);
     void QuitWithExitCode();
     void StoreMadeSerialNumber();
     void OnLanguageChange(int index);
     void OnAutoLanguage();
 
-    std::array<FieldList, kListCount> lists_;
-    FieldList privateCodes_;
-    Packet headerPacket_;
-    std::array<QmRegPage*, kMaxPages> pages_{};
+    engine::RegRecordLists record_;
+    RegistrationMethods registration_;
+    Reminders reminders_;
+    ResourceUpdate update_;
+    engine::Packet headerPacket_;
+    std::array<engine::QmRegPage*, kMaxPages> pages_{};
     int pageCount_ = 0;
     int currentPage_ = -1;
     int previousPage_ = -1;
-    QSet<const QmRegPage*> shownPages_;
-    QmRegPage* methodPage_ = nullptr;
+    QSet<const engine::QmRegPage*> shownPages_;
+    engine::QmRegPage* methodPage_ = nullptr;
     ScriptReader* reader_ = nullptr;
     QString flagsText_;
     QString passThrough_;
     Settings settings_;
     AppValues appValues_;
     QHash<QString, QString> mapValues_;
-    SerialNumberMaker serialMaker_;
-    FourCC serialCode_;
+    engine::SerialNumberMaker serialMaker_;
+    engine::FourCC serialCode_;
     bool serialPending_ = false;
     // A number was made and is not stored yet. Kept apart from the maker's own made flag,
     // which must stay set once the number is stored, or every later page command would find
     // nothing made and refuse to move.
     bool serialMade_ = false;
-    std::unique_ptr<RegFile> prefs_;
+    std::unique_ptr<engine::RegFile> prefs_;
     bool sameProduct_ = false;
     bool exchangeFinished_ = false;
     bool pagesReplaced_ = false;
@@ -400,3 +380,5 @@ private:
     quint32 backgroundMode_ = 0;
     std::optional<quint32> pageColor_;
 };
+
+}  // namespace launcher

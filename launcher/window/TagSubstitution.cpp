@@ -2,6 +2,10 @@
 
 #include "regengine/core/ScriptReading.h"
 
+using namespace engine;
+
+namespace launcher {
+
 namespace {
 
 const QString kAppPrefix = QStringLiteral("$APP");
@@ -56,3 +60,5 @@ QString SubstituteTagText(const QString& text, bool urlEncode, const TagSources&
         *replaced = any;
     return out;
 }
+
+}  // namespace launcher

@@ -6,10 +6,12 @@
 
 #include <functional>
 
+namespace launcher {
+
 // Where the values of tags come from. Without an application source, application tags
 // stay as written.
 struct TagSources {
-    std::function<QString(const FourCC& code)> field;
+    std::function<QString(const engine::FourCC& code)> field;
     std::function<QString(const QString& name)> app;
 };
 
@@ -19,3 +21,5 @@ struct TagSources {
 // between brackets stays. Inserted values are not scanned again, so a value holding a tag
 // keeps it. `replaced` (optional) tells whether any tag was replaced.
 QString SubstituteTagText(const QString& text, bool urlEncode, const TagSources& sources, bool* replaced = nullptr);
+
+}  // namespace launcher

@@ -2,6 +2,8 @@
 
 #include <uuid/uuid.h>
 
+namespace launcher {
+
 std::optional<QString> CreateUuidString()
 {
     uuid_t id;
@@ -15,3 +17,5 @@ std::optional<QString> CreateUuidString()
         return std::nullopt;
     return result;
 }
+
+}  // namespace launcher

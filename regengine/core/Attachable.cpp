@@ -2,6 +2,8 @@
 
 #include "regengine/core/Attachment.h"
 
+namespace engine {
+
 Attachable::Attachable() : alive_(std::make_shared<bool>(true)) {}
 
 Attachable::~Attachable()
@@ -55,3 +57,5 @@ void Attachable::DestroyHooks()
             hook.attachment->Receive(this, AttachEvent::Destroyed);
     }
 }
+
+}  // namespace engine

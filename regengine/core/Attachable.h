@@ -6,6 +6,8 @@
 
 #include <memory>
 
+namespace engine {
+
 class Attachment;
 
 // Window events that run attachments: the bits of a hook's mask and of an event raised.
@@ -57,3 +59,5 @@ private:
     // hook destroyed this object.
     std::shared_ptr<bool> alive_;
 };
+
+}  // namespace engine

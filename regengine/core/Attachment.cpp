@@ -9,6 +9,8 @@
 
 #include <vector>
 
+namespace engine {
+
 namespace {
 
 // Both maps are keyed by lower-cased names. Every instance ever made is kept in `made`, so a
@@ -80,3 +82,5 @@ Attachment* Attachment::Find(const QString& name)
 {
     return registry().instances.value(platform::asciiLower(name));
 }
+
+}  // namespace engine

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+namespace engine {
+
 class Attachable;
 class QmStrStream;
 
@@ -53,6 +55,23 @@ private:
     QString name_;
 };
 
+// The create-by-name half every attachment type shares: a new instance of Derived, made as
+// a prototype is, carrying the name. A type derives from AttachmentType<itself> (below
+// another type: AttachmentType<itself, that type>) and writes only its action and its
+// parameters.
+template <typename Derived, typename Base = Attachment>
+class AttachmentType : public Base {
+public:
+    using Base::Base;
+
+    std::unique_ptr<Attachment> CreateInstance(const QString& name) const override
+    {
+        auto made = std::make_unique<Derived>();
+        made->SetName(name);
+        return made;
+    }
+};
+
 // Registers a prototype of T under a type name for as long as it lives; the launcher keeps
 // one of these per attachment type as a global built before the application starts.
 template <typename T>
@@ -70,3 +89,5 @@ private:
     QString typeName_;
     T prototype_;
 };
+
+}  // namespace engine

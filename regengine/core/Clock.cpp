@@ -5,6 +5,8 @@
 #include <chrono>
 #include <thread>
 
+namespace engine {
+
 namespace {
 
 class SystemClock final : public Clock {
@@ -29,3 +31,5 @@ const Clock& Clock::System()
     static const SystemClock clock;
     return clock;
 }
+
+}  // namespace engine

@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+namespace engine {
+
 // The engine's sense of time, replaceable by tests. Waits and elapsed times use the
 // monotonic reading, which never jumps with the wall clock and, unlike processor time, runs
 // while the program sleeps; dates use the wall clock.
@@ -18,3 +20,5 @@ public:
     // The real clocks.
     static const Clock& System();
 };
+
+}  // namespace engine

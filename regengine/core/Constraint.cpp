@@ -1,5 +1,7 @@
 #include "regengine/core/Constraint.h"
 
+namespace engine {
+
 Constraint::~Constraint() = default;
 
 namespace {
@@ -17,3 +19,5 @@ void SetConstraintQuietFlags(quint32 flags)
 {
     g_quietFlags = flags;
 }
+
+}  // namespace engine

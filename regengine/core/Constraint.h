@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace engine {
+
 // A named validation rule of the page script, attached to page elements, which check their
 // value with it when they validate. The rules themselves (required, letters, digits, e-mail,
 // character sets, masks) and the global constraint list belong to the constraint classes;
@@ -22,3 +24,5 @@ public:
 // report a validation's outcome themselves set it around the validation and restore it.
 quint32 ConstraintQuietFlags();
 void SetConstraintQuietFlags(quint32 flags);
+
+}  // namespace engine

@@ -4,6 +4,8 @@
 
 #include <cerrno>
 
+namespace engine {
+
 Displayer::Displayer(const Clock* clock) : clock_(clock != nullptr ? clock : &Clock::System()) {}
 
 Displayer::~Displayer() = default;
@@ -64,3 +66,5 @@ qint16 Displayer::SetDelay(qint16 tenths)
     delay_ = tenths;
     return old;
 }
+
+}  // namespace engine

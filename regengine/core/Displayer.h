@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace engine {
+
 class Clock;
 
 // Where the engine's progress texts and traces go: a dialog item, a window or edit control,
@@ -51,3 +53,5 @@ private:
     bool written_ = false;
     qint64 lastWrite_ = 0;
 };
+
+}  // namespace engine

@@ -4,6 +4,8 @@
 
 #include "platform/text/Format.h"
 
+namespace engine {
+
 Dumper::~Dumper() = default;
 
 void Dumper::Dump(const QString& title, QByteArrayView data, long offset)
@@ -34,3 +36,5 @@ void Dumper::Dump(const QString& title, QByteArrayView data, long offset)
     if (!line.isEmpty())
         displayer_->WriteLine(line + chars, true);
 }
+
+}  // namespace engine

@@ -3,6 +3,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+namespace engine {
+
 class Displayer;
 
 // Writes a buffer as a listing of ten bytes a line, in two groups of five: the offset of the
@@ -22,3 +24,5 @@ public:
 private:
     Displayer* displayer_ = nullptr;
 };
+
+}  // namespace engine

@@ -2,6 +2,8 @@
 
 #include "platform/text/Format.h"
 
+namespace engine {
+
 namespace {
 
 QString untitled()
@@ -120,3 +122,5 @@ bool ReadRegistryValue(unsigned options, platform::RootKey root, const QString& 
         *out = text;
     return true;
 }
+
+}  // namespace engine

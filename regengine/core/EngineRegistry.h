@@ -8,6 +8,8 @@
 
 #include <optional>
 
+namespace engine {
+
 // The engine's per-user registry key, the base path followed by the maker and product codes,
 // the application name and the version, and the reader that turns any registry value into
 // text for the page script.
@@ -42,3 +44,5 @@ constexpr unsigned kRegistryHexNumbers = 0x1;
 // multi-string its first string, binary data read as UTF-16 text. False when the value
 // cannot be read or holds more than 2048 bytes.
 bool ReadRegistryValue(unsigned options, platform::RootKey root, const QString& path, QString* out);
+
+}  // namespace engine

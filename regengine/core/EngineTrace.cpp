@@ -4,6 +4,8 @@
 
 #include <QLoggingCategory>
 
+namespace engine {
+
 namespace {
 
 Q_LOGGING_CATEGORY(lcEngineTrace, "ovex.engine.trace", QtWarningMsg)
@@ -28,3 +30,5 @@ Displayer* GetTraceDisplayer()
 {
     return g_traceDisplayer;
 }
+
+}  // namespace engine

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace engine {
+
 class Displayer;
 
 // The engine's one trace function. Texts go to the trace displayer the launcher installs
@@ -12,3 +14,5 @@ void EngineTrace(const QString& text);
 // The process-wide trace displayer (not owned); null removes it.
 void SetTraceDisplayer(Displayer* displayer);
 Displayer* GetTraceDisplayer();
+
+}  // namespace engine

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace engine {
+
 Field::Field()
 {
     code_.SetFirstByte(0);
@@ -71,3 +73,14 @@ bool Field::Parse(QStringView text)
     value_ = text.mid(5).toString();
     return true;
 }
+
+QString CutText(const QString& text, qsizetype n)
+{
+    if (text.size() <= n)
+        return text;
+    if (n > 0 && text[n - 1].isHighSurrogate())
+        --n;
+    return text.left(n);
+}
+
+}  // namespace engine

@@ -7,6 +7,8 @@
 
 class QTextStream;
 
+namespace engine {
+
 // One field of a registration record: a four-character code and a text value.
 class Field {
 public:
@@ -48,3 +50,9 @@ private:
     FourCC code_;
     QString value_;
 };
+
+// At most n characters of `text`; a cut never splits a surrogate pair, so the text stays
+// valid UTF-16 (it may then be one shorter).
+QString CutText(const QString& text, qsizetype n);
+
+}  // namespace engine

@@ -1,5 +1,7 @@
 #include "regengine/core/FieldList.h"
 
+namespace engine {
+
 namespace {
 
 const FourCC kItemCode("itcd");
@@ -128,3 +130,5 @@ void FieldList::AddItemCodeToRegisteredSet(FieldList* target)
     else
         list->SetField(kRegisteredItems, item->GetValue());
 }
+
+}  // namespace engine

@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+namespace engine {
+
 // The registration record: an ordered list of fields that owns them. Codes stay unique as
 // long as fields come in through SetField and what is built on it.
 class FieldList {
@@ -57,3 +59,5 @@ public:
 private:
     std::vector<std::unique_ptr<Field>> fields_;
 };
+
+}  // namespace engine

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+namespace engine {
+
 FileDisplayer::~FileDisplayer()
 {
     file_.close();
@@ -27,3 +29,5 @@ void FileDisplayer::Append(QStringView text)
     file_.write(bytes);
     file_.flush();
 }
+
+}  // namespace engine

@@ -4,6 +4,8 @@
 
 #include <QFile>
 
+namespace engine {
+
 // Writes texts to a file as UTF-16LE without a byte-order mark, flushed after every write,
 // so a trace survives the program ending abruptly.
 class FileDisplayer : public Displayer {
@@ -21,3 +23,5 @@ public:
 private:
     QFile file_;
 };
+
+}  // namespace engine

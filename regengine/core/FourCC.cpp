@@ -5,6 +5,8 @@
 
 #include <QHashFunctions>
 
+namespace engine {
+
 FourCC::FourCC() : bytes_{'?', '?', '?', '?'} {}
 
 FourCC::FourCC(QStringView text) : bytes_{0, 0, 0, 0}
@@ -79,3 +81,5 @@ size_t qHash(const FourCC& code, size_t seed) noexcept
 {
     return ::qHash(code.Bytes(), seed);
 }
+
+}  // namespace engine

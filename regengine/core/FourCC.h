@@ -6,6 +6,8 @@
 #include <array>
 #include <cstddef>
 
+namespace engine {
+
 class QmStrStream;
 
 // A four-character code: four raw bytes, the first character first, no terminator. It names
@@ -55,3 +57,5 @@ QString FieldCodeToString(const FourCC& code);
 bool ReadFourCC(QmStrStream& stream, FourCC& code);
 
 size_t qHash(const FourCC& code, size_t seed = 0) noexcept;
+
+}  // namespace engine

@@ -2,6 +2,8 @@
 
 #include <QHash>
 
+namespace engine {
+
 namespace {
 
 struct LanguageGlobals {
@@ -74,3 +76,5 @@ size_t qHash(const LangCode& code, size_t seed) noexcept
 {
     return HashLangCode(code) ^ seed;
 }
+
+}  // namespace engine

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstddef>
 
+namespace engine {
+
 // A language code of up to three letters ("EN", "ZH", "CHS"); the positions after the code
 // hold 0. It picks the language of the launcher's resources.
 class LangCode {
@@ -42,3 +44,5 @@ private:
 quint32 HashLangCode(const LangCode& code);
 
 size_t qHash(const LangCode& code, size_t seed = 0) noexcept;
+
+}  // namespace engine

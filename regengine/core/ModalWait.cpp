@@ -2,6 +2,8 @@
 
 #include "platform/ui/Ui.h"
 
+namespace engine {
+
 namespace {
 
 struct WaitGlobals {
@@ -76,3 +78,5 @@ bool PumpWhileBusy(int* cancelled)
     }, 5);
     return false;
 }
+
+}  // namespace engine

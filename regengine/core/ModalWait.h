@@ -2,6 +2,8 @@
 
 class QObject;
 
+namespace engine {
+
 // The engine's modal-wait support: the idle callback that animates a status window, the
 // global cancel flag its Cancel button sets, the launcher's exit code that every quit the
 // engine posts carries, and the pumping wait that honours all three.
@@ -28,3 +30,5 @@ void PostQuitWithExitCode();
 // when the cancel flag is set; otherwise handles the events that are waiting and gives false.
 // A quit met meanwhile is held back and posted again, so it ends the program after the wait.
 bool PumpWhileBusy(int* cancelled = nullptr);
+
+}  // namespace engine

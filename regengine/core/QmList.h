@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+namespace engine {
+
 // Shows "You are out of memory" and throws the engine's integer -1.
 [[noreturn]] void QmListOutOfMemory();
 
@@ -102,3 +104,5 @@ public:
 protected:
     std::vector<T> items_;
 };
+
+}  // namespace engine

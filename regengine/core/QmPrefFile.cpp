@@ -1,5 +1,7 @@
 #include "regengine/core/QmPrefFile.h"
 
+namespace engine {
+
 QmPrefFile::QmPrefFile(const QString& name, bool useEngineFolder)
 {
     QString path = name;
@@ -31,3 +33,5 @@ void QmPrefFile::Close()
 {
     file_.close();
 }
+
+}  // namespace engine

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QFile>
 
+namespace engine {
+
 // A plain file to which the registration window writes chosen fields as text. Opening it
 // empties it.
 class QmPrefFile : public SmartFile {
@@ -21,3 +23,5 @@ public:
 private:
     QFile file_;
 };
+
+}  // namespace engine

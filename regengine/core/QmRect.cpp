@@ -3,6 +3,8 @@
 #include "regengine/core/QmStrStream.h"
 #include "regengine/core/ScriptReading.h"
 
+namespace engine {
+
 namespace {
 
 struct RectGlobals {
@@ -80,3 +82,5 @@ void QmRect::SetRelativeMode(bool on)
 {
     globals().relative = on;
 }
+
+}  // namespace engine

@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+namespace engine {
+
 class QmStrStream;
 
 // A rectangle of page coordinates, as the script gives them.
@@ -35,3 +37,5 @@ public:
     qint32 right = 0;
     qint32 bottom = 0;
 };
+
+}  // namespace engine

@@ -4,6 +4,8 @@
 
 #include <limits>
 
+namespace engine {
+
 QmStrStream::QmStrStream(const QChar* text, qsizetype length)
     : text_(text != nullptr && length > 0 ? QString(text, length) : QString())
 {
@@ -205,3 +207,5 @@ bool QmStrStream::readHex(quint32& value)
     value = static_cast<quint32>(v);
     return true;
 }
+
+}  // namespace engine

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace engine {
+
 // A wide input stream over a copy of a text, with the state rules of a standard input
 // stream: a read that finds nothing fails the stream, reaching the end sets end-of-text, and
 // once either is set every later read fails until clear(). The page script and every class
@@ -62,3 +64,5 @@ private:
     bool fail_ = false;
     bool eof_ = false;
 };
+
+}  // namespace engine

@@ -4,6 +4,8 @@
 #include "regengine/core/ScriptReading.h"
 #include "regengine/core/StringTableMgr.h"
 
+namespace engine {
+
 namespace {
 
 constexpr qsizetype kListLineLimit = 1000;
@@ -97,3 +99,5 @@ void QmStringList::ReadItems(QmStrStream& stream)
         }
     }
 }
+
+}  // namespace engine

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace engine {
+
 class QmStrStream;
 
 // A named list of texts, read from a LIST block or an inline list of a script line.
@@ -42,3 +44,5 @@ public:
 private:
     QString name_;
 };
+
+}  // namespace engine

@@ -4,6 +4,8 @@
 #include "regengine/core/ScriptReading.h"
 #include "regengine/core/StringTableMgr.h"
 
+namespace engine {
+
 namespace {
 
 constexpr qsizetype kTableLineLimit = 2048;
@@ -93,3 +95,5 @@ const QString* QmStringTable::GetString(qint32 n) const
 {
     return strings_.GetItem(IndexOf(n));
 }
+
+}  // namespace engine

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+namespace engine {
+
 class QmStrStream;
 
 // A numbered string table of the page script, selected by its tag and language. Entries keep
@@ -40,3 +42,5 @@ private:
     QmList<qint32> numbers_;
     QmStringList strings_;
 };
+
+}  // namespace engine

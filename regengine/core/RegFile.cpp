@@ -5,6 +5,8 @@
 
 #include <limits>
 
+namespace engine {
+
 namespace {
 
 const FourCC kMfgr("MFGR");
@@ -235,3 +237,5 @@ bool RegFile::Save()
     }
     return file.commit() && complete;
 }
+
+}  // namespace engine

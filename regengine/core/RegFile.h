@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+namespace engine {
+
 // The prefs file: what the user entered, per manufacturer and product, as little-endian
 // records back to back with no file header. Each record is a type (int16), its whole length
 // including these four bytes (int16) and a body:
@@ -61,3 +63,5 @@ private:
     FourCC lastProd_;
     FourCC currentProd_;
 };
+
+}  // namespace engine

@@ -2,6 +2,8 @@
 
 #include "regengine/core/QmStrStream.h"
 
+namespace engine {
+
 void SkipScriptBlanks(QmStrStream& stream)
 {
     QChar skipped;
@@ -146,3 +148,5 @@ QString UrlEncode(QStringView text)
     }
     return out;
 }
+
+}  // namespace engine

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace engine {
+
 class QmStrStream;
 
 // The readers that the page script and every class reading its own script line share. They
@@ -47,3 +49,5 @@ void UnescapeHex(QString& text, qsizetype* length = nullptr);
 // The text as UTF-8 with every byte other than an ASCII letter or digit written as "%XX"
 // (upper-case hexadecimal).
 QString UrlEncode(QStringView text);
+
+}  // namespace engine

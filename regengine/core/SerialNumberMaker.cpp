@@ -11,6 +11,8 @@
 #include <QRandomGenerator>
 #include <QTimeZone>
 
+namespace engine {
+
 namespace {
 
 // The sizes of the record's buffers, terminator excluded.
@@ -128,3 +130,5 @@ bool SerialNumberMaker::CheckMade() const
     }
     return false;
 }
+
+}  // namespace engine

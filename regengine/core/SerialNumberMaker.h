@@ -3,6 +3,8 @@
 #include <QChar>
 #include <QString>
 
+namespace engine {
+
 class Clock;
 
 // Makes the identifier that the SERNUMCREATE keyword puts in the record. Modes:
@@ -59,3 +61,5 @@ private:
     QString valueName_;
     bool neverReused_ = false;
 };
+
+}  // namespace engine

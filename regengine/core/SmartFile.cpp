@@ -4,6 +4,8 @@
 
 #include <QFileInfo>
 
+namespace engine {
+
 SmartFile::~SmartFile() = default;
 
 bool SmartFile::SetFilePath(const QString& path)
@@ -35,3 +37,5 @@ QString GetDataFolderPath(const QString& subPath)
 {
     return platform::folderPath(platform::Folder::AppData, subPath, false);
 }
+
+}  // namespace engine

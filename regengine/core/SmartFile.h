@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace engine {
+
 // The file class the prefs files share: a path, whether it was opened, and whether it may be
 // written.
 class SmartFile {
@@ -34,3 +36,5 @@ QString EngineFolder();
 // The shared data folder of the engine, followed by `subPath` when one is given (backslashes
 // or slashes). Empty when the folder cannot be found.
 QString GetDataFolderPath(const QString& subPath = {});
+
+}  // namespace engine

@@ -8,6 +8,8 @@
 
 #include <limits>
 
+namespace engine {
+
 namespace {
 
 constexpr qsizetype kCaptionLimit = 1024;
@@ -121,3 +123,5 @@ QString GetCStringInd(int id, int n, const QString& module)
     const qsizetype feed = text.indexOf(u'\n');
     return feed < 0 ? text : text.left(feed);
 }
+
+}  // namespace engine

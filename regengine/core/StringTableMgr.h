@@ -8,6 +8,8 @@
 
 #include <memory>
 
+namespace engine {
+
 class QmStrStream;
 
 // The string tables declared by the page script, in order of declaration. One global
@@ -50,3 +52,5 @@ QString ReadStringFromScript(QmStrStream& stream);
 // gives the last. A missing resource shows "GetCStringInd is missing resources" and gives an
 // empty text.
 QString GetCStringInd(int id, int n, const QString& module = QStringLiteral("launcher"));
+
+}  // namespace engine

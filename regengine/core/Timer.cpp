@@ -2,6 +2,8 @@
 
 #include "regengine/core/Clock.h"
 
+namespace engine {
+
 Timer::Timer(const Clock* clock) : clock_(clock != nullptr ? clock : &Clock::System()), start_(clock_->MonotonicMs())
 {
 }
@@ -33,3 +35,5 @@ qint64 Timer::Restart()
     start_ = clock_->MonotonicMs();
     return start_;
 }
+
+}  // namespace engine

@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+namespace engine {
+
 class Clock;
 
 // Elapsed time for time-outs and waits, on the monotonic clock.
@@ -23,3 +25,5 @@ private:
     const Clock* clock_;
     qint64 start_;
 };
+
+}  // namespace engine

@@ -10,6 +10,8 @@
 
 #include <cerrno>
 
+namespace engine {
+
 namespace {
 
 struct OsVersionCache {
@@ -164,3 +166,5 @@ std::optional<QByteArray> FindLocalizedResource(const QString& name, const QStri
 {
     return platform::findLocalizedResource(QStringLiteral("launcher"), type, name, language, found);
 }
+
+}  // namespace engine

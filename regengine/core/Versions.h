@@ -11,6 +11,8 @@ class BrowserSource;
 class VersionBlock;
 }  // namespace platform
 
+namespace engine {
+
 // The engine's readings of the machine: the operating-system version, system library
 // versions, version strings, the default browser, and resources by language.
 
@@ -65,3 +67,5 @@ quint32 ErrorOrLastError(quint32 code);
 // its first two letters, then "EN"; nullopt when none exists. `found` gets the name that did.
 std::optional<QByteArray> FindLocalizedResource(const QString& name, const QString& type, const QString& language,
                                                 QString* found = nullptr);
+
+}  // namespace engine

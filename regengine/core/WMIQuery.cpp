@@ -4,6 +4,8 @@
 
 #include "platform/wmi/Wmi.h"
 
+namespace engine {
+
 namespace {
 
 std::shared_ptr<platform::Wmi>& processWmi()
@@ -55,3 +57,5 @@ QString WMIQuery::Query(const QString& queryText, const QString& propertyName) c
     }
     return value->toString();
 }
+
+}  // namespace engine

@@ -8,6 +8,8 @@ namespace platform {
 class Wmi;
 }
 
+namespace engine {
+
 // The process's WMI, shared by the queries: the machine's own once InitWmi has run.
 
 // Takes the machine's WMI, releasing one held before.
@@ -34,3 +36,5 @@ public:
 private:
     std::shared_ptr<platform::Wmi> services_;
 };
+
+}  // namespace engine

@@ -7,6 +7,8 @@
 
 #include <QLibrary>
 
+namespace engine {
+
 namespace {
 
 // Resolves one entry point; false leaves the target null.
@@ -94,3 +96,5 @@ bool LoadWinInet()
 {
     return InetLoader::Instance().Load();
 }
+
+}  // namespace engine

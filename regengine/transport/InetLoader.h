@@ -8,11 +8,13 @@
 #include <memory>
 #include <optional>
 
+class QLibrary;
+
+namespace engine {
+
 // The engine's binding of the internet library, loaded by name at run time so that the
 // launcher starts even where the library is missing. Every entry point is resolved, in the
 // header's order; the binding counts as loaded only when all of them are there.
-class QLibrary;
-
 class InetLoader {
 public:
     struct Api {
@@ -64,3 +66,5 @@ private:
 
 // Loads the process-wide binding; true when it is bound.
 bool LoadWinInet();
+
+}  // namespace engine

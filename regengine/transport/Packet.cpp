@@ -3,6 +3,8 @@
 #include "regengine/core/Displayer.h"
 #include "regengine/core/FieldList.h"
 
+namespace engine {
+
 namespace {
 
 constexpr quint16 kLastSequence = 100;
@@ -151,3 +153,5 @@ void Packet::ReadFields(Displayer* displayer, FieldList* list, quint32 flags) co
             list->SetField(code, value);
     }
 }
+
+}  // namespace engine

@@ -4,6 +4,8 @@
 #include <QByteArrayView>
 #include <QtGlobal>
 
+namespace engine {
+
 class Displayer;
 class FieldList;
 
@@ -66,3 +68,5 @@ private:
     bool checksumAppended_ = false;
     quint32 length_ = 0;
 };
+
+}  // namespace engine

@@ -8,10 +8,10 @@
 namespace launchertest {
 
 // The engine's traces, kept for the life of the object.
-class TraceRecorder final : public Displayer {
+class TraceRecorder final : public engine::Displayer {
 public:
-    TraceRecorder() { SetTraceDisplayer(this); }
-    ~TraceRecorder() override { SetTraceDisplayer(nullptr); }
+    TraceRecorder() { engine::SetTraceDisplayer(this); }
+    ~TraceRecorder() override { engine::SetTraceDisplayer(nullptr); }
     void Clear() override {}
     void Append(QStringView text) override { text_ += text; }
 

@@ -9,6 +9,8 @@
 #include <QVariant>
 #include <QWidget>
 
+namespace engine {
+
 QWidget* DialogItem(QWidget* dialog, int id)
 {
     if (dialog == nullptr)
@@ -66,3 +68,5 @@ bool AppendWidgetText(QWidget* widget, QStringView text)
     }
     return true;
 }
+
+}  // namespace engine

@@ -4,6 +4,8 @@
 
 class QWidget;
 
+namespace engine {
+
 // Dialog items are a dialog's child widgets carrying the dynamic property "dialogItemId",
 // the id the dialog template gave them.
 constexpr const char* kDialogItemIdProperty = "dialogItemId";
@@ -15,3 +17,5 @@ QWidget* DialogItem(QWidget* dialog, int id);
 bool SetWidgetText(QWidget* widget, const QString& text);
 // Appends at the end of the widget's text and scrolls it into view.
 bool AppendWidgetText(QWidget* widget, QStringView text);
+
+}  // namespace engine

@@ -2,6 +2,8 @@
 
 #include "regengine/ui/display/DialogItem.h"
 
+namespace engine {
+
 QWidget* DialogStaticDisplayer::Item() const
 {
     return itemId_ != 0 && dialog_ != nullptr ? DialogItem(dialog_, itemId_) : nullptr;
@@ -18,3 +20,5 @@ void DialogStaticDisplayer::Append(QStringView text)
     if (QWidget* item = Item())
         SetWidgetText(item, text.toString());
 }
+
+}  // namespace engine

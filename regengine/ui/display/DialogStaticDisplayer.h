@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QWidget>
 
+namespace engine {
+
 // Shows the last text written in one item of a dialog (the status line of a progress
 // window). Nothing happens without a dialog, with id 0 or when the dialog has no such item.
 class DialogStaticDisplayer : public Displayer {
@@ -24,3 +26,5 @@ private:
     QPointer<QWidget> dialog_;
     int itemId_;
 };
+
+}  // namespace engine

@@ -2,6 +2,8 @@
 
 #include "regengine/ui/display/DialogItem.h"
 
+namespace engine {
+
 void TextDisplayer::SetDialogItem(QWidget* dialog, qint16 id)
 {
     dialog_ = dialog;
@@ -30,3 +32,5 @@ void TextDisplayer::Append(QStringView text)
     if (QWidget* target = Target())
         AppendWidgetText(target, text);
 }
+
+}  // namespace engine

@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QWidget>
 
+namespace engine {
+
 // Writes into an edit control: a dialog's item when both dialog and item id are set, else
 // the target window. Texts are appended at the end and scrolled into view. A target that
 // is destroyed is simply no longer written to.
@@ -26,3 +28,5 @@ private:
     QPointer<QWidget> dialog_;
     qint16 itemId_ = 0;
 };
+
+}  // namespace engine

@@ -4,6 +4,8 @@
 #include "regengine/core/QmStrStream.h"
 #include "regengine/ui/element/ScreenInfo.h"
 
+namespace engine {
+
 QmBasicDialog::QmBasicDialog(QmStrStream& script, QmWind* parent)
     : QWidget(ParentWindowOf(parent)), QmWind(parent)
 {
@@ -20,3 +22,5 @@ QmBasicDialog::QmBasicDialog(QmStrStream& script, QmWind* parent)
 }
 
 QmBasicDialog::~QmBasicDialog() = default;
+
+}  // namespace engine

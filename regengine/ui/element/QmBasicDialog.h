@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+namespace engine {
+
 class QmStrStream;
 
 // The base of the registration pages: a child dialog of the registration window that holds
@@ -15,3 +17,5 @@ public:
     QmBasicDialog(QmStrStream& script, QmWind* parent);
     ~QmBasicDialog() override;
 };
+
+}  // namespace engine

@@ -1,5 +1,7 @@
 #include "regengine/ui/element/QmBasicWindow.h"
 
+namespace engine {
+
 QmBasicWindow::QmBasicWindow(QmWind* parent) : QWidget(ParentWindowOf(parent)), QmWind(parent)
 {
     SetWindow(this);
@@ -8,3 +10,5 @@ QmBasicWindow::QmBasicWindow(QmWind* parent) : QWidget(ParentWindowOf(parent)), 
 QmBasicWindow::~QmBasicWindow() = default;
 
 void QmBasicWindow::CloseGroup() {}
+
+}  // namespace engine

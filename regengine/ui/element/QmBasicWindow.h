@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+namespace engine {
+
 // A plain child window of a page: the base of the groups, the horizontal rule, the date
 // field and the country dialer. Its widget is a child of the parent element's window.
 class QmBasicWindow : public QWidget, public QmWind {
@@ -14,3 +16,5 @@ public:
     // The interpreter calls it at ENDGROUP on the group that ENDGROUP closes; nothing here.
     virtual void CloseGroup();
 };
+
+}  // namespace engine

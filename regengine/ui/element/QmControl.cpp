@@ -1,5 +1,7 @@
 #include "regengine/ui/element/QmControl.h"
 
+namespace engine {
+
 int QmControl::SetValueText(const std::optional<QString>& text)
 {
     if (!text)
@@ -64,3 +66,5 @@ void QmControl::GetValueAndStored(QString& value, std::optional<QString>* stored
     if (stored != nullptr)
         *stored = GetStoredValue() ? std::optional<QString>(QString()) : std::nullopt;
 }
+
+}  // namespace engine

@@ -2,6 +2,8 @@
 
 #include "regengine/ui/element/QmWind.h"
 
+namespace engine {
+
 // An input element: a numeric value, the command number it sends and another element it
 // acts on. With the two-state flag its text is a switch: "1" or "T" at the start means 1,
 // anything else 0, and a value of 0 reads as the empty text.
@@ -36,3 +38,5 @@ private:
     int command_ = 0;
     int value_ = 0;
 };
+
+}  // namespace engine

@@ -16,6 +16,8 @@
 
 #include <limits>
 
+namespace engine {
+
 namespace {
 
 quint32 g_defaultFlags = 0;
@@ -505,3 +507,5 @@ void QmWind::SetDefaultFlags(quint32 flags)
 {
     g_defaultFlags = flags;
 }
+
+}  // namespace engine

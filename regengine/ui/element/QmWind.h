@@ -11,6 +11,8 @@
 
 #include <optional>
 
+namespace engine {
+
 class Constraint;
 class QmFont;
 
@@ -192,3 +194,5 @@ private:
 // boxes; the window title of anything else (every widget keeps one).
 QString WindowText(const QWidget* window);
 void SetWindowText(QWidget* window, const QString& text);
+
+}  // namespace engine

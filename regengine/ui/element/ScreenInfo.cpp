@@ -10,6 +10,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+namespace engine {
+
 namespace {
 
 ScreenInfo::MetricsSource& metricsSource()
@@ -98,3 +100,5 @@ void ScreenInfo::Scale(QmRect& rect) const
 {
     rect.ScaleForDpi(options_, dpiX_, dpiY_);
 }
+
+}  // namespace engine

@@ -4,6 +4,8 @@
 
 #include <functional>
 
+namespace engine {
+
 class QmRect;
 class QmStrStream;
 
@@ -59,3 +61,5 @@ private:
     int dpiY_ = 96;
     bool highContrast_ = false;
 };
+
+}  // namespace engine

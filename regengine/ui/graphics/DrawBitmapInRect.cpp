@@ -10,6 +10,8 @@
 #include <QPalette>
 #include <QRect>
 
+namespace engine {
+
 namespace {
 
 QColor buttonFace()
@@ -49,3 +51,5 @@ int DrawBitmapInRect(QPainter* painter, const QImage* bitmap, quint32 mode, cons
     }
     return 1;
 }
+
+}  // namespace engine

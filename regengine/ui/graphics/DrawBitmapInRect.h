@@ -7,6 +7,8 @@ class QImage;
 class QPainter;
 class QRect;
 
+namespace engine {
+
 // Mode bits of the background painter.
 namespace DrawMode {
 constexpr quint32 Stretch = 0x1;        // the bitmap covers the whole rectangle
@@ -20,3 +22,5 @@ constexpr quint32 HonourContrast = 0x2; // in contrast mode the rectangle is but
 // draws nothing of its own. Returns 1, or 0 without a painter.
 int DrawBitmapInRect(QPainter* painter, const QImage* bitmap, quint32 mode, const QColor* color,
                      const QRect& rect);
+
+}  // namespace engine

@@ -1,5 +1,7 @@
 #include "regengine/ui/graphics/QmFont.h"
 
+namespace engine {
+
 const QFont& QmFont::GetFont() const
 {
     static const QFont none;
@@ -18,3 +20,5 @@ void QmFont::SetColor(qint16 red, qint16 green, qint16 blue)
     green_ = green;
     blue_ = blue;
 }
+
+}  // namespace engine

@@ -5,6 +5,8 @@
 
 #include <optional>
 
+namespace engine {
+
 // A named font of the page script with the two alignment letters and the text colour that
 // elements take from it. A default font has no name, no letters, colour 0, 0, 0 and no
 // typeface, so an element given it keeps the font it has.
@@ -39,3 +41,5 @@ private:
     qint16 green_ = 0;
     qint16 blue_ = 0;
 };
+
+}  // namespace engine

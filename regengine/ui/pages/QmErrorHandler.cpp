@@ -1,5 +1,7 @@
 #include "regengine/ui/pages/QmErrorHandler.h"
 
+namespace engine {
+
 QmErrorHandler::~QmErrorHandler() = default;
 
 void QmErrorHandler::Set(const FourCC& code, QChar letter)
@@ -8,3 +10,5 @@ void QmErrorHandler::Set(const FourCC& code, QChar letter)
     letter_ = letter;
     active_ = true;
 }
+
+}  // namespace engine

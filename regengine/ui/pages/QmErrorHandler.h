@@ -4,6 +4,8 @@
 
 #include <QChar>
 
+namespace engine {
+
 // A page's error handler: while it is active, a failed validation on the page moves the
 // registration window to the page its error control names instead of showing boxes.
 class QmErrorHandler {
@@ -22,3 +24,5 @@ private:
     QChar letter_ = u'P';
     bool active_ = false;
 };
+
+}  // namespace engine

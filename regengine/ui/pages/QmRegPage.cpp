@@ -8,6 +8,8 @@
 #include <QColor>
 #include <QPainter>
 
+namespace engine {
+
 QmRegPage::QmRegPage(QmStrStream& script, QmWind* parent, const Background& background)
     : QmBasicDialog(script, parent)
 {
@@ -51,3 +53,5 @@ void QmRegPage::paintEvent(QPaintEvent*)
         color = QColor(int(*color_ & 0xFF), int(*color_ >> 8 & 0xFF), int(*color_ >> 16 & 0xFF));
     DrawBitmapInRect(&painter, GetBitmap(), drawMode_, color ? &*color : nullptr, rect());
 }
+
+}  // namespace engine

@@ -10,6 +10,8 @@
 
 #include <optional>
 
+namespace engine {
+
 class QmStrStream;
 
 // The interpreter's background state when a page is made: SETPAGEBACKGROUND's bitmap name
@@ -56,3 +58,5 @@ private:
     quint32 drawMode_ = 0;
     std::optional<quint32> color_;
 };
+
+}  // namespace engine

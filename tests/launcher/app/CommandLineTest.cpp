@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+using namespace engine;
+using namespace launcher;
+
 namespace {
 
 struct Case {

@@ -21,6 +21,9 @@
 #include <ostream>
 #include <string>
 
+using namespace engine;
+using namespace launcher;
+
 namespace {
 
 using coretest::RecordingSink;
@@ -41,7 +44,7 @@ StartSeen g_start;
 
 // The test script's start attachment: notes the window's state, then ends the launcher
 // with its exit code the way the product's exit attachment does.
-class QuitProbe : public Attachment {
+class QuitProbe : public AttachmentType<QuitProbe> {
 public:
     bool ExecuteSelf(Attachable* attachable, quint32 event) override
     {
@@ -55,12 +58,6 @@ public:
         SetLauncherExitCode(code_);
         PostQuitWithExitCode();
         return true;
-    }
-    std::unique_ptr<Attachment> CreateInstance(const QString& name) const override
-    {
-        auto made = std::make_unique<QuitProbe>();
-        made->SetName(name);
-        return made;
     }
     void ReadParameters(QmStrStream& stream) override { stream.readInt(code_); }
 

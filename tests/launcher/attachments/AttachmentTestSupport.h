@@ -36,23 +36,23 @@ inline const QString kScriptHead = QStringLiteral(
 class ScriptWindow {
 public:
     explicit ScriptWindow(const QString& lines)
-        : reader_(std::make_unique<QmStrStream>(kScriptHead + lines), QString(), LangCode("EN"))
+        : reader_(std::make_unique<engine::QmStrStream>(kScriptHead + lines), QString(), engine::LangCode("EN"))
     {
-        RegisterLauncherAttachments();
+        launcher::RegisterLauncherAttachments();
         reader_.Run();
         // As the start does before its event: the record's header part is the packet.
         reader_.GetWindow()->BuildPacket();
     }
-    RegWind& window() const { return *reader_.GetWindow(); }
+    launcher::RegWind& window() const { return *reader_.GetWindow(); }
     std::optional<QString> field(int kind, const char* code) const
     {
-        const Field* f = window().GetList(kind)->Find(FourCC(code));
+        const engine::Field* f = window().GetList(kind)->Find(engine::FourCC(code));
         return f ? std::optional<QString>(f->GetValue()) : std::nullopt;
     }
-    std::optional<QString> header(const char* code) const { return field(RegWind::HeaderRecord, code); }
+    std::optional<QString> header(const char* code) const { return field(launcher::RegWind::HeaderRecord, code); }
 
 private:
-    ScriptReader reader_;
+    launcher::ScriptReader reader_;
 };
 
 }  // namespace attachmenttest

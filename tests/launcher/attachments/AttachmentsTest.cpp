@@ -22,6 +22,9 @@
 
 #include <string>
 
+using namespace engine;
+using namespace launcher;
+
 namespace {
 
 using attachmenttest::ScriptWindow;

@@ -24,6 +24,9 @@
 #include <string>
 #include <vector>
 
+using namespace engine;
+using namespace launcher;
+
 namespace {
 
 using coretest::RecordingSink;
@@ -33,7 +36,7 @@ std::vector<std::string> g_events;
 
 // Stands in for an attachment type: notes each event with its name and keeps the rest of
 // its script line as tokens.
-class Spy : public Attachment {
+class Spy : public AttachmentType<Spy> {
 public:
     bool ExecuteSelf(Attachable* attachable, quint32 event) override
     {
@@ -42,12 +45,6 @@ public:
                            (element ? FieldCodeToString(element->GetCode()).toStdString() : "?") + ":" +
                            std::to_string(event));
         return true;
-    }
-    std::unique_ptr<Attachment> CreateInstance(const QString& name) const override
-    {
-        auto made = std::make_unique<Spy>();
-        made->SetName(name);
-        return made;
     }
     void ReadParameters(QmStrStream& stream) override
     {

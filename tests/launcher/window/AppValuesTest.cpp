@@ -14,6 +14,9 @@
 
 #include <ctime>
 
+using namespace engine;
+using namespace launcher;
+
 namespace {
 
 // The locale as a session gives it: LC_ALL before LC_MESSAGES before LANG.

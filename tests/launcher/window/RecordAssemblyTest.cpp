@@ -12,6 +12,9 @@
 
 #include <QBuffer>
 
+using namespace engine;
+using namespace launcher;
+
 namespace {
 
 using regwindtest::runScript;

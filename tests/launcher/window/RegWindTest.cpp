@@ -22,6 +22,9 @@
 #include <string>
 #include <vector>
 
+using namespace engine;
+using namespace launcher;
+
 namespace {
 
 using coretest::RecordingSink;
@@ -68,7 +71,7 @@ public:
 // Notes the events of the elements it is attached to.
 std::vector<std::string> g_events;
 
-class EventSpy : public Attachment {
+class EventSpy : public AttachmentType<EventSpy> {
 public:
     bool ExecuteSelf(Attachable* attachable, quint32 event) override
     {
@@ -76,12 +79,6 @@ public:
         g_events.push_back((element ? FieldCodeToString(element->GetCode()).toStdString() : "?") + ":" +
                            std::to_string(event));
         return true;
-    }
-    std::unique_ptr<Attachment> CreateInstance(const QString& name) const override
-    {
-        auto made = std::make_unique<EventSpy>();
-        made->SetName(name);
-        return made;
     }
     void ReadParameters(QmStrStream&) override {}
 };

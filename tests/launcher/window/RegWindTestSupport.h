@@ -20,10 +20,10 @@ namespace regwindtest {
 
 // A page control as the edit boxes will be: a line edit tied to a code, its flags and an
 // optional constraint.
-class TestEdit : public QLineEdit, public QmWind {
+class TestEdit : public QLineEdit, public engine::QmWind {
 public:
-    TestEdit(QmWind* parent, const FourCC& code, quint32 flags)
-        : QLineEdit(ParentWindowOf(parent)), QmWind(parent)
+    TestEdit(engine::QmWind* parent, const engine::FourCC& code, quint32 flags)
+        : QLineEdit(ParentWindowOf(parent)), engine::QmWind(parent)
     {
         SetWindow(this);
         SetCode(code);
@@ -32,21 +32,21 @@ public:
 };
 
 // Refuses an empty value; notes the quiet switch at each check.
-class RequiredConstraint : public Constraint {
+class RequiredConstraint : public engine::Constraint {
 public:
     bool Validate(const QString& text, const QString*) override
     {
-        quietSeen.append(ConstraintQuietFlags());
+        quietSeen.append(engine::ConstraintQuietFlags());
         return !text.isEmpty();
     }
     QList<quint32> quietSeen;
 };
 
 // "EDIT <code> <hex flags>" makes a TestEdit in the current parent.
-inline void installTestEdit(ScriptReader& reader)
+inline void installTestEdit(launcher::ScriptReader& reader)
 {
-    reader.SetKeywordHandler(ScriptReader::EDIT, [](ScriptReader& r) {
-        const FourCC code(r.Stream());
+    reader.SetKeywordHandler(launcher::ScriptReader::EDIT, [](launcher::ScriptReader& r) {
+        const engine::FourCC code(r.Stream());
         quint32 flags = 0;
         r.Stream().readHex(flags);
         new TestEdit(r.CurrentParent(), code, flags);
@@ -54,17 +54,18 @@ inline void installTestEdit(ScriptReader& reader)
 }
 
 // Runs a script with the test edits; the reader owns the window.
-inline std::unique_ptr<ScriptReader> runScript(const QString& script)
+inline std::unique_ptr<launcher::ScriptReader> runScript(const QString& script)
 {
-    auto reader = std::make_unique<ScriptReader>(std::make_unique<QmStrStream>(script), QString(), LangCode("EN"));
+    auto reader = std::make_unique<launcher::ScriptReader>(std::make_unique<engine::QmStrStream>(script), QString(),
+                                                           engine::LangCode("EN"));
     installTestEdit(*reader);
     reader->Run();
     return reader;
 }
 
-inline TestEdit* editOf(RegWind& window, const char* code)
+inline TestEdit* editOf(launcher::RegWind& window, const char* code)
 {
-    return dynamic_cast<TestEdit*>(window.FindControl(FourCC(code)));
+    return dynamic_cast<TestEdit*>(window.FindControl(engine::FourCC(code)));
 }
 
 // URLs handed to the desktop, recorded instead of opened.

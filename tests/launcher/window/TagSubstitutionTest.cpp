@@ -10,6 +10,9 @@
 
 #include <QDateTime>
 
+using namespace engine;
+using namespace launcher;
+
 namespace {
 
 using launchertest::TraceRecorder;

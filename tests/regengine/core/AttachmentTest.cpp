@@ -7,6 +7,8 @@
 
 #include <functional>
 
+using namespace engine;
+
 namespace {
 
 struct Received {
@@ -24,9 +26,8 @@ std::vector<Received>& log()
 
 // Answers with the number its script line gives (1 lets events go on, 0 stops them) and
 // runs an optional action, so a test can make a hook do something awkward.
-class Recorder : public Attachment {
+class Recorder : public AttachmentType<Recorder> {
 public:
-    using Attachment::Attachment;
 
     bool ExecuteSelf(Attachable* attachable, quint32 event) override
     {
@@ -35,10 +36,6 @@ public:
             action(attachable);
         return answer != 0;
     }
-    std::unique_ptr<Attachment> CreateInstance(const QString& name) const override
-    {
-        return std::make_unique<Recorder>(name);
-    }
     void ReadParameters(QmStrStream& stream) override { stream.readInt(answer); }
 
     qint32 answer = 1;
@@ -46,14 +43,9 @@ public:
 };
 
 // Accepts only page events.
-class PageOnly : public Recorder {
+class PageOnly : public AttachmentType<PageOnly, Recorder> {
 public:
-    using Recorder::Recorder;
     quint32 GetEventMask() const override { return AttachEvent::PageShown | AttachEvent::PageLeft; }
-    std::unique_ptr<Attachment> CreateInstance(const QString& name) const override
-    {
-        return std::make_unique<PageOnly>(name);
-    }
 };
 
 Recorder* make(const QString& line)

@@ -12,6 +12,8 @@
 
 #include <cerrno>
 
+using namespace engine;
+
 namespace {
 
 // Records what reaches the target, with the clock reading of each write.

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace engine;
+
 namespace {
 
 using platform::RegValue;

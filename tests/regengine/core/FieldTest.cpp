@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace engine;
+
 namespace {
 
 // The codes of a list, joined: "A B C".

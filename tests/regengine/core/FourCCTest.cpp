@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace engine;
+
 namespace {
 
 QByteArray bytes(std::initializer_list<int> list)

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace engine;
+
 namespace {
 
 int g_idleCalls = 0;

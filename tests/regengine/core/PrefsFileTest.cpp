@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace engine;
+
 namespace {
 
 QByteArray hex(const char* text)

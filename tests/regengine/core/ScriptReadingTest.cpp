@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace engine;
+
 // Printing rectangles in failure messages.
 void PrintTo(const QmRect& r, std::ostream* os)
 {

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace engine;
+
 namespace {
 
 // The tests run with TZ=UTC, so 1 January 1998 00:00:00 local standard time is this.

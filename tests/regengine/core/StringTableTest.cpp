@@ -11,6 +11,8 @@
 
 #include <array>
 
+using namespace engine;
+
 namespace {
 
 // Reads a STRINGTABLE block the way the interpreter hands it over: the stream stands just

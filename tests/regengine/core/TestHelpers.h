@@ -11,7 +11,7 @@
 namespace coretest {
 
 // Time that moves only when the code under test sleeps or the test says so.
-class FakeClock final : public Clock {
+class FakeClock final : public engine::Clock {
 public:
     qint64 MonotonicMs() const override { return ms; }
     qint64 CurrentTime() const override { return seconds; }

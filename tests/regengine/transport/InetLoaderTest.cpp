@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace engine;
+
 namespace {
 
 const QString kBuilt = QStringLiteral(OVEX_INET_LIBRARY_DIR "/" OVEX_INET_LIBRARY_NAME);

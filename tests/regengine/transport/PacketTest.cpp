@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QStringList>
 
+using namespace engine;
+
 namespace {
 
 QByteArray bytesOf(const Packet& packet)

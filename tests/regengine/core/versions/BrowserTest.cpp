@@ -11,6 +11,8 @@
 
 #include <sys/stat.h>
 
+using namespace engine;
+
 namespace {
 
 // A desktop that says what the test tells it, counting how often it is asked.

@@ -11,6 +11,8 @@
 
 #include <cstdlib>
 
+using namespace engine;
+
 namespace {
 
 QString dmiFixture(const char* name) { return testsupport::sourceDir() + QStringLiteral("/tests/fixtures/dmi/") + QLatin1String(name); }

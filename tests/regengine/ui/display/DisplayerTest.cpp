@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace engine;
+
 namespace {
 
 // However long the text has grown, a new one goes at its end.

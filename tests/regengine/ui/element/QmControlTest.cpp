@@ -6,6 +6,8 @@
 
 #include <vector>
 
+using namespace engine;
+
 namespace {
 
 // Notes what a control's value is while its change is being announced.

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+using namespace engine;
+
 namespace {
 
 std::vector<std::string> g_log;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace engine;
+
 namespace {
 
 // Each test case runs in a process of its own, so the record starts with options 0.

@@ -9,6 +9,8 @@
 #include <QPainter>
 #include <QPalette>
 
+using namespace engine;
+
 namespace {
 
 const QColor kCanvas(Qt::green);

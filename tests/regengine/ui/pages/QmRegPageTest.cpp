@@ -10,6 +10,8 @@
 
 #include <memory>
 
+using namespace engine;
+
 namespace {
 
 std::unique_ptr<QmRegPage> page(const QString& line, const QmPageBackground& background = {})

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QtGlobal>
+
+namespace launcher {
+
+class ScriptReader;
+
+// The keyword handlers, by kind, each kind in a file of its own that fills its keywords'
+// slots in the reader's table. The reader installs them all when it is made; a keyword
+// whose element comes later gets its handler in that element's file.
+
+// LIST, STRINGTABLE, the field values (SETFIELD, SETHEADER, SETINITIALVALUE, SETBLANKVALUE,
+// DERIVE) and the fields read from elsewhere: the command line, the registry, an external
+// file, INI files and WMI; DOLISTSUBS.
+void InstallDataSourceHandlers(ScriptReader& reader);
+// The values the window keeps for its runs (web site, phones, reminders, redirections,
+// start pages, output order, mail, prefs file ...), SERNUMCREATE and AUTOLANGUAGE.
+void InstallWindowSettingHandlers(ScriptReader& reader);
+// PAGE and what a page holds beside its controls: RULE, SETERRORHANDLER, and the colour and
+// background of the pages that follow.
+void InstallPageHandlers(ScriptReader& reader);
+// What all elements share: ENDGROUP, DEFAULTFLAG, ACCESSIBILITY. The controls' keywords
+// join them with their classes.
+void InstallElementHandlers(ScriptReader& reader);
+// ATTACHMENT and ATTACH.
+void InstallAttachmentHandlers(ScriptReader& reader);
+
+// The lengths keyword lines are read to, where a handler reads or drops the rest of a line.
+namespace ScriptLineLimit {
+constexpr qsizetype kDroppedShort = 100;
+constexpr qsizetype kDroppedLong = 200;
+constexpr qsizetype kMailAddress = 200;
+constexpr qsizetype kRegistryPath = 256;
+constexpr qsizetype kReminderLink = 260;
+constexpr qsizetype kRestOfLine = 1024;
+constexpr qsizetype kRule = 101;
+}  // namespace ScriptLineLimit
+
+}  // namespace launcher

@@ -1,0 +1,93 @@
+#include "launcher/script/KeywordHandlers.h"
+#include "launcher/script/ScriptReader.h"
+#include "launcher/script/ScriptTarget.h"
+
+#include "regengine/core/EngineTrace.h"
+#include "regengine/core/QmStrStream.h"
+#include "regengine/core/ScriptReading.h"
+#include "regengine/ui/pages/QmRegPage.h"
+
+using namespace engine;
+
+namespace launcher {
+
+namespace {
+
+void onPage(ScriptReader& reader)
+{
+    ScriptTarget* window = reader.RequireWindow(ScriptReader::PAGE);
+    if (window == nullptr)
+        return;
+    // Owned by the window as its child element from here on.
+    QmRegPage::Background background;
+    background.bitmapName = ScriptReader::PageBackgroundName();
+    background.mode = ScriptReader::PageBackgroundMode();
+    background.color = reader.GetPageColor();
+    background.module = reader.GetResourceModule();
+    auto* page = new QmRegPage(reader.Stream(), &window->Element(), background);
+    bool added = false;
+    try {
+        added = window->AddPage(page, 0);
+    } catch (const RegWindLoadedUpdate&) {
+        reader.EndRun();
+        return;
+    }
+    if (!added) {
+        delete page;
+        return;
+    }
+    reader.BeginPage(page);
+}
+
+void onRule(ScriptReader& reader)
+{
+    auto* page = dynamic_cast<QmRegPage*>(reader.CurrentPage());
+    const QString text = reader.ReadRestOfLine(ScriptLineLimit::kRule);
+    if (page == nullptr) {
+        EngineTrace(QStringLiteral("RULE without a page: skipped"));
+        return;
+    }
+    page->AddListText(text);
+}
+
+void onSetErrorHandler(ScriptReader& reader)
+{
+    QmStrStream& s = reader.Stream();
+    const FourCC code(s);
+    const QString word = ReadScriptToken(s);
+    if (auto* page = dynamic_cast<QmRegPage*>(reader.CurrentPage()))
+        page->SetErrorHandler(code, word.isEmpty() ? QChar() : word[0]);
+}
+
+void onSetPageColor(ScriptReader& reader)
+{
+    qint32 rgb[3] = {0, 0, 0};
+    for (qint32& value : rgb)
+        reader.Stream().readInt(value);
+    if (rgb[0] == -1 && rgb[1] == -1 && rgb[2] == -1)
+        reader.SetPageColor(std::nullopt);
+    else
+        reader.SetPageColor(quint32(rgb[0] & 0xFF) | quint32(rgb[1] & 0xFF) << 8 | quint32(rgb[2] & 0xFF) << 16);
+}
+
+void onSetPageBackground(ScriptReader& reader)
+{
+    QmStrStream& s = reader.Stream();
+    const QString name = ReadScriptToken(s);
+    quint32 mode = 0;
+    s.readHex(mode);
+    ScriptReader::SetPageBackground(name, mode);
+}
+
+}  // namespace
+
+void InstallPageHandlers(ScriptReader& reader)
+{
+    reader.SetKeywordHandler(ScriptReader::PAGE, onPage);
+    reader.SetKeywordHandler(ScriptReader::RULE, onRule);
+    reader.SetKeywordHandler(ScriptReader::SETERRORHANDLER, onSetErrorHandler);
+    reader.SetKeywordHandler(ScriptReader::SETPAGECOLOR, onSetPageColor);
+    reader.SetKeywordHandler(ScriptReader::SETPAGEBACKGROUND, onSetPageBackground);
+}
+
+}  // namespace launcher

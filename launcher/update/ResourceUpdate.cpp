@@ -1,0 +1,7 @@
+#include "launcher/update/ResourceUpdate.h"
+
+namespace launcher {
+
+void ResourceUpdate::AskOnlineUpdate() {}
+
+}  // namespace launcher
