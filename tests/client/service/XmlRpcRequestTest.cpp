@@ -145,10 +145,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Row{"Fault", withLength(faultXml(4, "Too many requests &amp; too fast")), RawServer::Mode::Reply, false, 4,
             "Too many requests & too fast"},
-        Row{"PlainStructWithAFaultCodeMember",
+        Row{"FaultSentAsAPlainStruct",
             withLength(responseXml("<struct><member><name>faultCode</name><value><int>4</int></value></member>"
-                                   "<member><name>faultString</name><value>not a fault</value></member></struct>")),
-            RawServer::Mode::Reply, true, 0, ""},
+                                   "<member><name>faultString</name><value>sent as a result</value></member>"
+                                   "</struct>")),
+            RawServer::Mode::Reply, false, 4, "sent as a result"},
         Row{"PlainArray", withLength(kArray), RawServer::Mode::Reply, true, 0, ""},
         Row{"ShortBody", httpReply("200 OK", "Content-Length: 5000\r\n", kArray), RawServer::Mode::Reply, false, -2,
             "Unable to read response from server (error 12030)"},
