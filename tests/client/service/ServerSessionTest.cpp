@@ -228,6 +228,30 @@ TEST_F(ServerSessionTest, WorkingOfflineSendsNothing)
     EXPECT_EQ(service.received().size(), 0);
 }
 
+// The desktop knows of no network: as working offline, nothing is sent and there is no
+// error. A session opened once it is back calls again.
+TEST_F(ServerSessionTest, NoNetworkSendsNothing)
+{
+    testpeers::NetworkManager network(QStringLiteral(OVEX_NETWORK_MANAGER_PEER), testpeers::kNmAsleep);
+    ASSERT_TRUE(network.started());
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", network.busAddress().toUtf8());
+    testpeers::MessageService service(dir_, {answers(kChannels, kOffers), false, {}, {}});
+    ASSERT_TRUE(service.started());
+    {
+        ServerSession session(urlFor("http", service.port()));
+        EXPECT_FALSE(session.IsConnected());
+        EXPECT_TRUE(session.GetChannelsForMfgr(ServiceRequestMap("OVEX")).empty());
+        EXPECT_TRUE(session.GetOffersForRecords(ServiceRequestMap("OVEX"), makeEntry()).empty());
+    }
+    EXPECT_EQ(service.received().size(), 0);
+
+    ASSERT_TRUE(network.setState(testpeers::kNmConnectedGlobal));
+    ServerSession session(urlFor("http", service.port()));
+    EXPECT_TRUE(session.IsConnected());
+    EXPECT_EQ(session.GetChannelsForMfgr(ServiceRequestMap("OVEX")).size(), 2u);
+    EXPECT_EQ(service.received().size(), 1);
+}
+
 TEST_F(ServerSessionTest, UnusableUrlLeavesTheSessionUnconnected)
 {
     for (const char* url : {"", "not a url", "ftp://files.example/veldora/vask/rpc/ovex.php",
