@@ -1,23 +1,24 @@
 #pragma once
 
+#include "common/xmlrpc/Call.h"
+#include "common/xmlrpc/Reply.h"
+#include "common/xmlrpc/Value.h"
 #include "platform/inet/Inet.h"
 
 #include <QByteArray>
 #include <QString>
 
-#include <xmlrpc.h>
-
 namespace client {
 
-// One XML-RPC call of the message client: built with xmlrpc-epi, posted over a
+// One XML-RPC call of the message client: written by common/xmlrpc, posted over a
 // connection of the internet layer that the caller opened (and closes), waited for while
-// the event loop keeps running, then read whole and parsed. A server fault becomes the
-// error code and text. One object serves one Send.
+// the event loop keeps running, then read whole by common/xmlrpc's reader. A server fault
+// becomes the error code and text. One object serves one Send.
 class XmlRpcRequest {
 public:
-    // Replies beyond this are refused before anything is allocated for them; the largest
-    // the service sends (thousands of offers) are a few megabytes.
-    static constexpr quint64 kMaxResponseBytes = quint64(64) << 20;
+    // Replies beyond the reader's cap are refused by their Content-Length, before anything
+    // is allocated for them.
+    static constexpr quint64 kMaxResponseBytes = xmlrpc::Reply::kMaxBytes;
 
     // `connection` is not owned. `secure` makes the POST go over TLS.
     XmlRpcRequest(OvexInetHandle connection, const QString& path, const QString& methodName, bool secure);
@@ -26,21 +27,23 @@ public:
     XmlRpcRequest& operator=(const XmlRpcRequest&) = delete;
 
     // The call's parameter array. Values appended to it belong to it.
-    XMLRPC_VALUE Parameters() const { return parameters_; }
+    XMLRPC_VALUE Parameters() const { return call_.Parameters(); }
 
     // Posts the call and reads the reply. True when a reply came, parsed, and was neither
     // a fault nor without a value; otherwise ErrorCode() and ErrorText() say why.
     bool Send();
 
-    // What Send does with a reply body once it has it whole: parse it and classify its
-    // value. Public so the parse can be measured and tested on its own.
+    // What Send does with a reply body once it has it whole: read exactly `length` bytes
+    // at `data` (no terminator needed) and classify the value. Public so the reading can be
+    // measured and tested on its own.
     bool ReadResponse(const char* data, int length);
 
     QString ErrorText() const { return errorText_; }
     int ErrorCode() const { return errorCode_; }
 
-    // The reply's value after a successful Send (null before); owned by the request.
-    XMLRPC_VALUE ResponseValue() const;
+    // The reply's value after a successful Send, or a fault's struct (null before, and
+    // after an unusable reply); owned by the request.
+    XMLRPC_VALUE ResponseValue() const { return response_.get(); }
 
     // The reply's type and, for the scalar types, its value.
     XMLRPC_VALUE_TYPE_EASY ValueType() const { return valueType_; }
@@ -51,12 +54,11 @@ public:
 
 private:
     bool Fail(int code, const QString& text);
+    bool ReadFault(XMLRPC_VALUE fault);
 
     OvexInetHandle connection_;
-    XMLRPC_REQUEST request_ = nullptr;
-    XMLRPC_VALUE parameters_ = nullptr;  // belongs to request_
-    XMLRPC_REQUEST response_ = nullptr;
-    QByteArray methodName_;
+    xmlrpc::Call call_;
+    xmlrpc::Value response_;
     QByteArray path_;
     bool secure_;
     bool succeeded_ = false;

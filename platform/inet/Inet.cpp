@@ -1,6 +1,7 @@
 // The layer's entry points: the handle table, the process-wide state and the checks on
 // every argument that comes across the C boundary.
 #include "platform/inet/Inet.h"
+#include "platform/inet/DesktopNetwork.h"
 #include "platform/inet/InetObjects.h"
 
 #include <atomic>
@@ -16,7 +17,7 @@ namespace {
 
 thread_local uint32_t t_lastError = OVEX_INET_ERROR_SUCCESS;
 
-std::atomic<uint32_t> g_connectedState{OVEX_INET_STATE_CONNECTED};
+std::atomic<uint32_t> g_connectedState{OVEX_INET_STATE_CONNECTED};  // as set: the user's choice
 std::atomic<uint32_t> g_connectTimeoutMs{OVEX_INET_DEFAULT_CONNECT_TIMEOUT_MS};
 std::atomic<uint32_t> g_idleTimeoutMs{OVEX_INET_DEFAULT_IDLE_TIMEOUT_MS};
 
@@ -163,16 +164,31 @@ int ovex_inet_api_version(void) { return OVEX_INET_API_VERSION; }
 
 uint32_t ovex_inet_last_error(void) { return t_lastError; }
 
-uint32_t ovex_inet_attempt_connect(void) { return OVEX_INET_ERROR_SUCCESS; }
-
+// A state set by hand stands; left connected, it is what the desktop says of the network,
+// and a desktop that says nothing (no system bus, no NetworkManager) leaves it connected.
 int ovex_inet_query_connected_state(uint32_t* state)
 {
     if (state == nullptr) {
         setLastError(OVEX_INET_ERROR_INVALID_PARAMETER);
         return 0;
     }
-    *state = g_connectedState.load();
+    const uint32_t chosen = g_connectedState.load();
+    if (chosen != OVEX_INET_STATE_CONNECTED)
+        *state = chosen;
+    else
+        *state = desktopNetwork() == DesktopNetwork::Down ? OVEX_INET_STATE_DISCONNECTED : OVEX_INET_STATE_CONNECTED;
     return 1;
+}
+
+uint32_t ovex_inet_attempt_connect(void)
+{
+    uint32_t state = OVEX_INET_STATE_CONNECTED;
+    ovex_inet_query_connected_state(&state);
+    if (state == OVEX_INET_STATE_DISCONNECTED) {
+        setLastError(OVEX_INET_ERROR_DISCONNECTED);
+        return OVEX_INET_ERROR_DISCONNECTED;
+    }
+    return OVEX_INET_ERROR_SUCCESS;
 }
 
 int ovex_inet_set_connected_state(uint32_t state)

@@ -99,6 +99,7 @@ typedef void (*OvexInetStatusCallback)(OvexInetHandle handle, uintptr_t context,
 #define OVEX_INET_ERROR_INVALID_SERVER_RESPONSE 12152u
 #define OVEX_INET_ERROR_INVALID_HEADER 12153u
 #define OVEX_INET_ERROR_SECURITY_CHANNEL_ERROR 12157u
+#define OVEX_INET_ERROR_DISCONNECTED 12163u
 #define OVEX_INET_ERROR_SECURE_FAILURE 12175u
 
 /* Built-in time-outs, in milliseconds. */
@@ -123,11 +124,16 @@ OVEX_INET_API int ovex_inet_api_version(void);
 /* The reason of the calling thread's last failure. */
 OVEX_INET_API uint32_t ovex_inet_last_error(void);
 
-/* OVEX_INET_ERROR_SUCCESS when requests may be tried. There is no dial-up to start here. */
+/* OVEX_INET_ERROR_SUCCESS when requests may be tried; OVEX_INET_ERROR_DISCONNECTED when
+** the connected state is OVEX_INET_STATE_DISCONNECTED. There is no dial-up to start here. */
 OVEX_INET_API uint32_t ovex_inet_attempt_connect(void);
 
-/* The process-wide connected state: OVEX_INET_STATE_CONNECTED until someone sets
-** OVEX_INET_STATE_DISCONNECTED_BY_USER ("work offline"). */
+/* The connected state. A state set here is process-wide and stands until set again
+** (OVEX_INET_STATE_DISCONNECTED_BY_USER is "work offline"). While it is
+** OVEX_INET_STATE_CONNECTED, the query asks the desktop's network service (NetworkManager
+** on the system bus, within half a second) each time: OVEX_INET_STATE_DISCONNECTED when it
+** knows of no connection, OVEX_INET_STATE_CONNECTED otherwise, and also where there is no
+** such service or it does not answer. */
 OVEX_INET_API int ovex_inet_query_connected_state(uint32_t* state);
 OVEX_INET_API int ovex_inet_set_connected_state(uint32_t state);
 

@@ -157,4 +157,66 @@ void NotificationServer::click(const QString& id)
     peer_.waitForBytesWritten(5000);
 }
 
+PrivateBus::PrivateBus()
+{
+    const QString socket = uniquePath(testsupport::sandboxRoot(), QStringLiteral("bus"));
+    daemon_.start(QStringLiteral("dbus-daemon"),
+                  {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
+                   QStringLiteral("--print-address=1"), QStringLiteral("--address=unix:path=") + socket});
+    if (daemon_.waitForStarted(5000) && daemon_.waitForReadyRead(10000))
+        address_ = QString::fromUtf8(daemon_.readLine().trimmed());
+    if (address_.isEmpty())
+        ADD_FAILURE() << "dbus-daemon did not start: " << daemon_.errorString().toStdString();
+}
+
+PrivateBus::~PrivateBus() { stop(); }
+
+void PrivateBus::stop()
+{
+    if (daemon_.state() != QProcess::NotRunning) {
+        daemon_.terminate();
+        if (!daemon_.waitForFinished(5000)) {
+            daemon_.kill();
+            daemon_.waitForFinished(5000);
+        }
+    }
+}
+
+NetworkManager::NetworkManager(const QString& program, uint state)
+{
+    if (!bus_.up())
+        return;
+    peer_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    peer_.start(program, {bus_.address(), QString::number(state)});
+    started_ = peer_.waitForStarted(5000) && peer_.waitForReadyRead(10000) && peer_.readLine().trimmed() == "ready";
+    if (!started_)
+        ADD_FAILURE() << "the NetworkManager peer did not start: " << peer_.errorString().toStdString();
+}
+
+NetworkManager::~NetworkManager()
+{
+    if (peer_.state() != QProcess::NotRunning) {
+        peer_.closeWriteChannel();
+        if (!peer_.waitForFinished(5000)) {
+            peer_.kill();
+            peer_.waitForFinished(5000);
+        }
+    }
+}
+
+bool NetworkManager::command(const QByteArray& line)
+{
+    peer_.write(line + '\n');
+    if (!peer_.waitForBytesWritten(5000))
+        return false;
+    const QDeadlineTimer deadline(10000);
+    while (!peer_.canReadLine() && !deadline.hasExpired() && peer_.state() == QProcess::Running)
+        peer_.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+    return peer_.readLine().trimmed() == "ok";
+}
+
+bool NetworkManager::setState(uint state) { return command("state " + QByteArray::number(state)); }
+
+bool NetworkManager::silence() { return command("silent"); }
+
 }  // namespace testpeers

@@ -102,6 +102,55 @@ private:
     bool started_ = false;
 };
 
+// A dbus-daemon of the test's own, at a fresh address in the sandbox: a stand-in for the
+// session bus or the system bus.
+class PrivateBus {
+public:
+    PrivateBus();
+    ~PrivateBus();
+    PrivateBus(const PrivateBus&) = delete;
+    PrivateBus& operator=(const PrivateBus&) = delete;
+
+    bool up() const { return !address_.isEmpty(); }
+    QString address() const { return address_; }
+    // Ends the daemon, as a bus that goes away.
+    void stop();
+
+private:
+    QProcess daemon_;
+    QString address_;
+};
+
+// NetworkManager's NMState numbers.
+enum NmState : uint {
+    kNmUnknown = 0, kNmAsleep = 10, kNmDisconnected = 20, kNmDisconnecting = 30, kNmConnecting = 40,
+    kNmConnectedLocal = 50, kNmConnectedSite = 60, kNmConnectedGlobal = 70,
+};
+
+// The NetworkManager of tests/peers/NetworkManagerPeer.cpp, the built `program`, on a
+// private bus of its own; point DBUS_SYSTEM_BUS_ADDRESS at busAddress().
+class NetworkManager {
+public:
+    NetworkManager(const QString& program, uint state);
+    ~NetworkManager();
+    NetworkManager(const NetworkManager&) = delete;
+    NetworkManager& operator=(const NetworkManager&) = delete;
+
+    bool started() const { return started_; }
+    QString busAddress() const { return bus_.address(); }
+    // Each returns once the peer holds it.
+    bool setState(uint state);
+    bool silence();  // answers nothing from now on
+    void stopBus() { bus_.stop(); }
+
+private:
+    bool command(const QByteArray& line);
+
+    PrivateBus bus_;
+    QProcess peer_;
+    bool started_ = false;
+};
+
 QString peerScript(const QString& name);
 
 }  // namespace testpeers

@@ -75,6 +75,9 @@ QString isolateEnvironment()
     }
     const char* path = std::getenv("PATH");
     setEnv("PATH", bin + ":" + QString::fromLocal8Bit(path ? path : "/usr/bin:/bin"));
+    // Nor the machine's system bus: the network state comes from a test's own peer, and
+    // with none, from no bus at all.
+    setEnv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + g_root + "/no-system-bus");
     ::unsetenv("OVEXKELVO_TEST_SERVICE");
     ::unsetenv("OVEX_DMI_DIR");
     if (!registered) {

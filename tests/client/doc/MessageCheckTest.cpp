@@ -226,6 +226,35 @@ TEST_F(MessageCheck, OfflineSendsNothingAndAnnouncesWhatIsUnread)
     EXPECT_FALSE(app->MainFrame()->IsClosed());
 }
 
+// The desktop knows of no network: an interactive check asks nothing and says nothing,
+// stores nothing and checks no channel, and the program goes on. Once the network is
+// back, the next check asks.
+TEST_F(MessageCheck, NoNetworkChecksQuietlyUntilItIsBack)
+{
+    testpeers::NetworkManager network(QStringLiteral(OVEX_NETWORK_MANAGER_PEER), testpeers::kNmDisconnected);
+    ASSERT_TRUE(network.started());
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", network.busAddress().toUtf8());
+    testpeers::MessageService service(dir, {answers(kChannels, {offer("m-1", "news", "x")}), false, {}, {}});
+    useService(service);
+    putInDataFolder("r.tova", tovaFile("OVEX"));
+    storeSetting("UserOptIn", "1");
+    ASSERT_TRUE(start({"/test"}));
+    settle();
+
+    EXPECT_TRUE(service.received().isEmpty());
+    EXPECT_TRUE(sink.boxes.isEmpty());
+    EXPECT_EQ(rows("SELECT name FROM Channel", {"name"}), QStringList{"critical_updates"});
+    EXPECT_EQ(subscriptions(), QStringList{"critical_updates|0"});
+    EXPECT_EQ(doc()->Messages().Count(), 0);
+    EXPECT_FALSE(app->MainFrame()->IsClosed());
+
+    ASSERT_TRUE(network.setState(testpeers::kNmConnectedGlobal));
+    app->MainFrame()->CheckAction()->trigger();
+    EXPECT_EQ(service.received().size(), 2);
+    EXPECT_EQ(doc()->Messages().Count(), 1);
+    EXPECT_TRUE(sink.boxes.isEmpty());
+}
+
 // F5 where the user is, in the message window, checks.
 TEST_F(MessageCheck, F5InTheMessageWindowChecks)
 {

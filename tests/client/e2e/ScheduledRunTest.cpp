@@ -182,4 +182,59 @@ TEST_F(ScheduledRun, NothingNewEndsAtOnce)
     EXPECT_EQ(rows("SELECT COUNT(*) AS n FROM Channel", {"n"}), QStringList{"4"});
 }
 
+// Every row of every table of the run's database, as text, sorted: a check saves what it
+// holds again, in an order of its own.
+QStringList everyRow()
+{
+    QStringList out;
+    sqlite3* db = Database::Instance();
+    for (const RecordMap& table : Database::Query("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name", db)) {
+        const QString name = table.value("name");
+        for (const RecordMap& row : Database::Query("SELECT * FROM " + name, db)) {
+            QStringList fields;
+            for (auto it = row.begin(); it != row.end(); ++it)
+                fields << it.key() + "=" + it.value();
+            out << name + ": " + fields.join(", ");
+        }
+    }
+    Database::Close();
+    out.sort();
+    return out;
+}
+
+// The desktop knows of no network: the run asks nothing, says nothing, changes nothing it
+// had stored (lastCheck times included), and ends as a run with nothing new does.
+TEST_F(ScheduledRun, NoNetworkAsksNothingAndChangesNothing)
+{
+    testpeers::MessageService service(testsupport::sandboxRoot() + "/service", {serviceAnswers(), false, {}, {}});
+    ASSERT_TRUE(service.started());
+    {
+        ClientProcess online(serviceEnv(service));
+        online.start({"/auto", "/test"});
+        ASSERT_TRUE(online.waitFor(kAnnounced)) << online.err().toStdString();
+        ASSERT_TRUE(online.terminate());
+    }
+    ASSERT_EQ(service.received().size(), 2);
+    // All read, so that a run that finds nothing new ends by itself.
+    Database::Query("UPDATE Message SET read = 1", Database::Instance());
+    Database::Commit(Database::Instance());
+    ASSERT_EQ(rows(QStringLiteral("SELECT COUNT(*) AS n FROM Subscription WHERE lastCheck >= %1").arg(before_), {"n"}),
+              QStringList{"2"});
+    const QStringList stored = everyRow();
+
+    testpeers::NetworkManager network(QStringLiteral(OVEX_NETWORK_MANAGER_PEER), testpeers::kNmDisconnected);
+    ASSERT_TRUE(network.started());
+    QProcessEnvironment env = serviceEnv(service);
+    env.insert("DBUS_SYSTEM_BUS_ADDRESS", network.busAddress());
+    ClientProcess offline(env);
+    offline.start({"/auto", "/test"});
+    ASSERT_TRUE(offline.finish()) << offline.err().toStdString();
+    EXPECT_EQ(offline.exitCode(), 0);
+    EXPECT_EQ(service.received().size(), 2);
+    EXPECT_FALSE(offline.err().contains("Communications Error")) << offline.err().toStdString();
+    EXPECT_FALSE(offline.err().contains("Announcing:"));
+    EXPECT_TRUE(offline.err().contains("Checking for new messages")) << offline.err().toStdString();
+    EXPECT_EQ(everyRow(), stored);
+}
+
 }  // namespace

@@ -171,6 +171,23 @@ TEST_F(ServerSessionTest, FaultOnTheOffersCallThrows)
     }
 }
 
+// A service may send its fault as a plain result, a struct with the fault's members.
+TEST_F(ServerSessionTest, FaultSentAsAResultThrows)
+{
+    testpeers::MessageService service(
+        dir_, {answers(QJsonObject{{"result", QJsonObject{{"faultCode", 3}, {"faultString", "no"}}}}, kOffers), false,
+               {}, {}});
+    ASSERT_TRUE(service.started());
+    ServerSession session(urlFor("http", service.port()));
+    try {
+        session.GetChannelsForMfgr(ServiceRequestMap("OVEX"));
+        FAIL() << "no ProxyError";
+    } catch (const ProxyError& e) {
+        EXPECT_EQ(e.code(), 3);
+        EXPECT_EQ(e.message(), "no");
+    }
+}
+
 struct ReplyShape {
     const char* name;
     QJsonValue result;
@@ -183,7 +200,8 @@ class NoRecordsTest : public ServerSessionTest, public ::testing::WithParamInter
 // A reply that is no array of structs gives no records and no error.
 TEST_P(NoRecordsTest, GivesAnEmptyList)
 {
-    testpeers::MessageService service(dir_, {answers(GetParam().result, GetParam().result), false, {}, {}});
+    const QJsonObject answer{{"result", GetParam().result}};
+    testpeers::MessageService service(dir_, {answers(answer, answer), false, {}, {}});
     ASSERT_TRUE(service.started());
     ServerSession session(urlFor("http", service.port()));
     EXPECT_TRUE(session.GetChannelsForMfgr(ServiceRequestMap("OVEX")).empty());
@@ -194,7 +212,7 @@ TEST_P(NoRecordsTest, GivesAnEmptyList)
 INSTANTIATE_TEST_SUITE_P(
     Shapes, NoRecordsTest,
     ::testing::Values(ReplyShape{"String", "just text"}, ReplyShape{"Int", 5},
-                      ReplyShape{"StructWithFaultMembers", QJsonObject{{"faultCode", 3}, {"faultString", "no"}}},
+                      ReplyShape{"StructWithoutFaultMembers", QJsonObject{{"name", "news"}}},
                       ReplyShape{"ArrayOfStrings", QJsonArray{"a", "b"}}, ReplyShape{"EmptyArray", QJsonArray{}}),
     [](const ::testing::TestParamInfo<ReplyShape>& info) { return std::string(info.param.name); });
 
@@ -208,6 +226,30 @@ TEST_F(ServerSessionTest, WorkingOfflineSendsNothing)
     EXPECT_TRUE(session.GetChannelsForMfgr(ServiceRequestMap("OVEX")).empty());
     EXPECT_TRUE(session.GetOffersForRecords(ServiceRequestMap("OVEX"), makeEntry()).empty());
     EXPECT_EQ(service.received().size(), 0);
+}
+
+// The desktop knows of no network: as working offline, nothing is sent and there is no
+// error. A session opened once it is back calls again.
+TEST_F(ServerSessionTest, NoNetworkSendsNothing)
+{
+    testpeers::NetworkManager network(QStringLiteral(OVEX_NETWORK_MANAGER_PEER), testpeers::kNmAsleep);
+    ASSERT_TRUE(network.started());
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", network.busAddress().toUtf8());
+    testpeers::MessageService service(dir_, {answers(kChannels, kOffers), false, {}, {}});
+    ASSERT_TRUE(service.started());
+    {
+        ServerSession session(urlFor("http", service.port()));
+        EXPECT_FALSE(session.IsConnected());
+        EXPECT_TRUE(session.GetChannelsForMfgr(ServiceRequestMap("OVEX")).empty());
+        EXPECT_TRUE(session.GetOffersForRecords(ServiceRequestMap("OVEX"), makeEntry()).empty());
+    }
+    EXPECT_EQ(service.received().size(), 0);
+
+    ASSERT_TRUE(network.setState(testpeers::kNmConnectedGlobal));
+    ServerSession session(urlFor("http", service.port()));
+    EXPECT_TRUE(session.IsConnected());
+    EXPECT_EQ(session.GetChannelsForMfgr(ServiceRequestMap("OVEX")).size(), 2u);
+    EXPECT_EQ(service.received().size(), 1);
 }
 
 TEST_F(ServerSessionTest, UnusableUrlLeavesTheSessionUnconnected)

@@ -4,6 +4,7 @@
 // builders of the replies the raw server sends.
 
 #include "platform/inet/Inet.h"
+#include "tests/common/xmlrpc/BadReplies.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -29,22 +30,9 @@ inline QByteArray withLength(const QByteArray& body)
                      body);
 }
 
-// A methodResponse holding one value, given as its XML.
-inline QByteArray responseXml(const QByteArray& valueXml)
-{
-    return "<?xml version=\"1.0\"?><methodResponse><params><param><value>" + valueXml +
-           "</value></param></params></methodResponse>";
-}
-
-inline QByteArray faultXml(int code, const QByteArray& text)
-{
-    return "<?xml version=\"1.0\"?><methodResponse><fault><value><struct>"
-           "<member><name>faultCode</name><value><int>" +
-           QByteArray::number(code) +
-           "</int></value></member>"
-           "<member><name>faultString</name><value><string>" +
-           text + "</string></value></member></struct></value></fault></methodResponse>";
-}
+// The reply bodies are built as the reader's own tests build them.
+using xmlrpctest::faultXml;
+using xmlrpctest::responseXml;
 
 class ServiceTest : public ::testing::Test {
 protected:

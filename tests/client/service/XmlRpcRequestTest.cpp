@@ -1,6 +1,7 @@
 // One XML-RPC call end to end: what the service receives, every row of the failure
-// table against the raw server, the reply types, TLS, and the wait that keeps the event
-// loop running and holds a quit back until the call is over.
+// table and every hostile reply of the reader's table against the raw server, the reply
+// types, TLS, and the wait that keeps the event loop running and holds a quit back until
+// the call is over.
 #include "client/XmlRpcRequest.h"
 
 #include "platform/ui/Ui.h"
@@ -145,10 +146,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Row{"Fault", withLength(faultXml(4, "Too many requests &amp; too fast")), RawServer::Mode::Reply, false, 4,
             "Too many requests & too fast"},
-        Row{"PlainStructWithAFaultCodeMember",
+        Row{"FaultSentAsAPlainStruct",
             withLength(responseXml("<struct><member><name>faultCode</name><value><int>4</int></value></member>"
-                                   "<member><name>faultString</name><value>not a fault</value></member></struct>")),
-            RawServer::Mode::Reply, true, 0, ""},
+                                   "<member><name>faultString</name><value>sent as a result</value></member>"
+                                   "</struct>")),
+            RawServer::Mode::Reply, false, 4, "sent as a result"},
         Row{"PlainArray", withLength(kArray), RawServer::Mode::Reply, true, 0, ""},
         Row{"ShortBody", httpReply("200 OK", "Content-Length: 5000\r\n", kArray), RawServer::Mode::Reply, false, -2,
             "Unable to read response from server (error 12030)"},
@@ -182,6 +184,49 @@ INSTANTIATE_TEST_SUITE_P(
             -2, "Unable to read response from server (error 12002)"},
         Row{"ClosesWithoutAnswer", "", RawServer::Mode::Reply, false, -2, "Unable to send request (error 12152)"}),
     [](const ::testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
+
+// ---- Hostile and odd replies, each sent whole with its length -----------------------
+
+class BadReplySentTest : public XmlRpcRequestTest, public ::testing::WithParamInterface<xmlrpctest::BadReply> {};
+
+TEST_P(BadReplySentTest, EndsAsTheRowSays)
+{
+    const xmlrpctest::BadReply& row = GetParam();
+    RawServer server(dir_, withLength(row.body));
+    ASSERT_TRUE(server.started());
+    ovex_inet_set_default_timeouts(0, 5000);
+    const CallOutcome o = call(server.port());
+    // Too long a reply is refused by its length, before any of it is read.
+    if (quint64(row.body.size()) > XmlRpcRequest::kMaxResponseBytes) {
+        EXPECT_FALSE(o.ok);
+        EXPECT_EQ(o.code, -2);
+        EXPECT_EQ(o.text, QStringLiteral("Invalid Content-Length from server (error 8)"));
+        return;
+    }
+    switch (row.outcome) {
+    case xmlrpctest::Outcome::Usable:
+        EXPECT_TRUE(o.ok) << o.text.toStdString();
+        EXPECT_EQ(o.code, 0);
+        EXPECT_EQ(o.text, QString());
+        EXPECT_EQ(o.type, xmlrpc_type_string);
+        EXPECT_EQ(o.stringResult, QString::fromUtf8(row.value));
+        break;
+    case xmlrpctest::Outcome::Fault:
+        EXPECT_FALSE(o.ok);
+        EXPECT_EQ(o.code, row.faultCode);
+        EXPECT_EQ(o.text, QString::fromUtf8(row.value));
+        break;
+    case xmlrpctest::Outcome::Unusable:
+        EXPECT_FALSE(o.ok);
+        EXPECT_EQ(o.code, -3);
+        EXPECT_EQ(o.text, QStringLiteral("Invalid server response"));
+        EXPECT_EQ(o.type, xmlrpc_type_none);
+        break;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(RawServer, BadReplySentTest, ::testing::ValuesIn(xmlrpctest::badReplies()),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct ScalarRow {
     const char* name;

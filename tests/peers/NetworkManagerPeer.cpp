@@ -1,0 +1,102 @@
+// A NetworkManager for tests, on the bus whose address is the first argument: the name
+// org.freedesktop.NetworkManager and, at /org/freedesktop/NetworkManager, the "State"
+// property (an NMState number, the second argument) through org.freedesktop.DBus.Properties
+// and the StateChanged signal. Lines on standard input:
+//   state <n>   the new state; StateChanged goes out
+//   silent      from now on, no question is answered
+// Each is acknowledged with "ok" once it holds. Prints "ready" once it owns the name; ends
+// when its input closes.
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QDBusVirtualObject>
+#include <QSocketNotifier>
+
+#include <cstdio>
+
+#include <unistd.h>
+
+namespace {
+
+const QString kPath = QStringLiteral("/org/freedesktop/NetworkManager");
+const QString kInterface = QStringLiteral("org.freedesktop.NetworkManager");
+
+// Answered by hand rather than through exported properties, so that it can also not answer.
+class NetworkManager : public QDBusVirtualObject {
+public:
+    NetworkManager(const QDBusConnection& bus, uint state) : bus_(bus), state_(state) {}
+
+    QString introspect(const QString&) const override { return {}; }
+
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
+    {
+        if (silent_)
+            return true;
+        const QList<QVariant> args = message.arguments();
+        if (message.interface() == QLatin1String("org.freedesktop.DBus.Properties") &&
+            message.member() == QLatin1String("Get") && args.size() == 2 && args[0].toString() == kInterface &&
+            args[1].toString() == QLatin1String("State")) {
+            connection.send(message.createReply(QVariant::fromValue(QDBusVariant(QVariant::fromValue(state_)))));
+            return true;
+        }
+        if (message.interface() == kInterface && message.member() == QLatin1String("state")) {
+            connection.send(message.createReply(QVariant::fromValue(state_)));
+            return true;
+        }
+        connection.send(message.createErrorReply(QDBusError::UnknownMethod, message.member()));
+        return true;
+    }
+
+    void setState(uint state)
+    {
+        state_ = state;
+        QDBusMessage signal = QDBusMessage::createSignal(kPath, kInterface, QStringLiteral("StateChanged"));
+        signal << state;
+        bus_.send(signal);
+    }
+    void silence() { silent_ = true; }
+
+private:
+    QDBusConnection bus_;
+    uint state_;
+    bool silent_ = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 3)
+        return 2;
+    QDBusConnection bus = QDBusConnection::connectToBus(QString::fromLocal8Bit(argv[1]), QStringLiteral("nm"));
+    NetworkManager manager(bus, QString::fromLatin1(argv[2]).toUInt());
+    if (!bus.isConnected() || !bus.registerVirtualObject(kPath, &manager) || !bus.registerService(kInterface))
+        return 1;
+
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QByteArray pending;
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char buffer[256];
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n <= 0) {
+            app.quit();
+            return;
+        }
+        pending.append(buffer, n);
+        for (qsizetype end = pending.indexOf('\n'); end >= 0; end = pending.indexOf('\n')) {
+            const QList<QByteArray> words = pending.left(end).trimmed().split(' ');
+            pending.remove(0, end + 1);
+            if (words.size() == 2 && words[0] == "state")
+                manager.setState(words[1].toUInt());
+            else if (words.size() == 1 && words[0] == "silent")
+                manager.silence();
+            std::printf("ok\n");
+            std::fflush(stdout);
+        }
+    });
+    std::printf("ready\n");
+    std::fflush(stdout);
+    return app.exec();
+}
