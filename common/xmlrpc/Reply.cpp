@@ -205,6 +205,7 @@ private:
     void End();
     void Text(std::string_view text);
     bool Place(Frame& parent, Frame& frame);
+    bool Make(Frame& frame);
     void SetScalar(const Frame& frame);
     void Refuse(const QString& why);
 
@@ -212,6 +213,7 @@ private:
     bool stopped_ = false;
     QString error_;
     std::vector<Frame> stack_;
+    size_t made_ = 0;  // values begun so far
     std::string text_;  // the innermost element's text since it began, where text may be
     Value value_;       // the params' or the fault's value, once complete
     bool fault_ = false;
@@ -278,6 +280,18 @@ void ReplyReader::Start(std::string_view name)
     stack_.push_back(std::move(frame));
 }
 
+// A new value for `frame` to fill, unless the reply has made too many already.
+bool ReplyReader::Make(Frame& frame)
+{
+    if (++made_ > Reply::kMaxValues) {
+        Refuse(QStringLiteral("more than %1 values").arg(Reply::kMaxValues));
+        return false;
+    }
+    frame.made.reset(XMLRPC_CreateValueEmpty());
+    frame.target = frame.made.get();
+    return true;
+}
+
 // Whether `frame` may stand where it is in `parent`; if so, the value it fills.
 bool ReplyReader::Place(Frame& parent, Frame& frame)
 {
@@ -296,10 +310,8 @@ bool ReplyReader::Place(Frame& parent, Frame& frame)
     case Kind::Fault:
     case Kind::Data:
         fits = (nth == 1 || parent.kind == Kind::Data) && kind == Kind::Value;
-        if (fits) {
-            frame.made.reset(XMLRPC_CreateValueEmpty());
-            frame.target = frame.made.get();
-        }
+        if (fits && !Make(frame))
+            return false;
         break;
     case Kind::Value:
         fits = nth == 1 && (IsScalar(kind) || kind == Kind::Struct || kind == Kind::Array);
@@ -319,10 +331,8 @@ bool ReplyReader::Place(Frame& parent, Frame& frame)
         break;
     case Kind::Struct:
         fits = kind == Kind::Member;
-        if (fits) {
-            frame.made.reset(XMLRPC_CreateValueEmpty());
-            frame.target = frame.made.get();
-        }
+        if (fits && !Make(frame))
+            return false;
         break;
     case Kind::Member:
         if (nth == 1 && kind == Kind::Value) {

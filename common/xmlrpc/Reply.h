@@ -16,6 +16,10 @@ struct Reply {
     // Deeper replies are refused: xmlrpc-epi frees and copies values recursively. The
     // services' replies nest fewer than ten elements.
     static constexpr int kMaxDepth = 1000;
+    // More values are refused: each costs a few hundred bytes of heap against a few bytes
+    // of reply, so without a count a reply under kMaxBytes could still cost gigabytes. The
+    // largest replies (10,000 offers) make some 60,000.
+    static constexpr std::size_t kMaxValues = 1000000;
 
     // Reads exactly `length` bytes at `data` (no terminator needed) in one pass of expat,
     // making xmlrpc-epi's values as it goes. Text values hold UTF-8, whatever the reply's

@@ -277,6 +277,29 @@ TEST(ReplyDepthTest, AThousandElementsAreReadAndOneMoreIsNot)
     EXPECT_TRUE(deeper.error.contains("nested more than 1000 deep")) << deeper.error.toStdString();
 }
 
+// An array of n empty values, and the array's own value: n + 1 values in all.
+QByteArray arrayOfEmptyValues(size_t n)
+{
+    QByteArray values;
+    values.reserve(qsizetype(n * 8));
+    for (size_t i = 0; i < n; ++i)
+        values += "<value/>";
+    return responseXml("<array><data>" + values + "</data></array>");
+}
+
+// A few bytes of reply make a value of a few hundred bytes of heap: the count is what
+// bounds the memory a reply can take, well below the byte limit.
+TEST(ReplyCountTest, AMillionValuesAreReadAndOneMoreIsNot)
+{
+    const xmlrpc::Reply atLimit = readExactly(arrayOfEmptyValues(xmlrpc::Reply::kMaxValues - 1));
+    ASSERT_TRUE(atLimit.usable) << atLimit.error.toStdString();
+    EXPECT_EQ(XMLRPC_VectorSize(atLimit.value.get()), int(xmlrpc::Reply::kMaxValues - 1));
+
+    const xmlrpc::Reply over = readExactly(arrayOfEmptyValues(xmlrpc::Reply::kMaxValues));
+    EXPECT_FALSE(over.usable);
+    EXPECT_TRUE(over.error.contains("more than 1000000 values")) << over.error.toStdString();
+}
+
 // The caller's buffer holds more than the reply, and no terminator: only `length` counts.
 TEST(ReplyLengthTest, ReadsOnlyTheLengthGiven)
 {
