@@ -25,6 +25,9 @@ void InstallPageHandlers(ScriptReader& reader);
 void InstallElementHandlers(ScriptReader& reader);
 // ATTACHMENT and ATTACH.
 void InstallAttachmentHandlers(ScriptReader& reader);
+// CONSTRAINT, MASK and MFGRCONSTRAINT, registered globally; SETCONSTRAINT and
+// SETCONSTRAINTTRIES.
+void InstallConstraintHandlers(ScriptReader& reader);
 
 // The lengths keyword lines are read to, where a handler reads or drops the rest of a line.
 namespace ScriptLineLimit {
