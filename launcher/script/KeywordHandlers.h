@@ -28,6 +28,9 @@ void InstallAttachmentHandlers(ScriptReader& reader);
 // CONSTRAINT, MASK and MFGRCONSTRAINT, registered globally; SETCONSTRAINT and
 // SETCONSTRAINTTRIES.
 void InstallConstraintHandlers(ScriptReader& reader);
+// FONT and USEFONT, which choose the font of the controls that follow; SETFONTCOLOR and
+// SETFONTWEIGHT for the fonts declared afterwards.
+void InstallFontHandlers(ScriptReader& reader);
 
 // The lengths keyword lines are read to, where a handler reads or drops the rest of a line.
 namespace ScriptLineLimit {

@@ -101,6 +101,7 @@ void ScriptReader::InstallHandlers()
     InstallElementHandlers(*this);
     InstallAttachmentHandlers(*this);
     InstallConstraintHandlers(*this);
+    InstallFontHandlers(*this);
 }
 
 void ScriptReader::SetKeywordHandler(int index, KeywordHandler handler)

@@ -5,6 +5,7 @@
 #include "regengine/core/Constraint.h"
 #include "regengine/core/QmStrStream.h"
 #include "regengine/ui/element/QmWind.h"
+#include "regengine/ui/graphics/QmFont.h"
 
 #include <gtest/gtest.h>
 
@@ -69,6 +70,31 @@ TEST(ConstraintKeywords, DeclareAttachAndLimit)
     EXPECT_FALSE(holder->Validate());
     ASSERT_EQ(sink.boxes.size(), 1u);
     EXPECT_EQ(sink.boxes[0].text, QStringLiteral("The selected field must be filled in."));
+}
+
+TEST(FontKeywords, DeclareChooseColourAndWeight)
+{
+    auto reader = run(QStringLiteral(">WIND HOLD 0 0 200 100 0x00020000 Test\n"
+                                     ">FONT plain Arial 10 LT\n"
+                                     ">SETFONTCOLOR 0 128 255\n"
+                                     ">SETFONTWEIGHT 700 the rest is dropped\n"
+                                     ">FONT bold Arial 10 CT\n"
+                                     ">END\n"));
+    const QmFont* bold = reader->CurrentFont();
+    ASSERT_NE(bold, nullptr);
+    EXPECT_EQ(bold->GetName(), QStringLiteral("bold"));
+    EXPECT_EQ(bold->GetFont().weight(), QFont::Bold);
+    EXPECT_EQ(bold->GetBlue(), 255);
+    const QmFont* plain = QmFontMgr::Instance().FindFont(QStringLiteral("plain"));
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(plain->GetGreen(), 0);
+
+    QmStrStream choose(QStringLiteral(">USEFONT plain\n"));
+    reader->Run(&choose);
+    EXPECT_EQ(reader->CurrentFont(), plain);
+    QmStrStream wrongCase(QStringLiteral(">USEFONT Plain\n"));
+    reader->Run(&wrongCase);
+    EXPECT_EQ(reader->CurrentFont(), nullptr);
 }
 
 }  // namespace
