@@ -31,6 +31,9 @@ void InstallConstraintHandlers(ScriptReader& reader);
 // FONT and USEFONT, which choose the font of the controls that follow; SETFONTCOLOR and
 // SETFONTWEIGHT for the fonts declared afterwards.
 void InstallFontHandlers(ScriptReader& reader);
+// BASICGROUP, GROUP, CHECKGROUP and MULTIGROUP, each open until its ENDGROUP; BOX and
+// HORIZRULE.
+void InstallGroupHandlers(ScriptReader& reader);
 
 // The lengths keyword lines are read to, where a handler reads or drops the rest of a line.
 namespace ScriptLineLimit {

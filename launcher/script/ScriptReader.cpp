@@ -102,6 +102,7 @@ void ScriptReader::InstallHandlers()
     InstallAttachmentHandlers(*this);
     InstallConstraintHandlers(*this);
     InstallFontHandlers(*this);
+    InstallGroupHandlers(*this);
 }
 
 void ScriptReader::SetKeywordHandler(int index, KeywordHandler handler)
