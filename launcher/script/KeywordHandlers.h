@@ -34,6 +34,8 @@ void InstallFontHandlers(ScriptReader& reader);
 // BASICGROUP, GROUP, CHECKGROUP and MULTIGROUP, each open until its ENDGROUP; BOX and
 // HORIZRULE.
 void InstallGroupHandlers(ScriptReader& reader);
+// CAPTION, SUBCAPTION, HYPERLINK, EDIT, MASKEDIT, each in the current font, and DATAHOLDER.
+void InstallTextControlHandlers(ScriptReader& reader);
 
 // The lengths keyword lines are read to, where a handler reads or drops the rest of a line.
 namespace ScriptLineLimit {

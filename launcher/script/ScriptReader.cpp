@@ -103,6 +103,7 @@ void ScriptReader::InstallHandlers()
     InstallConstraintHandlers(*this);
     InstallFontHandlers(*this);
     InstallGroupHandlers(*this);
+    InstallTextControlHandlers(*this);
 }
 
 void ScriptReader::SetKeywordHandler(int index, KeywordHandler handler)
