@@ -23,12 +23,23 @@ QmWind* parentFor(ScriptReader& reader, int keyword)
     return parent;
 }
 
+// Deeper than this no page is drawn by hand; a downloaded script nesting groups without
+// end would otherwise make every walk of the element tree recurse until the stack runs out.
+constexpr int kMaxGroupDepth = 32;
+
 // The new group holds the elements up to its ENDGROUP.
 template <typename Group>
 void onGroup(ScriptReader& reader, int keyword)
 {
-    if (QmWind* parent = parentFor(reader, keyword))
-        reader.OpenGroup(new Group(reader.Stream(), parent));
+    QmWind* parent = parentFor(reader, keyword);
+    if (parent == nullptr)
+        return;
+    if (reader.OpenGroupCount() >= kMaxGroupDepth) {
+        EngineTrace(platform::formatText(QStringLiteral("%s nested deeper than %d groups: skipped"),
+                                         ScriptReader::KeywordText(keyword).toString(), kMaxGroupDepth));
+        return;
+    }
+    reader.OpenGroup(new Group(reader.Stream(), parent));
 }
 
 template <typename Element>

@@ -133,6 +133,7 @@ public:
     // ENDGROUP closes the innermost one, so groups nest.
     void OpenGroup(engine::QmBasicWindow* group);
     engine::QmBasicWindow* CurrentGroup() const { return groups_.empty() ? nullptr : groups_.back(); }
+    int OpenGroupCount() const { return int(groups_.size()); }
     // ENDGROUP: the innermost open group ends its definition and its parent becomes the
     // current parent; traced when no group is open.
     void CloseGroup();
