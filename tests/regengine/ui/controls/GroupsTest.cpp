@@ -4,11 +4,13 @@
 #include "regengine/ui/controls/QmBasicGroup.h"
 #include "regengine/ui/controls/QmBox.h"
 #include "regengine/ui/controls/QmGroupWindow.h"
+#include "regengine/ui/element/QmBasicDialog.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 using namespace engine;
@@ -261,6 +263,50 @@ TEST(BoxAndRule, CaptionsAndPainting)
     ASSERT_EQ(image.height(), 2);
     EXPECT_EQ(image.pixelColor(50, 0), QColor(0x55, 0x55, 0x55));
     EXPECT_EQ(image.pixelColor(50, 1), QColor(0xEE, 0xEE, 0xEE));
+}
+
+}  // namespace
+
+namespace {
+
+// A button-like element with a control id, as push buttons will be.
+class TestButton : public QPushButton, public QmWind {
+public:
+    TestButton(QmWind* parent, const char* code, int id) : QPushButton(ParentWindowOf(parent)), QmWind(parent)
+    {
+        SetWindow(this);
+        SetCode(FourCC(code));
+        SetControlId(id);
+        show();
+    }
+};
+
+TEST(PageBase, DefaultButtonAndTheFirstTabItem)
+{
+    auto s = line("PAG1 0 0 300 200 0");
+    QmBasicDialog page(s, nullptr);
+    auto* none = new TestButton(&page, "NOID", 0);
+    page.SetDefaultButton(none);
+    EXPECT_EQ(page.GetDefaultButton(), nullptr);
+    EXPECT_FALSE(none->isDefault());
+    // The rule takes no focus.
+    auto r = line("RULE 0 0 10 2 0");
+    new QmHorizRule(r, &page);
+    auto* first = new Plain(&page, "FRST");
+    auto* ok = new TestButton(&page, "OKAY", 1);
+    page.SetDefaultButton(ok);
+    EXPECT_EQ(page.GetDefaultButton(), ok);
+    EXPECT_TRUE(ok->isDefault());
+    page.show();
+    QApplication::setActiveWindow(&page);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&page));
+    none->setFocus();
+    page.FocusFirst();
+    // The button without an id is a tab item too, and comes first.
+    EXPECT_EQ(QApplication::focusWidget(), none);
+    none->setEnabled(false);
+    page.FocusFirst();
+    EXPECT_EQ(QApplication::focusWidget(), first);
 }
 
 }  // namespace
