@@ -30,8 +30,6 @@ QmBasicGroup::QmBasicGroup(QmStrStream& script, QmWind* parent) : QmBasicWindow(
     SkipLineBlanks(script);
     if (script.peek() == u'"')
         SetLabel(ReadScriptToken(script));
-    else if (!script.good() && !script.fail())
-        script.clear();
     setFocusPolicy(Qt::NoFocus);
     if (GetFlags() & QmGroupFlag::Hidden)
         hide();
