@@ -47,6 +47,15 @@ public:
         std::function<void(Link&)> service;
     };
 
+    // Options for a modem at `rate` that dials with `dial`.
+    static Options at(int rate, DialResult dial = DialResult::Connect)
+    {
+        Options options;
+        options.answerRate = rate;
+        options.dial = dial;
+        return options;
+    }
+
     explicit FakeModem(Options options);
     ~FakeModem();
     FakeModem(const FakeModem&) = delete;
