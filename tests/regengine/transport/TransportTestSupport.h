@@ -15,19 +15,24 @@
 namespace transporttest {
 
 // Time that passes only when the code under test sleeps, so long time-outs run out in a
-// moment; each sleep still yields a millisecond to the peers' threads.
+// moment. Each sleep still lets real time go by, a `divisor`th of it (one millisecond at
+// least), so that the peers' threads keep up with the code under test.
 class StepClock final : public engine::Clock {
 public:
+    explicit StepClock(qint64 divisor = 0) : divisor_(divisor) {}
     qint64 MonotonicMs() const override { return now_; }
     qint64 CurrentTime() const override { return 1700000000 + now_ / 1000; }
     void SleepMs(qint64 ms) const override
     {
+        if (ms <= 0)
+            return;
         now_ += ms;
-        QThread::usleep(ms > 0 ? 1000 : 0);
+        QThread::usleep(unsigned(divisor_ > 0 ? qMax<qint64>(ms * 1000 / divisor_, 1000) : 1000));
     }
     void Advance(qint64 ms) { now_ += ms; }
 
 private:
+    qint64 divisor_;
     mutable std::atomic<qint64> now_{1000};
 };
 
