@@ -208,11 +208,11 @@ void HayesTelephony::step(quint32 handle)
         }
         return;
     }
-    char buffer[256];
-    const qint64 n = port.read(buffer, sizeof buffer);
-    if (n > 0)
-        call.input.append(buffer, n);
     if (call.phase == Call::Phase::Hunting) {
+        char buffer[256];
+        const qint64 n = port.read(buffer, sizeof buffer);
+        if (n > 0)
+            call.input.append(buffer, n);
         if (call.input.contains("OK")) {
             call.input.clear();
             call.phase = Call::Phase::Dialing;
@@ -239,19 +239,27 @@ void HayesTelephony::step(quint32 handle)
     }
     if (call.phase != Call::Phase::Dialing)
         return;
-    if (n < 0) {
-        call.phase = Call::Phase::Ended;
-        call.timer->stop();
-        setState(call, kStateDisconnected, kDisconnectUnavail);
-        return;
-    }
-    // Whole result lines only: "CONNECT" may still be on its way to "CONNECT 9600".
-    for (qsizetype end; (end = call.input.indexOf('\n')) >= 0;) {
-        const QByteArray text = call.input.left(end).trimmed();
-        call.input.remove(0, end + 1);
+    // One byte at a time: what follows the CONNECT line is the far end's data, and it must
+    // stay queued for whoever takes the call's port.
+    for (;;) {
+        char byte = 0;
+        const qint64 n = port.read(&byte, 1);
+        if (n < 0) {
+            call.phase = Call::Phase::Ended;
+            call.timer->stop();
+            setState(call, kStateDisconnected, kDisconnectUnavail);
+            return;
+        }
+        if (n == 0)
+            return;
+        if (byte != '\n') {
+            call.input.append(byte);
+            continue;
+        }
+        const QByteArray text = call.input.trimmed();
+        call.input.clear();
         if (text.startsWith("CONNECT")) {
             call.phase = Call::Phase::Connected;
-            // Bytes after the result line are the far end's data: they stay queued.
             setState(call, kStateConnected);
             return;
         }
