@@ -158,6 +158,30 @@ TEST(CommDevice, TheDumperSeesTrafficButNeverASecret)
     EXPECT_TRUE(dump.text.contains(QStringLiteral("*****")));
 }
 
+TEST(CommDevice, AnIndirectSecretIsSentUnscrambledButNeverShown)
+{
+    OpenDevice d;
+    ASSERT_EQ(d.opened, 0);
+    Lines dump;
+    Lines trace;
+    Dumper dumper;
+    dumper.Attach(&dump);
+    d.device.SetDumper(&dumper);
+    d.device.SetTraceDisplayer(&trace);
+    EXPECT_EQ(d.device.SendIndirectString(803, 1, ' ', false), 0);
+    EXPECT_EQ(d.device.SendIndirectString(803, 2, '\r', true), 0);
+    EXPECT_EQ(d.device.SendIndirectString(803, 9, 0, false), 0);
+    // Past the last line the lookup gives the last one.
+    EXPECT_EQ(d.pty.readAll(), "NUI a0100aaa\rplain text");
+    EXPECT_TRUE(trace.text.contains(QStringLiteral("Got the indirect string (803,1)=NUI of len 3")));
+    EXPECT_TRUE(trace.text.contains(QStringLiteral("Got the indirect string (803,2)=******** of len 8")));
+    for (const QString& secret : {QStringLiteral("a0100"), QStringLiteral("*U]F_")}) {
+        EXPECT_FALSE(dump.text.contains(secret)) << qPrintable(dump.text);
+        EXPECT_FALSE(trace.text.contains(secret)) << qPrintable(trace.text);
+    }
+    EXPECT_TRUE(dump.text.contains(QStringLiteral("NUI")));
+}
+
 TEST(CommDevice, SettingsKeepTheirBounds)
 {
     SerialDevice device;
