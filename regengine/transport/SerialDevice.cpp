@@ -119,7 +119,9 @@ int SerialDevice::Read(char* buffer, qint32 wanted, qint32* count)
         if (got < 0)
             return kFailed;
         *count = qint32(got);
-        DumpBlock("Rcvd", buffer, *count);
+        // Only the bytes that came: the rest of the buffer holds nothing of the line's.
+        if (got > 0)
+            DumpBlock("Rcvd", buffer, *count);
         return 0;
     }
     // Nothing queued: a line that has hung up fails here rather than looking like silence.
