@@ -49,7 +49,7 @@ protected:
         HayesTelephonyOptions options;
         options.sysfsRoot = emptySysfs_;
         options.configured = {modem.devicePath()};
-        options.answerMs = 200;
+        options.answerMs = 400;
         options.guardMs = 30;
         auto telephony = std::make_unique<HayesTelephony>(options);
         quint32 count = 0;

@@ -85,7 +85,7 @@ TEST(CommDevice, FlushKeepsTheTimeOutValueAndEndsUnderEndlessInput)
     std::atomic<bool> stop{false};
     std::thread noise([&] {
         while (!stop) {
-            d.pty.write(QByteArray(64, 'n'));
+            d.pty.write(QByteArray(1024, 'n'));
             QThread::usleep(200);
         }
     });

@@ -21,8 +21,9 @@ using transporttest::StepClock;
 
 namespace {
 
-// Ten times faster than real time, so resets and hunts take a moment.
-StepClock g_fast(10);
+// Four times faster than real time, so resets and hunts take a moment while the modem
+// still has a tenth of a second to answer each command.
+StepClock g_fast(4);
 
 // A Hayes device on the fake modem's port, opened directly rather than dialled.
 struct DirectModem {
@@ -160,7 +161,7 @@ platform::HayesTelephonyOptions telephonyFor(const FakeModem& modem)
     options.sysfsRoot = testsupport::sandboxRoot() + QStringLiteral("/no-tty");
     QDir().mkpath(options.sysfsRoot);
     options.configured = {modem.devicePath()};
-    options.answerMs = 200;
+    options.answerMs = 400;
     options.guardMs = 30;
     return options;
 }

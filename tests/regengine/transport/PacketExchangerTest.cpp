@@ -180,7 +180,7 @@ platform::HayesTelephonyOptions telephonyFor(const FakeModem& modem)
     options.sysfsRoot = testsupport::sandboxRoot() + QStringLiteral("/no-tty");
     QDir().mkpath(options.sysfsRoot);
     options.configured = {modem.devicePath()};
-    options.answerMs = 200;
+    options.answerMs = 400;
     options.guardMs = 30;
     return options;
 }

@@ -27,7 +27,7 @@ platform::HayesTelephonyOptions optionsFor(const QString& sysfs, const QStringLi
     platform::HayesTelephonyOptions options;
     options.sysfsRoot = sysfs;
     options.configured = configured;
-    options.answerMs = 200;
+    options.answerMs = 400;
     options.guardMs = 30;
     return options;
 }
