@@ -46,7 +46,7 @@ private:
 
     qint32 initiator_;
     CommDevice* device_;
-    qint16 word_ = 1;
+    [[maybe_unused]] qint16 word_ = 1;
     quint16 lastChecksum_ = 0;
     quint32 lastDeclared_ = 0;
     qint16 limit_ = 100;

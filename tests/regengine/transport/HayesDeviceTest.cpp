@@ -140,6 +140,18 @@ TEST(HayesDevice, ResetFindsTheRateAndResetsOnce)
     EXPECT_EQ(e.ratesOf(QStringLiteral("ATE0Q0E0")).count(QStringLiteral("1200")), 2);
 }
 
+TEST(HayesDevice, SwitchesAutoAnswerOffWhenItGoes)
+{
+    FakeModem modem(FakeModem::at(2400));
+    {
+        HayesDevice device(modem.devicePath());
+        ASSERT_EQ(device.SerialDevice::Open(), 0);
+    }
+    for (int i = 0; i < 100 && modem.commands().isEmpty(); ++i)
+        QThread::msleep(10);
+    EXPECT_EQ(modem.commands(), QStringList{QStringLiteral("38400 ATE0Q0S0=0")});
+}
+
 TEST(HayesDevice, AResponseThatFillsTheBufferStaysATerminatedText)
 {
     FakeModem::Options options = FakeModem::at(2400);
