@@ -138,6 +138,13 @@ void writeFile(const QString& path, const QByteArray& data)
     ASSERT_EQ(f.write(data), data.size());
 }
 
+void writeExecutable(const QString& path, const QByteArray& data)
+{
+    writeFile(path, data);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                    QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+}
+
 QByteArray readFile(const QString& path)
 {
     QFile f(path);

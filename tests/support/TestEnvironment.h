@@ -36,6 +36,8 @@ RunResult runProgram(const QString& program, const QStringList& args,
 
 // Writes `data` to `path`, creating folders; fails the test on error.
 void writeFile(const QString& path, const QByteArray& data);
+// The same, for a script or program the test runs: executable by everyone, writable by us.
+void writeExecutable(const QString& path, const QByteArray& data);
 QByteArray readFile(const QString& path);
 
 }  // namespace testsupport

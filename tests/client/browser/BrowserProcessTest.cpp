@@ -6,6 +6,7 @@
 #include "client/Database.h"
 #include "client/ui/MessageBrowser.h"
 #include "tests/client/doc/DocTestSupport.h"
+#include "tests/support/Processes.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -25,31 +26,7 @@ using namespace client;
 
 namespace {
 
-// A throwaway X server that picks its own display.
-class Xvfb {
-public:
-    Xvfb()
-    {
-        process_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
-                                                QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                                                QStringLiteral("1024x768x24")});
-        if (process_.waitForStarted(5000) && process_.waitForReadyRead(10000))
-            display_ = u':' + QString::fromLatin1(process_.readLine().trimmed());
-    }
-    ~Xvfb()
-    {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.terminate();
-            if (!process_.waitForFinished(5000))
-                process_.kill();
-        }
-    }
-    QString display() const { return display_; }
-
-private:
-    QProcess process_;
-    QString display_;
-};
+using testsupport::Xvfb;
 
 class BrowserProcess : public ::testing::Test {
 protected:
@@ -62,10 +39,9 @@ protected:
         marker_ = testsupport::sandboxRoot() + QStringLiteral("/engine-starts-") + test + QStringLiteral(".log");
         wrapper_ = testsupport::sandboxRoot() + QStringLiteral("/bin/QtWebEngineProcess");
         const QString real = QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath) + QStringLiteral("/QtWebEngineProcess");
-        testsupport::writeFile(wrapper_, QStringLiteral("#!/bin/sh\necho \"$$\" >> '%1'\nexec '%2' \"$@\"\n")
+        testsupport::writeExecutable(wrapper_, QStringLiteral("#!/bin/sh\necho \"$$\" >> '%1'\nexec '%2' \"$@\"\n")
                                              .arg(marker_, real)
                                              .toUtf8());
-        QFile::setPermissions(wrapper_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     void TearDown() override
     {
@@ -82,7 +58,7 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("ovex.client.info=true"));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        env.insert(QStringLiteral("DISPLAY"), x_.display());
+        env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(x_.display()));
         env.insert(QStringLiteral("QTWEBENGINEPROCESS_PATH"), wrapper_);
         env.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
         env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
@@ -120,7 +96,7 @@ protected:
         EXPECT_EQ(client_.exitCode(), 0);
     }
 
-    Xvfb x_;
+    Xvfb x_{QStringLiteral("1024x768x24")};
     QString marker_, wrapper_;
     QProcess client_;
     QByteArray output_;
@@ -218,8 +194,7 @@ TEST_F(BrowserProcess, TheBrowserLibraryComesWithTheFirstPageShown)
 TEST_F(BrowserProcess, WithoutTheBrowserLibraryTheWindowShowsNoPages)
 {
     const QString alone = testsupport::sandboxRoot() + QStringLiteral("/alone/OvexKelvo");
-    testsupport::writeFile(alone, testsupport::readFile(testsupport::programPath(QStringLiteral("OvexKelvo"))));
-    QFile::setPermissions(alone, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    testsupport::writeExecutable(alone, testsupport::readFile(testsupport::programPath(QStringLiteral("OvexKelvo"))));
 
     startClient({}, alone);
     ASSERT_TRUE(waitForOutput("browser library could not be loaded")) << output().toStdString();

@@ -63,8 +63,7 @@ int main(int argc, char* argv[])
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
     const QString launcher = testsupport::programPath(QStringLiteral("launcher"));
     const QString stub = testsupport::sandboxRoot() + QStringLiteral("/opt/ovex-kelvo/OvexKelvo");
-    testsupport::writeFile(stub, "#!/bin/sh\nexit 0\n");
-    QFile::setPermissions(stub, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    testsupport::writeExecutable(stub, "#!/bin/sh\nexit 0\n");
     if (!launchere2e::prepareMachine(stub))
         return 1;
 
