@@ -56,8 +56,6 @@ protected:
         env.insert("OVEXKELVO_TEST_SERVICE", service.hostPort());
         return env;
     }
-    // The run's database, read once the client has ended.
-    QStringList rows(const QString& sql, const QStringList& columns) const { return queryRows(sql, columns); }
 
     QString dataFolder_;
     QString tova_;
@@ -104,7 +102,7 @@ TEST_F(ScheduledRun, ImportsChecksStoresAndAnnounces)
 // click on it opens the first unread message.
 TEST_F(ScheduledRun, WithoutATrayTheNotificationOpensTheMessage)
 {
-    SessionBus bus;
+    PrivateBus bus;
     ASSERT_TRUE(bus.up());
     testpeers::NotificationServer notifications(OVEX_NOTIFICATION_PEER, bus.address());
     ASSERT_TRUE(notifications.started());

@@ -8,6 +8,7 @@
 #include "platform/shell/Shell.h"
 #include "platform/taskscheduler/TaskScheduler.h"
 #include "tests/client/model/ModelTestSupport.h"
+#include "tests/support/RecordingOpener.h"
 
 #include <gtest/gtest.h>
 
@@ -459,20 +460,9 @@ TEST_F(SettingsSheet, WithoutAnOvexEntryThePageIsEmptyAndNoEntryIsMade)
     EXPECT_EQ(scheduler.frequencies(), std::vector<int>{0});
 }
 
-class RecordingOpener : public platform::UrlOpener {
-public:
-    bool open(const QUrl& url) override
-    {
-        opened << url.toString();
-        return true;
-    }
-    QStringList opened;
-};
-
 TEST_F(SettingsSheet, HelpButtonsOpenTheMakersPages)
 {
-    RecordingOpener opener;
-    platform::setUrlOpener(&opener);
+    testsupport::RecordingOpener opener;
     Run(
         [&](CSettingsEditor& sheet) {
             openTab(sheet, 3);
@@ -486,7 +476,7 @@ TEST_F(SettingsSheet, HelpButtonsOpenTheMakersPages)
             EXPECT_TRUE(sheet.isVisible());  // neither closes the sheet
         },
         QDialogButtonBox::Cancel);
-    EXPECT_EQ(opener.opened, QStringList({"https://" OVEX_SUPPORT_HOST "/ovex/?PAGE=faq",
+    EXPECT_EQ(opener.texts(), QStringList({"https://" OVEX_SUPPORT_HOST "/ovex/?PAGE=faq",
                                           "https://" OVEX_SUPPORT_HOST "/ovex/?PAGE=privacy"}));
 }
 
