@@ -10,6 +10,7 @@ extern "C" {
 
 #include "tests/client/service/ServiceTestSupport.h"
 #include "tests/common/xmlrpc/ValueDump.h"
+#include "tests/common/xmlrpc/WellFormed.h"
 
 #include <gtest/gtest.h>
 
@@ -32,13 +33,7 @@ using servicetest::responseXml;
 
 using xmlrpctest::dump;
 
-bool ExpatAccepts(const QByteArray& xml)
-{
-    XML_Parser parser = XML_ParserCreate(nullptr);
-    const bool ok = XML_Parse(parser, xml.constData(), int(xml.size()), 1) != XML_STATUS_ERROR;
-    XML_ParserFree(parser);
-    return ok;
-}
+using xmlrpctest::expatAccepts;
 
 struct Reply {
     const char* name;
@@ -87,7 +82,7 @@ class WellFormedReplyTest : public ::testing::TestWithParam<Reply> {};
 TEST_P(WellFormedReplyTest, GivesTheValuesXmlrpcEpiMakes)
 {
     const QByteArray& xml = GetParam().xml;
-    ASSERT_TRUE(ExpatAccepts(xml)) << "not a well-formed case";
+    ASSERT_TRUE(expatAccepts(xml)) << "not a well-formed case";
 
     XMLRPC_REQUEST reference = XMLRPC_REQUEST_FromXML(xml.constData(), int(xml.size()), nullptr);
     const std::string expected = dump(XMLRPC_RequestGetData(reference));
@@ -156,7 +151,7 @@ class MisshapenReplyTest : public ::testing::TestWithParam<Reply> {};
 
 TEST_P(MisshapenReplyTest, IsAnInvalidResponse)
 {
-    ASSERT_TRUE(ExpatAccepts(GetParam().xml)) << "not a well-formed case";
+    ASSERT_TRUE(expatAccepts(GetParam().xml)) << "not a well-formed case";
     ExpectInvalidResponse(GetParam().xml);
 }
 
@@ -197,7 +192,7 @@ class MalformedReplyTest : public ::testing::TestWithParam<Reply> {};
 // What expat refuses as XML.
 TEST_P(MalformedReplyTest, IsAnInvalidResponse)
 {
-    ASSERT_FALSE(ExpatAccepts(GetParam().xml)) << "expat reads this case";
+    ASSERT_FALSE(expatAccepts(GetParam().xml)) << "expat reads this case";
     ExpectInvalidResponse(GetParam().xml);
 }
 

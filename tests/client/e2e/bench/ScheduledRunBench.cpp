@@ -11,6 +11,7 @@
 #include "client/Settings.h"
 #include "tests/client/e2e/E2eSupport.h"
 #include "tests/peers/Peers.h"
+#include "tests/support/ProgramTimes.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QApplication>
@@ -28,35 +29,8 @@ using namespace client;
 
 namespace {
 
-struct Figures {
-    double median = 0, best = 0;
-};
-
-Figures figures(std::vector<double> ms)
-{
-    std::sort(ms.begin(), ms.end());
-    return {ms[ms.size() / 2], ms.front()};
-}
-
-// Wall time of `runs` runs of `program` with `args`, each from start to exit.
-Figures timeRuns(const QString& program, const QStringList& args, const QProcessEnvironment& env, int runs)
-{
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i) {
-        QProcess p;
-        p.setProcessEnvironment(env);
-        QElapsedTimer t;
-        t.start();
-        p.start(program, args);
-        if (!p.waitForFinished(30000) || p.exitCode() != 0) {
-            std::fprintf(stderr, "bench: %s did not end cleanly: %s\n", qPrintable(program),
-                         p.readAllStandardError().constData());
-            std::exit(1);
-        }
-        ms.push_back(double(t.nsecsElapsed()) / 1e6);
-    }
-    return figures(ms);
-}
+using Figures = testsupport::ProgramTimes;
+using testsupport::timeRuns;
 
 QProcessEnvironment clientEnv(const QString& hostPort)
 {
