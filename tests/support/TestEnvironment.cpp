@@ -102,6 +102,8 @@ QString programPath(const QString& name)
     return binaryDir() + "/" + name;
 }
 
+QString fixturePath(const QString& name) { return sourceDir() + QStringLiteral("/tests/fixtures/") + name; }
+
 RunResult runProgram(const QString& program, const QStringList& args, const QProcessEnvironment& extraEnv,
                      int timeoutMs, const QString& workingDir)
 {

@@ -18,6 +18,7 @@ QString sandboxRoot();
 QString binaryDir();   // the build tree's top folder
 QString sourceDir();   // the source tree's top folder
 QString programPath(const QString& name);  // a built program, e.g. "OvexKelvo"
+QString fixturePath(const QString& name);  // a shared sample under tests/fixtures, e.g. "dmi/laptop"
 
 // Result of running a program to its end.
 struct RunResult {

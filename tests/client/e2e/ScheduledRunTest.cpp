@@ -43,8 +43,7 @@ protected:
     {
         dataFolder_ = Database::GetFolder();
         tova_ = dataFolder_ + "/Ovex Kelvo.tova";
-        testsupport::writeFile(tova_, testsupport::readFile(testsupport::sourceDir() +
-                                                            "/tests/fixtures/tova/launcher-template.tova"));
+        testsupport::writeFile(tova_, testsupport::readFile(testsupport::fixturePath("tova/launcher-template.tova")));
         Settings::Instance().Load();  // makes the table
         Settings::Instance().Set("UserOptIn", "1");
         Settings::Instance().Save();

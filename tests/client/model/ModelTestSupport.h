@@ -33,7 +33,7 @@ inline int count(const QString& table)
 
 inline QString fixture(const QString& name)
 {
-    return testsupport::sourceDir() + QStringLiteral("/tests/fixtures/tova/") + name;
+    return testsupport::fixturePath(QStringLiteral("tova/") + name);
 }
 
 // A value as compact XML-RPC text, markup escaped, UTF-8 kept as it is. Takes the value.

@@ -86,11 +86,7 @@ OvexVaskStubRegApp::Services testServices()
     return services;
 }
 
-QByteArray userHive()
-{
-    QFile f(Registry::hiveFilePath(RootKey::CurrentUser));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
-}
+using launchertest::userHive;
 
 std::optional<QString> headerOf(const OvexVaskStubRegApp& app, const char* code)
 {

@@ -1,3 +1,4 @@
+#include "tests/launcher/LauncherTestSupport.h"
 #include "tests/support/Processes.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -37,11 +38,7 @@ std::optional<quint32> hasRunFlag()
     return v ? std::optional<quint32>(quint32(v->number)) : std::nullopt;
 }
 
-QByteArray userHive()
-{
-    QFile f(Registry::hiveFilePath(RootKey::CurrentUser));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
-}
+using launchertest::userHive;
 
 // The built launcher with its engine traces on stderr.
 class Launcher : public testsupport::TracedProgram {

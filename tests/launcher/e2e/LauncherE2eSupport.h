@@ -49,7 +49,7 @@ inline bool prepareMachine(const QString& client)
 inline QProcessEnvironment launcherEnv()
 {
     QProcessEnvironment env;
-    env.insert(QStringLiteral("OVEX_DMI_DIR"), testsupport::sourceDir() + QStringLiteral("/tests/fixtures/dmi/laptop"));
+    env.insert(QStringLiteral("OVEX_DMI_DIR"), testsupport::fixturePath(QStringLiteral("dmi/laptop")));
     env.insert(QStringLiteral("LANG"), QStringLiteral("fr_CA.UTF-8"));
     env.insert(QStringLiteral("LC_ALL"), QString());
     env.insert(QStringLiteral("LC_MESSAGES"), QString());

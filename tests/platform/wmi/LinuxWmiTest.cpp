@@ -25,7 +25,7 @@ using platform::RootKey;
 
 namespace {
 
-QString dmiFixture(const char* name) { return testsupport::sourceDir() + QStringLiteral("/tests/fixtures/dmi/") + QLatin1String(name); }
+QString dmiFixture(const char* name) { return testsupport::fixturePath(QStringLiteral("dmi/") + QLatin1String(name)); }
 QString machineFixture() { return testsupport::sourceDir() + QStringLiteral("/tests/platform/wmi/fixtures/two-packages"); }
 
 LinuxWmiRoots fixtureRoots(const QString& dmi)

@@ -21,7 +21,7 @@ namespace {
 
 const QString kTool = QStringLiteral(OVEX_SNAPSHOT_DMI_TOOL);
 
-QString laptopFixture() { return testsupport::sourceDir() + QStringLiteral("/tests/fixtures/dmi/laptop"); }
+QString laptopFixture() { return testsupport::fixturePath(QStringLiteral("dmi/laptop")); }
 QString machineHive() { return Registry::hiveFilePath(RootKey::LocalMachine); }
 
 std::optional<QString> snapshotValue(const char* name)

@@ -43,7 +43,7 @@ QProcessEnvironment clientEnv(const QString& hostPort)
 
 void placeRegistration(bool withMessage)
 {
-    QByteArray tova = testsupport::readFile(testsupport::sourceDir() + "/tests/fixtures/tova/launcher-template.tova");
+    QByteArray tova = testsupport::readFile(testsupport::fixturePath("tova/launcher-template.tova"));
     if (!withMessage)
         tova.truncate(tova.indexOf(">BeginMessage"));
     testsupport::writeFile(Database::GetFolder() + "/Ovex Kelvo.tova", tova);
