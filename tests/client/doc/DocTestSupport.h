@@ -15,6 +15,7 @@
 #include "platform/desktop/Desktop.h"
 #include "platform/inet/Inet.h"
 #include "platform/ui/Ui.h"
+#include "tests/peers/Peers.h"
 #include "tests/support/DesktopStandIns.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/RecordingSink.h"
@@ -93,8 +94,7 @@ using testsupport::rows;
 
 inline QJsonObject answers(const QJsonArray& channels, const QJsonArray& offers)
 {
-    return QJsonObject{{"getChannelsForMfgr", QJsonObject{{"result", channels}}},
-                       {"getOffersForRecords", QJsonObject{{"result", offers}}}};
+    return testpeers::MessageService::answers(channels, offers);
 }
 
 inline QJsonObject offer(const QString& id, const QString& channel, const QString& title)

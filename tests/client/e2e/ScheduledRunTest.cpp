@@ -33,8 +33,7 @@ QJsonObject serviceAnswers()
         QJsonObject{{"id", "o-1"}, {"name", "news"}, {"offer", "Battery tips"}, {"url", "http://127.0.0.1:1/o-1.html"}},
         QJsonObject{{"id", "o-2"}, {"name", "critical_updates"}, {"offer", "Firmware"}, {"url", "http://127.0.0.1:1/o-2.html"}},
     };
-    return QJsonObject{{"getChannelsForMfgr", QJsonObject{{"result", channels}}},
-                       {"getOffersForRecords", QJsonObject{{"result", offers}}}};
+    return testpeers::MessageService::answers(channels, offers);
 }
 
 class ScheduledRun : public ::testing::Test {

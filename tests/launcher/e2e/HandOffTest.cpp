@@ -156,10 +156,8 @@ TEST_F(HandOff, TheClientSchedulesThenImportsAndSendsTheRecord)
 
     const QJsonArray channels{QJsonObject{
         {"name", "critical_updates"}, {"title", "Critical Updates"}, {"fields", QJsonArray{"MODL", "CTRY", "USID"}}}};
-    const QJsonObject answers{{"getChannelsForMfgr", QJsonObject{{"result", channels}}},
-                              {"getOffersForRecords", QJsonObject{{"result", QJsonArray{}}}}};
     testpeers::MessageService service(testsupport::sandboxRoot() + QStringLiteral("/service"),
-                                      {answers, false, {}, {}});
+                                      {testpeers::MessageService::answers(channels, {}), false, {}, {}});
     ASSERT_TRUE(service.started());
     // Headless and without a session bus: the announcement comes without the idle wait.
     QProcessEnvironment env;

@@ -80,8 +80,7 @@ int main(int argc, char* argv[])
     const QJsonArray channels{QJsonObject{{"name", "critical_updates"}, {"fields", QJsonArray{"MODL"}}}};
     const QJsonArray offers{
         QJsonObject{{"id", "o-1"}, {"name", "critical_updates"}, {"offer", "Firmware"}, {"url", "http://x/o-1"}}};
-    const QJsonObject nothing{{"getChannelsForMfgr", QJsonObject{{"result", channels}}},
-                              {"getOffersForRecords", QJsonObject{{"result", QJsonArray{}}}}};
+    const QJsonObject nothing = testpeers::MessageService::answers(channels, {});
     testpeers::MessageService quiet(testsupport::sandboxRoot() + "/quiet", {nothing, false, {}, {}});
     if (!quiet.started())
         return 1;
@@ -106,8 +105,7 @@ int main(int argc, char* argv[])
     // Resident memory once the check has announced and the client waits in the tray.
     testsupport::isolateEnvironment();
     Database::Close();
-    const QJsonObject some{{"getChannelsForMfgr", QJsonObject{{"result", channels}}},
-                           {"getOffersForRecords", QJsonObject{{"result", offers}}}};
+    const QJsonObject some = testpeers::MessageService::answers(channels, offers);
     testpeers::MessageService service(testsupport::sandboxRoot() + "/service", {some, false, {}, {}});
     if (!service.started())
         return 1;
