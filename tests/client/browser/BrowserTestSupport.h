@@ -38,11 +38,11 @@ inline void PrepareEngineEnvironment()
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 }
 
-// tests/client/browser/page_server.py serving tests/client/browser/pages.
+// tests/peers/page_server.py serving tests/client/browser/pages.
 class PageServer {
 public:
     PageServer()
-        : peer_(testsupport::sourceDir() + QStringLiteral("/tests/client/browser/page_server.py"),
+        : peer_(testpeers::peerScript(QStringLiteral("page_server.py")),
                 {QStringLiteral("--root"), testsupport::sourceDir() + QStringLiteral("/tests/client/browser/pages")})
     {
     }

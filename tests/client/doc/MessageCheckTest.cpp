@@ -153,7 +153,7 @@ TEST_F(MessageCheck, LaterEntryFailingKeepsWhatTheEarlierOneStored)
         {"ZORK", QJsonObject{{"getChannelsForMfgr", QJsonObject{{"fault", QJsonArray{7, "Unknown maker"}}}}}},
     };
     testsupport::writeFile(dir + "/mfgr-config.json", QJsonDocument(config).toJson());
-    testpeers::Peer service(testsupport::sourceDir() + "/tests/client/doc/mfgr_service.py",
+    testpeers::Peer service(testpeers::peerScript("mfgr_service.py"),
                             {"--config", dir + "/mfgr-config.json", "--record", dir + "/mfgr-record.jsonl"});
     ASSERT_TRUE(service.started());
     ::setenv("OVEXKELVO_TEST_SERVICE", service.hostPort().toUtf8().constData(), 1);
