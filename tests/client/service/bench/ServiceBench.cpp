@@ -8,7 +8,7 @@
 // 2. One call's round trip on loopback against the Python service, over HTTP and HTTPS.
 #include "client/ServerSession.h"
 #include "client/XmlRpcRequest.h"
-#include "tests/common/xmlrpc/bench/CPythonReply.h"
+#include "tests/common/xmlrpc/bench/Baselines.h"
 #include "tests/peers/Peers.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -34,6 +34,7 @@ using namespace client;
 namespace {
 
 using xmlrpcbench::kMakeReply;
+using xmlrpcbench::expatAlone;
 using xmlrpcbench::kTimePython;
 
 double median(std::vector<double> v)
@@ -46,21 +47,6 @@ double percentile(std::vector<double> v, double p)
 {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[std::min(v.size() - 1, size_t(double(v.size()) * p))];
-}
-
-void XMLCALL noStart(void*, const XML_Char*, const XML_Char**) {}
-void XMLCALL noEnd(void*, const XML_Char*) {}
-void XMLCALL noText(void*, const XML_Char*, int) {}
-
-// The floor for any reader on expat: the parse with handlers that do nothing.
-bool expatAlone(const QByteArray& xml)
-{
-    XML_Parser parser = XML_ParserCreate(nullptr);
-    XML_SetElementHandler(parser, &noStart, &noEnd);
-    XML_SetCharacterDataHandler(parser, &noText);
-    const bool ok = XML_Parse(parser, xml.constData(), int(xml.size()), XML_TRUE) == XML_STATUS_OK;
-    XML_ParserFree(parser);
-    return ok;
 }
 
 void roundTrips(const char* label, const QString& url, int count)

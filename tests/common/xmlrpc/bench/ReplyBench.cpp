@@ -13,7 +13,7 @@ extern "C" {
 #include "common/xmlrpc/Reply.h"
 
 #include "tests/common/xmlrpc/BadReplies.h"
-#include "tests/common/xmlrpc/bench/CPythonReply.h"
+#include "tests/common/xmlrpc/bench/Baselines.h"
 
 #include <expat.h>
 #include <malloc.h>
@@ -99,6 +99,7 @@ void* realloc(void* old, size_t n)
 namespace {
 
 using xmlrpcbench::kMakeReply;
+using xmlrpcbench::expatAlone;
 using xmlrpcbench::kTimePython;
 
 const char* const kMakeChannels = R"(
@@ -165,20 +166,6 @@ long long peakHeap(const std::function<void()>& work)
     work();
     counting = false;
     return peakBytes;
-}
-
-void XMLCALL noStart(void*, const XML_Char*, const XML_Char**) {}
-void XMLCALL noEnd(void*, const XML_Char*) {}
-void XMLCALL noText(void*, const XML_Char*, int) {}
-
-bool expatAlone(const QByteArray& xml)
-{
-    XML_Parser parser = XML_ParserCreate(nullptr);
-    XML_SetElementHandler(parser, &noStart, &noEnd);
-    XML_SetCharacterDataHandler(parser, &noText);
-    const bool ok = XML_Parse(parser, xml.constData(), int(xml.size()), XML_TRUE) == XML_STATUS_OK;
-    XML_ParserFree(parser);
-    return ok;
 }
 
 bool ourRead(const QByteArray& xml)

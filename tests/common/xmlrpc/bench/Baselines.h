@@ -1,7 +1,11 @@
 #pragma once
 
-// The getOffersForRecords reply both reply benchmarks read, written by CPython itself, and
-// CPython's own time for reading it: the figures the readers are measured against.
+// What both reply benchmarks measure the readers against: a getOffersForRecords reply
+// written by CPython itself, CPython's own time for reading it, and expat alone.
+
+#include <QByteArray>
+
+#include <expat.h>
 
 namespace xmlrpcbench {
 
@@ -31,5 +35,20 @@ for _ in range(int(sys.argv[2])):
 times.sort()
 print(times[0], times[len(times) // 2])
 )";
+
+inline void XMLCALL noStart(void*, const XML_Char*, const XML_Char**) {}
+inline void XMLCALL noEnd(void*, const XML_Char*) {}
+inline void XMLCALL noText(void*, const XML_Char*, int) {}
+
+// The floor for any reader on expat: the parse with handlers that do nothing.
+inline bool expatAlone(const QByteArray& xml)
+{
+    XML_Parser parser = XML_ParserCreate(nullptr);
+    XML_SetElementHandler(parser, &noStart, &noEnd);
+    XML_SetCharacterDataHandler(parser, &noText);
+    const bool ok = XML_Parse(parser, xml.constData(), int(xml.size()), XML_TRUE) == XML_STATUS_OK;
+    XML_ParserFree(parser);
+    return ok;
+}
 
 }  // namespace xmlrpcbench
