@@ -1,5 +1,7 @@
 #include "tests/support/SqliteProbe.h"
 
+#include <gtest/gtest.h>
+
 #include <QProcess>
 
 #include <sqlite3.h>
@@ -16,7 +18,7 @@ QByteArray tryExclusiveLock(const QString& path)
                              "try:\n c.execute('BEGIN EXCLUSIVE'); print('locked')\n"
                              "except sqlite3.OperationalError as e: print(e)\n"),
               path});
-    py.waitForFinished(20000);
+    EXPECT_TRUE(py.waitForFinished(20000)) << "the lock probe did not end: " << py.errorString().toStdString();
     return py.readAllStandardOutput().trimmed();
 }
 
