@@ -11,8 +11,8 @@
 namespace testsupport {
 
 TracedProgram::TracedProgram(const QString& program, const QString& loggingRules, const QProcessEnvironment& extra,
-                             const QStringList& unset)
-    : program_(program)
+                             const QStringList& unset, Output output)
+    : program_(program), output_(output)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString& name : unset)
@@ -21,6 +21,8 @@ TracedProgram::TracedProgram(const QString& program, const QString& loggingRules
     for (const QString& key : extra.keys())
         env.insert(key, extra.value(key));
     process_.setProcessEnvironment(env);
+    if (output_ == Output::Merged)
+        process_.setProcessChannelMode(QProcess::MergedChannels);
 }
 
 TracedProgram::~TracedProgram()
@@ -33,11 +35,22 @@ TracedProgram::~TracedProgram()
 
 void TracedProgram::start(const QStringList& args) { process_.start(program_, args); }
 
+QByteArray TracedProgram::arrived()
+{
+    return output_ == Output::Merged ? process_.readAll() : process_.readAllStandardError();
+}
+
+const QByteArray& TracedProgram::read()
+{
+    err_ += arrived();
+    return err_;
+}
+
 bool TracedProgram::waitFor(const QByteArray& text, int ms)
 {
     const QDeadlineTimer deadline(ms);
     for (;;) {
-        err_ += process_.readAllStandardError();
+        err_ += arrived();
         if (err_.contains(text))
             return true;
         if (deadline.hasExpired() || process_.state() == QProcess::NotRunning)
@@ -49,7 +62,7 @@ bool TracedProgram::waitFor(const QByteArray& text, int ms)
 bool TracedProgram::finish(int ms)
 {
     const bool ended = process_.waitForFinished(ms);
-    err_ += process_.readAllStandardError();
+    err_ += arrived();
     return ended && process_.exitStatus() == QProcess::NormalExit;
 }
 

@@ -14,11 +14,13 @@ namespace testsupport {
 
 // A program started as a user would start it, in the test's environment without `unset`
 // and with `extra`, its traces on stderr as `loggingRules` turn them on; killed when the
-// object goes.
+// object goes. Merged, its standard output joins stderr in what is read (a browser
+// engine's warnings come on either).
 class TracedProgram {
 public:
+    enum class Output { ErrorOnly, Merged };
     TracedProgram(const QString& program, const QString& loggingRules, const QProcessEnvironment& extra = {},
-                  const QStringList& unset = {});
+                  const QStringList& unset = {}, Output output = Output::ErrorOnly);
     ~TracedProgram();
     TracedProgram(const TracedProgram&) = delete;
     TracedProgram& operator=(const TracedProgram&) = delete;
@@ -33,13 +35,18 @@ public:
     bool running() const { return process_.state() == QProcess::Running; }
     int exitCode() const { return process_.exitCode(); }
     const QByteArray& err() const { return err_; }
+    // What has come so far, reading what is there without waiting.
+    const QByteArray& read();
     qint64 pid() const { return process_.processId(); }
     QProcess& process() { return process_; }
 
 private:
+    QByteArray arrived();
+
     QString program_;
     QProcess process_;
     QByteArray err_;
+    Output output_;
 };
 
 // A peer program that reports in lines on stdout, its errors passed through; killed when
