@@ -1,5 +1,6 @@
 #include "platform/registry/Registry.h"
 
+#include "tests/support/Processes.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +18,6 @@
 #include <string>
 #include <vector>
 
-#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -451,7 +451,6 @@ TEST_F(RegistryFiles, ReadOnlyMachineHiveReadsButRefusesWrites)
     const QString hivePath = folder + QStringLiteral("/HKEY_LOCAL_MACHINE.reg");
     const QByteArray hive =
         "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Ovex\\Ovex Kelvo]\n\"InstallPath\"=\"/opt/ovex-kelvo/OvexKelvo\"\n\n";
-    const bool asRoot = ::geteuid() == 0;
 
     for (const bool withLockFile : {false, true}) {
         SCOPED_TRACE(withLockFile ? "lock file present" : "no lock file");
@@ -467,15 +466,10 @@ TEST_F(RegistryFiles, ReadOnlyMachineHiveReadsButRefusesWrites)
 
         QProcess helper;
         helper.setProcessEnvironment(helperEnvironment("readonly", folder));
-        if (asRoot) {
-            helper.setChildProcessModifier([] {
-                if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
-                    ::_exit(77);
-            });
-        }
+        testsupport::runAsNobodyWhenRoot(helper);
         helper.start(QCoreApplication::applicationFilePath(), {});
         ASSERT_TRUE(helper.waitForFinished(30000));
-        if (asRoot && helper.exitCode() == 77)
+        if (testsupport::couldNotBecomeNobody(helper))
             GTEST_SKIP() << "cannot drop root to run the helper as nobody";
         ASSERT_EQ(helper.exitCode(), 0) << helper.readAllStandardError().toStdString();
         EXPECT_EQ(helper.readAllStandardOutput().trimmed().toStdString(), "read=/opt/ovex-kelvo/OvexKelvo set=0 update=0");
