@@ -6,10 +6,12 @@
 #include "client/Settings.h"
 #include "client/Trace.h"
 #include "client/TovaReader.h"
+#include "platform/text/Ascii.h"
 #include "platform/text/Format.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 
 #include <vector>
 
@@ -23,6 +25,13 @@ bool isStored(const QString& msgid, sqlite3* db)
                                                  Database::Quote(msgid)),
                             db)
                 .empty();
+}
+
+// Two channels are the same when name and maker match without regard to ASCII case
+// (Channel::IsSame).
+QString channelIdentity(const Channel& channel)
+{
+    return platform::asciiLower(channel.Name()) + u'\n' + platform::asciiLower(channel.Mfgr());
 }
 
 // Messages the database has already are left as they are, read or deleted, exactly as
@@ -71,10 +80,25 @@ bool ImportTovaFile(MfgrModel& model, const QString& path, sqlite3* db, bool kee
         MfgrEntry& entry = model.FindOrAddMfgr(code, mfgrInfo.front());
         Manufacturer::Save(db, entry);
 
+        // A file may bring thousands of channels: each is told apart from the entry's by a
+        // hash, not by a walk along them, and the ids are counted on from one look-up.
+        QSet<QString> known;
+        for (const Channel& channel : entry.channels)
+            known.insert(channelIdentity(channel));
+        qint64 nextId = 0;
         for (const RecordMap& section : reader.GetSection(QStringLiteral("channel"))) {
             Channel channel(section);
             channel.fields.insert(QStringLiteral("mfgr"), code);
-            if (entry.AddChannel(channel, false) && !entry.channels.back().Save(db))
+            const QString identity = channelIdentity(channel);
+            if (known.contains(identity))
+                continue;
+            known.insert(identity);
+            if (nextId == 0)
+                nextId = Database::NextId(QStringLiteral("chnid"), db, QStringLiteral("Channel")).toLongLong();
+            if (nextId > 0)
+                channel.chnid = QString::number(nextId++);
+            entry.channels.push_back(channel);
+            if (!entry.channels.back().Save(db))
                 return false;
         }
 
@@ -82,8 +106,14 @@ bool ImportTovaFile(MfgrModel& model, const QString& path, sqlite3* db, bool kee
             RegRecord record(section);
             if (record.GetMfgrCode() != code)
                 continue;
-            for (const Channel& channel : entry.channels)
-                record.AddSubscription(channel.Name());
+            // Subscribed once to each name, as AddSubscription would, without its walk.
+            QSet<QString> subscribed;
+            for (const Channel& channel : entry.channels) {
+                if (!subscribed.contains(platform::asciiLower(channel.Name()))) {
+                    subscribed.insert(platform::asciiLower(channel.Name()));
+                    record.subscriptions.push_back({channel.Name(), 0});
+                }
+            }
             if (!record.Save(db))
                 return false;
             entry.records.push_back(record);
