@@ -103,7 +103,7 @@ RegFile::~RegFile() = default;
 
 FieldList* RegFile::GetProductListAt(int i) const
 {
-    return i >= 0 && i < GetProductListCount() ? products_[size_t(i)].get() : nullptr;
+    return i >= 0 && i < GetProductListCount() ? products_[size_t(i)].fields.get() : nullptr;
 }
 
 void RegFile::MergeFields(const FieldList& list)
@@ -114,15 +114,15 @@ void RegFile::MergeFields(const FieldList& list)
 FieldList* RegFile::GetProductList(const FourCC& mfgr, const FourCC& prod)
 {
     currentProd_ = prod;
-    for (const auto& list : products_) {
-        if (productCode(list->GetField(kMfgr)) == mfgr && productCode(list->GetField(kProd)) == prod)
-            return list.get();
-    }
+    const QByteArray key = mfgr.Bytes() + prod.Bytes();
+    if (const auto it = productIndex_.constFind(key); it != productIndex_.constEnd())
+        return products_[size_t(*it)].fields.get();
     auto list = std::make_unique<FieldList>();
     list->SetField(kMfgr, codeText(mfgr));
     list->SetField(kProd, codeText(prod));
-    products_.push_back(std::move(list));
-    return products_.back().get();
+    productIndex_.insert(key, qsizetype(products_.size()));
+    products_.push_back({key, std::move(list)});
+    return products_.back().fields.get();
 }
 
 void RegFile::StoreProductFields(const FieldList& list)
@@ -204,15 +204,13 @@ bool RegFile::Serialize(QByteArray& out) const
     appendHeader(out, kLastProduct, 24);
     out += currentProd_.Bytes();
     out += QByteArray(16, '\0');
-    for (const auto& list : products_) {
-        const Field* mfgr = list->Find(kMfgr);
-        const Field* prod = list->Find(kProd);
-        if (mfgr == nullptr || prod == nullptr)
+    for (const ProductList& list : products_) {
+        if (list.fields->Find(kMfgr) == nullptr || list.fields->Find(kProd) == nullptr)
             continue;
+        // Under the codes the list is known by, so that the next read finds each list again.
         appendHeader(out, kProductStart, 12);
-        out += productCode(mfgr->GetValue()).Bytes();
-        out += productCode(prod->GetValue()).Bytes();
-        for (const auto& field : *list)
+        out += list.key;
+        for (const auto& field : *list.fields)
             complete = appendField(out, *field) && complete;
         appendHeader(out, kProductEnd, 4);
     }
