@@ -4,6 +4,7 @@
 #include <QSaveFile>
 
 #include <limits>
+#include <unordered_map>
 
 namespace engine {
 
@@ -147,8 +148,33 @@ void RegFile::ReadExistingFields()
     Parse(data);
 }
 
+// Field lookups of one read: FieldList::Find walks the list, and a file of thousands of
+// codes in one list would cost the square of its size. Each list is indexed at its first
+// field record and kept up to date by this read alone.
+class RegFile::ParseIndex {
+public:
+    void SetField(FieldList& list, const QByteArray& code, const QString& value)
+    {
+        auto [it, added] = lists_.try_emplace(&list);
+        QHash<QByteArray, int>& nodes = it->second;
+        if (added)
+            for (int node = 0; node < list.GetCount(); ++node)
+                nodes.insert(list.GetAtNode(node)->GetCode().Bytes(), node);
+        if (const auto found = nodes.constFind(code); found != nodes.constEnd()) {
+            list.GetAtNode(*found)->SetValue(value);
+            return;
+        }
+        list.Append(FourCC::FromBytes(code), value);
+        nodes.insert(code, list.GetCount() - 1);
+    }
+
+private:
+    std::unordered_map<FieldList*, QHash<QByteArray, int>> lists_;
+};
+
 void RegFile::Parse(const QByteArray& data)
 {
+    ParseIndex index;
     FieldList* current = &global_;
     qsizetype at = 0;
     while (data.size() - at >= 4) {
@@ -162,14 +188,14 @@ void RegFile::Parse(const QByteArray& data)
         switch (type) {
         case kFieldRecord:
             if (length >= 8)
-                current->SetField(FourCC::FromBytes(body.left(4)), QString::fromLatin1(body.mid(4)));
+                index.SetField(*current, body.left(4), QString::fromLatin1(body.mid(4)));
             break;
         case kWideFieldRecord:
             if (length >= 8 && (length - 8) % 2 == 0) {
                 QString value;
                 for (qsizetype i = 4; i + 1 < body.size(); i += 2)
                     value += QChar(char16_t(quint8(body[i]) | quint16(quint8(body[i + 1])) << 8));
-                current->SetField(FourCC::FromBytes(body.left(4)), value);
+                index.SetField(*current, body.left(4), value);
             }
             break;
         case kVersionRecord:

@@ -68,6 +68,8 @@ private:
         std::unique_ptr<FieldList> fields;
     };
 
+    class ParseIndex;
+
     FieldList global_;
     std::vector<ProductList> products_;
     QHash<QByteArray, qsizetype> productIndex_;  // key -> position of the first list with it

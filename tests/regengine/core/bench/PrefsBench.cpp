@@ -50,6 +50,23 @@ void ReadProductLists(benchmark::State& state)
 }
 BENCHMARK(ReadProductLists)->Arg(2000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
+// One global list of `fields` distinct codes.
+void ReadManyFields(benchmark::State& state)
+{
+    QTemporaryDir root;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(root.path()));
+    QByteArray data;
+    for (int i = 0; i < int(state.range(0)); ++i)
+        appendRecord(data, 1, QByteArray::number(i, 36).rightJustified(4, '0') + "value");
+    for (auto _ : state) {
+        RegFile file;
+        file.Parse(data);
+        benchmark::DoNotOptimize(file.GetFieldList().GetCount());
+    }
+    state.SetBytesProcessed(state.iterations() * data.size());
+}
+BENCHMARK(ReadManyFields)->Arg(5000)->Arg(20000)->Arg(40000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 }  // namespace
 
 BENCHMARK_MAIN();
