@@ -1,6 +1,7 @@
 // Figures for the hive reader, run by hand (never by ctest): registry_bench
 // Each input grows by a factor; the time per byte should stay flat.
-// 1. One section header of `levels` key levels (a hostile hive).
+// 1. One section header of `levels` key levels (a hostile hive), and the longest key the
+//    limits let through.
 // 2. One key of `values` values.
 // 3. `reads` value reads from an unchanged hive file of 5,000 values.
 #include "platform/registry/Registry.h"
@@ -46,6 +47,23 @@ void DeepHeader(benchmark::State& state)
     state.SetLabel(parsed ? "read" : "refused");
 }
 BENCHMARK(DeepHeader)->Arg(250)->Arg(500)->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The deepest and longest key the limits allow: 512 levels of 255-character names.
+void LongestLegalKey(benchmark::State& state)
+{
+    QByteArray text = "REGEDIT4\n\n[HKEY_CURRENT_USER";
+    for (int i = 0; i < Hive::kMaxKeyDepth; ++i)
+        text += "\\" + QByteArray(Hive::kMaxKeyNameLength, char('a' + i % 26));
+    text += "]\n\"v\"=\"x\"\n";
+    qsizetype written = 0;
+    for (auto _ : state) {
+        const std::optional<Hive> hive = Hive::parse(RootKey::CurrentUser, text);
+        written = hive ? hive->serialize().size() : -1;
+    }
+    state.SetBytesProcessed(state.iterations() * text.size());
+    state.counters["written_bytes"] = double(written);
+}
+BENCHMARK(LongestLegalKey)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void ManyValues(benchmark::State& state)
 {
