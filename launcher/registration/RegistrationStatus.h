@@ -11,7 +11,9 @@ namespace launcher {
 class RegistrationStatus {
 public:
     virtual ~RegistrationStatus() = default;
-    // Shown as the run starts; where its progress texts go (null: nowhere).
+    // Shown as the run starts, the window disabled behind it; where its progress texts go
+    // (null: nowhere). A window that animates makes itself the engine's idle target
+    // (SetIdleCallback), which every wait of the run calls.
     virtual engine::Displayer* Begin() = 0;
     // The run has ended, either way.
     virtual void End() = 0;
