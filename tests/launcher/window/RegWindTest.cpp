@@ -552,6 +552,35 @@ TEST(RegWindSerialNumber, TheDefinitionMakesTheNumberAndTheNextPageStoresIt)
     }
 }
 
+// Mode T reads the registry path the command line's SSI_SN_LOCATION gives; without one the
+// user is told to start the program from its shortcut, and it ends.
+TEST(RegWindSerialNumber, ModeTReadsTheCommandLinesLocation)
+{
+    ASSERT_TRUE(platform::Registry::setValue(platform::RootKey::LocalMachine, QStringLiteral("SOFTWARE\\Ovex\\Serial"),
+                                             QStringLiteral("Number"),
+                                             platform::RegValue::fromString(QStringLiteral("X123"))));
+    for (const char* location : {"SOFTWARE\\Ovex\\Serial\\Number", ""}) {
+        RecordingSink boxes;
+        auto reader = runScript(kWind + pages(2));
+        RegWind* window = reader->GetWindow();
+        reader->SetSerialNumberLocation(QString::fromLatin1(location));
+        QmStrStream more(QStringLiteral(">SETHEADER snCR T\n>SERNUMCREATE SRNM\n"));
+        reader->Run(&more);
+        EXPECT_TRUE(window->IsSerialNumberPending()) << location;
+        window->OnNotify(nullptr, RegCommand::NextPage, 0);
+        if (*location) {
+            EXPECT_EQ(window->GetList(RegWind::PageFields)->GetField(FourCC("SRNM")), QStringLiteral("X123"));
+            EXPECT_TRUE(boxes.boxes.empty());
+        } else {
+            EXPECT_EQ(window->GetCurrentPageIndex(), 0);
+            ASSERT_FALSE(boxes.boxes.empty());
+            EXPECT_EQ(boxes.boxes[0].caption, QStringLiteral("Missing Parameter"));
+            EXPECT_TRUE(platform::quitPending());
+            drainEvents();
+        }
+    }
+}
+
 TEST(RegWindSerialNumber, TheConditionalPageCommandStoresTheNumberAndStillMoves)
 {
     coretest::FakeClock clock;
