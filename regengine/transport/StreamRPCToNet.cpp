@@ -83,13 +83,16 @@ QString StreamRPCToNet::ServerUrlFromDocument(const QByteArray& document, const 
     QString url = trimmedRight(QString::fromLatin1(document.left(kRedirectLimit)));
     if (url.isEmpty())
         url = fallback;
+    url = trimmedRight(url) + QStringLiteral("/1");
     // The document may come over plain HTTP, so anyone on the way can rewrite it; a
-    // plain-HTTP server in it gives way to the built-in HTTPS one.
-    if (url.startsWith(QStringLiteral("http://"))) {
+    // plain-HTTP server in it gives way to the built-in HTTPS one. Judged on the URL as it
+    // will be used: "http:/" becomes "http://1" once the "/1" is added.
+    const qsizetype mark = url.indexOf(QStringLiteral("://"));
+    if (mark >= 0 && QStringView(url).left(mark).compare(u"http", Qt::CaseInsensitive) == 0) {
         EngineTrace(formatText(QStringLiteral("Not sending to plain HTTP %s; using fallback URL of %s"), url, fallback));
-        url = fallback;
+        url = trimmedRight(fallback) + QStringLiteral("/1");
     }
-    return trimmedRight(url) + QStringLiteral("/1");
+    return url;
 }
 
 StreamRPCToNet::StreamRPCToNet(Displayer* displayer, InetLoader* loader, RegistrationEndpoints endpoints)

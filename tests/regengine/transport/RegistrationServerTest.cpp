@@ -170,6 +170,8 @@ TEST_F(RegistrationServerTest, RedirectDocumentsAndTheirFallbacks)
         {"the built-in document when the script's is missing", 0, "", 200, true, "/builtin/1"},
         {"a plain-HTTP server gives way to the HTTPS fallback", 200, "http://localhost:%s/named", 0, true,
          "/xmlrpc/1"},
+        {"plain HTTP in capitals too", 200, "HTTP://localhost:%s/named", 0, true, "/xmlrpc/1"},
+        {"plain HTTP once the suffix is added", 200, "http:/", 0, true, "/xmlrpc/1"},
         {"no scheme: bad URL", 200, "localhost:%s/named", 0, false, ""},
         {"no path after the host: bad URL", 200, "ftp://localhost:%s", 0, false, ""},
         {"another scheme: bad URL", 200, "ftp://localhost:%s/named", 0, false, ""},
