@@ -31,6 +31,7 @@ class QTextStream;
 namespace engine {
 class Clock;
 class QmStrStream;
+class QmStringList;
 class RegFile;
 }  // namespace engine
 
@@ -303,6 +304,10 @@ public:
     void LoadPrefs();
     // The prefs file read last, or null.
     engine::RegFile* GetPrefsFile() const { return prefs_.get(); }
+    // The private-prefs text file named by the header "pvPR", in the engine folder: the
+    // page fields the list names, or only "SRNM" without one. A name that would leave the
+    // folder writes nothing.
+    void SavePrivatePrefs(const engine::QmStringList* list = nullptr);
 
     // Values the page script gives the window, read by the registration, reminder and update
     // runs.
