@@ -13,6 +13,8 @@
 #include <QElapsedTimer>
 #include <QPrinter>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
 
 #include <cstdio>
 #include <sys/resource.h>
@@ -70,5 +72,17 @@ int main(int argc, char** argv)
         return true;
     });
     view.PrintForm(0);
+
+    // With a second argument "preview": the print preview window of the mail face, grabbed
+    // into preview.png in that folder once it has painted.
+    if (argc > 2 && qstrcmp(argv[2], "preview") == 0) {
+        QTimer::singleShot(1500, [&] {
+            if (QWidget* dialog = QApplication::activeModalWidget()) {
+                dialog->grab().save(folder + QStringLiteral("/preview.png"));
+                dialog->close();
+            }
+        });
+        view.ShowPrintPreview(1);
+    }
     return 0;
 }
