@@ -6,15 +6,20 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <mutex>
 #include <string>
 
 namespace {
 
-thread_local std::string t_lastError;
+// One text for the process, not per thread: the engine sends from its one UI thread, and
+// dynamic thread-local storage of a library loaded by name trips LeakSanitizer's scan.
+std::mutex g_errorLock;
+std::string g_lastError;
 
 int fail(int code, const QString& why)
 {
-    t_lastError = why.toStdString();
+    const std::lock_guard<std::mutex> lock(g_errorLock);
+    g_lastError = why.toStdString();
     return code;
 }
 
@@ -44,7 +49,10 @@ int ovex_mail_is_available(void)
 
 int ovex_mail_send(const OvexMailMessage* message)
 {
-    t_lastError.clear();
+    {
+        const std::lock_guard<std::mutex> lock(g_errorLock);
+        g_lastError.clear();
+    }
     if (message == nullptr || message->recipient == nullptr)
         return fail(OVEX_MAIL_E_INVALID_RECIPS, QStringLiteral("No recipient"));
     const QString recipient = QString::fromUtf8(message->recipient).trimmed();
@@ -103,7 +111,8 @@ int ovex_mail_send(const OvexMailMessage* message)
 
 const char* ovex_mail_last_error_text(void)
 {
-    return t_lastError.c_str();
+    const std::lock_guard<std::mutex> lock(g_errorLock);
+    return g_lastError.c_str();
 }
 
 }  // extern "C"

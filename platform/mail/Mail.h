@@ -64,7 +64,8 @@ OVEX_MAIL_API int ovex_mail_is_available(void);
 ** else (no program, a temporary failure such as exit 75, a crash or a time-out). */
 OVEX_MAIL_API int ovex_mail_send(const OvexMailMessage* message);
 
-/* What went wrong in the calling thread's last send, in English; empty after a success. */
+/* What went wrong in the last send, in English; empty after a success. The text stays
+** valid until the next send. */
 OVEX_MAIL_API const char* ovex_mail_last_error_text(void);
 
 #ifdef __cplusplus
