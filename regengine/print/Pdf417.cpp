@@ -100,10 +100,14 @@ std::size_t Pdf417ByteCapacity(int columns, int rows)
 
 std::vector<int> Pdf417ByteCompact(const std::uint8_t* bytes, std::size_t length, int columns, int rows)
 {
-    if (length > Pdf417ByteCapacity(columns, rows))
+    // A size without room for the length descriptor and the latch holds nothing, not even
+    // no bytes: its capacity of 0 must not let an empty text through.
+    if (!allowedSize(columns, rows))
         return {};
     const int total = columns * rows;
     const int dataCodewords = total - Pdf417EcCount(kPdf417Level);
+    if (dataCodewords < 2 || length > Pdf417ByteCapacity(columns, rows))
+        return {};
     std::vector<int> codewords(std::size_t(dataCodewords), kPadCodeword);
     codewords[0] = dataCodewords;
     codewords[1] = length % 6 == 0 ? kByteLatchSix : kByteLatch;

@@ -56,7 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::size_t length = size > 2 ? size - 2 : 0;
     const char* bytes = reinterpret_cast<const char*>(data) + (size > 2 ? 2 : size);
     const engine::Pdf417Symbol symbol = engine::Pdf417EncodeText(bytes, length, columns, rows);
-    const bool fits = engine::Pdf417ByteCapacity(columns, rows) >= length && engine::Pdf417ByteCapacity(columns, rows) > 0;
+    const bool roomy = columns * rows <= engine::kPdf417MaxCodeword &&
+                       columns * rows - engine::Pdf417EcCount(engine::kPdf417Level) >= 2;
+    const bool fits = roomy && engine::Pdf417ByteCapacity(columns, rows) >= length;
     check(symbol.IsValid() == fits, "refusal does not match the capacity");
     if (!symbol.IsValid())
         return 0;

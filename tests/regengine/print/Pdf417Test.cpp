@@ -187,6 +187,10 @@ TEST(Pdf417ByteCompaction, RefusesWhatDoesNotFit)
     EXPECT_EQ(Pdf417ByteCapacity(10, 2), 0u);
     EXPECT_EQ(Pdf417ByteCapacity(30, 90), 0u);  // 2,700 codewords
     EXPECT_EQ(Pdf417ByteCapacity(2, 60), 0u);   // no room beside 128 correction codewords
+    // Such a size refuses even an empty text (it once asked for a vector of negative size).
+    EXPECT_FALSE(Pdf417EncodeText("", 0, 24, 3).IsValid());
+    EXPECT_TRUE(Pdf417ByteCompact(nullptr, 0, 24, 3).empty());
+    EXPECT_TRUE(Pdf417EncodeText("", 0, kColumns, kRows).IsValid());
 }
 
 TEST(Pdf417Render, RowsCarryStartIndicatorsAndStop)
