@@ -25,6 +25,17 @@ void InstallPageHandlers(ScriptReader& reader);
 void InstallElementHandlers(ScriptReader& reader);
 // ATTACHMENT and ATTACH.
 void InstallAttachmentHandlers(ScriptReader& reader);
+// CONSTRAINT, MASK and MFGRCONSTRAINT, registered globally; SETCONSTRAINT and
+// SETCONSTRAINTTRIES.
+void InstallConstraintHandlers(ScriptReader& reader);
+// FONT and USEFONT, which choose the font of the controls that follow; SETFONTCOLOR and
+// SETFONTWEIGHT for the fonts declared afterwards.
+void InstallFontHandlers(ScriptReader& reader);
+// BASICGROUP, GROUP, CHECKGROUP and MULTIGROUP, each open until its ENDGROUP; BOX and
+// HORIZRULE.
+void InstallGroupHandlers(ScriptReader& reader);
+// CAPTION, SUBCAPTION, HYPERLINK, EDIT, MASKEDIT, each in the current font, and DATAHOLDER.
+void InstallTextControlHandlers(ScriptReader& reader);
 
 // The lengths keyword lines are read to, where a handler reads or drops the rest of a line.
 namespace ScriptLineLimit {

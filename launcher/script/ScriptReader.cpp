@@ -3,6 +3,7 @@
 #include "launcher/app/TextResource.h"
 #include "launcher/script/KeywordHandlers.h"
 
+#include "regengine/core/Constraint.h"
 #include "regengine/core/EngineTrace.h"
 #include "regengine/core/QmRect.h"
 #include "regengine/core/QmStrStream.h"
@@ -79,8 +80,9 @@ ScriptReader::ScriptReader(std::unique_ptr<QmStrStream> stream, const QString& f
 
 ScriptReader::~ScriptReader()
 {
-    // The window goes before the lists and tables its elements may still name.
+    // The window goes before the lists, tables and constraints its elements may still name.
     window_.reset();
+    Constraint::DeleteAll();
 }
 
 void ScriptReader::InstallHandlers()
@@ -98,6 +100,10 @@ void ScriptReader::InstallHandlers()
     InstallPageHandlers(*this);
     InstallElementHandlers(*this);
     InstallAttachmentHandlers(*this);
+    InstallConstraintHandlers(*this);
+    InstallFontHandlers(*this);
+    InstallGroupHandlers(*this);
+    InstallTextControlHandlers(*this);
 }
 
 void ScriptReader::SetKeywordHandler(int index, KeywordHandler handler)

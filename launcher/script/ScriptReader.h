@@ -124,6 +124,8 @@ public:
     engine::QmWind* CurrentParent() const { return currentParent_; }
     engine::QmBasicDialog* CurrentPage() const { return currentPage_; }
     const engine::QmFont* CurrentFont() const { return currentFont_; }
+    // FONT and USEFONT; null leaves the controls that follow with their own font.
+    void SetCurrentFont(const engine::QmFont* font) { currentFont_ = font; }
     // A page keyword's page, added to the window, becomes the current page and parent;
     // groups left open are closed, and the next EDIT or MASKEDIT is the first after a page.
     void BeginPage(engine::QmBasicDialog* page);
@@ -131,6 +133,7 @@ public:
     // ENDGROUP closes the innermost one, so groups nest.
     void OpenGroup(engine::QmBasicWindow* group);
     engine::QmBasicWindow* CurrentGroup() const { return groups_.empty() ? nullptr : groups_.back(); }
+    int OpenGroupCount() const { return int(groups_.size()); }
     // ENDGROUP: the innermost open group ends its definition and its parent becomes the
     // current parent; traced when no group is open.
     void CloseGroup();

@@ -14,6 +14,7 @@
 #include "regengine/core/SerialNumberMaker.h"
 #include "regengine/transport/Packet.h"
 #include "regengine/ui/pages/QmRegPage.h"
+#include "regengine/ui/element/FieldNameSource.h"
 #include "regengine/ui/element/QmWind.h"
 
 #include <QHash>
@@ -68,7 +69,7 @@ constexpr int Quit = 2999;
 // turns into page moves, registration runs, reminders and the end of the program. It is
 // hidden in this product; its start event runs the hand-off attachments. The reader that
 // builds it sees it as a ScriptTarget.
-class RegWind : public QWidget, public engine::QmWind, public ScriptTarget {
+class RegWind : public QWidget, public engine::QmWind, public ScriptTarget, public engine::FieldNameSource {
 public:
     // The field lists, by the kind GetList takes.
     using ListKind = engine::RegRecordLists::ListKind;
@@ -243,7 +244,7 @@ public:
     virtual void Manipulate(int kind, const engine::FourCC& first, const engine::FourCC& second);
     // The name of string table "FLDN" for the code ("CODE:name"; the last entry wins), or an
     // empty text.
-    QString GetFieldDisplayName(const engine::FourCC& code) const;
+    QString GetFieldDisplayName(const engine::FourCC& code) const override;
     void SetTopMost(bool on);
 
     // ---- Commands -------------------------------------------------------------------

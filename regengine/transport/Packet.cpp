@@ -131,19 +131,21 @@ void Packet::ReadFields(Displayer* displayer, FieldList* list, quint32 flags) co
     if (list != nullptr)
         list->RemoveAll();
     const char* bytes = data_.constData();
+    // A received packet's records end where its checksum begins.
+    const quint32 end = checksumAppended_ && length_ >= quint32(kHeaderSize) + 2 ? length_ - 2 : length_;
     quint32 pos = kHeaderSize;
-    while (length_ >= pos + 3) {
-        if (length_ < pos + 4)
+    while (end >= pos + 3) {
+        if (end < pos + 4)
             break;
         const FourCC code = FourCC::FromBytes(QByteArrayView(bytes + pos, 4));
         if (code == kEndCode)
             break;
-        const quint32 start = qMin(pos + 5, length_);
-        quint32 end = start;
-        while (end < length_ && bytes[end] != '\0')
-            ++end;
-        const QString value = QString::fromUtf8(bytes + start, qsizetype(end - start));
-        pos = end + 1;
+        const quint32 start = qMin(pos + 5, end);
+        quint32 stop = start;
+        while (stop < end && bytes[stop] != '\0')
+            ++stop;
+        const QString value = QString::fromUtf8(bytes + start, qsizetype(stop - start));
+        pos = stop + 1;
         const quint8 first = code[0];
         if ((flags & kSkipPrivate) && (first == ';' || first == '_' || isLowerCaseLetter(first)))
             continue;

@@ -4,6 +4,8 @@
 #include "regengine/core/QmStrStream.h"
 #include "regengine/ui/element/ScreenInfo.h"
 
+#include <QPushButton>
+
 namespace engine {
 
 QmBasicDialog::QmBasicDialog(QmStrStream& script, QmWind* parent)
@@ -22,5 +24,32 @@ QmBasicDialog::QmBasicDialog(QmStrStream& script, QmWind* parent)
 }
 
 QmBasicDialog::~QmBasicDialog() = default;
+
+void QmBasicDialog::SetDefaultButton(QmWind* element)
+{
+    if (element == nullptr || element->GetControlId() == 0)
+        return;
+    defaultButton_ = element;
+    MarkDefault();
+}
+
+void QmBasicDialog::MarkDefault()
+{
+    if (defaultButton_ == nullptr || defaultButton_->GetControlId() == 0)
+        return;
+    if (auto* button = qobject_cast<QPushButton*>(defaultButton_->GetWindow()))
+        button->setDefault(true);
+}
+
+void QmBasicDialog::FocusFirst()
+{
+    MarkDefault();
+    for (QWidget* w = nextInFocusChain(); w != nullptr && w != this; w = w->nextInFocusChain()) {
+        if (isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisibleTo(this)) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+}
 
 }  // namespace engine

@@ -16,6 +16,18 @@ public:
     // that the page does not use; the rest of the line is left for the page classes.
     QmBasicDialog(QmStrStream& script, QmWind* parent);
     ~QmBasicDialog() override;
+
+    // The page's default button, which Enter presses; an element without a control id is
+    // not taken.
+    void SetDefaultButton(QmWind* element);
+    QmWind* GetDefaultButton() const { return defaultButton_; }
+    // The default button again, and the focus on the page's first tab item.
+    void FocusFirst();
+
+private:
+    void MarkDefault();
+
+    QmWind* defaultButton_ = nullptr;
 };
 
 }  // namespace engine

@@ -1,0 +1,160 @@
+#include "platform/serial/SerialPort.h"
+
+#include "tests/peers/FakeModem.h"
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QThread>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+using platform::SerialPort;
+using testpeers::FakeModem;
+
+namespace {
+
+// A bare pseudo-terminal whose master side the test drives itself.
+struct Pty {
+    Pty()
+    {
+        if (::openpty(&master, &slave, nullptr, nullptr, nullptr) == 0)
+            path = QString::fromLocal8Bit(::ttyname(slave));
+    }
+    ~Pty()
+    {
+        closeMaster();
+        if (slave >= 0)
+            ::close(slave);
+    }
+    void closeMaster()
+    {
+        if (master >= 0)
+            ::close(master);
+        master = -1;
+    }
+    int master = -1;
+    int slave = -1;
+    QString path;
+};
+
+QByteArray readMaster(int fd, int want)
+{
+    QByteArray out;
+    for (int i = 0; i < 200 && out.size() < want; ++i) {
+        char buffer[256];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0)
+            out.append(buffer, n);
+        else
+            QThread::msleep(5);
+    }
+    return out;
+}
+
+TEST(SerialPort, OpensARawLineForOneOwnerOnly)
+{
+    Pty pty;
+    ASSERT_FALSE(pty.path.isEmpty());
+    auto port = SerialPort::create();
+    ASSERT_TRUE(port->open(pty.path)) << qPrintable(port->errorString());
+    termios tio{};
+    ASSERT_EQ(::tcgetattr(pty.slave, &tio), 0);
+    EXPECT_EQ(tio.c_cflag & CSIZE, tcflag_t(CS8));
+    EXPECT_EQ(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
+    EXPECT_NE(tio.c_cflag & CLOCAL, tcflag_t(0));
+    EXPECT_EQ(tio.c_lflag & (ICANON | ECHO), tcflag_t(0));
+    EXPECT_EQ(tio.c_cc[VMIN], 0);
+    EXPECT_EQ(tio.c_cc[VTIME], 0);
+
+    // The lock holds even for root, whom TIOCEXCL lets through.
+    auto second = SerialPort::create();
+    EXPECT_FALSE(second->open(pty.path));
+    EXPECT_TRUE(second->errorString().contains(QStringLiteral("Unable to")));
+    port->close();
+    port->close();
+    EXPECT_TRUE(second->open(pty.path)) << qPrintable(second->errorString());
+}
+
+TEST(SerialPort, RefusesWhatIsNotASerialLine)
+{
+    struct Case {
+        const char* path;
+        const char* error;
+    };
+    for (const Case& c : {Case{"/dev/null", "Not a serial port"}, Case{"/nonexistent/ttyS99", "Unable to open"}}) {
+        auto port = SerialPort::create();
+        EXPECT_FALSE(port->open(QString::fromLatin1(c.path))) << c.path;
+        EXPECT_FALSE(port->isOpen()) << c.path;
+        EXPECT_TRUE(port->errorString().startsWith(QString::fromLatin1(c.error))) << qPrintable(port->errorString());
+    }
+}
+
+TEST(SerialPort, SetsTheStandardRatesOnly)
+{
+    FakeModem modem({});
+    auto port = SerialPort::create();
+    ASSERT_TRUE(port->open(modem.devicePath()));
+    for (const int rate : {1200, 2400, 4800, 9600, 19200, 38400}) {
+        EXPECT_TRUE(port->setBaudRate(rate)) << rate;
+        EXPECT_EQ(modem.currentRate(), rate);
+        EXPECT_EQ(port->settings()->baudRate, rate);
+    }
+    EXPECT_FALSE(port->setBaudRate(12345));
+    EXPECT_EQ(modem.currentRate(), 38400);
+}
+
+TEST(SerialPort, ReadsWhatIsQueuedWithoutWaiting)
+{
+    Pty pty;
+    auto port = SerialPort::create();
+    ASSERT_TRUE(port->open(pty.path));
+    char buffer[64];
+    EXPECT_EQ(port->bytesWaiting(), 0);
+    EXPECT_EQ(port->read(buffer, sizeof buffer), 0);
+
+    ASSERT_EQ(::write(pty.master, "hello\r\n", 7), 7);
+    for (int i = 0; i < 100 && port->bytesWaiting() < 7; ++i)
+        QThread::msleep(5);
+    EXPECT_EQ(port->bytesWaiting(), 7);
+    EXPECT_EQ(port->read(buffer, 3), 3);
+    EXPECT_EQ(QByteArray(buffer, 3), "hel");
+    EXPECT_TRUE(port->discardInput());
+    EXPECT_EQ(port->bytesWaiting(), 0);
+
+    ASSERT_TRUE(port->write("AT\r", 3, 500));
+    EXPECT_EQ(readMaster(pty.master, 3), "AT\r");
+}
+
+TEST(SerialPort, AWriteThatCannotFinishFails)
+{
+    // Nobody reads the master, so the line's buffers fill and the rest cannot go.
+    Pty pty;
+    auto port = SerialPort::create();
+    ASSERT_TRUE(port->open(pty.path));
+    const QByteArray big(1 << 20, 'x');
+    EXPECT_FALSE(port->write(big.constData(), big.size(), 200));
+    EXPECT_TRUE(port->errorString().contains(QStringLiteral("Timed out"))) << qPrintable(port->errorString());
+}
+
+TEST(SerialPort, AHangUpIsSeenByReadsWritesAndTheLineState)
+{
+    Pty pty;
+    auto port = SerialPort::create();
+    ASSERT_TRUE(port->open(pty.path));
+    EXPECT_FALSE(port->hungUp());
+    // A pseudo-terminal has no modem lines to watch.
+    EXPECT_FALSE(port->modemLines().has_value());
+    EXPECT_FALSE(port->setDtr(false));
+
+    pty.closeMaster();
+    EXPECT_TRUE(port->hungUp());
+    char buffer[8];
+    EXPECT_EQ(port->read(buffer, sizeof buffer), -1);
+    EXPECT_FALSE(port->write("x", 1, 100));
+}
+
+}  // namespace

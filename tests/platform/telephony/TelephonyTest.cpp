@@ -1,0 +1,182 @@
+#include "platform/serial/SerialPort.h"
+#include "platform/telephony/HayesTelephony.h"
+#include "platform/telephony/ModemList.h"
+#include "platform/ui/Ui.h"
+
+#include "tests/peers/FakeModem.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+using namespace platform;
+using testpeers::FakeModem;
+
+namespace {
+
+QString fixtureTty()
+{
+    return testsupport::sourceDir() + QStringLiteral("/tests/fixtures/sysfs/class/tty");
+}
+
+TEST(ModemList, ListsLinesWithADriverButNotTheConsolesOrAbsentUarts)
+{
+    const QList<ModemDevice> modems =
+        listModems(fixtureTty(), QStringLiteral("/dev"), {QStringLiteral("/dev/ttyS2"), QStringLiteral("/dev/modem")});
+    QStringList seen;
+    for (const ModemDevice& m : modems)
+        seen << m.name + QStringLiteral(" = ") + m.path;
+    EXPECT_EQ(seen, QStringList({QStringLiteral("cdc_acm modem on ttyACM0 = /dev/ttyACM0"),
+                                 QStringLiteral("serial8250 modem on ttyS2 = /dev/ttyS2"),
+                                 QStringLiteral("Modem on /dev/modem = /dev/modem")}));
+    EXPECT_TRUE(listModems(QStringLiteral("/nonexistent"), QStringLiteral("/dev"), {}).isEmpty());
+}
+
+// One call on the fake modem, with the messages telephony delivered.
+struct Message {
+    quint32 message;
+    quintptr p1;
+    quintptr p2;
+};
+
+class TelephonyCall : public ::testing::Test {
+protected:
+    void SetUp() override { emptySysfs_ = testsupport::sandboxRoot() + QStringLiteral("/no-tty"); QDir().mkpath(emptySysfs_); }
+
+    std::unique_ptr<HayesTelephony> make(const FakeModem& modem)
+    {
+        HayesTelephonyOptions options;
+        options.sysfsRoot = emptySysfs_;
+        options.configured = {modem.devicePath()};
+        options.answerMs = 400;
+        options.guardMs = 30;
+        auto telephony = std::make_unique<HayesTelephony>(options);
+        quint32 count = 0;
+        EXPECT_EQ(telephony->initialize(QStringLiteral("test"),
+                                        [this](quint32, quint32 message, quintptr, quintptr p1, quintptr p2, quintptr) {
+                                            messages.push_back({message, p1, p2});
+                                        },
+                                        &count),
+                  tel::kOk);
+        EXPECT_EQ(count, 1u);
+        return telephony;
+    }
+
+    // Waits for a call state other than dialling.
+    bool waitForOutcome(int ms = 8000)
+    {
+        return pumpUntil([this] {
+            for (const Message& m : messages) {
+                if (m.message == tel::kMsgCallState && m.p1 != tel::kStateDialing)
+                    return true;
+                if (m.message == tel::kMsgReply && m.p2 != 0)
+                    return true;
+            }
+            return false;
+        }, ms);
+    }
+
+    std::vector<Message> messages;
+    QString emptySysfs_;
+};
+
+TEST_F(TelephonyCall, EachDialResultBecomesACallState)
+{
+    struct Case {
+        FakeModem::DialResult result;
+        quint32 state;
+        quint32 mode;
+    };
+    for (const Case& c : {Case{FakeModem::DialResult::Connect, tel::kStateConnected, 0},
+                          Case{FakeModem::DialResult::Busy, tel::kStateBusy, 0},
+                          Case{FakeModem::DialResult::NoCarrier, tel::kStateDisconnected, tel::kDisconnectNoAnswer},
+                          Case{FakeModem::DialResult::NoAnswer, tel::kStateDisconnected, tel::kDisconnectNoAnswer},
+                          Case{FakeModem::DialResult::NoDialTone, tel::kStateDisconnected, tel::kDisconnectNoDialTone},
+                          Case{FakeModem::DialResult::Error, tel::kStateDisconnected, tel::kDisconnectBadAddress}}) {
+        messages.clear();
+        FakeModem modem(FakeModem::at(2400, c.result));
+        auto telephony = make(modem);
+        quint32 line = 0, call = 0, version = 0;
+        ASSERT_EQ(telephony->negotiateApiVersion(0, 0x10000, 0x10004, &version), tel::kOk);
+        EXPECT_EQ(version, 0x10004u);
+        ASSERT_EQ(telephony->openLine(tel::kLineMapper, version, 0, tel::kMediaDataModem, &line), tel::kOk);
+        QString dialable;
+        ASSERT_EQ(telephony->translateAddress(0, version, QStringLiteral("1 (800) 555-0199"), &dialable), tel::kOk);
+        EXPECT_EQ(dialable, QStringLiteral("18005550199"));
+        ASSERT_GT(telephony->makeCall(line, &call, dialable), 0);
+        ASSERT_TRUE(waitForOutcome()) << int(c.result);
+        const Message& last = messages.back();
+        EXPECT_EQ(last.message, tel::kMsgCallState) << int(c.result);
+        EXPECT_EQ(last.p1, c.state) << int(c.result);
+        EXPECT_EQ(last.p2, c.mode) << int(c.result);
+        EXPECT_EQ(modem.dialled(), QStringList{QStringLiteral("18005550199")});
+        // The rates were hunted until the modem answered.
+        EXPECT_TRUE(modem.commands().contains(QStringLiteral("19200 AT"))) << qPrintable(modem.commands().join(u'|'));
+        EXPECT_EQ(modem.commands().at(2), QStringLiteral("2400 AT"));
+        EXPECT_EQ(telephony->callPort(call) != nullptr, c.state == tel::kStateConnected);
+        EXPECT_EQ(telephony->deallocateCall(call), tel::kOk);
+    }
+}
+
+TEST_F(TelephonyCall, AConnectedCallHearsTheFarEndHangUp)
+{
+    FakeModem modem(FakeModem::at(19200));
+    auto telephony = make(modem);
+    quint32 line = 0, call = 0;
+    ASSERT_EQ(telephony->openLine(0, tel::kApiVersion, 0, tel::kMediaDataModem, &line), tel::kOk);
+    ASSERT_GT(telephony->makeCall(line, &call, QStringLiteral("5551234")), 0);
+    ASSERT_TRUE(waitForOutcome());
+    ASSERT_EQ(messages.back().p1, tel::kStateConnected);
+    std::shared_ptr<SerialPort> port = telephony->callPort(call);
+    ASSERT_NE(port, nullptr);
+    EXPECT_TRUE(port->write("hello", 5, 500));
+
+    messages.clear();
+    modem.hangUp();
+    ASSERT_TRUE(waitForOutcome());
+    EXPECT_EQ(messages.back().p1, tel::kStateDisconnected);
+    EXPECT_EQ(messages.back().p2, tel::kDisconnectNormal);
+    // The call owns its port: deallocating it closes the port for every borrower.
+    EXPECT_EQ(telephony->deallocateCall(call), tel::kOk);
+    EXPECT_FALSE(port->isOpen());
+    EXPECT_EQ(telephony->deallocateCall(call), qint32(tel::kErrInvalCallHandle));
+}
+
+TEST_F(TelephonyCall, ADropEscapesToCommandModeAndHangsUp)
+{
+    FakeModem modem(FakeModem::at(9600));
+    auto telephony = make(modem);
+    quint32 line = 0, call = 0, state = 0;
+    ASSERT_EQ(telephony->openLine(0, tel::kApiVersion, 0, tel::kMediaDataModem, &line), tel::kOk);
+    ASSERT_GT(telephony->makeCall(line, &call, QStringLiteral("5551234")), 0);
+    EXPECT_EQ(telephony->makeCall(line, &call, QStringLiteral("5551234")), qint32(tel::kErrCallUnavail));
+    ASSERT_TRUE(waitForOutcome());
+    ASSERT_EQ(telephony->drop(call), tel::kOk);
+    ASSERT_EQ(telephony->getCallState(call, &state), tel::kOk);
+    EXPECT_EQ(state, tel::kStateIdle);
+    // A pseudo-terminal has no DTR to drop: "+++", then ATH0 in command mode.
+    pumpUntil([&] { return modem.commands().last().endsWith(QStringLiteral("ATH0")); }, 3000);
+    EXPECT_EQ(modem.escapes(), 1);
+    EXPECT_EQ(modem.commands().last(), QStringLiteral("9600 ATH0"));
+    EXPECT_FALSE(modem.inDataMode());
+    EXPECT_EQ(telephony->closeLine(line), tel::kOk);
+    EXPECT_EQ(telephony->shutdown(), tel::kOk);
+}
+
+TEST_F(TelephonyCall, ALineWithoutAModemAnswersTheCallWithAnError)
+{
+    // The fake answers at a rate the hunt never tries.
+    FakeModem modem(FakeModem::at(4800));
+    auto telephony = make(modem);
+    quint32 line = 0, call = 0;
+    ASSERT_EQ(telephony->openLine(0, tel::kApiVersion, 0, tel::kMediaDataModem, &line), tel::kOk);
+    ASSERT_GT(telephony->makeCall(line, &call, QStringLiteral("5551234")), 0);
+    ASSERT_TRUE(waitForOutcome());
+    EXPECT_EQ(messages.back().message, tel::kMsgReply);
+    EXPECT_EQ(quint32(messages.back().p2), tel::kErrResourceUnavail);
+    EXPECT_TRUE(modem.dialled().isEmpty());
+    EXPECT_EQ(telephony->openLine(5, tel::kApiVersion, 0, tel::kMediaDataModem, &line), qint32(tel::kErrBadDeviceId));
+}
+
+}  // namespace

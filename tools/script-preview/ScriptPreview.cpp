@@ -1,0 +1,283 @@
+// script-preview: runs a page-script file in the registration window as the launcher does
+// after its first-run test, with the window shown, and drives it from the command line:
+//
+//   script-preview FILE [--page N] [--set CODE=VALUE]... [--click CODE]... [--tree]
+//                  [--fields] [--screenshot PNG]
+//
+// Options run in the order given; --fields prints the record at the end. Message boxes are
+// printed (caption and text) and answered with their default button, and addresses the
+// window would open are printed, so a run never waits for a person or a browser. The exit
+// code is the launcher's (31009 until a SetExitCode attachment sets one).
+#include "launcher/app/TextResource.h"
+#include "launcher/attachments/LauncherAttachments.h"
+#include "launcher/script/ScriptReader.h"
+#include "launcher/window/OvexVaskStubRegWind.h"
+#include "launcher/window/RegWind.h"
+
+#include "regengine/core/ModalWait.h"
+#include "regengine/core/QmStrStream.h"
+#include "regengine/ui/element/QmWind.h"
+
+#include "platform/shell/Shell.h"
+#include "platform/ui/Ui.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTextStream>
+#include <QUrl>
+
+#include <cxxabi.h>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <typeinfo>
+
+using namespace engine;
+using namespace launcher;
+
+namespace {
+
+QTextStream& out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+QTextStream& err()
+{
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+// Boxes and beeps go to the output; every box takes its default button.
+class PrintingSink final : public platform::MessageSink {
+public:
+    int messageBox(const QString& text, const QString& caption, unsigned style) override
+    {
+        out() << "message box: " << caption << ": " << text << Qt::endl;
+        return platform::defaultButton(style);
+    }
+    void beep(unsigned) override { out() << "beep" << Qt::endl; }
+};
+
+class PrintingOpener final : public platform::UrlOpener {
+public:
+    bool open(const QUrl& url) override
+    {
+        out() << "open: " << url.toString() << Qt::endl;
+        return true;
+    }
+};
+
+struct Option {
+    enum Kind { Page, Set, Click, Tree, Screenshot } kind;
+    QString argument;
+};
+
+struct Arguments {
+    QString file;
+    QList<Option> options;
+    bool fields = false;
+};
+
+void usage()
+{
+    err() << "usage: script-preview FILE [--page N] [--set CODE=VALUE]... [--click CODE]... [--tree] [--fields] "
+             "[--screenshot PNG]"
+          << Qt::endl;
+}
+
+std::optional<Arguments> parse(const QStringList& args)
+{
+    Arguments parsed;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        auto value = [&](Option::Kind kind) {
+            if (i + 1 >= args.size())
+                return false;
+            parsed.options.append(Option{kind, args[++i]});
+            return true;
+        };
+        bool ok = true;
+        if (a == u"--page")
+            ok = value(Option::Page);
+        else if (a == u"--set")
+            ok = value(Option::Set);
+        else if (a == u"--click")
+            ok = value(Option::Click);
+        else if (a == u"--screenshot")
+            ok = value(Option::Screenshot);
+        else if (a == u"--tree")
+            parsed.options.append(Option{Option::Tree, QString()});
+        else if (a == u"--fields")
+            parsed.fields = true;
+        else if (a.startsWith(u"--") || !parsed.file.isEmpty())
+            ok = false;
+        else
+            parsed.file = a;
+        if (!ok)
+            return std::nullopt;
+    }
+    if (parsed.file.isEmpty())
+        return std::nullopt;
+    return parsed;
+}
+
+QString className(const QmWind& element)
+{
+    const char* mangled = typeid(element).name();
+    int status = 0;
+    char* demangled = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
+    QString name = QString::fromLatin1(status == 0 && demangled != nullptr ? demangled : mangled);
+    std::free(demangled);
+    return name.mid(name.lastIndexOf(u':') + 1);
+}
+
+QString quoted(QString text)
+{
+    text.replace(u'\\', QStringLiteral("\\\\")).replace(u'\n', QStringLiteral("\\n")).replace(u'\r', QStringLiteral("\\r"));
+    return u'"' + text.replace(u'"', QStringLiteral("\\\"")) + u'"';
+}
+
+void printTree(const QmWind& element, int depth)
+{
+    const QmRect r = element.GetRect();
+    out() << QString(depth * 2, u' ') << className(element) << ' ' << FieldCodeToString(element.GetCode()) << ' '
+          << r.left << ' ' << r.top << ' ' << (r.right - r.left) << ' ' << (r.bottom - r.top) << ' '
+          << QStringLiteral("0x%1").arg(element.GetFlags(), 8, 16, QChar(u'0')) << ' ' << quoted(element.GetValue())
+          << Qt::endl;
+    for (const QmWind* child : element.GetChildren()) {
+        if (child != nullptr)
+            printTree(*child, depth + 1);
+    }
+}
+
+QmWind* findElement(RegWind& window, const QString& code)
+{
+    const FourCC wanted(QStringView(code).left(4));
+    if (QmRegPage* page = window.GetCurrentPage()) {
+        if (QmWind* found = page->FindByCode(wanted))
+            return found;
+    }
+    return window.FindControl(wanted);
+}
+
+// Typed as a user types: the old text selected and erased, then key by key.
+void typeInto(QmWind& element, const QString& value)
+{
+    QWidget* widget = element.GetWindow();
+    if (qobject_cast<QLineEdit*>(widget) == nullptr && qobject_cast<QPlainTextEdit*>(widget) == nullptr) {
+        element.SetTextNotify(value);
+        return;
+    }
+    widget->setFocus(Qt::TabFocusReason);
+    element.SetSel(0, -1);
+    QTest::keyClick(widget, Qt::Key_Backspace);
+    QTest::keyClicks(widget, value);
+}
+
+bool runOption(RegWind& window, const Option& option)
+{
+    switch (option.kind) {
+    case Option::Page: {
+        bool ok = false;
+        const int page = option.argument.toInt(&ok);
+        if (!ok)
+            return false;
+        window.GoToPage(page);
+        return true;
+    }
+    case Option::Set: {
+        const qsizetype equals = option.argument.indexOf(u'=');
+        if (equals < 0)
+            return false;
+        QmWind* element = findElement(window, option.argument.left(equals));
+        if (element == nullptr) {
+            err() << "script-preview: no element " << option.argument.left(equals) << Qt::endl;
+            return false;
+        }
+        typeInto(*element, option.argument.mid(equals + 1));
+        return true;
+    }
+    case Option::Click: {
+        QmWind* element = findElement(window, option.argument);
+        QWidget* widget = element != nullptr ? element->GetWindow() : nullptr;
+        if (widget == nullptr) {
+            err() << "script-preview: no element with a window " << option.argument << Qt::endl;
+            return false;
+        }
+        QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, widget->rect().center());
+        return true;
+    }
+    case Option::Tree:
+        if (QmRegPage* page = window.GetCurrentPage())
+            printTree(*page, 0);
+        return true;
+    case Option::Screenshot:
+        if (!window.grab().save(option.argument, "PNG")) {
+            err() << "script-preview: cannot write " << option.argument << Qt::endl;
+            return false;
+        }
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    RegisterLauncherAttachments();
+    QApplication app(argc, argv);
+    const std::optional<Arguments> args = parse(QCoreApplication::arguments().mid(1));
+    if (!args) {
+        usage();
+        return 2;
+    }
+    QFile file(args->file);
+    if (!file.open(QIODevice::ReadOnly)) {
+        err() << "script-preview: cannot read " << args->file << ": " << file.errorString() << Qt::endl;
+        return 2;
+    }
+    PrintingSink sink;
+    platform::setMessageSink(&sink);
+    PrintingOpener opener;
+    platform::setUrlOpener(&opener);
+
+    int code = 0;
+    {
+        ScriptReader reader(std::make_unique<QmStrStream>(DecodeTextResource(file.readAll())), QString(),
+                            LangCode("EN"));
+        reader.SetWindowFactory(&CreateStubRegWind);
+        reader.SetProgramFolder(QFileInfo(args->file).absolutePath());
+        reader.Run();
+        RegWind* window = reader.GetWindow();
+        if (window == nullptr) {
+            err() << "script-preview: the script made no registration window" << Qt::endl;
+            return 1;
+        }
+        window->ShowStartPage(-1);
+        window->show();
+        QCoreApplication::processEvents();
+        bool ok = true;
+        for (const Option& option : args->options) {
+            ok = runOption(*window, option) && ok;
+            QCoreApplication::processEvents();
+        }
+        if (args->fields) {
+            window->CollectPageFields(false);
+            out() << window->FieldsText(u'\n', RegWind::kLeaveOutPrivate);
+            out().flush();
+        }
+        code = ok ? LauncherExitCode() : 1;
+    }
+    platform::setUrlOpener(nullptr);
+    platform::setMessageSink(nullptr);
+    return code;
+}
