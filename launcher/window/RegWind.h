@@ -32,6 +32,7 @@ class QTextStream;
 namespace engine {
 class Clock;
 class QmStrStream;
+class QmStringList;
 class RegFile;
 }  // namespace engine
 
@@ -306,6 +307,10 @@ public:
     void LoadPrefs();
     // The prefs file read last, or null.
     engine::RegFile* GetPrefsFile() const { return prefs_.get(); }
+    // The private-prefs text file named by the header "pvPR", in the engine folder: the
+    // page fields the list names, or only "SRNM" without one. A name that would leave the
+    // folder writes nothing.
+    void SavePrivatePrefs(const engine::QmStringList* list = nullptr);
 
     // The registration runs, their status and prefs bookkeeping.
     RegistrationMethods& GetRegistration() { return registration_; }

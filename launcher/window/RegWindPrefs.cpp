@@ -1,6 +1,8 @@
 // The registration window's prefs file and the serial number it makes.
 #include "launcher/window/RegWind.h"
 
+#include "launcher/registration/PrivatePrefs.h"
+
 #include "regengine/core/EngineTrace.h"
 #include "regengine/core/RegFile.h"
 
@@ -34,6 +36,12 @@ void RegWind::LoadPrefs()
     prefs_ = std::make_unique<RegFile>(settings_.prefsFileName);
     prefs_->ReadExistingFields();
     record_.List(InitialValues).Merge(prefs_->GetFieldList());
+}
+
+void RegWind::SavePrivatePrefs(const QmStringList* list)
+{
+    const QString name = record_.List(HeaderRecord).GetField(FourCC("pvPR"));
+    launcher::SavePrivatePrefs(name, record_.List(PageFields), list);
 }
 
 // ---- Serial number --------------------------------------------------------------------

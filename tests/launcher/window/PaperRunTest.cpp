@@ -1,0 +1,71 @@
+#include "launcher/registration/PaperRun.h"
+#include "launcher/window/RegWind.h"
+#include "tests/launcher/window/RegWindTestSupport.h"
+#include "tests/support/TestEnvironment.h"
+
+#include "regengine/print/PrintMeView.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QPrinter>
+
+using namespace engine;
+using namespace launcher;
+
+namespace {
+
+const QString kScript = QStringLiteral(">WIND HOLD 0 0 200 100 0x00020000 Caption\n"
+                                       ">SETHEADER PRNM Ovex Kelvo\n"
+                                       ">SETFIELD LNAM Lovelace\n>SETFIELD FNAM Ada\n>SETFIELD _PRV hidden-value\n"
+                                       ">LIST MailHeader\n<PRNM> Registration\nPO Box 1815\n>\n"
+                                       ">LIST FaxHeader\nFax <PRNM>: 555 0100\n>\n");
+
+QString pdfText(const QString& pdf)
+{
+    const auto result = testsupport::runProgram(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    EXPECT_EQ(result.exitCode, 0);
+    return QString::fromUtf8(result.out);
+}
+
+}  // namespace
+
+TEST(PaperRun, PrintsTheRecordUnderTheScriptsHeadingLines)
+{
+    auto reader = regwindtest::runScript(kScript);
+    RegWind* window = reader->GetWindow();
+    CPrintMeView view;
+    for (int kind : {1, 0}) {
+        const QString pdf = QDir(testsupport::sandboxRoot()).filePath(QStringLiteral("paper%1.pdf").arg(kind));
+        view.SetPrintSetup([&](QPrinter& printer, QWidget*) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdf);
+            return true;
+        });
+        ASSERT_TRUE(RegisterOnPaper(*window, kind, &view));
+        EXPECT_EQ(view.GetFieldList(), nullptr) << "the record is the run's own";
+        const QString text = pdfText(pdf);
+        if (kind == 1) {
+            EXPECT_TRUE(text.contains(QStringLiteral("Ovex Kelvo Registration"))) << text.toStdString();
+            EXPECT_TRUE(text.contains(QStringLiteral("PO Box 1815")));
+        } else {
+            EXPECT_TRUE(text.contains(QStringLiteral("Fax Ovex Kelvo: 555 0100"))) << text.toStdString();
+        }
+        EXPECT_TRUE(text.contains(QStringLiteral("Lovelace")));
+        EXPECT_FALSE(text.contains(QStringLiteral("hidden-value")));
+        EXPECT_EQ(view.LastSymbolPlacements().size(), 1);
+    }
+    // The script's own list keeps its tags.
+    EXPECT_EQ(*reader->FindList(QStringLiteral("MailHeader"))->GetItem(0), QStringLiteral("<PRNM> Registration"));
+}
+
+TEST(PaperRun, NoViewOrACancelIsNotARegistration)
+{
+    auto reader = regwindtest::runScript(kScript);
+    RegWind* window = reader->GetWindow();
+    EXPECT_FALSE(RegisterOnPaper(*window, 1, nullptr));
+    CPrintMeView view;
+    view.SetPrintSetup([](QPrinter&, QWidget*) { return false; });
+    EXPECT_FALSE(RegisterOnPaper(*window, 0, &view));
+    EXPECT_EQ(view.GetFieldList(), nullptr);
+}
