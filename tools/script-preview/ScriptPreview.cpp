@@ -2,9 +2,14 @@
 // after its first-run test, with the window shown, and drives it from the command line:
 //
 //   script-preview FILE [--page N] [--set CODE=VALUE]... [--click CODE]... [--tree]
-//                  [--fields] [--screenshot PNG]
+//                  [--fields] [--screenshot PNG] [--command N] [--press ID]
+//                  [--modem-lines DIR]
 //
-// Options run in the order given; --fields prints the record at the end. Message boxes are
+// Options run in the order given; --fields prints the record at the end. --command sends a
+// command as a button of the page would (9001 opens the register-later dialog, 9002 the
+// status window), --press clicks the button with that id in the dialog so opened, and
+// --screenshot saves that dialog while it is open. --modem-lines lists the modem page's
+// modems from that sysfs tty folder (and OVEX_MODEMS) instead of the machine's. Message boxes are
 // printed (caption and text) and answered with their default button, and addresses the
 // window would open are printed, so a run never waits for a person or a browser. The exit
 // code is the launcher's (31009 until a SetExitCode attachment sets one).
@@ -13,16 +18,21 @@
 #include "launcher/script/ScriptReader.h"
 #include "launcher/window/OvexVaskStubRegWind.h"
 #include "launcher/window/RegWind.h"
+#include "PreviewWind.h"
 
 #include "regengine/core/ModalWait.h"
 #include "regengine/core/QmStrStream.h"
+#include "regengine/ui/display/DialogItem.h"
 #include "regengine/ui/element/QmWind.h"
+#include "regengine/ui/pages/ModemPage.h"
 
 #include "platform/shell/Shell.h"
+#include "platform/telephony/HayesTelephony.h"
 #include "platform/ui/Ui.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -76,7 +86,7 @@ public:
 };
 
 struct Option {
-    enum Kind { Page, Set, Click, Tree, Screenshot } kind;
+    enum Kind { Page, Set, Click, Tree, Screenshot, Command, Press } kind;
     QString argument;
 };
 
@@ -84,12 +94,13 @@ struct Arguments {
     QString file;
     QList<Option> options;
     bool fields = false;
+    QString modemLines;
 };
 
 void usage()
 {
     err() << "usage: script-preview FILE [--page N] [--set CODE=VALUE]... [--click CODE]... [--tree] [--fields] "
-             "[--screenshot PNG]"
+             "[--screenshot PNG] [--command N] [--press ID] [--modem-lines DIR]"
           << Qt::endl;
 }
 
@@ -113,6 +124,12 @@ std::optional<Arguments> parse(const QStringList& args)
             ok = value(Option::Click);
         else if (a == u"--screenshot")
             ok = value(Option::Screenshot);
+        else if (a == u"--command")
+            ok = value(Option::Command);
+        else if (a == u"--press")
+            ok = value(Option::Press);
+        else if (a == u"--modem-lines" && i + 1 < args.size())
+            parsed.modemLines = args[++i];
         else if (a == u"--tree")
             parsed.options.append(Option{Option::Tree, QString()});
         else if (a == u"--fields")
@@ -182,6 +199,12 @@ void typeInto(QmWind& element, const QString& value)
     QTest::keyClicks(widget, value);
 }
 
+QDialog* openDialog(RegWind& window)
+{
+    auto* preview = dynamic_cast<preview::PreviewWind*>(&window);
+    return preview != nullptr ? preview->OpenDialog() : nullptr;
+}
+
 bool runOption(RegWind& window, const Option& option)
 {
     switch (option.kind) {
@@ -219,7 +242,32 @@ bool runOption(RegWind& window, const Option& option)
         if (QmRegPage* page = window.GetCurrentPage())
             printTree(*page, 0);
         return true;
+    case Option::Command: {
+        bool ok = false;
+        const int command = option.argument.toInt(&ok);
+        if (ok)
+            window.OnNotify(nullptr, command, 0);
+        return ok;
+    }
+    case Option::Press: {
+        QDialog* dialog = openDialog(window);
+        auto* button = dialog != nullptr ? qobject_cast<QAbstractButton*>(DialogItem(dialog, option.argument.toInt()))
+                                         : nullptr;
+        if (button == nullptr) {
+            err() << "script-preview: no open dialog with a button " << option.argument << Qt::endl;
+            return false;
+        }
+        QTest::mouseClick(button, Qt::LeftButton);
+        return true;
+    }
     case Option::Screenshot:
+        if (QDialog* dialog = openDialog(window)) {
+            if (!dialog->grab().save(option.argument, "PNG")) {
+                err() << "script-preview: cannot write " << option.argument << Qt::endl;
+                return false;
+            }
+            return true;
+        }
         if (!window.grab().save(option.argument, "PNG")) {
             err() << "script-preview: cannot write " << option.argument << Qt::endl;
             return false;
@@ -250,11 +298,20 @@ int main(int argc, char* argv[])
     PrintingOpener opener;
     platform::setUrlOpener(&opener);
 
+    std::unique_ptr<platform::HayesTelephony> modemLines;
+    if (!args->modemLines.isEmpty()) {
+        platform::HayesTelephonyOptions lines;
+        lines.sysfsRoot = args->modemLines;
+        lines.configured = qEnvironmentVariable("OVEX_MODEMS").split(u':', Qt::SkipEmptyParts);
+        modemLines = std::make_unique<platform::HayesTelephony>(lines);
+        ModemPage::SetTelephony(modemLines.get());
+    }
+
     int code = 0;
     {
         ScriptReader reader(std::make_unique<QmStrStream>(DecodeTextResource(file.readAll())), QString(),
                             LangCode("EN"));
-        reader.SetWindowFactory(&CreateStubRegWind);
+        reader.SetWindowFactory(&preview::CreatePreviewWind);
         reader.SetProgramFolder(QFileInfo(args->file).absolutePath());
         reader.Run();
         RegWind* window = reader.GetWindow();
@@ -277,6 +334,7 @@ int main(int argc, char* argv[])
         }
         code = ok ? LauncherExitCode() : 1;
     }
+    ModemPage::SetTelephony(nullptr);
     platform::setUrlOpener(nullptr);
     platform::setMessageSink(nullptr);
     return code;
