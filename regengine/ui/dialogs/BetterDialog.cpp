@@ -1,9 +1,8 @@
 #include "regengine/ui/dialogs/BetterDialog.h"
 
 #include "regengine/ui/display/DialogItem.h"
+#include "regengine/ui/graphics/BitmapResource.h"
 #include "regengine/ui/element/ScreenInfo.h"
-
-#include "platform/resources/Resources.h"
 
 #include <QAbstractButton>
 #include <QEvent>
@@ -43,9 +42,7 @@ void BetterDialog::ReplaceBitmapStatics()
         if (pictures_.contains(label) || !label->text().startsWith(kBitmapPrefix))
             continue;
         const QString name = label->text().mid(kBitmapPrefix.size());
-        QImage image;
-        if (const std::optional<QByteArray> bytes = platform::findResource(module_, QStringLiteral("BITMAP"), name))
-            image.loadFromData(*bytes);
+        const QImage image = LoadBitmapResource(module_, name);
         auto* picture = new QLabel(label->parentWidget());
         picture->setGeometry(label->geometry());
         picture->setScaledContents(true);

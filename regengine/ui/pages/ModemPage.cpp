@@ -2,10 +2,10 @@
 
 #include "regengine/core/QmStringList.h"
 #include "regengine/transport/ComLineMgr.h"
+#include "regengine/ui/controls/QmCombo.h"
 #include "regengine/ui/controls/QmGroupWindow.h"
 #include "regengine/ui/element/QmControl.h"
 
-#include <QComboBox>
 #include <QWidget>
 
 namespace engine {
@@ -127,19 +127,16 @@ void ModemPage::ApplyOptions()
 // would open every port.
 void ModemPage::FillModemList()
 {
-    QmWind* element = FindByCode(FourCC("_MDM"));
-    auto* list = element != nullptr ? qobject_cast<QComboBox*>(element->GetWindow()) : nullptr;
+    auto* list = dynamic_cast<QmCombo*>(FindByCode(FourCC("_MDM")));
     if (list == nullptr || list->count() > 0)
         return;
     ComLineMgr manager(g_telephony);
     const std::unique_ptr<QmStringList> modems = manager.GetModemList();
     if (modems == nullptr)
         return;
-    for (int i = 0; i < modems->GetCount(); ++i) {
-        const QString& entry = *modems->GetItem(i);
-        const qsizetype caret = entry.indexOf(u'^');
-        list->addItem(entry.left(caret), caret < 0 ? QString() : entry.mid(caret + 1));
-    }
+    // Each entry is "name^device index": the name shows, the index is the value.
+    list->AddFlags(QmChoiceFlag::HiddenValues);
+    list->Fill(*modems);
 }
 
 bool ModemPage::Show(bool show)

@@ -1,6 +1,7 @@
 #include "tests/support/TestEnvironment.h"
 
 #include "regengine/core/QmStrStream.h"
+#include "regengine/ui/controls/QmCombo.h"
 #include "regengine/ui/controls/QmGroupWindow.h"
 #include "regengine/ui/element/QmControl.h"
 #include "regengine/ui/pages/MethodPage.h"
@@ -11,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QUrl>
@@ -32,16 +32,6 @@ public:
         SetWindow(this);
         SetCode(FourCC(code));
         setText(QString::fromLatin1(code));
-    }
-};
-
-// The modem list as a combo box of the page.
-class TestList : public QComboBox, public QmWind {
-public:
-    explicit TestList(QmWind* parent) : QComboBox(ParentWindowOf(parent)), QmWind(parent)
-    {
-        SetWindow(this);
-        SetCode(FourCC("_MDM"));
     }
 };
 
@@ -158,6 +148,13 @@ TEST(MethodPage, TheWebMethodMovesOnAndOpensOnlyWebOrMailSites)
     }
 }
 
+// The modem list as the script makes it: a combo over an empty list.
+QmCombo* modemList(QmWind* page)
+{
+    QmStrStream s(QStringLiteral("_MDM 10 200 200 24 4 0 0 _"));
+    return new QmCombo(s, page, QmStringList());
+}
+
 // A modem page with the method group, the panels, the location controls and the others.
 struct ModemFixture {
     RecordingWindow window;
@@ -171,7 +168,7 @@ struct ModemFixture {
     TestChoice* hid = new TestChoice(page, "-HID");
     TestChoice* clt = new TestChoice(page, "-CLT");
     TestChoice* dlpr = new TestChoice(page, "dlpr");
-    TestList* list = new TestList(page);
+    QmCombo* list = modemList(page);
 
     ModemFixture()
     {
@@ -289,6 +286,9 @@ TEST(ModemPage, TheModemListIsFilledOnceFromTheTelephonyLines)
         for (int i = 0; i < f.list->count(); ++i)
             items << f.list->itemText(i);
         EXPECT_EQ(items, c.items) << c.name;
+        // The device index is the item's value: -1 for none, else the line's number.
+        f.list->ChooseIndex(f.list->count() - 1);
+        EXPECT_EQ(f.list->GetStoredValue(), std::optional<QString>(QString::number(c.items.size() == 1 && c.configured.isEmpty() ? -1 : c.items.size() - 1))) << c.name;
         ModemPage::SetTelephony(nullptr);
     }
 }
