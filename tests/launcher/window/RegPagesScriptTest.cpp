@@ -1,9 +1,18 @@
 #include "RegWindTestSupport.h"
 
+#include "launcher/registration/StatusWindow.h"
+
+#include "regengine/core/Displayer.h"
+#include "regengine/core/ModalWait.h"
+#include "regengine/ui/dialogs/StatusDialog.h"
+#include "regengine/ui/display/DialogItem.h"
 #include "regengine/ui/pages/MethodPage.h"
 #include "regengine/ui/pages/ModemPage.h"
 
 #include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QLabel>
 
 using namespace engine;
 using launcher::RegWind;
@@ -55,6 +64,43 @@ TEST(RegPagesFromScript, PageKindsColoursAndTheMethodPagesSites)
     EXPECT_EQ(window->GetCurrentPageIndex(), 2);
     ASSERT_EQ(opener.opened.size(), 1);
     EXPECT_EQ(opener.opened[0].toString(QUrl::FullyEncoded), QStringLiteral("https://example.com/reg?p=Ovex%20Kelvo"));
+}
+
+// The runs' status window: its line is the run's displayer, its icons turn while the run
+// waits, and its Cancel works with the window disabled for the run.
+TEST(RunStatusWindow, ShowsTheRunAndItsCancelStopsTheWait)
+{
+    QWidget window;
+    window.resize(300, 200);
+    window.show();
+    launcher::StatusWindow status(&window);
+    Displayer* text = status.Begin();
+    window.setEnabled(false);
+    ASSERT_NE(text, nullptr);
+    StatusDialog* dialog = status.Dialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    text->WriteLine(QStringLiteral("Sending your information."));
+    text->WriteLine(QStringLiteral("Receiving information."));
+    EXPECT_EQ(qobject_cast<QLabel*>(DialogItem(dialog, StatusDialog::kTextItem))->text(),
+              QStringLiteral("Receiving information."));
+    qint64 now = 0;
+    dialog->SetClock([&now] { return now; });
+    dialog->StartAnimation(StatusDialog::kIconItem, 2017, 2018);
+    now = 2;
+    SetCancelFlag(0);
+    PumpWhileBusy();
+    EXPECT_EQ(dialog->CurrentIcon(), 2018);
+
+    auto* cancel = qobject_cast<QAbstractButton*>(DialogItem(dialog, 2));
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_TRUE(cancel->isEnabled());
+    cancel->click();
+    EXPECT_EQ(CancelFlag(), 1);
+    EXPECT_TRUE(window.isEnabled());
+    status.End();
+    EXPECT_EQ(status.Dialog(), nullptr);
+    SetCancelFlag(0);
 }
 
 }  // namespace
