@@ -34,7 +34,10 @@ std::optional<quint32> asFourByteNumber(const platform::RegValue& value)
 
 }  // namespace
 
-OvexVaskStubRegWind::OvexVaskStubRegWind(QmStrStream& script) : RegWind(script) {}
+OvexVaskStubRegWind::OvexVaskStubRegWind(QmStrStream& script) : RegWind(script)
+{
+    GetRegistration().SetStatus(&statusWindow_);
+}
 
 OvexVaskStubRegWind::~OvexVaskStubRegWind() = default;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "launcher/registration/StatusWindow.h"
 #include "launcher/window/RegWind.h"
 
 #include <QString>
@@ -32,6 +33,8 @@ public:
 
 private:
     UuidMaker makeUuid_;
+    // What the registration runs show while they go.
+    StatusWindow statusWindow_{this};
 };
 
 // The window factory the launcher gives its script reader.

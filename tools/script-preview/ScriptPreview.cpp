@@ -2,10 +2,15 @@
 // after its first-run test, with the window shown, and drives it from the command line:
 //
 //   script-preview FILE [--page N] [--set CODE=VALUE]... [--click CODE]... [--tree]
-//                  [--fields] [--screenshot PNG]
+//                  [--fields] [--screenshot PNG] [--command N] [--press ID]
+//                  [--modem-lines DIR]
 //
 // --set types into edits, chooses a combo's item or a popup's menu item by its text, and
 // takes "month/day/year" for a date field; --click presses any button as the mouse does.
+// --command sends a command as a button of the page would (9001 opens the register-later
+// dialog, 9002 the status window), --press clicks the button with that id in the dialog so
+// opened, and --screenshot saves that dialog while it is open. --modem-lines lists the modem
+// page's modems from that sysfs tty folder (and OVEX_MODEMS) instead of the machine's.
 //
 // Options run in the order given; --fields prints the record at the end. Message boxes are
 // printed (caption and text) and answered with their default button, and addresses the
@@ -16,19 +21,24 @@
 #include "launcher/script/ScriptReader.h"
 #include "launcher/window/OvexVaskStubRegWind.h"
 #include "launcher/window/RegWind.h"
+#include "PreviewWind.h"
 
 #include "regengine/core/ModalWait.h"
 #include "regengine/core/QmStrStream.h"
 #include "regengine/ui/controls/QmCombo.h"
 #include "regengine/ui/controls/QmDateField.h"
 #include "regengine/ui/controls/QmPopup.h"
+#include "regengine/ui/display/DialogItem.h"
 #include "regengine/ui/element/QmWind.h"
+#include "regengine/ui/pages/ModemPage.h"
 
 #include "platform/shell/Shell.h"
+#include "platform/telephony/HayesTelephony.h"
 #include "platform/ui/Ui.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -82,7 +92,7 @@ public:
 };
 
 struct Option {
-    enum Kind { Page, Set, Click, Tree, Screenshot } kind;
+    enum Kind { Page, Set, Click, Tree, Screenshot, Command, Press } kind;
     QString argument;
 };
 
@@ -90,12 +100,13 @@ struct Arguments {
     QString file;
     QList<Option> options;
     bool fields = false;
+    QString modemLines;
 };
 
 void usage()
 {
     err() << "usage: script-preview FILE [--page N] [--set CODE=VALUE]... [--click CODE]... [--tree] [--fields] "
-             "[--screenshot PNG]"
+             "[--screenshot PNG] [--command N] [--press ID] [--modem-lines DIR]"
           << Qt::endl;
 }
 
@@ -119,6 +130,12 @@ std::optional<Arguments> parse(const QStringList& args)
             ok = value(Option::Click);
         else if (a == u"--screenshot")
             ok = value(Option::Screenshot);
+        else if (a == u"--command")
+            ok = value(Option::Command);
+        else if (a == u"--press")
+            ok = value(Option::Press);
+        else if (a == u"--modem-lines" && i + 1 < args.size())
+            parsed.modemLines = args[++i];
         else if (a == u"--tree")
             parsed.options.append(Option{Option::Tree, QString()});
         else if (a == u"--fields")
@@ -244,6 +261,12 @@ bool setAsUser(QmWind& element, const QString& value)
     return true;
 }
 
+QDialog* openDialog(RegWind& window)
+{
+    auto* preview = dynamic_cast<preview::PreviewWind*>(&window);
+    return preview != nullptr ? preview->OpenDialog() : nullptr;
+}
+
 bool runOption(RegWind& window, const Option& option)
 {
     switch (option.kind) {
@@ -280,7 +303,32 @@ bool runOption(RegWind& window, const Option& option)
         if (QmRegPage* page = window.GetCurrentPage())
             printTree(*page, 0);
         return true;
+    case Option::Command: {
+        bool ok = false;
+        const int command = option.argument.toInt(&ok);
+        if (ok)
+            window.OnNotify(nullptr, command, 0);
+        return ok;
+    }
+    case Option::Press: {
+        QDialog* dialog = openDialog(window);
+        auto* button = dialog != nullptr ? qobject_cast<QAbstractButton*>(DialogItem(dialog, option.argument.toInt()))
+                                         : nullptr;
+        if (button == nullptr) {
+            err() << "script-preview: no open dialog with a button " << option.argument << Qt::endl;
+            return false;
+        }
+        QTest::mouseClick(button, Qt::LeftButton);
+        return true;
+    }
     case Option::Screenshot:
+        if (QDialog* dialog = openDialog(window)) {
+            if (!dialog->grab().save(option.argument, "PNG")) {
+                err() << "script-preview: cannot write " << option.argument << Qt::endl;
+                return false;
+            }
+            return true;
+        }
         if (!window.grab().save(option.argument, "PNG")) {
             err() << "script-preview: cannot write " << option.argument << Qt::endl;
             return false;
@@ -311,11 +359,20 @@ int main(int argc, char* argv[])
     PrintingOpener opener;
     platform::setUrlOpener(&opener);
 
+    std::unique_ptr<platform::HayesTelephony> modemLines;
+    if (!args->modemLines.isEmpty()) {
+        platform::HayesTelephonyOptions lines;
+        lines.sysfsRoot = args->modemLines;
+        lines.configured = qEnvironmentVariable("OVEX_MODEMS").split(u':', Qt::SkipEmptyParts);
+        modemLines = std::make_unique<platform::HayesTelephony>(lines);
+        ModemPage::SetTelephony(modemLines.get());
+    }
+
     int code = 0;
     {
         ScriptReader reader(std::make_unique<QmStrStream>(DecodeTextResource(file.readAll())), QString(),
                             LangCode("EN"));
-        reader.SetWindowFactory(&CreateStubRegWind);
+        reader.SetWindowFactory(&preview::CreatePreviewWind);
         reader.SetProgramFolder(QFileInfo(args->file).absolutePath());
         reader.Run();
         RegWind* window = reader.GetWindow();
@@ -338,6 +395,7 @@ int main(int argc, char* argv[])
         }
         code = ok ? LauncherExitCode() : 1;
     }
+    ModemPage::SetTelephony(nullptr);
     platform::setUrlOpener(nullptr);
     platform::setMessageSink(nullptr);
     return code;
