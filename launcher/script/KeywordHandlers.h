@@ -36,6 +36,12 @@ void InstallFontHandlers(ScriptReader& reader);
 void InstallGroupHandlers(ScriptReader& reader);
 // CAPTION, SUBCAPTION, HYPERLINK, EDIT, MASKEDIT, each in the current font, and DATAHOLDER.
 void InstallTextControlHandlers(ScriptReader& reader);
+// PUSHBUTTON (flag 0x8 makes the page's default button), CHECKBOX, RADIOBUTTON, CLEARBUTTON
+// in the current font; GRAPHICBUTTON, HOVERBUTTON and TOGGLEBUTTON with their pictures.
+void InstallButtonHandlers(ScriptReader& reader);
+// COMBO and POPUP filled from the reader's lists, DATEFIELD, and the picture GRAPHIC;
+// USELIST is ignored.
+void InstallChoiceControlHandlers(ScriptReader& reader);
 
 // The lengths keyword lines are read to, where a handler reads or drops the rest of a line.
 namespace ScriptLineLimit {

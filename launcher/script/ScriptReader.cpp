@@ -104,6 +104,8 @@ void ScriptReader::InstallHandlers()
     InstallFontHandlers(*this);
     InstallGroupHandlers(*this);
     InstallTextControlHandlers(*this);
+    InstallButtonHandlers(*this);
+    InstallChoiceControlHandlers(*this);
 }
 
 void ScriptReader::SetKeywordHandler(int index, KeywordHandler handler)
