@@ -42,6 +42,8 @@ void InstallButtonHandlers(ScriptReader& reader);
 // COMBO and POPUP filled from the reader's lists, DATEFIELD, and the picture GRAPHIC;
 // USELIST is ignored.
 void InstallChoiceControlHandlers(ScriptReader& reader);
+// COUNTRYDIALER, the access numbers of the X.25 network.
+void InstallCountryDialerHandlers(ScriptReader& reader);
 
 // The lengths keyword lines are read to, where a handler reads or drops the rest of a line.
 namespace ScriptLineLimit {

@@ -106,6 +106,7 @@ void ScriptReader::InstallHandlers()
     InstallTextControlHandlers(*this);
     InstallButtonHandlers(*this);
     InstallChoiceControlHandlers(*this);
+    InstallCountryDialerHandlers(*this);
 }
 
 void ScriptReader::SetKeywordHandler(int index, KeywordHandler handler)
