@@ -5,7 +5,11 @@
 #include "regengine/core/EngineTrace.h"
 #include "regengine/core/QmStrStream.h"
 #include "regengine/core/ScriptReading.h"
+#include "regengine/ui/pages/MethodPage.h"
+#include "regengine/ui/pages/ModemPage.h"
 #include "regengine/ui/pages/QmRegPage.h"
+
+#include <type_traits>
 
 using namespace engine;
 
@@ -13,21 +17,23 @@ namespace launcher {
 
 namespace {
 
-void onPage(ScriptReader& reader)
+// PAGE, METHODPAGE and MODEMPAGE: the page from its line, with the background then in force.
+template <typename Page>
+void onPageOfKind(ScriptReader& reader, int keyword, int kind)
 {
-    ScriptTarget* window = reader.RequireWindow(ScriptReader::PAGE);
+    ScriptTarget* window = reader.RequireWindow(keyword);
     if (window == nullptr)
         return;
-    // Owned by the window as its child element from here on.
     QmRegPage::Background background;
     background.bitmapName = ScriptReader::PageBackgroundName();
     background.mode = ScriptReader::PageBackgroundMode();
     background.color = reader.GetPageColor();
     background.module = reader.GetResourceModule();
-    auto* page = new QmRegPage(reader.Stream(), &window->Element(), background);
+    // Owned by the window as its child element from here on.
+    auto* page = new Page(reader.Stream(), &window->Element(), background);
     bool added = false;
     try {
-        added = window->AddPage(page, 0);
+        added = window->AddPage(page, kind);
     } catch (const RegWindLoadedUpdate&) {
         reader.EndRun();
         return;
@@ -37,6 +43,23 @@ void onPage(ScriptReader& reader)
         return;
     }
     reader.BeginPage(page);
+    if constexpr (std::is_same_v<Page, ModemPage>)
+        reader.SetCurrentModemPage(page);
+}
+
+void onPage(ScriptReader& reader)
+{
+    onPageOfKind<QmRegPage>(reader, ScriptReader::PAGE, 0);
+}
+
+void onMethodPage(ScriptReader& reader)
+{
+    onPageOfKind<MethodPage>(reader, ScriptReader::METHODPAGE, 2);
+}
+
+void onModemPage(ScriptReader& reader)
+{
+    onPageOfKind<ModemPage>(reader, ScriptReader::MODEMPAGE, 0);
 }
 
 void onRule(ScriptReader& reader)
@@ -84,6 +107,8 @@ void onSetPageBackground(ScriptReader& reader)
 void InstallPageHandlers(ScriptReader& reader)
 {
     reader.SetKeywordHandler(ScriptReader::PAGE, onPage);
+    reader.SetKeywordHandler(ScriptReader::METHODPAGE, onMethodPage);
+    reader.SetKeywordHandler(ScriptReader::MODEMPAGE, onModemPage);
     reader.SetKeywordHandler(ScriptReader::RULE, onRule);
     reader.SetKeywordHandler(ScriptReader::SETERRORHANDLER, onSetErrorHandler);
     reader.SetKeywordHandler(ScriptReader::SETPAGECOLOR, onSetPageColor);

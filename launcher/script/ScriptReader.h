@@ -134,6 +134,9 @@ public:
     // A page keyword's page, added to the window, becomes the current page and parent;
     // groups left open are closed, and the next EDIT or MASKEDIT is the first after a page.
     void BeginPage(engine::QmBasicDialog* page);
+    // MODEMPAGE's page; other page keywords leave it.
+    void SetCurrentModemPage(engine::QmBasicDialog* page) { currentModemPage_ = page; }
+    engine::QmBasicDialog* CurrentModemPage() const { return currentModemPage_; }
     // A group keyword's new group becomes the current parent and the innermost open group;
     // ENDGROUP closes the innermost one, so groups nest.
     void OpenGroup(engine::QmBasicWindow* group);

@@ -59,6 +59,8 @@ public:
     // DOLISTSUBS: field tags substituted in every item of the reader's list of that name.
     virtual void ExpandListText(const QString& listName) = 0;
 
+    // WEBREGSITE: the window's address, and the method page's next site when there is one.
+    virtual void AddWebSite(const QString& site) = 0;
     // The settings the script's window keywords set.
     virtual RegWindSettings& GetSettings() = 0;
     // PREFFILE; false when the name was refused.

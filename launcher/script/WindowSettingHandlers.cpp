@@ -6,6 +6,7 @@
 #include "regengine/core/QmStrStream.h"
 #include "regengine/core/QmStringList.h"
 #include "regengine/core/ScriptReading.h"
+#include "regengine/ui/dialogs/ReminderKeeper.h"
 
 #include "platform/text/Format.h"
 
@@ -35,7 +36,7 @@ void onWindowSetting(ScriptReader& reader, int keyword)
         settings.phones[0] = ReadScriptToken(s);
         settings.phones[1] = ReadScriptToken(s);
         break;
-    case ScriptReader::WEBREGSITE: settings.webRegSite = ReadScriptToken(s); break;
+    case ScriptReader::WEBREGSITE: window->AddWebSite(ReadScriptToken(s)); break;
     case ScriptReader::REMINDID:
         settings.reminderDialogId = readInt();
         reader.DropRestOfLine(kDroppedLong);
@@ -103,6 +104,8 @@ void onWindowSetting(ScriptReader& reader, int keyword)
         quint32 flags = 0;
         s.readHex(flags);
         settings.reminderFlags = flags;
+        // The register-later dialog keeps its reminders by the same flags.
+        ReminderKeeper::SetReminderFlags(flags);
         reader.DropRestOfLine(kDroppedShort);
         break;
     }

@@ -263,6 +263,7 @@ public:
     // AUTOLANGUAGE, queued: once per process the user's language rebuilds the pages unless
     // it is the current one.
     void PostAutoLanguage() override;
+    void AddWebSite(const QString& site) override;
     // Hands a text to the desktop when it is an http, https or mailto address; anything
     // else is refused and traced.
     bool OpenInShell(const QString& text);

@@ -268,15 +268,12 @@ void RegWind::OnAutoLanguage()
 
 bool RegWind::OpenInShell(const QString& text)
 {
-    const QUrl url(text.trimmed(), QUrl::StrictMode);
-    const QString scheme = platform::asciiLower(url.scheme());
-    const bool web = scheme == u"http" || scheme == u"https";
-    if (!url.isValid() || !((web && !url.host().isEmpty()) || scheme == u"mailto")) {
+    if (!platform::openWebOrMailAddress(text)) {
         EngineTrace(platform::formatText(QStringLiteral("Not opened: %s is not an http, https or mailto address"),
                                          text));
         return false;
     }
-    return platform::openUrl(url);
+    return true;
 }
 
 }  // namespace launcher

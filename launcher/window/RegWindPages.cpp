@@ -10,6 +10,7 @@
 #include "regengine/core/QmStringTable.h"
 #include "regengine/core/ScriptReading.h"
 #include "regengine/core/StringTableMgr.h"
+#include "regengine/ui/pages/MethodPage.h"
 #include "regengine/ui/pages/QmRegPage.h"
 
 #include "platform/text/Format.h"
@@ -46,13 +47,27 @@ bool RegWind::AddPage(QmRegPage* page, int kind)
         return false;
     }
     pages_[size_t(pageCount_++)] = page;
-    if (kind == 2)
+    if (kind == 2) {
         methodPage_ = page;
+        if (auto* methods = dynamic_cast<MethodPage*>(page))
+            methods->SetTagSubstitution([this](const QString& text) {
+                QString site = text;
+                SubstituteFieldTags(site, true);
+                return site;
+            });
+    }
     if (pageCount_ == 1)
         OnFirstPage();
     else
         page->Show(false);
     return true;
+}
+
+void RegWind::AddWebSite(const QString& site)
+{
+    settings_.webRegSite = site;
+    if (auto* methods = dynamic_cast<MethodPage*>(methodPage_))
+        methods->AddWebSite(site);
 }
 
 QmRegPage* RegWind::GetPage(int index) const

@@ -4,6 +4,8 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
+#include <QSaveFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -161,6 +163,89 @@ bool openUrl(const QUrl& url)
     if (!isOpenableScheme(url))
         return false;
     return urlOpener().open(url);
+}
+
+bool openWebOrMailAddress(const QString& text)
+{
+    const QUrl url(text.trimmed(), QUrl::StrictMode);
+    const QString scheme = asciiLower(url.scheme());
+    const bool web = scheme == u"http" || scheme == u"https";
+    if (!url.isValid() || !((web && !url.host().isEmpty()) || scheme == u"mailto"))
+        return false;
+    return openUrl(url);
+}
+
+namespace {
+
+// One Exec argument: quoted when it holds anything the desktop-entry rules reserve, with
+// '"', '`', '$' and '\' escaped inside the quotes; '%' doubled so no field code is read.
+QString execArgument(const QString& argument)
+{
+    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    QString text = argument;
+    text.replace(u'%', QStringLiteral("%%"));
+    bool quote = text.isEmpty();
+    for (QChar c : text)
+        quote = quote || reserved.contains(c);
+    if (!quote)
+        return text;
+    QString out = QStringLiteral("\"");
+    for (QChar c : text) {
+        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
+            out += u'\\';
+        out += c;
+    }
+    return out + u'"';
+}
+
+// A string value of a desktop entry: backslashes and line breaks escaped.
+QString entryString(const QString& text)
+{
+    QString out;
+    for (QChar c : text) {
+        if (c == u'\\')
+            out += QStringLiteral("\\\\");
+        else if (c == u'\n')
+            out += QStringLiteral("\\n");
+        else if (c == u'\r')
+            out += QStringLiteral("\\r");
+        else
+            out += c;
+    }
+    return out;
+}
+
+}  // namespace
+
+QString autostartEntryPath(const QString& name)
+{
+    if (!isPlainFileName(name))
+        return {};
+    const QString folder = folderPath(Folder::Startup);
+    return folder.isEmpty() ? QString() : folder + u'/' + name + QStringLiteral(".desktop");
+}
+
+bool writeAutostartEntry(const QString& name, const QString& program, const QStringList& arguments,
+                         const QString& description)
+{
+    if (!isPlainFileName(name) || folderPath(Folder::Startup, {}, true).isEmpty())
+        return false;
+    QStringList exec{execArgument(program)};
+    for (const QString& argument : arguments)
+        exec << execArgument(argument);
+    const QString text = QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nComment=%2\nExec=%3\n")
+                             .arg(entryString(name), entryString(description), entryString(exec.join(u' ')));
+    QSaveFile file(autostartEntryPath(name));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(text.toUtf8());
+    return file.commit();
+}
+
+bool removeAutostartEntry(const QString& name)
+{
+    const QString path = autostartEntryPath(name);
+    return !path.isEmpty() && QFile::remove(path);
 }
 
 }  // namespace platform

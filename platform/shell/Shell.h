@@ -43,6 +43,17 @@ bool isPlainFileName(const QString& name);
 // folder under the cache folder. Never the shared /tmp, where others could plant files.
 QString tempFolder();
 
+// Login-time entries (the Startup folder's shortcuts): XDG autostart .desktop files in
+// folderPath(Folder::Startup). `name` is the entry's file name without ".desktop"; it must
+// be a plain file name.
+QString autostartEntryPath(const QString& name);
+// Writes the entry that starts `program` with `arguments` (each passed as it is) at login,
+// replacing one of that name. False when the name is not plain or the file cannot be written.
+bool writeAutostartEntry(const QString& name, const QString& program, const QStringList& arguments,
+                         const QString& description);
+// False when there was no such entry or it could not be removed.
+bool removeAutostartEntry(const QString& name);
+
 // Opens URLs in the user's programs. Tests replace it.
 class UrlOpener {
 public:
@@ -56,5 +67,8 @@ void setUrlOpener(UrlOpener* opener);  // nullptr restores the desktop's opener
 // refused (false) without being handed to the desktop.
 bool openUrl(const QUrl& url);
 bool isOpenableScheme(const QUrl& url);
+// Opens an address that a script or a field gave: only an http or https address with a
+// host, or a mailto address. Anything else (files, other programs' schemes) is refused.
+bool openWebOrMailAddress(const QString& text);
 
 }  // namespace platform

@@ -2,7 +2,15 @@
 // after its first-run test, with the window shown, and drives it from the command line:
 //
 //   script-preview FILE [--page N] [--set CODE=VALUE]... [--click CODE]... [--tree]
-//                  [--fields] [--screenshot PNG]
+//                  [--fields] [--screenshot PNG] [--command N] [--press ID]
+//                  [--modem-lines DIR]
+//
+// --set types into edits, chooses a combo's item or a popup's menu item by its text, and
+// takes "month/day/year" for a date field; --click presses any button as the mouse does.
+// --command sends a command as a button of the page would (9001 opens the register-later
+// dialog, 9002 the status window), --press clicks the button with that id in the dialog so
+// opened, and --screenshot saves that dialog while it is open. --modem-lines lists the modem
+// page's modems from that sysfs tty folder (and OVEX_MODEMS) instead of the machine's.
 //
 // Options run in the order given; --fields prints the record at the end. Message boxes are
 // printed (caption and text) and answered with their default button, and addresses the
@@ -13,16 +21,24 @@
 #include "launcher/script/ScriptReader.h"
 #include "launcher/window/OvexVaskStubRegWind.h"
 #include "launcher/window/RegWind.h"
+#include "PreviewWind.h"
 
 #include "regengine/core/ModalWait.h"
 #include "regengine/core/QmStrStream.h"
+#include "regengine/ui/controls/QmCombo.h"
+#include "regengine/ui/controls/QmDateField.h"
+#include "regengine/ui/controls/QmPopup.h"
+#include "regengine/ui/display/DialogItem.h"
 #include "regengine/ui/element/QmWind.h"
+#include "regengine/ui/pages/ModemPage.h"
 
 #include "platform/shell/Shell.h"
+#include "platform/telephony/HayesTelephony.h"
 #include "platform/ui/Ui.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -76,7 +92,7 @@ public:
 };
 
 struct Option {
-    enum Kind { Page, Set, Click, Tree, Screenshot } kind;
+    enum Kind { Page, Set, Click, Tree, Screenshot, Command, Press } kind;
     QString argument;
 };
 
@@ -84,12 +100,13 @@ struct Arguments {
     QString file;
     QList<Option> options;
     bool fields = false;
+    QString modemLines;
 };
 
 void usage()
 {
     err() << "usage: script-preview FILE [--page N] [--set CODE=VALUE]... [--click CODE]... [--tree] [--fields] "
-             "[--screenshot PNG]"
+             "[--screenshot PNG] [--command N] [--press ID] [--modem-lines DIR]"
           << Qt::endl;
 }
 
@@ -113,6 +130,12 @@ std::optional<Arguments> parse(const QStringList& args)
             ok = value(Option::Click);
         else if (a == u"--screenshot")
             ok = value(Option::Screenshot);
+        else if (a == u"--command")
+            ok = value(Option::Command);
+        else if (a == u"--press")
+            ok = value(Option::Press);
+        else if (a == u"--modem-lines" && i + 1 < args.size())
+            parsed.modemLines = args[++i];
         else if (a == u"--tree")
             parsed.options.append(Option{Option::Tree, QString()});
         else if (a == u"--fields")
@@ -169,17 +192,79 @@ QmWind* findElement(RegWind& window, const QString& code)
 }
 
 // Typed as a user types: the old text selected and erased, then key by key.
-void typeInto(QmWind& element, const QString& value)
+void typeKeys(QWidget* widget, QmWind& element, const QString& value)
 {
-    QWidget* widget = element.GetWindow();
-    if (qobject_cast<QLineEdit*>(widget) == nullptr && qobject_cast<QPlainTextEdit*>(widget) == nullptr) {
-        element.SetTextNotify(value);
-        return;
-    }
     widget->setFocus(Qt::TabFocusReason);
     element.SetSel(0, -1);
     QTest::keyClick(widget, Qt::Key_Backspace);
     QTest::keyClicks(widget, value);
+}
+
+// The menu item of a popup shown with that text, or for a number given where the items
+// are month names, the item after the first; 0 when there is none.
+int popupItem(const QmPopup& popup, const QString& text, bool byNumber)
+{
+    if (const int id = popup.FindMenuText(text))
+        return id;
+    bool number = false;
+    const int n = text.toInt(&number);
+    return byNumber && number && popup.MenuText(n + 1).size() > 0 ? n + 1 : 0;
+}
+
+bool chooseInPopup(QmPopup& popup, const QString& text, bool byNumber = false)
+{
+    const int id = popupItem(popup, text, byNumber);
+    if (id == 0) {
+        err() << "script-preview: no item " << text << " in " << FieldCodeToString(popup.GetCode()) << Qt::endl;
+        return false;
+    }
+    popup.Choose(id);
+    return true;
+}
+
+// As a user enters it: typed into edits and an editable combo's own text, chosen from the
+// list of a combo or the menu of a popup, and for a date field "month/day/year" chosen in
+// its three menus (the month by name or number).
+bool setAsUser(QmWind& element, const QString& value)
+{
+    QWidget* widget = element.GetWindow();
+    if (auto* combo = dynamic_cast<QmCombo*>(&element)) {
+        const int index = combo->FindExact(value);
+        if (index >= 0) {
+            combo->ChooseIndex(index);
+            return true;
+        }
+        if (combo->lineEdit() == nullptr) {
+            err() << "script-preview: no item " << value << " in " << FieldCodeToString(element.GetCode()) << Qt::endl;
+            return false;
+        }
+        typeKeys(combo->lineEdit(), element, value);
+        return true;
+    }
+    if (auto* popup = dynamic_cast<QmPopup*>(&element))
+        return chooseInPopup(*popup, value);
+    if (auto* date = dynamic_cast<QmDateField*>(&element)) {
+        const QStringList parts = value.split(u'/');
+        if (parts.size() != 3) {
+            err() << "script-preview: a date is month/day/year, not " << value << Qt::endl;
+            return false;
+        }
+        // Left to right, as a user fills them: a year chosen last cuts a day its February lacks.
+        return chooseInPopup(*date->Month(), parts[0], true) && chooseInPopup(*date->Day(), parts[1]) &&
+               chooseInPopup(*date->Year(), parts[2]);
+    }
+    if (qobject_cast<QLineEdit*>(widget) == nullptr && qobject_cast<QPlainTextEdit*>(widget) == nullptr) {
+        element.SetTextNotify(value);
+        return true;
+    }
+    typeKeys(widget, element, value);
+    return true;
+}
+
+QDialog* openDialog(RegWind& window)
+{
+    auto* preview = dynamic_cast<preview::PreviewWind*>(&window);
+    return preview != nullptr ? preview->OpenDialog() : nullptr;
 }
 
 bool runOption(RegWind& window, const Option& option)
@@ -202,8 +287,7 @@ bool runOption(RegWind& window, const Option& option)
             err() << "script-preview: no element " << option.argument.left(equals) << Qt::endl;
             return false;
         }
-        typeInto(*element, option.argument.mid(equals + 1));
-        return true;
+        return setAsUser(*element, option.argument.mid(equals + 1));
     }
     case Option::Click: {
         QmWind* element = findElement(window, option.argument);
@@ -219,7 +303,32 @@ bool runOption(RegWind& window, const Option& option)
         if (QmRegPage* page = window.GetCurrentPage())
             printTree(*page, 0);
         return true;
+    case Option::Command: {
+        bool ok = false;
+        const int command = option.argument.toInt(&ok);
+        if (ok)
+            window.OnNotify(nullptr, command, 0);
+        return ok;
+    }
+    case Option::Press: {
+        QDialog* dialog = openDialog(window);
+        auto* button = dialog != nullptr ? qobject_cast<QAbstractButton*>(DialogItem(dialog, option.argument.toInt()))
+                                         : nullptr;
+        if (button == nullptr) {
+            err() << "script-preview: no open dialog with a button " << option.argument << Qt::endl;
+            return false;
+        }
+        QTest::mouseClick(button, Qt::LeftButton);
+        return true;
+    }
     case Option::Screenshot:
+        if (QDialog* dialog = openDialog(window)) {
+            if (!dialog->grab().save(option.argument, "PNG")) {
+                err() << "script-preview: cannot write " << option.argument << Qt::endl;
+                return false;
+            }
+            return true;
+        }
         if (!window.grab().save(option.argument, "PNG")) {
             err() << "script-preview: cannot write " << option.argument << Qt::endl;
             return false;
@@ -250,11 +359,20 @@ int main(int argc, char* argv[])
     PrintingOpener opener;
     platform::setUrlOpener(&opener);
 
+    std::unique_ptr<platform::HayesTelephony> modemLines;
+    if (!args->modemLines.isEmpty()) {
+        platform::HayesTelephonyOptions lines;
+        lines.sysfsRoot = args->modemLines;
+        lines.configured = qEnvironmentVariable("OVEX_MODEMS").split(u':', Qt::SkipEmptyParts);
+        modemLines = std::make_unique<platform::HayesTelephony>(lines);
+        ModemPage::SetTelephony(modemLines.get());
+    }
+
     int code = 0;
     {
         ScriptReader reader(std::make_unique<QmStrStream>(DecodeTextResource(file.readAll())), QString(),
                             LangCode("EN"));
-        reader.SetWindowFactory(&CreateStubRegWind);
+        reader.SetWindowFactory(&preview::CreatePreviewWind);
         reader.SetProgramFolder(QFileInfo(args->file).absolutePath());
         reader.Run();
         RegWind* window = reader.GetWindow();
@@ -277,6 +395,7 @@ int main(int argc, char* argv[])
         }
         code = ok ? LauncherExitCode() : 1;
     }
+    ModemPage::SetTelephony(nullptr);
     platform::setUrlOpener(nullptr);
     platform::setMessageSink(nullptr);
     return code;

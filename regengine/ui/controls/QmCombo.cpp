@@ -43,6 +43,8 @@ QmCombo::QmCombo(QmStrStream& script, QmWind* parent, const QmStringList& list)
         setCompleter(nullptr);
     }
     setFocusPolicy(Qt::StrongFocus);
+    // The line's height is the dropped list's reach; the closed box is as high as its text.
+    resize(width(), qMin(height(), sizeHint().height()));
     connect(this, &QComboBox::activated, this, [this](int index) { ChooseIndex(index); });
     if ((GetFlags() & QmChoiceFlag::Hidden) == 0)
         show();

@@ -1,6 +1,7 @@
 #include "regengine/ui/pages/QmRegPage.h"
 
 #include "regengine/core/StringTableMgr.h"
+#include "regengine/ui/graphics/BitmapResource.h"
 #include "regengine/ui/graphics/DrawBitmapInRect.h"
 
 #include "platform/resources/Resources.h"
@@ -19,10 +20,7 @@ QmRegPage::QmRegPage(QmStrStream& script, QmWind* parent, const Background& back
     if (!background.bitmapName.isEmpty()) {
         // A name without a resource still gives the page its (empty) bitmap: nothing is drawn
         // for it and the colour covers the page.
-        bitmap_.emplace();
-        if (const std::optional<QByteArray> bytes =
-                platform::findResource(background.module, QStringLiteral("BITMAP"), background.bitmapName))
-            bitmap_->loadFromData(*bytes);
+        bitmap_ = LoadBitmapResource(background.module, background.bitmapName);
         drawMode_ = background.mode;
     }
     color_ = background.color;

@@ -48,7 +48,7 @@ def rounded_button(width, height, face, arrow):
         edge = min(x, y, width - 1 - x, height - 1 - y)
         if edge == 0:
             return (0x40, 0x40, 0x40)
-        if arrow and abs(y - height / 2 + 0.5) <= (x - width * 0.35) * 0.6 and x <= width * 0.65:
+        if arrow and x >= width * 0.38 and abs(y - height / 2 + 0.5) <= (width * 0.62 - x) * 0.7:
             return (255, 255, 255)
         shade = 1.0 - 0.25 * y / height
         return tuple(int(c * shade) for c in face)

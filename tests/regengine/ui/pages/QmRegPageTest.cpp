@@ -1,10 +1,12 @@
 #include "regengine/core/QmStrStream.h"
 #include "regengine/core/QmStringTable.h"
 #include "regengine/core/StringTableMgr.h"
+#include "regengine/ui/element/ScreenInfo.h"
 #include "regengine/ui/pages/QmRegPage.h"
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QImage>
 #include <QPainter>
 
@@ -110,6 +112,46 @@ TEST(QmRegPage, TheBackgroundIsThePageColourAndAMissingBitmapDrawsNothing)
     auto plain = page(QStringLiteral("PAG1 0 0 40 30 0 t"));
     EXPECT_EQ(plain->GetBitmap(), nullptr);
     EXPECT_FALSE(plain->GetPageColor().has_value());
+}
+
+// Drawing mode 2 covers the page, bitmap and all, with the desktop's button face in contrast
+// mode: the script's option and the desktop's high contrast together.
+TEST(QmRegPage, ContrastModePaintsTheButtonFaceWhereTheModeAsks)
+{
+    const QRgb face = QApplication::palette().color(QPalette::Active, QPalette::Button).rgb();
+    struct Case {
+        const char* name;
+        quint32 mode;
+        bool option;
+        bool highContrast;
+        QRgb expected;
+    };
+    const Case cases[] = {
+        {"contrast and mode 2 cover the bitmap", 3, true, true, face},
+        {"mode 2 without the option", 3, false, true, qRgb(0, 0, 255)},
+        {"mode 2 without high contrast", 3, true, false, qRgb(0, 0, 255)},
+        {"contrast without mode 2 keeps the bitmap", 1, true, true, qRgb(0, 0, 255)},
+    };
+    for (const Case& c : cases) {
+        ScreenInfo::SetMetricsSource([&c] { return ScreenInfo::Metrics{96, 96, c.highContrast}; });
+        ScreenInfo::Instance().Refresh();
+        ScreenInfo::Instance().SetOptions(c.option ? ScreenInfo::kContrast : 0, c.option ? 0 : ScreenInfo::kContrast);
+        auto p = page(QStringLiteral("PAG1 0 0 40 30 0 t"),
+                      {QStringLiteral("BLUE2X2"), c.mode, 0x00FFFFFFu, QStringLiteral("regengine_ui_test")});
+        EXPECT_EQ(rendered(*p).pixel(20, 15), c.expected) << c.name;
+    }
+    ScreenInfo::Instance().SetOptions(0, ScreenInfo::kContrast);
+    ScreenInfo::SetMetricsSource({});
+    ScreenInfo::Instance().Refresh();
+}
+
+// The product's pictures are packed bitmaps without a file header.
+TEST(QmRegPage, APackedBitmapIsTheBackground)
+{
+    auto p = page(QStringLiteral("PAG1 0 0 40 30 0 t"),
+                  {QStringLiteral("LOGO"), 0, 0x00FFFFFFu, QStringLiteral("regengine_ui_test")});
+    ASSERT_NE(p->GetBitmap(), nullptr);
+    EXPECT_FALSE(p->GetBitmap()->isNull());
 }
 
 }  // namespace
