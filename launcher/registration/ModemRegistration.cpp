@@ -15,6 +15,7 @@
 #include "regengine/transport/RemoteCommand.h"
 #include "regengine/transport/TapiHayes.h"
 #include "regengine/transport/X25.h"
+#include "regengine/ui/dialogs/StatusDialog.h"
 
 #include "platform/text/Format.h"
 #include "platform/ui/Ui.h"
@@ -44,24 +45,51 @@ QString digitsOf(const QString& number, qsizetype most)
     return digits;
 }
 
-// A status that shows nothing, for a run without a dialog.
-class NoStatus final : public ModemStatus {
+class Silent final : public engine::Displayer {
 public:
-    void Open(int*) override {}
-    engine::Displayer* Line() override { return &line_; }
-    void StopAnimation() override {}
-    void Hide() override {}
-    void Close() override {}
+    void Clear() override {}
+    void Append(QStringView) override {}
+};
+
+constexpr int kFirstIcon = 2017;
+constexpr int kLastIcon = 2018;
+
+class DialogStatus final : public ModemStatus {
+public:
+    explicit DialogStatus(QWidget* parent) : dialog_(engine::StatusDialog::kDefaultTemplate, parent) {}
+    ~DialogStatus() override { Close(); }
+    void Open(int* cancelFlag) override
+    {
+        dialog_.CreateModeless();
+        dialog_.SetCancelFlagPtr(cancelFlag);
+        line_ = dialog_.SetTextItem(engine::StatusDialog::kTextItem);
+        dialog_.StartAnimation(engine::StatusDialog::kIconItem, kFirstIcon, kLastIcon);
+        // The device's waits pump events through the idle target, which moves the icon.
+        engine::SetIdleCallback(&DialogStatus::Animate, &dialog_);
+    }
+    engine::Displayer* Line() override { return line_ != nullptr ? line_ : &silent_; }
+    void StopAnimation() override { dialog_.StopAnimation(0); }
+    void Hide() override { dialog_.hide(); }
+    void Close() override
+    {
+        engine::SetIdleCallback(nullptr, nullptr);
+        dialog_.DestroyWindow();
+    }
 
 private:
-    class Silent final : public engine::Displayer {
-    public:
-        void Clear() override {}
-        void Append(QStringView) override {}
-    } line_;
+    static void Animate(QObject* window) { static_cast<engine::StatusDialog*>(window)->Animate(); }
+
+    engine::StatusDialog dialog_;
+    engine::Displayer* line_ = nullptr;
+    Silent silent_;
 };
 
 }  // namespace
+
+std::unique_ptr<ModemStatus> MakeStatusDialog(QWidget* parent)
+{
+    return std::make_unique<DialogStatus>(parent);
+}
 
 QString DefaultServiceNumber()
 {
@@ -88,7 +116,7 @@ bool ModemRegistration::Run(const engine::FieldList& record)
 {
     std::unique_ptr<ModemStatus> status = options_.status ? options_.status() : nullptr;
     if (!status)
-        status = std::make_unique<NoStatus>();
+        status = MakeStatusDialog(&window_);
     status->Open(engine::CancelFlagPointer());
     engine::SetCancelFlag(0);
     window_.setEnabled(false);

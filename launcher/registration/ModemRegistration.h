@@ -15,6 +15,8 @@ namespace platform {
 class Telephony;
 }
 
+class QWidget;
+
 namespace launcher {
 
 class RegWind;
@@ -34,6 +36,10 @@ public:
     virtual void Close() = 0;
 };
 
+// The engine's status dialog (2011) over `parent`: its line 2012, its icon moving while the
+// run waits, its Cancel setting the run's flag.
+std::unique_ptr<ModemStatus> MakeStatusDialog(QWidget* parent);
+
 // The registration service's own dial-in number, fixed when the program is built.
 QString DefaultServiceNumber();
 
@@ -47,7 +53,7 @@ struct ModemRunOptions {
     QString serviceNumber = DefaultServiceNumber();
     // Where "ModemDump.txt" goes; empty: the current folder.
     QString dumpFolder;
-    // Makes the status the run shows; null: none is shown.
+    // Makes the status the run shows; null: the status dialog over the window.
     std::function<std::unique_ptr<ModemStatus>()> status;
 };
 

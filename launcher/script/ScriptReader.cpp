@@ -106,7 +106,7 @@ void ScriptReader::InstallHandlers()
     InstallTextControlHandlers(*this);
     InstallButtonHandlers(*this);
     InstallChoiceControlHandlers(*this);
-    InstallCountryDialerHandlers(*this);
+    InstallModemHandlers(*this);
 }
 
 void ScriptReader::SetKeywordHandler(int index, KeywordHandler handler)

@@ -16,7 +16,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
+#include <QPushButton>
 #include <QFile>
 #include <QRegularExpression>
 
@@ -250,6 +253,49 @@ TEST(ModemRegistration, CancelInTheStatusDialogEndsTheRun)
     EXPECT_FALSE(r.run());
     EXPECT_TRUE(r.status.lines.contains(QStringLiteral("Connection cancelled."))) << qPrintable(r.status.lines.join('|'));
     EXPECT_EQ(r.window.GetCurrentPageIndex(), 0) << "no command of the reply ran";
+    engine::SetCancelFlag(0);
+}
+
+// The engine's status dialog itself, its Cancel button clicked when the record goes out.
+TEST(ModemRegistration, TheStatusDialogsCancelButtonEndsTheRun)
+{
+    ModemRun r(replying(remoteRecord("NSCR")));
+    QStringList shown;
+    struct Clicking final : public ModemStatus {
+        Clicking(QWidget* parent, QStringList& shown) : real(MakeStatusDialog(parent)), line(*this, shown) {}
+        void Open(int* flag) override { real->Open(flag); }
+        engine::Displayer* Line() override { return &line; }
+        void StopAnimation() override { real->StopAnimation(); }
+        void Hide() override { real->Hide(); }
+        void Close() override { real->Close(); }
+        struct Tee final : public engine::Displayer {
+            Tee(Clicking& owner, QStringList& shown) : owner(owner), shown(shown) {}
+            void Clear() override { owner.real->Line()->Clear(); }
+            void Append(QStringView text) override
+            {
+                owner.real->Line()->Append(text);
+                if (!text.trimmed().isEmpty())
+                    shown << text.trimmed().toString();
+                if (!text.startsWith(u"Sending your information."))
+                    return;
+                for (QWidget* top : QApplication::topLevelWidgets()) {
+                    if (auto* dialog = qobject_cast<QDialog*>(top); dialog != nullptr && dialog->isVisible()) {
+                        for (auto* button : dialog->findChildren<QPushButton*>())
+                            button->click();
+                    }
+                }
+            }
+            Clicking& owner;
+            QStringList& shown;
+        };
+        std::unique_ptr<ModemStatus> real;
+        Tee line;
+    };
+    r.window.GetModemOptions().status = [&] { return std::make_unique<Clicking>(&r.window, shown); };
+    EXPECT_FALSE(r.run());
+    EXPECT_TRUE(shown.contains(QStringLiteral("Connection cancelled."))) << qPrintable(shown.join('|'));
+    EXPECT_EQ(r.window.GetCurrentPageIndex(), 0);
+    EXPECT_TRUE(r.window.isEnabled());
     engine::SetCancelFlag(0);
 }
 
