@@ -54,6 +54,7 @@ bool OvexVaskStubRegApp::InitInstance(const QStringList& arguments)
 
     const QString flags = info.GetFlags();
     passThrough_ = info.GetPassThrough();
+    serialNumberLocation_ = info.GetSerialNumberLocation();
     LangCode::SetMapping(LangCode("CHS"), LangCode("ZH"));
     language_ = info.GetLanguage();
     if (language_ == QmCommandLineInfo::NoLanguage())
@@ -75,6 +76,7 @@ bool OvexVaskStubRegApp::RunRegistrationWindow(const QString& flags)
     reader_->SetResourceModule(services_.resourceModule);
     reader_->SetWindowFactory(&CreateStubRegWind);
     reader_->SetCommandLineFields(&commandLineFields_);
+    reader_->SetSerialNumberLocation(serialNumberLocation_);
     reader_->Run();
 
     mainWindow_ = reader_->GetWindow();

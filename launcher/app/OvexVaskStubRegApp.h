@@ -58,6 +58,7 @@ private:
     engine::LangCode language_;
     engine::FieldList commandLineFields_;
     QString passThrough_;
+    QString serialNumberLocation_;
     int startMode_ = -1;
     std::unique_ptr<engine::TextDisplayer> trace_;
     std::unique_ptr<CMainFrame> frame_;

@@ -78,6 +78,9 @@ public:
     void SetWindowFactory(WindowFactory factory) { factory_ = std::move(factory); }
     // The command line's fields (not owned), merged by GETCOMMANDLINEHEADERS.
     void SetCommandLineFields(const engine::FieldList* fields) { commandLineFields_ = fields; }
+    // The command line's SSI_SN_LOCATION: the registry path a serial number of mode T reads.
+    void SetSerialNumberLocation(const QString& location) { serialLocation_ = location; }
+    const QString& GetSerialNumberLocation() const { return serialLocation_; }
     // Where RunResource looks the script up; "launcher" unless set.
     void SetResourceModule(const QString& module) { module_ = module; }
     // The window the script built (owned by the reader), or null before WIND.
@@ -198,6 +201,7 @@ private:
     std::vector<engine::QmBasicWindow*> groups_;
     WindowFactory factory_;
     const engine::FieldList* commandLineFields_ = nullptr;
+    QString serialLocation_;
     QString flags_;
     engine::LangCode language_;
     int includeDepth_ = 0;  // INCLUDEs now running; 0 in the outermost run

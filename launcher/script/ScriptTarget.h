@@ -65,9 +65,9 @@ public:
     virtual RegWindSettings& GetSettings() = 0;
     // PREFFILE; false when the name was refused.
     virtual bool ReadPrefsFile(const QString& name) = 0;
-    // SERNUMCREATE.
-    virtual void DefineSerialNumber(const engine::FourCC& code, QChar mode, const QString& prefix,
-                                    const QString& suffix, const QString& valueName) = 0;
+    // SERNUMCREATE: the number the header's "snCR", "snPR", "snSF" and "snFL" describe, made
+    // for `code`; `location` is the command line's SSI_SN_LOCATION.
+    virtual void DefineSerialNumber(const engine::FourCC& code, const QString& location) = 0;
     // AUTOLANGUAGE, queued.
     virtual void PostAutoLanguage() = 0;
 };

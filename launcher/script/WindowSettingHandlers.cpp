@@ -129,30 +129,16 @@ void onWindowSetting(ScriptReader& reader, int keyword)
     }
 }
 
-// ">SERNUMCREATE code mode [prefix [suffix [value name]]]": the field code that receives the
-// number, the maker's mode letter, then its prefix, suffix and registry value name, each a
-// token ("" for an empty one). The optional tokens are read from this line only, so a short
-// line never takes the next keyword for an argument.
+// ">SERNUMCREATE code": the field code that receives the number; the header entries the
+// script set before describe it.
 void onSerNumCreate(ScriptReader& reader)
 {
     const FourCC code(reader.Stream());
-    QmStrStream rest(reader.ReadRestOfLine(kRestOfLine));
-    QString tokens[4];
-    for (QString& token : tokens) {
-        SkipScriptBlanks(rest);
-        if (rest.atEnd())
-            break;
-        token = ReadScriptToken(rest);
-    }
+    reader.ReadRestOfLine(kRestOfLine);
     ScriptTarget* window = reader.RequireWindow(ScriptReader::SERNUMCREATE);
     if (window == nullptr)
         return;
-    if (tokens[0].size() != 1) {
-        EngineTrace(platform::formatText(QStringLiteral("SERNUMCREATE %s: the mode is not one letter"),
-                                         FieldCodeToString(code)));
-        return;
-    }
-    window->DefineSerialNumber(code, tokens[0][0], tokens[1], tokens[2], tokens[3]);
+    window->DefineSerialNumber(code, reader.GetSerialNumberLocation());
 }
 
 void onAutoLanguage(ScriptReader& reader)

@@ -57,6 +57,8 @@ RegWind::RegWind(QmStrStream& script) : QWidget(nullptr, Qt::Window)
         backgroundMode_ = ScriptReader::PageBackgroundMode();
     }
     SetText(caption);
+    // Answers kept by an earlier run reach the initial values before the script sets its own.
+    LoadPrefs();
 }
 
 std::unique_ptr<ScriptTarget> CreateRegWind(QmStrStream& script)
@@ -124,9 +126,31 @@ void RegWind::AskOnlineUpdate()
 void RegWind::OnRegistered()
 {
     registration_.OnRegistered();
+    DeleteReminder();
 }
 
-void RegWind::OnFirstPage() {}
+bool RegWind::EnableConstraint(const QString& name, bool on)
+{
+    return RegistrationMethods::EnableConstraint(name, on);
+}
+
+void RegWind::OpenThankYouUrls()
+{
+    registration_.OpenThankYouUrls();
+}
+
+QString RegWind::EncodeFieldsHex()
+{
+    while (!settings_.uniqueIdCodes.isEmpty() && settings_.uniqueIdCodes.back().isSpace())
+        settings_.uniqueIdCodes.chop(1);
+    return RegistrationMethods::EncodeFieldsHex(settings_.uniqueIdCount, settings_.uniqueIdCodes,
+                                                settings_.keyText, record_.List(PageFields));
+}
+
+void RegWind::OnFirstPage()
+{
+    registration_.SetProductHeaders();
+}
 
 // ---- Window events -------------------------------------------------------------------
 

@@ -135,6 +135,7 @@ public:
     // The window's string map: data the internet run uploads beside the record.
     virtual void SetMapValue(const QString& key, const QString& text);
     QString GetMapValue(const QString& key) const;
+    const QHash<QString, QString>& GetMapValues() const { return mapValues_; }
 
     // Private codes are never validated and never leave the machine.
     virtual void MarkPrivateField(const engine::FourCC& code, bool on);
@@ -301,11 +302,12 @@ public:
     // The times the serial number is made from; null: the system clock. The maker starts
     // again, as a new window's does.
     void SetSerialNumberClock(const engine::Clock* clock);
-    // SERNUMCREATE: the maker takes the mode letter, the affixes and the registry value name
-    // and makes the number, which the next page command stores under `code`. A number made
-    // before is kept, so a rerun of the script (a language change) does not replace it.
-    void DefineSerialNumber(const engine::FourCC& code, QChar mode, const QString& prefix, const QString& suffix,
-                            const QString& valueName) override;
+    // SERNUMCREATE: when the header's "snCR" is exactly one letter, the maker takes it as its
+    // mode, "snPR" and "snSF" as its affixes, "snFL" as its registry value name and, for mode
+    // T, `location` as its registry path, and makes the number, which the next page command
+    // stores under `code`. Otherwise nothing is pending. A number made before is kept, so a
+    // rerun of the script (a language change) does not replace it.
+    void DefineSerialNumber(const engine::FourCC& code, const QString& location) override;
     // The code the made number is stored under.
     void SetSerialNumberCode(const engine::FourCC& code) { serialCode_ = code; }
     const engine::FourCC& GetSerialNumberCode() const { return serialCode_; }
@@ -326,6 +328,14 @@ public:
     void LoadPrefs();
     // The prefs file read last, or null.
     engine::RegFile* GetPrefsFile() const { return prefs_.get(); }
+
+    // The registration runs, their status and prefs bookkeeping.
+    RegistrationMethods& GetRegistration() { return registration_; }
+    // The constraint with exactly that name becomes required (or not); false when none.
+    virtual bool EnableConstraint(const QString& name, bool on);
+    virtual void OpenThankYouUrls();
+    // The hex text of the GENUNIQUEREGID codes' page values under the GENUNIQUEREGKEY key.
+    virtual QString EncodeFieldsHex();
 
     // Values the page script gives the window, read by the registration, reminder and update
     // runs.
@@ -370,7 +380,7 @@ private:
     void OnAutoLanguage();
 
     engine::RegRecordLists record_;
-    RegistrationMethods registration_;
+    RegistrationMethods registration_{*this};
     Reminders reminders_;
     ResourceUpdate update_;
     engine::Packet headerPacket_;

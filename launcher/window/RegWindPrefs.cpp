@@ -44,11 +44,23 @@ void RegWind::SetSerialNumberClock(const Clock* clock)
     serialMade_ = false;
 }
 
-void RegWind::DefineSerialNumber(const FourCC& code, QChar mode, const QString& prefix, const QString& suffix,
-                                 const QString& valueName)
+void RegWind::DefineSerialNumber(const FourCC& code, const QString& location)
 {
+    const FieldList& header = record_.List(HeaderRecord);
+    const QString modeText = header.GetField(FourCC("snCR"));
+    if (modeText.size() != 1) {
+        EngineTrace(platform::formatText(QStringLiteral("SERNUMCREATE %s: header snCR is not one letter"),
+                                         FieldCodeToString(code)));
+        return;
+    }
     serialCode_ = code;
+    const QChar mode = modeText.at(0);
+    const QString prefix = header.GetField(FourCC("snPR"));
+    const QString suffix = header.GetField(FourCC("snSF"));
+    const QString valueName = header.GetField(FourCC("snFL"));
     serialMaker_.SetMode(mode);
+    if (mode == u'T' || mode == u't')
+        serialMaker_.SetRegistryPath(location);
     // Empty, not null: a definition without affixes has none, whatever an earlier one said.
     serialMaker_.SetAffixes(prefix.isNull() ? QStringLiteral("") : prefix,
                             suffix.isNull() ? QStringLiteral("") : suffix);

@@ -97,6 +97,28 @@ QJsonArray MessageService::received() const
     return calls;
 }
 
+RegistrationServer::RegistrationServer(const QString& dir, const QJsonObject& config, const Certificates* certs)
+{
+    QDir().mkpath(dir);
+    const QString configFile = uniquePath(dir, QStringLiteral("registration-config.json"));
+    record_ = uniquePath(dir, QStringLiteral("registration-record.jsonl"));
+    testsupport::writeFile(configFile, QJsonDocument(config).toJson());
+    QStringList args{QStringLiteral("--config"), configFile, QStringLiteral("--record"), record_};
+    if (certs != nullptr)
+        args << QStringLiteral("--cert") << certs->serverCert << QStringLiteral("--key") << certs->serverKey;
+    peer_ = std::make_unique<Peer>(peerScript(QStringLiteral("registration_server.py")), args);
+}
+
+QJsonArray RegistrationServer::received() const
+{
+    QJsonArray calls;
+    for (const QByteArray& line : testsupport::readFile(record_).split('\n')) {
+        if (!line.trimmed().isEmpty())
+            calls.append(QJsonDocument::fromJson(line).object());
+    }
+    return calls;
+}
+
 RawServer::RawServer(const QString& dir, const QByteArray& response, Mode mode, const QString& cert,
                      const QString& key)
 {

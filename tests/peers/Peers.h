@@ -63,6 +63,23 @@ private:
     std::unique_ptr<Peer> peer_;
 };
 
+// tests/peers/registration_server.py: redirect documents and the registration methods.
+class RegistrationServer {
+public:
+    // `config` as the script describes it; with `certs` the server speaks HTTPS.
+    RegistrationServer(const QString& dir, const QJsonObject& config, const Certificates* certs = nullptr);
+
+    bool started() const { return peer_ && peer_->started(); }
+    quint16 port() const { return peer_->port(); }
+    QString hostPort() const { return peer_->hostPort(); }
+    // The requests received so far, oldest first.
+    QJsonArray received() const;
+
+private:
+    QString record_;
+    std::unique_ptr<Peer> peer_;
+};
+
 // tests/peers/raw_server.py.
 class RawServer {
 public:

@@ -481,18 +481,21 @@ TEST(RegWindSerialNumber, TheDefinitionMakesTheNumberAndTheNextPageStoresIt)
                                              QStringLiteral("Number"),
                                              platform::RegValue::fromString(QStringLiteral("X123"))));
     struct Case {
-        const char* definition;  // after ">SERNUMCREATE "
+        const char* definition;  // the header entries "snCR", "snPR", "snSF" and "snFL", in order
         const char* stored;      // under SRNM after 2001; null: nothing made, the page stays
         const char* box;         // the one message box shown, or null
+        bool pending = true;     // "snCR" is one letter
     };
     const Case cases[] = {
-        {"SRNM A OV- \"\"", "OV-0000864050042", nullptr},
-        {"SRNM A", "0000864050042", nullptr},
-        {"SRNM A \"\" -EU", "0000864050042-EU", nullptr},
-        {"SRNM Q PFX", "PFX0000864050042", nullptr},
-        {"SRNM R \"\" -S SOFTWARE\\Ovex\\Serial\\Number", "X123-S", nullptr},
-        {"SRNM R \"\" \"\" SOFTWARE\\Ovex\\Serial\\Missing", nullptr, nullptr},
-        {"SRNM M", nullptr, "Must put define in Meta Program"},
+        {"A|OV-||", "OV-0000864050042", nullptr},
+        {"A|||", "0000864050042", nullptr},
+        {"A||-EU|", "0000864050042-EU", nullptr},
+        {"Q|PFX||", "PFX0000864050042", nullptr},
+        {"R||-S|SOFTWARE\\Ovex\\Serial\\Number", "X123-S", nullptr},
+        {"R|||SOFTWARE\\Ovex\\Serial\\Missing", nullptr, nullptr},
+        {"M|||", nullptr, "Must put define in Meta Program"},
+        {"AB|OV-||", "", nullptr, false},
+        {"|OV-||", "", nullptr, false},
     };
     for (const Case& c : cases) {
         RecordingSink boxes;
@@ -502,14 +505,27 @@ TEST(RegWindSerialNumber, TheDefinitionMakesTheNumberAndTheNextPageStoresIt)
         RegWind* window = reader->GetWindow();
         window->SetSerialNumberClock(&clock);
         clock.seconds += 42;
-        QmStrStream more(QStringLiteral(">SERNUMCREATE %1\n>SETFIELD NEXT read on\n").arg(QLatin1String(c.definition)));
+        const QStringList parts = QString::fromLatin1(c.definition).split(u'|');
+        QString script;
+        const char* const names[] = {"snCR", "snPR", "snSF", "snFL"};
+        for (int i = 0; i < 4; ++i) {
+            if (!parts[i].isEmpty())
+                script += QStringLiteral(">SETHEADER %1 %2\n").arg(QLatin1String(names[i]), parts[i]);
+        }
+        QmStrStream more(script + QStringLiteral(">SERNUMCREATE SRNM\n>SETFIELD NEXT read on\n"));
         reader->Run(&more);
         EXPECT_EQ(window->GetList(RegWind::PageFields)->GetField(FourCC("NEXT")), QStringLiteral("read on"))
-            << c.definition << ": a short definition leaves the next line alone";
-        EXPECT_TRUE(window->IsSerialNumberPending()) << c.definition;
-        EXPECT_EQ(window->GetSerialNumberCode(), FourCC("SRNM")) << c.definition;
+            << c.definition << ": the definition leaves the next line alone";
+        EXPECT_EQ(window->IsSerialNumberPending(), c.pending) << c.definition;
+        EXPECT_EQ(window->GetSerialNumberCode() == FourCC("SRNM"), c.pending) << c.definition;
         EXPECT_EQ(window->GetList(RegWind::HeaderRecord)->Find(FourCC("SRNM")), nullptr)
             << c.definition << ": stored only by the page command";
+        if (!c.pending) {
+            window->OnNotify(nullptr, RegCommand::NextPage, 0);
+            EXPECT_EQ(window->GetCurrentPageIndex(), 1) << c.definition << ": nothing to wait for";
+            EXPECT_EQ(window->GetList(RegWind::PageFields)->Find(FourCC("SRNM")), nullptr) << c.definition;
+            continue;
+        }
 
         window->OnNotify(nullptr, RegCommand::NextPage, 0);
         if (c.stored != nullptr) {
@@ -543,7 +559,7 @@ TEST(RegWindSerialNumber, TheConditionalPageCommandStoresTheNumberAndStillMoves)
     auto reader = runScript(kWind + pages(4, QStringLiteral(">RULE NXTC FLAG 3 1\n>EDIT FLAG 0\n")));
     RegWind* window = reader->GetWindow();
     window->SetSerialNumberClock(&clock);
-    QmStrStream more(QStringLiteral(">SERNUMCREATE SERN A SN-\n"));
+    QmStrStream more(QStringLiteral(">SETHEADER snCR A\n>SETHEADER snPR SN-\n>SERNUMCREATE SERN\n"));
     reader->Run(&more);
     editOf(*window, "FLAG")->setText(QStringLiteral("1"));
     window->OnNotify(nullptr, RegCommand::ConditionalNextPage, 0);
@@ -559,13 +575,13 @@ TEST(RegWindSerialNumber, ARerunKeepsTheNumberAndABadModeDefinesNothing)
     auto reader = runScript(kWind + pages(2));
     RegWind* window = reader->GetWindow();
     window->SetSerialNumberClock(&clock);
-    QmStrStream first(QStringLiteral(">SERNUMCREATE SRNM A ONE-\n"));
+    QmStrStream first(QStringLiteral(">SETHEADER snCR A\n>SETHEADER snPR ONE-\n>SERNUMCREATE SRNM\n"));
     reader->Run(&first);
     clock.seconds += 500;
-    QmStrStream again(QStringLiteral(">SERNUMCREATE SRNM A TWO-\n>SERNUMCREATE OTHR AB\n"));
+    QmStrStream again(QStringLiteral(">SETHEADER snPR TWO-\n>SERNUMCREATE SRNM\n>SETHEADER snCR AB\n"
+                                     ">SERNUMCREATE OTHR\n"));
     reader->Run(&again);
-    EXPECT_TRUE(traces.Contains(QStringLiteral("SERNUMCREATE OTHR: the mode is not one letter")));
-    EXPECT_EQ(window->GetSerialNumberCode(), FourCC("SRNM"));
+    EXPECT_TRUE(traces.Contains(QStringLiteral("SERNUMCREATE OTHR: header snCR is not one letter")));
     window->OnNotify(nullptr, RegCommand::NextPage, 0);
     EXPECT_EQ(window->GetList(RegWind::PageFields)->GetField(FourCC("SRNM")), QStringLiteral("ONE-0000000070000"));
 }
@@ -626,7 +642,8 @@ TEST(RegWindPrefs, APrefFileNameThatLeavesThePrefsFolderIsRefused)
                                             .arg(QLatin1String(name)));
         RegWind* window = reader->GetWindow();
         EXPECT_EQ(window->GetList(RegWind::InitialValues)->GetField(FourCC("NAME")), QStringLiteral("script")) << name;
-        EXPECT_EQ(window->GetPrefsFile(), nullptr) << name;
+        // The window's own prefs file, read at its construction, stays.
+        EXPECT_NE(window->GetPrefsFile(), nullptr) << name;
         EXPECT_EQ(window->GetSettings().prefsFileName, QStringLiteral("Veldo.dat")) << name;
         EXPECT_TRUE(traces.Contains(QStringLiteral("PREFFILE %1 refused").arg(QLatin1String(name)))) << name;
     }

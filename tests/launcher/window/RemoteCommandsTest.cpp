@@ -128,6 +128,8 @@ TEST(RemoteCommands, ScriptTextFromTheServiceCannotReachFilesRegistryOrShell)
     auto reader = regwindtest::runScript(kScript);
     reader->SetProgramFolder(folder);
     RegWind& window = *reader->GetWindow();
+    const engine::RegFile* prefsBefore = window.GetPrefsFile();
+    const QString nameBefore = window.GetSettings().prefsFileName;
     const QString text = QStringLiteral(
         ">INCLUDE part.scr\n"
         ">SETHEADER PRNM ../../elsewhere\n"
@@ -145,7 +147,8 @@ TEST(RemoteCommands, ScriptTextFromTheServiceCannotReachFilesRegistryOrShell)
     EXPECT_EQ(window.FieldValue(engine::FourCC("INIF")), QString());
     EXPECT_EQ(window.GetSettings().webRegSite, QString());
     EXPECT_EQ(window.GetPageCount(), 3);
-    EXPECT_EQ(window.GetPrefsFile(), nullptr);
+    EXPECT_EQ(window.GetPrefsFile(), prefsBefore);
+    EXPECT_EQ(window.GetSettings().prefsFileName, nameBefore);
     // The script's own run is not confined afterwards.
     engine::QmStrStream own(QStringLiteral(">INCLUDE part.scr\n"));
     reader->Run(&own);
