@@ -299,6 +299,34 @@ TEST(ModemRegistration, TheStatusDialogsCancelButtonEndsTheRun)
     engine::SetCancelFlag(0);
 }
 
+// The window's Register command with the modem method chosen on the page.
+TEST(ModemRegistration, TheRegisterCommandRunsTheModemMethod)
+{
+    struct Case {
+        const char* name;
+        QByteArray reply;
+        QChar status;
+        int page;
+    } cases[] = {
+        {"a reply that sets a field ends on the success page", remoteRecord("SETF", codeArg("RGID", "R-42")), u'M', 1},
+        {"a reply that moves the page leaves the navigation to the service",
+         remoteRecord("NSCR"), u'F', 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ModemRun r(replying(c.reply));
+        r.window.SetFieldByKind(u'U', engine::FourCC(";MTH"), QStringLiteral(";MDR"));
+        r.window.SetFieldByKind(u'U', engine::FourCC("_CAL"), QStringLiteral("18005550100"));
+        editOf(r.window, "NAME")->setText(QStringLiteral("Jörg"));
+        r.window.OnNotify(&r.window, RegCommand::Register, 0);
+        EXPECT_EQ(r.window.GetLastStatus(), c.status);
+        EXPECT_EQ(r.window.GetCurrentPageIndex(), c.page);
+        const QList<QByteArray> packets = r.log->Packets();
+        ASSERT_EQ(packets.size(), 3);
+        EXPECT_TRUE(packets[2].contains(QByteArray("NAME:J\xc3\xb6rg\0", 11)));
+    }
+}
+
 TEST(ModemRegistration, APrefixThatMakesAnEmergencyNumberIsRefused)
 {
     ModemRun r(replying({}));
