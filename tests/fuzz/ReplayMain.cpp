@@ -43,8 +43,11 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "replay: cannot read %s\n", path.c_str());
             return 1;
         }
-        const auto block = std::make_unique<uint8_t[]>(bytes.size());
-        std::memcpy(block.get(), bytes.data(), bytes.size());
+        // An empty input still gets a block of its own: memcpy from an empty vector's null
+        // data is undefined, even for no bytes.
+        const auto block = std::make_unique<uint8_t[]>(bytes.size() + 1);
+        if (!bytes.empty())
+            std::memcpy(block.get(), bytes.data(), bytes.size());
         LLVMFuzzerTestOneInput(block.get(), bytes.size());
     }
     std::printf("replay: %zu inputs, none failed\n", inputs.size());
