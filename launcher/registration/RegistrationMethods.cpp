@@ -150,8 +150,19 @@ bool RegistrationMethods::Unavailable(const QString& what)
 bool RegistrationMethods::RunMethod(int index)
 {
     switch (index) {
-    case Modem:
-        return Unavailable(QStringLiteral("Modem"));
+    case Modem: {
+        // The record as it is sent, private codes left out again.
+        FieldList record = window_.AssembleRecord();
+        window_.RemoveListedFields(record);
+        window_.SetRemoteMoved(false);
+        if (!window_.RegisterByModem(record))
+            return false;
+        // A service that moved the page has taken over the navigation: no success page.
+        if (window_.IsRemoteMoved())
+            return false;
+        window_.GoToSuccessPage();
+        return true;
+    }
     case Email:
         return Unavailable(QStringLiteral("E-mail"));
     case MailForm:

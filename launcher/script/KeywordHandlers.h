@@ -14,7 +14,7 @@ class ScriptReader;
 // DERIVE) and the fields read from elsewhere: the command line, the registry, an external
 // file, INI files and WMI; DOLISTSUBS.
 void InstallDataSourceHandlers(ScriptReader& reader);
-// The values the window keeps for its runs (web site, phones, reminders, redirections,
+// The values the window keeps for its runs (web site, reminders, redirections,
 // start pages, output order, mail, prefs file ...), SERNUMCREATE and AUTOLANGUAGE.
 void InstallWindowSettingHandlers(ScriptReader& reader);
 // PAGE and what a page holds beside its controls: RULE, SETERRORHANDLER, and the colour and
@@ -42,6 +42,9 @@ void InstallButtonHandlers(ScriptReader& reader);
 // COMBO and POPUP filled from the reader's lists, DATEFIELD, and the picture GRAPHIC;
 // USELIST is ignored.
 void InstallChoiceControlHandlers(ScriptReader& reader);
+// What registration by modem reads from the script: COUNTRYDIALER, the access numbers of
+// the X.25 network, and SETPHONES, the location texts of the modem page.
+void InstallModemHandlers(ScriptReader& reader);
 
 // The lengths keyword lines are read to, where a handler reads or drops the rest of a line.
 namespace ScriptLineLimit {

@@ -106,6 +106,7 @@ void ScriptReader::InstallHandlers()
     InstallTextControlHandlers(*this);
     InstallButtonHandlers(*this);
     InstallChoiceControlHandlers(*this);
+    InstallModemHandlers(*this);
 }
 
 void ScriptReader::SetKeywordHandler(int index, KeywordHandler handler)
@@ -164,11 +165,33 @@ int ScriptReader::Run(QmStrStream* stream)
                 --state.skipDepth;
             continue;
         }
+        if (keyword >= 0 && confinedTo_ && !confinedTo_(keyword)) {
+            EngineTrace(QStringLiteral("Script text may not use ") + KeywordText(keyword).toString());
+            continue;
+        }
         if (keyword >= 0 && handlers_[size_t(keyword)])
             handlers_[size_t(keyword)](*this);
     }
     Finish();
     return 0;
+}
+
+int ScriptReader::RunConfined(QmStrStream& stream, KeywordFilter allowed)
+{
+    // Runs like an include, so the window keeps its page; an INCLUDE inside stays confined.
+    struct Restore {
+        ScriptReader* reader;
+        KeywordFilter filter;
+        ~Restore()
+        {
+            --reader->includeDepth_;
+            reader->confinedTo_ = std::move(filter);
+        }
+    } restore{this, confinedTo_};
+    ++includeDepth_;
+    if (!confinedTo_)
+        confinedTo_ = std::move(allowed);
+    return Run(&stream);
 }
 
 void ScriptReader::Finish()

@@ -61,6 +61,7 @@ public:
     // ScriptTarget will do.
     using WindowFactory = std::function<std::unique_ptr<ScriptTarget>(engine::QmStrStream& script)>;
     using KeywordHandler = std::function<void(ScriptReader&)>;
+    using KeywordFilter = std::function<bool(int keyword)>;
 
     // The keyword's text, or an empty view outside the table.
     static QStringView KeywordText(int index);
@@ -99,6 +100,10 @@ public:
     // fixes its header record and, unless the run is an INCLUDE, shows its first page.
     // Returns 0.
     int Run(engine::QmStrStream* stream = nullptr);
+    // Runs text from outside the program (a remote command) into the current state: only
+    // the keywords `allowed` passes are carried out, the others are traced and skipped. The
+    // window's first page is not shown afterwards. Returns 0.
+    int RunConfined(engine::QmStrStream& stream, KeywordFilter allowed);
     // Reset, then the page script of `language` (the window's language change). Without
     // one the error box is shown and the program is asked to end with exit code 1; false.
     bool RunResource(const engine::LangCode& language);
@@ -204,6 +209,7 @@ private:
     QString programFolder_;
     std::optional<quint32> pageColor_;
     RunState* run_ = nullptr;
+    KeywordFilter confinedTo_;
     std::array<KeywordHandler, KeywordCount> handlers_;
 };
 

@@ -32,10 +32,6 @@ void onWindowSetting(ScriptReader& reader, int keyword)
     };
     auto firstLetter = [](const QString& token) { return token.isEmpty() ? QChar() : token[0]; };
     switch (keyword) {
-    case ScriptReader::SETPHONES:
-        settings.phones[0] = ReadScriptToken(s);
-        settings.phones[1] = ReadScriptToken(s);
-        break;
     case ScriptReader::WEBREGSITE: window->AddWebSite(ReadScriptToken(s)); break;
     case ScriptReader::REMINDID:
         settings.reminderDialogId = readInt();
@@ -156,7 +152,7 @@ void onAutoLanguage(ScriptReader& reader)
 void InstallWindowSettingHandlers(ScriptReader& reader)
 {
     for (const int keyword :
-         {ScriptReader::SETPHONES, ScriptReader::WEBREGSITE, ScriptReader::REMINDID, ScriptReader::REGSUCCESSPAGE,
+         {ScriptReader::WEBREGSITE, ScriptReader::REMINDID, ScriptReader::REGSUCCESSPAGE,
           ScriptReader::FTPREDIRECTLOC, ScriptReader::DEFAULTCANCELCMD, ScriptReader::APPCLEANUP,
           ScriptReader::SETSTARTPAGES, ScriptReader::IPREDIRECTLOC, ScriptReader::RPCREDIRECTLOC,
           ScriptReader::GENUNIQUEREGID, ScriptReader::GENUNIQUEREGKEY, ScriptReader::REMINDLINK,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "launcher/registration/ModemRegistration.h"
 #include "launcher/registration/RegistrationMethods.h"
 #include "launcher/reminders/Reminders.h"
 #include "launcher/script/ScriptTarget.h"
@@ -31,6 +32,7 @@ class QTextStream;
 
 namespace engine {
 class Clock;
+struct RemoteRecord;
 class QmStrStream;
 class QmStringList;
 class RegFile;
@@ -268,6 +270,25 @@ public:
     // else is refused and traced.
     bool OpenInShell(const QString& text);
 
+    // ---- Modem exchange -------------------------------------------------------------
+
+    // A remote page command of the service's reply; its number (RemoteCommands.h).
+    virtual int ExecuteRemoteCommand(const engine::RemoteRecord& record);
+    // TCMD: the text runs as page script into the current page, confined to the keywords a
+    // remote service may use, then the page is shown again.
+    virtual void RunScriptText(const QString& text);
+    // The modem run: dials, exchanges the record and carries out the reply.
+    virtual bool RegisterByModem(const engine::FieldList& record);
+    // A remote command moved the page during the exchange.
+    bool IsRemoteMoved() const { return remoteMoved_; }
+    void SetRemoteMoved(bool on) { remoteMoved_ = on; }
+    bool IsExchangeFinished() const { return exchangeFinished_; }
+    void SetExchangeFinished(bool on) { exchangeFinished_ = on; }
+    bool GetUseX25() const { return useX25_; }
+    void SetUseX25(bool on) { useX25_ = on; }
+    // The modem run's peers, clock and status dialog.
+    ModemRunOptions& GetModemOptions() { return modemOptions_; }
+
     // ---- Script state ---------------------------------------------------------------
 
     engine::QmWind& Element() override { return *this; }
@@ -390,6 +411,9 @@ private:
     std::unique_ptr<engine::RegFile> prefs_;
     bool sameProduct_ = false;
     bool exchangeFinished_ = false;
+    bool remoteMoved_ = false;
+    bool useX25_ = false;
+    ModemRunOptions modemOptions_;
     bool pagesReplaced_ = false;
     bool quitAfterThankYou_ = false;
     QChar lastStatus_;

@@ -22,13 +22,19 @@ const char16_t kScrambleKey[8] = {u'K', u'e', u'l', u'v', u'o', u'2', u'5', u'X'
 
 }  // namespace
 
+// Every character counts, a zero among them: a character equal to its key character is
+// stored as 0, and stopping there would send the rest still scrambled.
 void UnscrambleText(QString& text)
 {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i].isNull())
-            break;
+    for (qsizetype i = 0; i < text.size(); ++i)
         text[i] = QChar(char16_t(text[i].unicode() ^ kScrambleKey[i % 8]));
-    }
+}
+
+QString UnscrambledText(const QString& text)
+{
+    QString copy(text.constData(), text.size());
+    UnscrambleText(copy);
+    return copy;
 }
 
 CommDevice::CommDevice(const QString& portName) : clock_(&Clock::System())
@@ -292,12 +298,12 @@ qint64 CommDevice::ElapsedSeconds() const
 
 int CommDevice::SendIndirectString(qint16 table, qint16 number, char terminator, bool unscramble)
 {
-    QString text = GetCStringInd(table, number);
-    const QString shown = unscramble ? QString(text.size(), u'*') : text;
+    // The stored entry stays scrambled: the secret lives only in this copy.
+    const QString stored = GetCStringInd(table, number);
+    const QString shown = unscramble ? QString(stored.size(), u'*') : stored;
     ShowTrace(platform::formatText(QStringLiteral("Got the indirect string (%hd,%hd)=%s of len %ld"), int(table),
-                                   int(number), shown, long(text.size())));
-    if (unscramble)
-        UnscrambleText(text);
+                                   int(number), shown, long(stored.size())));
+    const QString text = unscramble ? UnscrambledText(stored) : stored;
     if (text.isEmpty())
         return 0;
     QByteArray bytes;

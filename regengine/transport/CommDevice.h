@@ -130,7 +130,9 @@ private:
 };
 
 // Restores a logon text that is stored scrambled: each character exclusive-or'ed with the
-// next character of an eight-character key, in place, up to the text's end.
+// next character of an eight-character key, in place, over the whole text (a 0 included).
 void UnscrambleText(QString& text);
+// The same into a new text, the stored one left scrambled for its next use.
+QString UnscrambledText(const QString& text);
 
 }  // namespace engine

@@ -202,8 +202,12 @@ void FakeModem::handleLine(const QByteArray& line)
         std::lock_guard lock(mutex_);
         dialled_ << QString::fromLatin1(number);
     }
-    writeAll(resultText(options_.dial, options_.connectText));
-    if (options_.dial != DialResult::Connect)
+    DialResult result = options_.dial;
+    if (!options_.dials.empty())
+        result = options_.dials[size_t(qMin<qsizetype>(dialCount_, qsizetype(options_.dials.size()) - 1))];
+    ++dialCount_;
+    writeAll(resultText(result, options_.connectText));
+    if (result != DialResult::Connect)
         return;
     dataMode_ = true;
     dataTail_.clear();
@@ -261,6 +265,21 @@ QByteArray FakeModem::Link::readPacket(int timeoutMs)
     if (declared > 100000)
         return head;
     return head + read(int(declared) + 2, timeoutMs);
+}
+
+bool FakeModem::Link::readUntil(const QByteArray& text, int timeoutMs, QByteArray* got)
+{
+    QByteArray seen;
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!seen.endsWith(text) && !deadline.hasExpired() && !stopping()) {
+        const QByteArray byte = read(1, int(qMax<qint64>(deadline.remainingTime(), 1)));
+        seen += byte;
+        if (byte.isEmpty() && (modem_.master_ < 0 || modem_.hungUp_))
+            break;
+    }
+    if (got != nullptr)
+        *got = seen;
+    return seen.endsWith(text);
 }
 
 void FakeModem::Link::write(const QByteArray& bytes)

@@ -13,6 +13,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace testpeers {
 
@@ -29,6 +30,9 @@ public:
         // One packet: the 6 bytes up to the declared length, then the rest; empty on time-out.
         QByteArray readPacket(int timeoutMs);
         void write(const QByteArray& bytes);
+        // Reads until `text` has come (true) or `timeoutMs` passed; `got` (when given) gets
+        // what was read, `text` included.
+        bool readUntil(const QByteArray& text, int timeoutMs, QByteArray* got = nullptr);
         // Ends the call: the master side closes.
         void hangUp();
         bool stopping() const;
@@ -40,6 +44,8 @@ public:
     struct Options {
         int answerRate = 2400;
         DialResult dial = DialResult::Connect;
+        // When not empty, the n-th dial gets the n-th result (the last for every later one).
+        std::vector<DialResult> dials;
         QByteArray connectText = "CONNECT 9600";
         // What an accepted command other than a dial answers.
         QByteArray okText = "\r\nOK\r\n";
@@ -102,6 +108,7 @@ private:
     QStringList commands_;
     QStringList dialled_;
     QByteArray data_;
+    int dialCount_ = 0;
 };
 
 }  // namespace testpeers

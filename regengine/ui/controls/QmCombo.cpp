@@ -53,6 +53,20 @@ QmCombo::QmCombo(QmStrStream& script, QmWind* parent, const QmStringList& list)
         SetTextNotify(initial_);
 }
 
+QmCombo::QmCombo(const FourCC& code, const QmRect& rect, int id, quint32 flags, QmWind* parent)
+    : QComboBox(ParentWindowOf(parent)), QmControl(parent)
+{
+    SetWindow(this);
+    SetCode(code);
+    SetRect(rect);
+    SetControlId(id);
+    SetFlags(flags);
+    setFocusPolicy(Qt::StrongFocus);
+    connect(this, &QComboBox::activated, this, [this](int index) { ChooseIndex(index); });
+    if ((GetFlags() & QmChoiceFlag::Hidden) == 0)
+        show();
+}
+
 QmCombo::~QmCombo() = default;
 
 void QmCombo::Fill(const QmStringList& list)

@@ -25,6 +25,8 @@ public:
     // The rest of the line: code, rect, id, command, flags (with the DEFAULTFLAG word) and
     // the initial text; then filled from `list`.
     QmCombo(QmStrStream& script, QmWind* parent, const QmStringList& list);
+    // The country dialer's form: everything given, filled later.
+    QmCombo(const FourCC& code, const QmRect& rect, int id, quint32 flags, QmWind* parent);
     ~QmCombo() override;
 
     void Fill(const QmStringList& list);

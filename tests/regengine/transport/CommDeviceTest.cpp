@@ -170,9 +170,9 @@ TEST(CommDevice, AnIndirectSecretIsSentUnscrambledButNeverShown)
     d.device.SetTraceDisplayer(&trace);
     EXPECT_EQ(d.device.SendIndirectString(803, 1, ' ', false), 0);
     EXPECT_EQ(d.device.SendIndirectString(803, 2, '\r', true), 0);
-    EXPECT_EQ(d.device.SendIndirectString(803, 9, 0, false), 0);
+    EXPECT_EQ(d.device.SendIndirectString(803, 30, 0, false), 0);
     // Past the last line the lookup gives the last one.
-    EXPECT_EQ(d.pty.readAll(), "NUI a0100aaa\rplain text");
+    EXPECT_EQ(d.pty.readAll(), "NUI a0100aaa\rWELCOME");
     EXPECT_TRUE(trace.text.contains(QStringLiteral("Got the indirect string (803,1)=NUI of len 3")));
     EXPECT_TRUE(trace.text.contains(QStringLiteral("Got the indirect string (803,2)=******** of len 8")));
     for (const QString& secret : {QStringLiteral("a0100"), QStringLiteral("*U]F_")}) {
