@@ -1,5 +1,7 @@
 #include "launcher/app/MainFrame.h"
 
+#include "regengine/print/PrintMeDoc.h"
+#include "regengine/print/PrintMeView.h"
 #include "regengine/ui/display/DialogItem.h"
 
 #include <QLabel>
@@ -33,6 +35,12 @@ bool CMainFrame::Create()
     // The message pane and the three key indicators.
     for (int pane = 0; pane < kIndicatorPanes; ++pane)
         status->addPermanentWidget(new QLabel(status), pane == 0 ? 1 : 0);
+    // Made before the script runs, so a printed run finds its view.
+    document_ = std::make_unique<CPrintMeDoc>();
+    if (!document_->OnNewDocument())
+        return false;
+    view_ = new CPrintMeView(this);
+    setCentralWidget(view_);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "launcher/registration/RegistrationMethods.h"
 
+#include "launcher/registration/PaperRun.h"
 #include "launcher/registration/RegistrationStatus.h"
 #include "launcher/script/ScriptReader.h"
 #include "launcher/window/RegWind.h"
@@ -13,6 +14,7 @@
 #include "regengine/core/QmStringList.h"
 #include "regengine/core/RegFile.h"
 #include "regengine/core/StringTableMgr.h"
+#include "regengine/print/PrintMeView.h"
 
 #include "platform/text/Format.h"
 #include "platform/ui/Ui.h"
@@ -141,12 +143,6 @@ bool RegistrationMethods::Register(const QString& method, QChar& status)
     return ok;
 }
 
-bool RegistrationMethods::Unavailable(const QString& what)
-{
-    EngineTrace(formatText(QStringLiteral("%s registration is not available"), what));
-    return false;
-}
-
 bool RegistrationMethods::RunMethod(int index)
 {
     switch (index) {
@@ -164,10 +160,17 @@ bool RegistrationMethods::RunMethod(int index)
         return true;
     }
     case Email:
-        return Unavailable(QStringLiteral("E-mail"));
+        if (!RegisterByEmail(window_, true, emailHooks_))
+            return false;
+        window_.GoToSuccessPage();
+        return true;
     case MailForm:
     case FaxForm:
-        return Unavailable(QStringLiteral("Printed-form"));
+        if (!RegisterOnPaper(window_, index == MailForm ? 1 : 0,
+                             printView_ != nullptr ? printView_ : CPrintMeView::LiveView()))
+            return false;
+        window_.GoToSuccessPage();
+        return true;
     case Web:
         return true;
     case Internet:

@@ -1,12 +1,17 @@
 #pragma once
 
+#include "launcher/registration/EmailRun.h"
+
 #include "regengine/transport/StreamRPCToNet.h"
 
 #include <QChar>
 #include <QString>
 
+#include <utility>
+
 namespace engine {
 class Clock;
+class CPrintMeView;
 class FieldList;
 class InetLoader;
 }  // namespace engine
@@ -17,8 +22,7 @@ class RegWind;
 class RegistrationStatus;
 
 // The registration window's runs by method, the status they leave in the engine key's
-// "RegStatus", the prefs bookkeeping around them and the thank-you address. Of the runs only
-// the internet one is built; the modem, e-mail and printed runs are unavailable and fail.
+// "RegStatus", the prefs bookkeeping around them and the thank-you address.
 class RegistrationMethods {
 public:
     // The methods by their index, as the page field ";MTH" names them.
@@ -55,6 +59,10 @@ public:
     void SetStatus(RegistrationStatus* status) { status_ = status; }
     // The internet library and the built-in server addresses of the internet run.
     void SetInternet(engine::InetLoader* loader, const engine::RegistrationEndpoints& endpoints);
+    // What the e-mail run asks of the desktop.
+    void SetEmailHooks(EmailRunHooks hooks) { emailHooks_ = std::move(hooks); }
+    // The view the printed runs print through; null: the launcher's own. Not owned.
+    void SetPrintView(engine::CPrintMeView* view) { printView_ = view; }
 
     // Runs `method` (empty: the page field ";MTH"), offers the backup method when it failed,
     // saves the prefs and writes "RegStatus". True when it registered; `status` gets the
@@ -84,13 +92,14 @@ public:
 
 private:
     bool RunMethod(int index);
-    bool Unavailable(const QString& what);
 
     RegWind& window_;
     const engine::Clock* clock_ = nullptr;
     RegistrationStatus* status_ = nullptr;
     engine::InetLoader* loader_ = nullptr;
     engine::RegistrationEndpoints endpoints_;
+    EmailRunHooks emailHooks_;
+    engine::CPrintMeView* printView_ = nullptr;
 };
 
 }  // namespace launcher

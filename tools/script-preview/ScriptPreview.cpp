@@ -3,7 +3,7 @@
 //
 //   script-preview FILE [--page N] [--set CODE=VALUE]... [--click CODE]... [--tree]
 //                  [--fields] [--screenshot PNG] [--command N] [--press ID]
-//                  [--modem-lines DIR]
+//                  [--modem-lines DIR] [--print-to PDF]
 //
 // --set types into edits, chooses a combo's item or a popup's menu item by its text, and
 // takes "month/day/year" for a date field; --click presses any button as the mouse does.
@@ -11,6 +11,12 @@
 // dialog, 9002 the status window), --press clicks the button with that id in the dialog so
 // opened, and --screenshot saves that dialog while it is open. --modem-lines lists the modem
 // page's modems from that sysfs tty folder (and OVEX_MODEMS) instead of the machine's.
+// --print-to answers a printed run's print dialog with OK and prints the form into that PDF
+// file; without it the dialog is answered with Cancel. The e-mail run mails through the
+// sendmail program that OVEX_SENDMAIL names (else /usr/sbin/sendmail); its save dialog is
+// answered with Cancel. The internet run goes to the registration server at the host:port
+// that OVEX_PREVIEW_REGISTRATION_SERVER names (HTTPS, verified against OVEX_CA_FILE when
+// set) instead of the built-in one.
 //
 // Options run in the order given; --fields prints the record at the end. Message boxes are
 // printed (caption and text) and answered with their default button, and addresses the
@@ -32,6 +38,11 @@
 #include "regengine/ui/element/QmWind.h"
 #include "regengine/ui/pages/ModemPage.h"
 
+#include "regengine/print/PrintMeView.h"
+#include "regengine/transport/InetLoader.h"
+
+#include "platform/inet/Inet.h"
+#include "platform/mail/Mail.h"
 #include "platform/shell/Shell.h"
 #include "platform/telephony/HayesTelephony.h"
 #include "platform/ui/Ui.h"
@@ -44,6 +55,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPrinter>
 #include <QTest>
 #include <QTextStream>
 #include <QUrl>
@@ -101,12 +113,13 @@ struct Arguments {
     QList<Option> options;
     bool fields = false;
     QString modemLines;
+    QString printTo;
 };
 
 void usage()
 {
     err() << "usage: script-preview FILE [--page N] [--set CODE=VALUE]... [--click CODE]... [--tree] [--fields] "
-             "[--screenshot PNG] [--command N] [--press ID] [--modem-lines DIR]"
+             "[--screenshot PNG] [--command N] [--press ID] [--modem-lines DIR] [--print-to PDF]"
           << Qt::endl;
 }
 
@@ -136,6 +149,8 @@ std::optional<Arguments> parse(const QStringList& args)
             ok = value(Option::Press);
         else if (a == u"--modem-lines" && i + 1 < args.size())
             parsed.modemLines = args[++i];
+        else if (a == u"--print-to" && i + 1 < args.size())
+            parsed.printTo = args[++i];
         else if (a == u"--tree")
             parsed.options.append(Option{Option::Tree, QString()});
         else if (a == u"--fields")
@@ -338,6 +353,31 @@ bool runOption(RegWind& window, const Option& option)
     return false;
 }
 
+// The built library next to its target in the build tree first, then the installed one.
+QStringList libraryFiles(const QString& buildDir, const QString& name)
+{
+    return QStringList{buildDir + u'/' + name} + platform::libraryCandidates(name);
+}
+
+// The engine's registration server, or the local one OVEX_PREVIEW_REGISTRATION_SERVER names.
+RegistrationEndpoints registrationEndpoints()
+{
+    RegistrationEndpoints endpoints;
+    const QString local = qEnvironmentVariable("OVEX_PREVIEW_REGISTRATION_SERVER");
+    if (local.isEmpty())
+        return endpoints;
+    const qsizetype colon = local.lastIndexOf(u':');
+    bool number = false;
+    const uint port = colon > 0 ? local.mid(colon + 1).toUInt(&number) : 0;
+    if (!number || port == 0 || port > 65535 || local.contains(u'/') || local.contains(u'@')) {
+        err() << "script-preview: OVEX_PREVIEW_REGISTRATION_SERVER is not host:port: " << local << Qt::endl;
+        return endpoints;
+    }
+    endpoints.redirectUrl = QStringLiteral("https://%1/droplocs/default.rpc").arg(local);
+    endpoints.fallbackUrl = QStringLiteral("https://%1/xmlrpc").arg(local);
+    return endpoints;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -380,6 +420,27 @@ int main(int argc, char* argv[])
             err() << "script-preview: the script made no registration window" << Qt::endl;
             return 1;
         }
+        CPrintMeView printView;
+        printView.SetPrintSetup([&](QPrinter& printer, QWidget*) {
+            if (args->printTo.isEmpty()) {
+                out() << "print dialog: cancelled" << Qt::endl;
+                return false;
+            }
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(args->printTo);
+            out() << "print dialog: OK, printing to " << args->printTo << Qt::endl;
+            return true;
+        });
+        window->GetRegistration().SetPrintView(&printView);
+        EmailRunHooks mail;
+        mail.mailLibrary = libraryFiles(QStringLiteral(OVEX_MAIL_LIBRARY_DIR), QStringLiteral(OVEX_MAIL_LIBRARY_NAME));
+        mail.chooseFile = [](const QString& proposed) {
+            out() << "save dialog: " << proposed << ": cancelled" << Qt::endl;
+            return QString();
+        };
+        window->GetRegistration().SetEmailHooks(mail);
+        InetLoader inet(libraryFiles(QStringLiteral(OVEX_INET_LIBRARY_DIR), QStringLiteral(OVEX_INET_LIBRARY_NAME)));
+        window->GetRegistration().SetInternet(&inet, registrationEndpoints());
         window->ShowStartPage(-1);
         window->show();
         QCoreApplication::processEvents();

@@ -1,3 +1,4 @@
+#include "launcher/app/MainFrame.h"
 #include "launcher/registration/PaperRun.h"
 #include "launcher/window/RegWind.h"
 #include "tests/launcher/window/RegWindTestSupport.h"
@@ -68,4 +69,25 @@ TEST(PaperRun, NoViewOrACancelIsNotARegistration)
     view.SetPrintSetup([](QPrinter&, QWidget*) { return false; });
     EXPECT_FALSE(RegisterOnPaper(*window, 0, &view));
     EXPECT_EQ(view.GetFieldList(), nullptr);
+}
+
+// The launcher's frame makes the form's document and view before any script runs; a printed
+// run without a view of its own prints through that one.
+TEST(PaperRun, TheFramesViewIsTheOneTheRunPrintsThrough)
+{
+    CMainFrame frame;
+    ASSERT_TRUE(frame.Create());
+    ASSERT_NE(frame.GetDocument(), nullptr);
+    ASSERT_NE(frame.GetView(), nullptr);
+    EXPECT_EQ(CPrintMeView::LiveView(), frame.GetView());
+    EXPECT_FALSE(frame.GetView()->isVisible());
+    auto reader = regwindtest::runScript(kScript);
+    const QString pdf = QDir(testsupport::sandboxRoot()).filePath(QStringLiteral("frame-view.pdf"));
+    frame.GetView()->SetPrintSetup([&](QPrinter& printer, QWidget*) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return true;
+    });
+    ASSERT_TRUE(RegisterOnPaper(*reader->GetWindow(), 1));
+    EXPECT_TRUE(pdfText(pdf).contains(QStringLiteral("PO Box 1815")));
 }

@@ -1,4 +1,5 @@
-// The registration window's runs: the method table and the backup method, "RegStatus", the
+// The registration window's runs: the method table (each run to a real peer: a recording
+// sendmail, a PDF printer) and the backup method, "RegStatus", the
 // hex text of the thank-you address, the prefs file, and the internet run end to end against
 // the Python registration server over HTTPS.
 #include "launcher/registration/RegistrationMethods.h"
@@ -7,6 +8,7 @@
 #include "launcher/window/RegWind.h"
 #include "tests/launcher/window/RegWindTestSupport.h"
 #include "tests/peers/Peers.h"
+#include "tests/support/RecordingSendmail.h"
 #include "tests/support/TestEnvironment.h"
 
 #include "regengine/core/Attachment.h"
@@ -15,13 +17,19 @@
 #include "regengine/core/EngineRegistry.h"
 #include "regengine/core/ModalWait.h"
 #include "regengine/core/RegFile.h"
+#include "regengine/print/PrintMeView.h"
 #include "regengine/transport/InetLoader.h"
+
+#include "platform/mail/Mail.h"
 
 #include "platform/ui/Ui.h"
 
 #include <gtest/gtest.h>
 
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QPrinter>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -108,31 +116,58 @@ TEST(Registration, MethodsByTheirTextWithTheBackupMethod)
         bool ok;
         char letter;
         int boxes;
+        int sendmailExit = 0;  // of the recording sendmail the e-mail run mails through
+        bool printed = true;   // the print dialog's answer
+        const char* face = "";  // a line of the heading the printed form must carry
     };
     const Case cases[] = {
         {"web registration counts as done", ";WEB", "", platform::id::Yes, false, true, 'F', 0},
         {"modem is not available", ";MDR", "", platform::id::Yes, false, false, 'F', 0},
-        {"e-mail is not available", ";EMR", "", platform::id::Yes, false, false, 'F', 0},
-        {"the mail form is not available", ";BRR", "", platform::id::Yes, false, false, 'F', 0},
-        {"the fax form is not available", ";FMR", "", platform::id::Yes, false, false, 'F', 0},
+        {"e-mail mails the record", ";EMR", "", platform::id::Yes, false, true, 'E', 0},
+        {"a refused mail is no registration", ";EMR", "", platform::id::Yes, false, false, 'F', 2, 75},
+        {"the mail form is printed", ";BRR", "", platform::id::Yes, false, true, 'B', 0, 0, true, "PO Box 1815"},
+        {"the fax form is printed", ";FMR", "", platform::id::Yes, false, true, 'X', 0, 0, true, "Fax 555 0100"},
+        {"a cancelled print is no registration", ";BRR", "", platform::id::Yes, false, false, 'F', 0, 0, false},
         {"no method is the modem", "", "", platform::id::Yes, false, false, 'F', 0},
         {"lower case is refused, not sent by modem", ";web", "", platform::id::Yes, false, false, 'F', 1},
         {"a misspelling is refused", ";RCP", "", platform::id::Yes, false, false, 'F', 1},
-        {"the backup is offered and taken", ";EMR", ";WEB", platform::id::Yes, false, true, 'F', 1},
-        {"the backup is offered and declined", ";EMR", ";WEB", platform::id::No, false, false, 'F', 1},
-        {"no backup question after a cancel", ";EMR", ";WEB", platform::id::Yes, true, false, 'F', 0},
-        {"no backup question for the same method", ";EMR", ";EMR", platform::id::Yes, false, false, 'F', 0},
+        {"the backup is offered and taken", ";MDR", ";WEB", platform::id::Yes, false, true, 'F', 1},
+        {"the backup is offered and declined", ";MDR", ";WEB", platform::id::No, false, false, 'F', 1},
+        {"the backup after a failed print", ";FMR", ";EMR", platform::id::Yes, false, true, 'E', 1, 0, false},
+        {"no backup question after a cancel", ";FMR", ";WEB", platform::id::Yes, true, false, 'F', 0, 0, false},
+        {"no backup question for the same method", ";MDR", ";MDR", platform::id::Yes, false, false, 'F', 0},
     };
+    const QString pdf = QDir(testsupport::sandboxRoot()).filePath(QStringLiteral("dispatch.pdf"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        testsupport::RecordingSendmail sendmail;
+        if (c.sendmailExit != 0)
+            sendmail.SetExitCode(c.sendmailExit);
+        QFile::remove(pdf);
         QString script =
             QStringLiteral(">STRINGTABLE RGFL ENGL\n1 Not registered\n2 Try the web instead (100%s %n sure)?\n") + kWind;
-        script += QStringLiteral(">SETFIELD ;MTH %1\n").arg(QString::fromUtf8(c.method));
+        script += QStringLiteral(">SETFIELD ;MTH %1\n>SETMAIL MAPI register@example.com\n"
+                                 ">LIST MailHeader\nPO Box 1815\n>\n>LIST FaxHeader\nFax 555 0100\n>\n")
+                      .arg(QString::fromUtf8(c.method));
         if (*c.backup)
             script += QStringLiteral(">BACKUPREGMETHOD %1\n").arg(QString::fromUtf8(c.backup));
         auto reader = runScript(script + kPage);
         RegWind* window = reader->GetWindow();
         ASSERT_NE(window, nullptr);
+        EmailRunHooks mail;
+        mail.mailLibrary = {QStringLiteral(OVEX_MAIL_LIBRARY_DIR "/" OVEX_MAIL_LIBRARY_NAME)};
+        mail.chooseFile = [](const QString&) {
+            ADD_FAILURE() << "the mail went by sendmail, no file is saved";
+            return QString();
+        };
+        window->GetRegistration().SetEmailHooks(mail);
+        CPrintMeView view;
+        view.SetPrintSetup([&](QPrinter& printer, QWidget*) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdf);
+            return c.printed;
+        });
+        window->GetRegistration().SetPrintView(&view);
         Answering sink(c.answer);
         FixedClock clock(kMoment);
         window->GetRegistration().SetClock(&clock);
@@ -149,6 +184,16 @@ TEST(Registration, MethodsByTheirTextWithTheBackupMethod)
             EXPECT_TRUE(sink.boxes.value(0).contains(QString::fromUtf8(c.method))) << sink.boxes.value(0).toStdString();
         }
         EXPECT_EQ(regStatus(), QStringLiteral("%1 2603070905").arg(QChar(c.letter)));
+        // Only the chosen run's transport was used.
+        const bool mailed = c.letter == 'E' || (c.sendmailExit != 0);
+        EXPECT_EQ(sendmail.Ran(), mailed);
+        if (c.letter == 'E') {
+            EXPECT_TRUE(sendmail.Message().contains(">BeginFields\n")) << sendmail.Message().toStdString();
+        }
+        if (*c.face) {
+            const auto text = testsupport::runProgram(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+            EXPECT_TRUE(QString::fromUtf8(text.out).contains(QString::fromUtf8(c.face))) << text.out.toStdString();
+        }
     }
 }
 
