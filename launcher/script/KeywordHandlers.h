@@ -37,6 +37,9 @@ void InstallGroupHandlers(ScriptReader& reader);
 // CAPTION, SUBCAPTION, HYPERLINK, EDIT, MASKEDIT, each in the current font, and DATAHOLDER.
 void InstallTextControlHandlers(ScriptReader& reader);
 
+// SYSTEMINFO and SYSPARAMETER: facts about the machine into the record.
+void InstallSystemHandlers(ScriptReader& reader);
+
 // The lengths keyword lines are read to, where a handler reads or drops the rest of a line.
 namespace ScriptLineLimit {
 constexpr qsizetype kDroppedShort = 100;

@@ -104,6 +104,7 @@ void ScriptReader::InstallHandlers()
     InstallFontHandlers(*this);
     InstallGroupHandlers(*this);
     InstallTextControlHandlers(*this);
+    InstallSystemHandlers(*this);
 }
 
 void ScriptReader::SetKeywordHandler(int index, KeywordHandler handler)
