@@ -26,7 +26,7 @@ using namespace engine;
 
 namespace launcher {
 
-RegWind::RegWind(QmStrStream& script) : QWidget(nullptr, Qt::Window)
+RegWind::RegWind(QmStrStream& script) : QWidget(nullptr, Qt::Window), reminders_(*this), update_(*this)
 {
     SetWindow(this);
     SetCode(FourCC(script));
@@ -126,7 +126,10 @@ void RegWind::OnRegistered()
     registration_.OnRegistered();
 }
 
-void RegWind::OnFirstPage() {}
+void RegWind::OnFirstPage()
+{
+    update_.LoadUpdatedPages();
+}
 
 // ---- Window events -------------------------------------------------------------------
 
