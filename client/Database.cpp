@@ -30,6 +30,25 @@ Connection& connection()
     return c;
 }
 
+// The work of RunAtomically in progress on a connection: commits wait for its end, and a
+// statement that fails inside it makes it roll back.
+struct AtomicWork {
+    sqlite3* db = nullptr;
+    int depth = 0;
+    bool failed = false;
+};
+
+AtomicWork& atomicWork()
+{
+    static AtomicWork w;
+    return w;
+}
+
+bool insideAtomicWork(sqlite3* db)
+{
+    return db && atomicWork().depth > 0 && atomicWork().db == db;
+}
+
 int collectRow(void* context, int columns, char** values, char** names)
 {
     auto* rows = static_cast<Database::Rows*>(context);
@@ -87,6 +106,8 @@ Database::Rows Database::Query(const QString& sql, sqlite3* db, int* error)
 {
     Rows rows;
     const int rc = db ? sqlite3_exec(db, sql.toUtf8().constData(), collectRow, &rows, nullptr) : SQLITE_MISUSE;
+    if (rc != SQLITE_OK && insideAtomicWork(db))
+        atomicWork().failed = true;
     if (error)
         *error = rc;
     return rows;
@@ -121,12 +142,65 @@ QString Database::NextId(const QString& column, sqlite3* db, const QString& tabl
     return next.isEmpty() ? QStringLiteral("1") : next;
 }
 
-void Database::Commit(sqlite3* db)
+bool Database::Commit(sqlite3* db)
 {
+    if (insideAtomicWork(db))
+        return true;
     int error = 0;
     Query(QStringLiteral("COMMIT"), db, &error);
-    if (error == SQLITE_OK)
-        Query(QStringLiteral("BEGIN EXCLUSIVE"), db);
+    if (error != SQLITE_OK)
+        return false;
+    Query(QStringLiteral("BEGIN EXCLUSIVE"), db);
+    return true;
+}
+
+// A savepoint inside the exclusive transaction; the saves' commits are held back until the
+// end, since a COMMIT would also commit the savepoint. SQLite rolls a whole transaction
+// back by itself on some errors (a full disk); the lock is then taken again.
+bool Database::RunAtomically(sqlite3* db, const std::function<bool()>& work)
+{
+    if (!db)
+        return false;
+    AtomicWork& w = atomicWork();
+    if (w.depth > 0 && w.db != db)
+        return false;
+    const bool outermost = w.depth == 0;
+    if (outermost) {
+        w.db = db;
+        w.failed = false;
+    }
+    int error = 0;
+    Query(QStringLiteral("SAVEPOINT atomicWork"), db, &error);
+    if (error != SQLITE_OK) {
+        if (outermost)
+            w.db = nullptr;
+        return false;
+    }
+    ++w.depth;
+    const bool done = work();
+    --w.depth;
+    const bool keep = done && !w.failed;
+    if (!keep) {
+        w.failed = !outermost;  // an enclosing work fails with this one
+        sqlite3_exec(db, "ROLLBACK TO atomicWork; RELEASE atomicWork", nullptr, nullptr, nullptr);
+        if (sqlite3_get_autocommit(db))
+            sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+    } else {
+        Query(QStringLiteral("RELEASE atomicWork"), db, &error);
+    }
+    if (!outermost)
+        return keep;
+    w.db = nullptr;
+    w.failed = false;
+    if (!keep)
+        return false;
+    if (error == SQLITE_OK && Commit(db))
+        return true;
+    // A commit that failed may leave the work pending, to be made durable by the next save.
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (sqlite3_get_autocommit(db))
+        sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+    return false;
 }
 
 void Database::Close()

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <initializer_list>
 #include <vector>
 
@@ -53,8 +54,14 @@ public:
     // MAX(column)+1 of the table, "1" for an empty table, empty text on an error.
     static QString NextId(const QString& column, sqlite3* db, const QString& table);
 
-    // COMMIT, then BEGIN EXCLUSIVE when the commit succeeded.
-    static void Commit(sqlite3* db);
+    // COMMIT, then BEGIN EXCLUSIVE when the commit succeeded; false when the commit failed.
+    // Inside RunAtomically it waits for the end of the whole work.
+    static bool Commit(sqlite3* db);
+
+    // Runs `work` as one piece: the commits of the saves it makes wait for its end, and
+    // when `work` returns false or any statement inside it fails, all it wrote is rolled
+    // back. True when everything it wrote was committed.
+    static bool RunAtomically(sqlite3* db, const std::function<bool()>& work);
 
     // Closes the connection made by Instance() now (process exit does this otherwise).
     static void Close();

@@ -149,12 +149,19 @@ qint64 ParseIsoDateTime(const QString& text)
         return -1;
     const QTime time(f[3], f[4], f[5]);
     const QDateTime local(date, time);
-    if (local.isValid())
-        return local.toSecsSinceEpoch();
-    // A wall time that summer time skips (midnight itself in some zones) is read with the
-    // offset in force the day before, as mktime reads it, so the date is never lost.
-    const int offset = QDateTime(date.addDays(-1), QTime(12, 0)).offsetFromUtc();
-    return QDateTime(date, time, Qt::UTC).toSecsSinceEpoch() - offset;
+    qint64 result = 0;
+    if (local.isValid()) {
+        result = local.toSecsSinceEpoch();
+    } else {
+        // A wall time that summer time skips (midnight itself in some zones) is read with the
+        // offset in force the day before, as mktime reads it, so the date is never lost.
+        const int offset = QDateTime(date.addDays(-1), QTime(12, 0)).offsetFromUtc();
+        result = QDateTime(date, time, Qt::UTC).toSecsSinceEpoch() - offset;
+    }
+    // The one second that falls on -1 (23:59:59 on 31 December 1969 in UTC) cannot be told
+    // from "no time", which is what -1 means in every stored table; it is refused as a time
+    // that cannot be represented.
+    return result;
 }
 
 QString FormatDisplayDate(const QString& text)
@@ -172,12 +179,16 @@ QString TodayDateText()
 
 QString DateTextFromTime(qint64 time)
 {
-    // Beyond year 9999 the text would no longer be a date text.
-    constexpr qint64 kLast = 253402300799;  // 9999-12-31T23:59:59Z
-    if (time < 0 || time > kLast)
+    // -1 is "no time". Other times before 1970 are dates (ParseIsoDateTime reads years from
+    // 1900), and the limits are taken on the local date, which is what the text shows: the
+    // last hours of 9999 west of UTC lie past 9999 in UTC. A day either side of the limits
+    // keeps QDateTime far from its own range.
+    constexpr qint64 kFirst = -2208988800 - 2 * 86400;  // 1900-01-01T00:00:00Z, less two days
+    constexpr qint64 kLast = 253402300799 + 2 * 86400;  // 9999-12-31T23:59:59Z, and two days
+    if (time == -1 || time < kFirst || time > kLast)
         return QStringLiteral("0000-00-00");
     const QDate date = QDateTime::fromSecsSinceEpoch(time).date();
-    if (!date.isValid() || date.year() > 9999)
+    if (!date.isValid() || date.year() < 1900 || date.year() > 9999)
         return QStringLiteral("0000-00-00");
     return date.toString(QStringLiteral("yyyy-MM-dd"));
 }

@@ -34,8 +34,9 @@ bool XmlRpcValueText(XMLRPC_VALUE value, QString* text);
 QString XmlRpcValueName(XMLRPC_VALUE value);
 
 // Date texts: "YYYY-MM-DD", optionally followed by "THH:MM:SS", local time.
-// The time value (seconds since 1970) of a date text; -1 when the text is not one or
-// names a date or time that does not exist (month 13, 30 February, hour 24).
+// The time value (seconds since 1970) of a date text; -1 when the text is not one, names a
+// date or time that does not exist (month 13, 30 February, hour 24) or a year before 1900,
+// or names the one second whose time value is -1, which means "no time".
 qint64 ParseIsoDateTime(const QString& text);
 
 // The user's short date for a date text; the text itself when it does not parse.
@@ -44,8 +45,8 @@ QString FormatDisplayDate(const QString& text);
 // Today's local date as "YYYY-MM-DD".
 QString TodayDateText();
 
-// The local calendar date of a stored time value as "YYYY-MM-DD"; "0000-00-00" for a
-// value that names no time (negative, or beyond the calendar).
+// The local calendar date of a stored time value as "YYYY-MM-DD"; "0000-00-00" for -1 (no
+// time) and for a time whose local date is before 1900 or after 9999.
 QString DateTextFromTime(qint64 time);
 
 // Seconds since 1970, now.

@@ -6,10 +6,12 @@
 #include "client/Settings.h"
 #include "client/Trace.h"
 #include "client/TovaReader.h"
+#include "platform/text/Ascii.h"
 #include "platform/text/Format.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 
 #include <vector>
 
@@ -25,53 +27,28 @@ bool isStored(const QString& msgid, sqlite3* db)
                 .empty();
 }
 
-// The file is about to go, so what it brought must already be in the database, in one
-// commit, whole or not at all: a message stored in part would count as stored when the
-// kept file is imported again. Messages the database has already are left as they are,
-// read or deleted, exactly as the document leaves them when it takes in the imported ones.
-void storeNewMessages(MessageList& messages, const QStringList& ids, sqlite3* db)
+// Two channels are the same when name and maker match without regard to ASCII case
+// (Channel::IsSame).
+QString channelIdentity(const Channel& channel)
+{
+    return platform::asciiLower(channel.Name()) + u'\n' + platform::asciiLower(channel.Mfgr());
+}
+
+// Messages the database has already are left as they are, read or deleted, exactly as
+// the document leaves them when it takes in the imported ones. False when one could not be
+// written; `written` gets the ids of those written.
+bool storeNewMessages(MessageList& messages, const QStringList& ids, sqlite3* db, QStringList& written)
 {
     if (!Message::CreateSchema(db))
-        return;
-    std::vector<Message*> written;
-    bool failed = false;
-    Database::Query(QStringLiteral("SAVEPOINT importMessages"), db);
+        return false;
     for (const QString& id : ids) {
         Message& message = messages.GetAt(messages.IndexOf(id));
         if (message.IsEmpty() || !message.modified || isStored(id, db))
             continue;
         message.NextOrder(db);
-        if (!message.Write(db)) {
-            failed = true;
-            break;
-        }
-        written.push_back(&message);
-    }
-    if (failed) {
-        Database::Query(QStringLiteral("ROLLBACK TO importMessages; RELEASE importMessages"), db);
-        return;
-    }
-    Database::Query(QStringLiteral("RELEASE importMessages"), db);
-    Database::Commit(db);
-    for (Message* message : written)
-        message->modified = false;
-}
-
-// What the file brought, read back: its messages and the records it added. A full disk or
-// a failed commit leaves them missing, and then the file must stay for the next start.
-bool isAllStored(const QStringList& msgids, const QStringList& recids, sqlite3* db)
-{
-    for (const QString& id : msgids) {
-        if (!isStored(id, db))
+        if (!message.Write(db))
             return false;
-    }
-    for (const QString& id : recids) {
-        if (id.isEmpty() ||
-            Database::Query(platform::formatText(QStringLiteral("SELECT recid FROM RegRecord WHERE recid='%s'"),
-                                                 Database::Quote(id)),
-                            db)
-                .empty())
-            return false;
+        written << id;
     }
     return true;
 }
@@ -92,49 +69,81 @@ bool ImportTovaFile(MfgrModel& model, const QString& path, sqlite3* db, bool kee
         return false;
     }
 
-    if (!Manufacturer::CreateSchema(db) || !Channel::CreateSchema(db) || !RegRecord::CreateSchema(db))
-        qCWarning(lcClient) << "Unable to create the tables for registration file" << path;
-
-    MfgrEntry& entry = model.FindOrAddMfgr(code, mfgrInfo.front());
-    Manufacturer::Save(db, entry);
-
-    for (const RecordMap& section : reader.GetSection(QStringLiteral("channel"))) {
-        Channel channel(section);
-        channel.fields.insert(QStringLiteral("mfgr"), code);
-        if (entry.AddChannel(channel, false))
-            entry.channels.back().Save(db);
-    }
-
-    QStringList recordIds;
-    for (const RecordMap& section : reader.GetSection(QStringLiteral("record"))) {
-        RegRecord record(section);
-        if (record.GetMfgrCode() != code)
-            continue;
-        record.NextId(db);
-        for (const Channel& channel : entry.channels)
-            record.AddSubscription(channel.Name());
-        entry.records.push_back(record);
-        entry.records.back().Save(db);
-        recordIds << entry.records.back().recid;
-    }
-
-    const QString today = TodayDateText();
+    // All of the file or none of it: a file kept after a failed write is imported again at
+    // the next start, and what a failed import had stored would then be stored twice.
+    const MfgrModel before = model;
     QStringList messageIds;
-    for (const RecordMap& section : reader.GetSection(QStringLiteral("message"))) {
-        Message message = Message::FromTova(section);
-        message.params.insert(QStringLiteral("mfgr"), code);
-        message.params.insert(QStringLiteral("added"), today);
-        if (GetField(message.params, QStringLiteral("url")).isEmpty() || message.id.isEmpty())
-            continue;
-        model.importedMessages.Add(message);
-        messageIds << message.id;
-    }
+    QStringList written;
+    const bool stored = Database::RunAtomically(db, [&] {
+        if (!Manufacturer::CreateSchema(db) || !Channel::CreateSchema(db) || !RegRecord::CreateSchema(db))
+            return false;
+        MfgrEntry& entry = model.FindOrAddMfgr(code, mfgrInfo.front());
+        Manufacturer::Save(db, entry);
 
+        // A file may bring thousands of channels: each is told apart from the entry's by a
+        // hash, not by a walk along them, and the ids are counted on from one look-up.
+        QSet<QString> known;
+        for (const Channel& channel : entry.channels)
+            known.insert(channelIdentity(channel));
+        qint64 nextId = 0;
+        for (const RecordMap& section : reader.GetSection(QStringLiteral("channel"))) {
+            Channel channel(section);
+            channel.fields.insert(QStringLiteral("mfgr"), code);
+            const QString identity = channelIdentity(channel);
+            if (known.contains(identity))
+                continue;
+            known.insert(identity);
+            if (nextId == 0)
+                nextId = Database::NextId(QStringLiteral("chnid"), db, QStringLiteral("Channel")).toLongLong();
+            if (nextId > 0)
+                channel.chnid = QString::number(nextId++);
+            entry.channels.push_back(channel);
+            if (!entry.channels.back().Save(db))
+                return false;
+        }
+
+        for (const RecordMap& section : reader.GetSection(QStringLiteral("record"))) {
+            RegRecord record(section);
+            if (record.GetMfgrCode() != code)
+                continue;
+            // Subscribed once to each name, as AddSubscription would, without its walk.
+            QSet<QString> subscribed;
+            for (const Channel& channel : entry.channels) {
+                if (!subscribed.contains(platform::asciiLower(channel.Name()))) {
+                    subscribed.insert(platform::asciiLower(channel.Name()));
+                    record.subscriptions.push_back({channel.Name(), 0});
+                }
+            }
+            if (!record.Save(db))
+                return false;
+            entry.records.push_back(record);
+        }
+
+        const QString today = TodayDateText();
+        for (const RecordMap& section : reader.GetSection(QStringLiteral("message"))) {
+            Message message = Message::FromTova(section);
+            message.params.insert(QStringLiteral("mfgr"), code);
+            message.params.insert(QStringLiteral("added"), today);
+            if (GetField(message.params, QStringLiteral("url")).isEmpty() || message.id.isEmpty())
+                continue;
+            model.importedMessages.Add(message);
+            messageIds << message.id;
+        }
+        // The file is about to go, so what it brought must be in the database first.
+        return keepFile || storeNewMessages(model.importedMessages, messageIds, db, written);
+    });
+    if (!stored) {
+        model = before;
+        qCWarning(lcClient) << "Unable to store what registration file" << path << "holds; nothing of it is kept";
+        return false;
+    }
     if (!keepFile) {
-        storeNewMessages(model.importedMessages, messageIds, db);
-        if (!isAllStored(messageIds, recordIds, db))
-            qCWarning(lcClient) << "Unable to store what registration file" << path << "holds; it is kept";
-        else if (!QFile::remove(path))
+        for (const QString& id : written) {
+            Message& message = model.importedMessages.GetAt(model.importedMessages.IndexOf(id));
+            if (!message.IsEmpty())
+                message.modified = false;
+        }
+        if (!QFile::remove(path))
             qCWarning(lcClient) << "Unable to delete imported registration file" << path;
     }
     qCInfo(lcClient) << "Imported registration file" << path;

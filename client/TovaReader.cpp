@@ -40,6 +40,11 @@ TovaReader TovaReader::Read(QIODevice& device)
         if (first && line.startsWith("\xEF\xBB\xBF"))
             line.remove(0, 3);
         first = false;
+        // A text file holds no NUL; a value cut at one would be stored as another text.
+        if (line.contains('\0')) {
+            reader.Fail();
+            continue;
+        }
         reader.ReadLine(QString::fromUtf8(line).trimmed());
     }
     // A section still open at the end (even one with an empty name) means the file was

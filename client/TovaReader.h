@@ -12,7 +12,7 @@ namespace client {
 
 // Reads a registration file (.tova): UTF-8 lines; sections from ">Begin<name>" to
 // ">End<name>" (ignoring case) of "key:value" lines; "#" lines and empty lines ignored.
-// Any error makes the whole file unusable (ok false).
+// Any error, a NUL byte included, makes the whole file unusable (ok false).
 class TovaReader {
 public:
     // Longest line, in bytes without its line ending. A longer one fails the file.

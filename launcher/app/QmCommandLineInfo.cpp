@@ -37,6 +37,14 @@ QString quoted(const QString& value)
     return out;
 }
 
+bool isEightBit(QStringView text)
+{
+    for (const QChar c : text)
+        if (c.unicode() > 0xFF)
+            return false;
+    return true;
+}
+
 bool isFieldItem(QStringView item)
 {
     return item.size() > 4 && item[4] == u'=';
@@ -117,8 +125,10 @@ void QmCommandLineInfo::ParseParam(const QString& param, bool flag, bool last)
         } else if (const int word = FindCommandWord(item); word >= 0) {
             mode_ = word;
         } else if (fields_ != nullptr && isFieldItem(item)) {
-            // The product code is the installation's; a command line may not change it.
-            if (item.contains(QStringLiteral("PROD")))
+            // The product code is the installation's; a command line may not change it. A code
+            // is four bytes, and a character past U+00FF would narrow to another one (U+0150
+            // to "P"), so the guard would not see the code that is set: such an item is dropped.
+            if (item.contains(QStringLiteral("PROD")) || !isEightBit(QStringView(item).left(4)))
                 continue;
             const QString code = item.left(4);
             const QString value = item.mid(5);

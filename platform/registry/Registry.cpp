@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QLoggingCategory>
+#include <QMutex>
 #include <QStringDecoder>
 
 #include <cerrno>
@@ -13,6 +14,7 @@
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace platform {
@@ -43,6 +45,27 @@ bool storableName(const QString& name)
         if (c == u'\r' || c == u'\n' || c == u'\0')
             return false;
     return true;
+}
+
+// Why a normalised key path is past the registry's limits, or empty when it is not.
+QString keyPathProblem(const QString& path)
+{
+    if (path.isEmpty())
+        return {};
+    qsizetype levels = 1;
+    qsizetype nameStart = 0;
+    for (qsizetype i = 0; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != u'\\')
+            continue;
+        if (i - nameStart > Hive::kMaxKeyNameLength)
+            return QStringLiteral("key name '%1...' is longer than %2 characters")
+                .arg(path.mid(nameStart, 20))
+                .arg(Hive::kMaxKeyNameLength);
+        if (i < path.size() && ++levels > Hive::kMaxKeyDepth)
+            return QStringLiteral("key is nested deeper than %1 levels").arg(Hive::kMaxKeyDepth);
+        nameStart = i + 1;
+    }
+    return {};
 }
 
 void appendUtf16le(QByteArray& out, const QString& s)
@@ -379,9 +402,22 @@ Hive::Key& Hive::ensureKey(const QString& path)
     const qsizetype cut = path.lastIndexOf(u'\\');
     if (cut > 0)
         ensureKey(path.left(cut));
-    keys_.append(Key{path, {}});
+    keys_.append(Key{path, {}, {}});
     index_.insert(asciiLower(path), keys_.size() - 1);
     return keys_.last();
+}
+
+const RegValue* Hive::Key::find(const QString& name) const
+{
+    const auto it = valueIndex.constFind(asciiLower(name));
+    return it == valueIndex.constEnd() ? nullptr : &values[*it].second;
+}
+
+void Hive::Key::reindexValues()
+{
+    valueIndex.clear();
+    for (qsizetype i = 0; i < values.size(); ++i)
+        valueIndex.insert(asciiLower(values[i].first), i);
 }
 
 void Hive::reindex()
@@ -400,7 +436,7 @@ bool Hive::keyExists(const QString& path) const
 bool Hive::createKey(const QString& path)
 {
     const QString p = normalizePath(path);
-    if (!storableName(p))
+    if (!storableName(p) || !keyPathProblem(p).isEmpty())
         return false;
     if (!p.isEmpty())
         ensureKey(p);
@@ -459,25 +495,24 @@ QStringList Hive::valueNames(const QString& path) const
 std::optional<RegValue> Hive::value(const QString& path, const QString& name) const
 {
     if (const Key* k = findKey(normalizePath(path)))
-        for (const auto& [n, v] : k->values)
-            if (asciiEqualsIgnoreCase(n, name))
-                return v;
+        if (const RegValue* v = k->find(name))
+            return *v;
     return std::nullopt;
 }
 
 bool Hive::setValue(const QString& path, const QString& name, const RegValue& value)
 {
     const QString p = normalizePath(path);
-    if (!storableName(p) || !storableName(name))
+    if (!storableName(p) || !storableName(name) || !keyPathProblem(p).isEmpty())
         return false;
     Key& k = ensureKey(p);
-    for (auto& [n, v] : k.values) {
-        if (asciiEqualsIgnoreCase(n, name)) {
-            v = value;  // the name keeps the case it was created with
-            return true;
-        }
+    const QString lower = asciiLower(name);
+    if (const auto it = k.valueIndex.constFind(lower); it != k.valueIndex.constEnd()) {
+        k.values[*it].second = value;  // the name keeps the case it was created with
+        return true;
     }
     k.values.append({name, value});
+    k.valueIndex.insert(lower, k.values.size() - 1);
     return true;
 }
 
@@ -487,6 +522,7 @@ bool Hive::removeValue(const QString& path, const QString& name)
         for (qsizetype i = 0; i < k->values.size(); ++i) {
             if (asciiEqualsIgnoreCase(k->values[i].first, name)) {
                 k->values.removeAt(i);
+                k->reindexValues();
                 return true;
             }
         }
@@ -592,6 +628,10 @@ std::optional<Hive> Hive::parse(RootKey root, const QByteArray& text, QString* e
                 what = QStringLiteral("bad key name");
                 return fail();
             }
+            // Checked before the keys are made: each level of a path is a key of its own.
+            what = keyPathProblem(path);
+            if (!what.isEmpty())
+                return fail();
             if (!path.isEmpty())
                 hive.ensureKey(path);
             section = path;
@@ -768,7 +808,32 @@ bool makeFolders(const QString& folder, mode_t mode, QString* error)
     return true;
 }
 
-// Reads and parses the hive file; a missing file is an empty hive.
+// The last hive read from each file, with what identifies that version of the file. Writers
+// replace the file by rename, so a new version has another inode or other times.
+struct HiveCache {
+    struct Entry {
+        QString path;
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = 0;
+        timespec modified{};
+        timespec changed{};
+        std::optional<Hive> hive;
+    };
+    QMutex mutex;
+    Entry entries[2];  // by RootKey
+};
+
+HiveCache& hiveCache()
+{
+    static HiveCache cache;
+    return cache;
+}
+
+bool sameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+
+// Reads and parses the hive file; a missing file is an empty hive. An unchanged file is
+// not parsed again.
 std::optional<Hive> readHive(RootKey root, const QString& path, QString* error)
 {
     Fd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
@@ -777,6 +842,15 @@ std::optional<Hive> readHive(RootKey root, const QString& path, QString* error)
             return Hive(root);
         *error = QStringLiteral("Unable to open registry hive %1: %2").arg(path, errnoText(errno));
         return std::nullopt;
+    }
+    struct stat st;
+    const bool known = ::fstat(fd.get(), &st) == 0;
+    HiveCache::Entry& cached = hiveCache().entries[root == RootKey::LocalMachine ? 0 : 1];
+    if (known) {
+        QMutexLocker locker(&hiveCache().mutex);
+        if (cached.hive && cached.path == path && cached.device == st.st_dev && cached.inode == st.st_ino &&
+            cached.size == st.st_size && sameTime(cached.modified, st.st_mtim) && sameTime(cached.changed, st.st_ctim))
+            return cached.hive;
     }
     QByteArray data;
     char buffer[65536];
@@ -794,8 +868,21 @@ std::optional<Hive> readHive(RootKey root, const QString& path, QString* error)
     }
     QString why;
     std::optional<Hive> hive = Hive::parse(root, data, &why);
-    if (!hive)
+    if (!hive) {
         *error = QStringLiteral("Registry hive %1 is damaged, %2").arg(path, why);
+        return hive;
+    }
+    // Only a file that did not change while it was read stands for what was parsed, and only
+    // one whose last change is a second old: file times are coarse, so a file changed again
+    // within the same tick (its inode reused by a rename) could otherwise pass as unchanged.
+    struct stat after;
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    if (known && ::fstat(fd.get(), &after) == 0 && after.st_size == st.st_size && sameTime(after.st_mtim, st.st_mtim) &&
+        sameTime(after.st_ctim, st.st_ctim) && off_t(data.size()) == st.st_size && st.st_ctim.tv_sec + 1 < now.tv_sec) {
+        QMutexLocker locker(&hiveCache().mutex);
+        cached = HiveCache::Entry{path, st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim, hive};
+    }
     return hive;
 }
 

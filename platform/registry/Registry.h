@@ -44,6 +44,11 @@ struct RegValue {
 // Key paths use backslashes ("Software\\Ovex\\Ovex Kelvo") and are relative to the root.
 class Hive {
 public:
+    // The Windows registry's limits: a key lies at most 512 levels below the root, and each
+    // of its names holds at most 255 characters. A file past them is damaged.
+    static constexpr int kMaxKeyDepth = 512;
+    static constexpr int kMaxKeyNameLength = 255;
+
     explicit Hive(RootKey root = RootKey::CurrentUser);
 
     // Parses the REGEDIT4-like text; a malformed file gives nullopt and an error text.
@@ -53,7 +58,8 @@ public:
     RootKey root() const;
     // The root itself (an empty path) always exists.
     bool keyExists(const QString& path) const;
-    // False when a name cannot be stored in the file (a line break or NUL in it).
+    // False when a name cannot be stored in the file (a line break or NUL in it) or the
+    // path is past the limits above.
     bool createKey(const QString& path);
     // With recursive false, a key that still has subkeys is not removed.
     bool removeKey(const QString& path, bool recursive);
@@ -61,7 +67,8 @@ public:
     QStringList valueNames(const QString& path) const;
     std::optional<RegValue> value(const QString& path, const QString& name) const;
     // Creates the key (and those above it) when missing. An empty name is the default value "@".
-    // False, changing nothing, when a name cannot be stored in the file.
+    // False, changing nothing, when a name cannot be stored in the file or the path is past
+    // the limits.
     bool setValue(const QString& path, const QString& name, const RegValue& value);
     bool removeValue(const QString& path, const QString& name);
 
@@ -69,6 +76,9 @@ private:
     struct Key {
         QString path;                                // case as created
         QList<std::pair<QString, RegValue>> values;  // in the order they were set
+        QHash<QString, qsizetype> valueIndex;        // ASCII-lower-cased name -> position in values
+        const RegValue* find(const QString& name) const;
+        void reindexValues();
     };
     const Key* findKey(const QString& path) const;  // path already normalised
     Key* findKey(const QString& path);

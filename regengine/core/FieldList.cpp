@@ -47,6 +47,11 @@ void FieldList::SetField(const FourCC& code, const QString& value)
         fields_.push_back(std::make_unique<Field>(code, value));
 }
 
+void FieldList::Append(const FourCC& code, const QString& value)
+{
+    fields_.push_back(std::make_unique<Field>(code, value));
+}
+
 void FieldList::SetFieldFrom(const Field& field)
 {
     SetField(field.GetCode(), field.GetValue());

@@ -25,6 +25,8 @@ public:
     // Sets the value of the field with the code in place, or appends a new field at the tail.
     void SetField(const FourCC& code, const QString& value);
     void SetFieldFrom(const Field& field);
+    // Appends a field without looking for its code: for a reader that knows it is new.
+    void Append(const FourCC& code, const QString& value);
     // The value of the field with the code, or an empty text.
     QString GetField(const FourCC& code) const;
     // Removes the first field with the code.

@@ -4,6 +4,7 @@
 #include <QSaveFile>
 
 #include <limits>
+#include <unordered_map>
 
 namespace engine {
 
@@ -103,7 +104,7 @@ RegFile::~RegFile() = default;
 
 FieldList* RegFile::GetProductListAt(int i) const
 {
-    return i >= 0 && i < GetProductListCount() ? products_[size_t(i)].get() : nullptr;
+    return i >= 0 && i < GetProductListCount() ? products_[size_t(i)].fields.get() : nullptr;
 }
 
 void RegFile::MergeFields(const FieldList& list)
@@ -114,15 +115,15 @@ void RegFile::MergeFields(const FieldList& list)
 FieldList* RegFile::GetProductList(const FourCC& mfgr, const FourCC& prod)
 {
     currentProd_ = prod;
-    for (const auto& list : products_) {
-        if (productCode(list->GetField(kMfgr)) == mfgr && productCode(list->GetField(kProd)) == prod)
-            return list.get();
-    }
+    const QByteArray key = mfgr.Bytes() + prod.Bytes();
+    if (const auto it = productIndex_.constFind(key); it != productIndex_.constEnd())
+        return products_[size_t(*it)].fields.get();
     auto list = std::make_unique<FieldList>();
     list->SetField(kMfgr, codeText(mfgr));
     list->SetField(kProd, codeText(prod));
-    products_.push_back(std::move(list));
-    return products_.back().get();
+    productIndex_.insert(key, qsizetype(products_.size()));
+    products_.push_back({key, std::move(list)});
+    return products_.back().fields.get();
 }
 
 void RegFile::StoreProductFields(const FieldList& list)
@@ -147,8 +148,33 @@ void RegFile::ReadExistingFields()
     Parse(data);
 }
 
+// Field lookups of one read: FieldList::Find walks the list, and a file of thousands of
+// codes in one list would cost the square of its size. Each list is indexed at its first
+// field record and kept up to date by this read alone.
+class RegFile::ParseIndex {
+public:
+    void SetField(FieldList& list, const QByteArray& code, const QString& value)
+    {
+        auto [it, added] = lists_.try_emplace(&list);
+        QHash<QByteArray, int>& nodes = it->second;
+        if (added)
+            for (int node = 0; node < list.GetCount(); ++node)
+                nodes.insert(list.GetAtNode(node)->GetCode().Bytes(), node);
+        if (const auto found = nodes.constFind(code); found != nodes.constEnd()) {
+            list.GetAtNode(*found)->SetValue(value);
+            return;
+        }
+        list.Append(FourCC::FromBytes(code), value);
+        nodes.insert(code, list.GetCount() - 1);
+    }
+
+private:
+    std::unordered_map<FieldList*, QHash<QByteArray, int>> lists_;
+};
+
 void RegFile::Parse(const QByteArray& data)
 {
+    ParseIndex index;
     FieldList* current = &global_;
     qsizetype at = 0;
     while (data.size() - at >= 4) {
@@ -162,14 +188,14 @@ void RegFile::Parse(const QByteArray& data)
         switch (type) {
         case kFieldRecord:
             if (length >= 8)
-                current->SetField(FourCC::FromBytes(body.left(4)), QString::fromLatin1(body.mid(4)));
+                index.SetField(*current, body.left(4), QString::fromLatin1(body.mid(4)));
             break;
         case kWideFieldRecord:
             if (length >= 8 && (length - 8) % 2 == 0) {
                 QString value;
                 for (qsizetype i = 4; i + 1 < body.size(); i += 2)
                     value += QChar(char16_t(quint8(body[i]) | quint16(quint8(body[i + 1])) << 8));
-                current->SetField(FourCC::FromBytes(body.left(4)), value);
+                index.SetField(*current, body.left(4), value);
             }
             break;
         case kVersionRecord:
@@ -204,15 +230,13 @@ bool RegFile::Serialize(QByteArray& out) const
     appendHeader(out, kLastProduct, 24);
     out += currentProd_.Bytes();
     out += QByteArray(16, '\0');
-    for (const auto& list : products_) {
-        const Field* mfgr = list->Find(kMfgr);
-        const Field* prod = list->Find(kProd);
-        if (mfgr == nullptr || prod == nullptr)
+    for (const ProductList& list : products_) {
+        if (list.fields->Find(kMfgr) == nullptr || list.fields->Find(kProd) == nullptr)
             continue;
+        // Under the codes the list is known by, so that the next read finds each list again.
         appendHeader(out, kProductStart, 12);
-        out += productCode(mfgr->GetValue()).Bytes();
-        out += productCode(prod->GetValue()).Bytes();
-        for (const auto& field : *list)
+        out += list.key;
+        for (const auto& field : *list.fields)
             complete = appendField(out, *field) && complete;
         appendHeader(out, kProductEnd, 4);
     }

@@ -4,6 +4,9 @@
 #include "regengine/core/FourCC.h"
 #include "regengine/core/SmartFile.h"
 
+#include <QByteArray>
+#include <QHash>
+
 #include <memory>
 #include <vector>
 
@@ -37,7 +40,7 @@ public:
     FieldList& GetFieldList() { return global_; }
     // SetField into the global list for every field of `list`.
     void MergeFields(const FieldList& list);
-    // Makes `prod` the current product and returns the first product list for this maker and
+    // Makes `prod` the current product and returns the product list for this maker and
     // product, appending a new one (holding just "MFGR" and "PROD") when there is none.
     FieldList* GetProductList(const FourCC& mfgr, const FourCC& prod);
     // Merges `list` into the product list its "MFGR" and "PROD" name; nothing without both.
@@ -57,8 +60,19 @@ public:
     void Parse(const QByteArray& data);
 
 private:
+    // A product list is known by the codes it was made for (the header it was read under, or
+    // the codes asked for), even when its own "MFGR" or "PROD" field says otherwise later:
+    // two lists must not merge into one on the next read.
+    struct ProductList {
+        QByteArray key;  // MFGR and PROD code bytes
+        std::unique_ptr<FieldList> fields;
+    };
+
+    class ParseIndex;
+
     FieldList global_;
-    std::vector<std::unique_ptr<FieldList>> products_;
+    std::vector<ProductList> products_;
+    QHash<QByteArray, qsizetype> productIndex_;  // key -> position of the first list with it
     qint16 version_ = 0;
     FourCC lastProd_;
     FourCC currentProd_;

@@ -1,5 +1,6 @@
 #include "client/Database.h"
 
+#include "tests/support/SqliteProbe.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -19,23 +20,6 @@ using namespace client;
 namespace {
 
 QString dbPath() { return Database::GetFolder() + QStringLiteral("/brevant.dat"); }
-
-// Rows of a query run on a connection of our own, outside the client's.
-QStringList readNames(const QString& path)
-{
-    sqlite3* db = nullptr;
-    QStringList names;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, "SELECT name FROM t ORDER BY name", -1, &st, nullptr) == SQLITE_OK) {
-            while (sqlite3_step(st) == SQLITE_ROW)
-                names << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-            sqlite3_finalize(st);
-        }
-    }
-    sqlite3_close(db);
-    return names;
-}
 
 TEST(DatabaseText, QuoteDoublesApostrophesOnly)
 {
@@ -96,16 +80,7 @@ TEST(DatabaseLock, SecondProcessCannotLock)
     Database::Query(QStringLiteral("CREATE TABLE t (name TEXT)"), db);
     Database::Commit(db);
 
-    QProcess py;
-    py.start(QStringLiteral("python3"),
-             {QStringLiteral("-c"),
-              QStringLiteral("import sqlite3,sys\n"
-                             "c=sqlite3.connect(sys.argv[1], timeout=0, isolation_level=None)\n"
-                             "try:\n c.execute('BEGIN EXCLUSIVE'); print('locked')\n"
-                             "except sqlite3.OperationalError as e: print('refused:', e)\n"),
-              dbPath()});
-    ASSERT_TRUE(py.waitForFinished(20000));
-    EXPECT_EQ(py.readAllStandardOutput().trimmed(), QByteArray("refused: database is locked"));
+    EXPECT_EQ(testsupport::tryExclusiveLock(dbPath()), QByteArray("database is locked"));
 }
 
 // A client that finds the file held by another process fails at once with SQLite's text.
@@ -199,7 +174,7 @@ TEST(DatabaseDurability, KilledProcessKeepsOnlyCommittedWork)
     ::waitpid(child, &status, 0);
     ::close(ready[0]);
 
-    EXPECT_EQ(readNames(dbPath()), QStringList{QStringLiteral("saved")});
+    EXPECT_EQ(testsupport::readRows(dbPath(), "SELECT name FROM t ORDER BY name"), QStringList{QStringLiteral("saved")});
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "client/Database.h"
 
+#include "tests/support/Processes.h"
+#include "tests/support/SqliteProbe.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -18,55 +20,12 @@ const char kPublished[] = "Message window published";
 const char kRaised[] = "Bringing the message window to the front";
 
 // The built client, run as a user would start it, with its traces on stderr.
-class Client {
+class Client : public testsupport::TracedProgram {
 public:
-    Client()
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("ovex.client.info=true"));
-        p_.setProcessEnvironment(env);
-    }
-    ~Client()
-    {
-        if (p_.state() != QProcess::NotRunning) {
-            p_.kill();
-            p_.waitForFinished(5000);
-        }
-    }
-    void start(const QStringList& args = {}) { p_.start(testsupport::programPath(QStringLiteral("OvexKelvo")), args); }
-
-    // Waits until stderr holds `text`.
-    bool waitFor(const char* text, int ms = 20000)
-    {
-        QDeadlineTimer deadline(ms);
-        while (!err_.contains(text)) {
-            if (deadline.hasExpired() || p_.state() == QProcess::NotRunning)
-                return err_.contains(text);
-            p_.waitForReadyRead(100);
-            err_ += p_.readAllStandardError();
-        }
-        return true;
-    }
-    QProcess& process() { return p_; }
-
-private:
-    QProcess p_;
-    QByteArray err_;
+    Client() : TracedProgram(testsupport::programPath(QStringLiteral("OvexKelvo")), QStringLiteral("ovex.client.info=true")) {}
 };
 
-QByteArray tryLock(const QString& path)
-{
-    QProcess py;
-    py.start(QStringLiteral("python3"),
-             {QStringLiteral("-c"),
-              QStringLiteral("import sqlite3,sys\n"
-                             "c=sqlite3.connect(sys.argv[1], timeout=0, isolation_level=None)\n"
-                             "try:\n c.execute('BEGIN EXCLUSIVE'); print('locked')\n"
-                             "except sqlite3.OperationalError as e: print(e)\n"),
-              path});
-    py.waitForFinished(20000);
-    return py.readAllStandardOutput().trimmed();
-}
+using testsupport::tryExclusiveLock;
 
 TEST(ClientProcess, SingleInstanceAcrossStartsAndKills)
 {
@@ -75,7 +34,7 @@ TEST(ClientProcess, SingleInstanceAcrossStartsAndKills)
     Client first;
     first.start();
     ASSERT_TRUE(first.waitFor(kPublished));
-    EXPECT_EQ(tryLock(db), QByteArray("database is locked"));
+    EXPECT_EQ(tryExclusiveLock(db), QByteArray("database is locked"));
 
     // A second start ends at once and asks the first to raise its window.
     const testsupport::RunResult second = testsupport::runProgram(testsupport::programPath(QStringLiteral("OvexKelvo")), {});
@@ -96,7 +55,7 @@ TEST(ClientProcess, SingleInstanceAcrossStartsAndKills)
     ASSERT_TRUE(next.process().waitForFinished(20000));
     EXPECT_EQ(next.process().exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(next.process().exitCode(), 0);
-    EXPECT_EQ(tryLock(db), QByteArray("locked"));
+    EXPECT_EQ(tryExclusiveLock(db), QByteArray("locked"));
 }
 
 // A data file that is not a database ends the client silently and is left alone.

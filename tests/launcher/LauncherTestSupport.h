@@ -3,6 +3,10 @@
 #include "regengine/core/Displayer.h"
 #include "regengine/core/EngineTrace.h"
 
+#include "platform/registry/Registry.h"
+
+#include <QByteArray>
+#include <QFile>
 #include <QString>
 
 namespace launchertest {
@@ -21,5 +25,12 @@ public:
 private:
     QString text_;
 };
+
+// The user hive as the launcher left it; "<none>" when there is none.
+inline QByteArray userHive()
+{
+    QFile f(platform::Registry::hiveFilePath(platform::RootKey::CurrentUser));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+}
 
 }  // namespace launchertest

@@ -6,16 +6,13 @@
 //   silent      from now on, no question is answered
 // Each is acknowledged with "ok" once it holds. Prints "ready" once it owns the name; ends
 // when its input closes.
+#include "tests/peers/PeerLines.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
-#include <QSocketNotifier>
-
-#include <cstdio>
-
-#include <unistd.h>
 
 namespace {
 
@@ -75,28 +72,13 @@ int main(int argc, char** argv)
     if (!bus.isConnected() || !bus.registerVirtualObject(kPath, &manager) || !bus.registerService(kInterface))
         return 1;
 
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QByteArray pending;
-    QObject::connect(&input, &QSocketNotifier::activated, [&] {
-        char buffer[256];
-        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n <= 0) {
-            app.quit();
-            return;
-        }
-        pending.append(buffer, n);
-        for (qsizetype end = pending.indexOf('\n'); end >= 0; end = pending.indexOf('\n')) {
-            const QList<QByteArray> words = pending.left(end).trimmed().split(' ');
-            pending.remove(0, end + 1);
-            if (words.size() == 2 && words[0] == "state")
-                manager.setState(words[1].toUInt());
-            else if (words.size() == 1 && words[0] == "silent")
-                manager.silence();
-            std::printf("ok\n");
-            std::fflush(stdout);
-        }
+    const peerlines::Commands commands([&](const QList<QByteArray>& words) {
+        if (words.size() == 2 && words[0] == "state")
+            manager.setState(words[1].toUInt());
+        else if (words.size() == 1 && words[0] == "silent")
+            manager.silence();
+        peerlines::say("ok");
     });
-    std::printf("ready\n");
-    std::fflush(stdout);
+    peerlines::say("ready");
     return app.exec();
 }

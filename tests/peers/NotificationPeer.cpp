@@ -6,17 +6,14 @@
 // A line "invoke <id> <action>" on standard input clicks that notification (ActionInvoked,
 // then NotificationClosed with reason 2). Prints "ready" once it owns the name; ends when
 // its input closes.
+#include "tests/peers/PeerLines.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QFile>
 #include <QObject>
-#include <QSocketNotifier>
 #include <QStringList>
 #include <QVariantMap>
-
-#include <cstdio>
-
-#include <unistd.h>
 
 class Notifications : public QObject {
     Q_OBJECT
@@ -74,25 +71,11 @@ int main(int argc, char** argv)
         !bus.registerService(QStringLiteral("org.freedesktop.Notifications")))
         return 1;
 
-    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QByteArray pending;
-    QObject::connect(&input, &QSocketNotifier::activated, [&] {
-        char buffer[256];
-        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n <= 0) {
-            app.quit();
-            return;
-        }
-        pending.append(buffer, n);
-        for (qsizetype end = pending.indexOf('\n'); end >= 0; end = pending.indexOf('\n')) {
-            const QList<QByteArray> words = pending.left(end).trimmed().split(' ');
-            pending.remove(0, end + 1);
-            if (words.size() == 3 && words[0] == "invoke")
-                server.invoke(words[1].toUInt(), QString::fromUtf8(words[2]));
-        }
+    const peerlines::Commands commands([&](const QList<QByteArray>& words) {
+        if (words.size() == 3 && words[0] == "invoke")
+            server.invoke(words[1].toUInt(), QString::fromUtf8(words[2]));
     });
-    std::printf("ready\n");
-    std::fflush(stdout);
+    peerlines::say("ready");
     return app.exec();
 }
 

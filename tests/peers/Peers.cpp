@@ -86,6 +86,12 @@ MessageService::MessageService(const QString& dir, const Options& options, const
     peer_ = std::make_unique<Peer>(peerScript(QStringLiteral("message_service.py")), args);
 }
 
+QJsonObject MessageService::answers(const QJsonArray& channels, const QJsonArray& offers)
+{
+    return QJsonObject{{"getChannelsForMfgr", QJsonObject{{"result", channels}}},
+                       {"getOffersForRecords", QJsonObject{{"result", offers}}}};
+}
+
 QJsonArray MessageService::received() const
 {
     QJsonArray calls;

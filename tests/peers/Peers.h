@@ -44,6 +44,9 @@ private:
 // tests/peers/message_service.py.
 class MessageService {
 public:
+    // The config that answers the two calls with these results.
+    static QJsonObject answers(const QJsonArray& channels, const QJsonArray& offers);
+
     struct Options {
         QJsonObject config;       // answers per method, see the script
         bool tls = false;

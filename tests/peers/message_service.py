@@ -18,9 +18,10 @@ import json
 import os
 import socket
 import ssl
-import sys
 import threading
 import xmlrpc.client
+
+import peer_server
 
 SERVICE_PATH = "/veldora/vask/rpc/ovex.php"
 
@@ -38,8 +39,7 @@ def plain(value):
     return value
 
 
-class Handler(http.server.BaseHTTPRequestHandler):
-    protocol_version = "HTTP/1.1"
+class Handler(peer_server.QuietHandler):
     server_version = "OvexTestService/1"
 
     def setup(self):
@@ -49,9 +49,6 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if self.server.tls is not None:
             self.request = self.server.tls.wrap_socket(self.request, server_side=True)
         super().setup()
-
-    def log_message(self, *args):
-        pass
 
     def do_POST(self):
         length = int(self.headers.get("Content-Length", "0"))
@@ -132,9 +129,7 @@ def main():
         tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         tls.load_cert_chain(a.cert, a.key)
     server = Server(a.port, config, a.record, tls)
-    print("PORT %d" % server.server_address[1], flush=True)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    sys.stdin.read()
+    peer_server.serve_until_input_closes(server.server_address[1], server.serve_forever)
 
 
 if __name__ == "__main__":

@@ -12,8 +12,9 @@ when its standard input closes.
 import argparse
 import socket
 import ssl
-import sys
 import threading
+
+import peer_server
 
 
 def read_request(conn):
@@ -76,7 +77,6 @@ def main():
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     listener.bind(("127.0.0.1", args.port))
     listener.listen(16)
-    print("PORT %d" % listener.getsockname()[1], flush=True)
     lock = threading.Lock()
 
     def accept_loop():
@@ -84,8 +84,7 @@ def main():
             conn, _ = listener.accept()
             threading.Thread(target=serve, args=(conn, args, response, lock), daemon=True).start()
 
-    threading.Thread(target=accept_loop, daemon=True).start()
-    sys.stdin.read()
+    peer_server.serve_until_input_closes(listener.getsockname()[1], accept_loop)
 
 
 if __name__ == "__main__":

@@ -19,12 +19,11 @@ public:
         : path_(sandboxRoot() + u'/' + folder + QStringLiteral("/OvexKelvo")),
           log_(sandboxRoot() + QStringLiteral("/stub-client.log"))
     {
-        writeFile(path_, QStringLiteral("#!/bin/sh\n"
-                                        "{ pwd; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } "
-                                        "> '%1.part' && mv '%1.part' '%1'\n")
+        writeExecutable(path_, QStringLiteral("#!/bin/sh\n"
+                                             "{ pwd; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } "
+                                             "> '%1.part' && mv '%1.part' '%1'\n")
                              .arg(log_)
                              .toUtf8());
-        QFile::setPermissions(path_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
     const QString& path() const { return path_; }
     bool started() const { return QFile::exists(log_); }

@@ -102,6 +102,8 @@ QString programPath(const QString& name)
     return binaryDir() + "/" + name;
 }
 
+QString fixturePath(const QString& name) { return sourceDir() + QStringLiteral("/tests/fixtures/") + name; }
+
 RunResult runProgram(const QString& program, const QStringList& args, const QProcessEnvironment& extraEnv,
                      int timeoutMs, const QString& workingDir)
 {
@@ -136,6 +138,13 @@ void writeFile(const QString& path, const QByteArray& data)
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
     ASSERT_EQ(f.write(data), data.size());
+}
+
+void writeExecutable(const QString& path, const QByteArray& data)
+{
+    writeFile(path, data);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                    QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
 }
 
 QByteArray readFile(const QString& path)

@@ -18,6 +18,7 @@ QString sandboxRoot();
 QString binaryDir();   // the build tree's top folder
 QString sourceDir();   // the source tree's top folder
 QString programPath(const QString& name);  // a built program, e.g. "OvexKelvo"
+QString fixturePath(const QString& name);  // a shared sample under tests/fixtures, e.g. "dmi/laptop"
 
 // Result of running a program to its end.
 struct RunResult {
@@ -36,6 +37,8 @@ RunResult runProgram(const QString& program, const QStringList& args,
 
 // Writes `data` to `path`, creating folders; fails the test on error.
 void writeFile(const QString& path, const QByteArray& data);
+// The same, for a script or program the test runs: executable by everyone, writable by us.
+void writeExecutable(const QString& path, const QByteArray& data);
 QByteArray readFile(const QString& path);
 
 }  // namespace testsupport

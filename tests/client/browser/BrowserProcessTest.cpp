@@ -6,6 +6,7 @@
 #include "client/Database.h"
 #include "client/ui/MessageBrowser.h"
 #include "tests/client/doc/DocTestSupport.h"
+#include "tests/support/Processes.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -20,36 +21,13 @@
 #include <QThread>
 
 #include <csignal>
+#include <optional>
 
 using namespace client;
 
 namespace {
 
-// A throwaway X server that picks its own display.
-class Xvfb {
-public:
-    Xvfb()
-    {
-        process_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
-                                                QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                                                QStringLiteral("1024x768x24")});
-        if (process_.waitForStarted(5000) && process_.waitForReadyRead(10000))
-            display_ = u':' + QString::fromLatin1(process_.readLine().trimmed());
-    }
-    ~Xvfb()
-    {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.terminate();
-            if (!process_.waitForFinished(5000))
-                process_.kill();
-        }
-    }
-    QString display() const { return display_; }
-
-private:
-    QProcess process_;
-    QString display_;
-};
+using testsupport::Xvfb;
 
 class BrowserProcess : public ::testing::Test {
 protected:
@@ -62,68 +40,48 @@ protected:
         marker_ = testsupport::sandboxRoot() + QStringLiteral("/engine-starts-") + test + QStringLiteral(".log");
         wrapper_ = testsupport::sandboxRoot() + QStringLiteral("/bin/QtWebEngineProcess");
         const QString real = QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath) + QStringLiteral("/QtWebEngineProcess");
-        testsupport::writeFile(wrapper_, QStringLiteral("#!/bin/sh\necho \"$$\" >> '%1'\nexec '%2' \"$@\"\n")
+        testsupport::writeExecutable(wrapper_, QStringLiteral("#!/bin/sh\necho \"$$\" >> '%1'\nexec '%2' \"$@\"\n")
                                              .arg(marker_, real)
                                              .toUtf8());
-        QFile::setPermissions(wrapper_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-    void TearDown() override
-    {
-        if (client_.state() != QProcess::NotRunning) {
-            client_.kill();
-            client_.waitForFinished(10000);
-        }
     }
 
     // OvexKelvo (or the copy `program`) with `args` on a display of its own.
     void startClient(const QStringList& args, const QString& program = {})
     {
-        output_.clear();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("ovex.client.info=true"));
+        QProcessEnvironment env;
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        env.insert(QStringLiteral("DISPLAY"), x_.display());
+        env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(x_.display()));
         env.insert(QStringLiteral("QTWEBENGINEPROCESS_PATH"), wrapper_);
         env.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
-        env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
-        client_.setProcessEnvironment(env);
-        client_.setProcessChannelMode(QProcess::MergedChannels);
-        client_.start(program.isEmpty() ? testsupport::programPath(QStringLiteral("OvexKelvo")) : program, args);
-        ASSERT_TRUE(client_.waitForStarted(10000));
+        client_.reset();
+        client_.emplace(program.isEmpty() ? testsupport::programPath(QStringLiteral("OvexKelvo")) : program,
+                        QStringLiteral("ovex.client.info=true"), env, QStringList{QStringLiteral("DBUS_SESSION_BUS_ADDRESS")},
+                        testsupport::TracedProgram::Output::Merged);
+        client_->start(args);
+        ASSERT_TRUE(client_->process().waitForStarted(10000));
     }
+    QProcess& client() { return client_->process(); }
     int engineStarts() const { return testsupport::readFile(marker_).count('\n'); }
     // The client's output so far.
-    const QByteArray& output()
-    {
-        output_ += client_.readAll();
-        return output_;
-    }
+    const QByteArray& output() { return client_->read(); }
     // Waits until the client has written `text`; false when it ended or time ran out first.
-    bool waitForOutput(const QByteArray& text, int timeoutMs = 60000)
-    {
-        const QDeadlineTimer deadline(timeoutMs);
-        while (!output().contains(text) && !deadline.hasExpired() && client_.state() == QProcess::Running)
-            client_.waitForReadyRead(100);
-        return output().contains(text);
-    }
+    bool waitForOutput(const QByteArray& text, int timeoutMs = 60000) { return client_->waitFor(text, timeoutMs); }
     // The files the running client has mapped, one a line.
     QByteArray mappedFiles() const
     {
-        return testsupport::readFile(QStringLiteral("/proc/%1/maps").arg(client_.processId()));
+        return testsupport::readFile(QStringLiteral("/proc/%1/maps").arg(client_->pid()));
     }
     // Ends the client as a logout does; it must end cleanly.
     void endClient()
     {
-        ::kill(pid_t(client_.processId()), SIGTERM);
-        EXPECT_TRUE(client_.waitForFinished(30000));
-        EXPECT_EQ(client_.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(client_.exitCode(), 0);
+        EXPECT_TRUE(client_->terminate());
+        EXPECT_EQ(client().exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(client_->exitCode(), 0);
     }
 
-    Xvfb x_;
+    Xvfb x_{QStringLiteral("1024x768x24")};
     QString marker_, wrapper_;
-    QProcess client_;
-    QByteArray output_;
+    std::optional<testsupport::TracedProgram> client_;
 };
 
 // The engine's libraries, as file names show them.
@@ -158,8 +116,8 @@ TEST(BrowserLibrary, TheProgramDependsOnNoPartOfTheEngine)
 TEST_F(BrowserProcess, AScheduledRunThatShowsNothingStartsNoEngine)
 {
     startClient({QStringLiteral("/auto")});
-    ASSERT_TRUE(client_.waitForFinished(60000)) << client_.readAll().toStdString();
-    EXPECT_EQ(client_.exitCode(), 0) << client_.readAll().toStdString();
+    ASSERT_TRUE(client().waitForFinished(60000)) << output().toStdString();
+    EXPECT_EQ(client().exitCode(), 0) << output().toStdString();
     EXPECT_EQ(engineStarts(), 0);
 }
 
@@ -169,11 +127,11 @@ TEST_F(BrowserProcess, APlainStartShowingTheEmptyPageStartsTheEngine)
 {
     startClient({});
     const QDeadlineTimer deadline(60000);
-    while (engineStarts() == 0 && !deadline.hasExpired() && client_.state() == QProcess::Running)
+    while (engineStarts() == 0 && !deadline.hasExpired() && client().state() == QProcess::Running)
         QThread::msleep(50);
-    EXPECT_GT(engineStarts(), 0) << client_.readAll().toStdString();
-    ::kill(pid_t(client_.processId()), SIGTERM);
-    EXPECT_TRUE(client_.waitForFinished(30000));
+    EXPECT_GT(engineStarts(), 0) << output().toStdString();
+    ::kill(pid_t(client().processId()), SIGTERM);
+    EXPECT_TRUE(client().waitForFinished(30000));
 }
 
 // A scheduled run that announces a message and waits in the tray has not loaded the
@@ -200,7 +158,7 @@ TEST_F(BrowserProcess, TheBrowserLibraryComesWithTheFirstPageShown)
 
     startClient({});
     const QDeadlineTimer deadline(60000);
-    while (engineStarts() == 0 && !deadline.hasExpired() && client_.state() == QProcess::Running)
+    while (engineStarts() == 0 && !deadline.hasExpired() && client().state() == QProcess::Running)
         QThread::msleep(50);
     ASSERT_GT(engineStarts(), 0) << output().toStdString();
     const QString showing = QString::fromUtf8(mappedFiles());
@@ -218,14 +176,13 @@ TEST_F(BrowserProcess, TheBrowserLibraryComesWithTheFirstPageShown)
 TEST_F(BrowserProcess, WithoutTheBrowserLibraryTheWindowShowsNoPages)
 {
     const QString alone = testsupport::sandboxRoot() + QStringLiteral("/alone/OvexKelvo");
-    testsupport::writeFile(alone, testsupport::readFile(testsupport::programPath(QStringLiteral("OvexKelvo"))));
-    QFile::setPermissions(alone, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    testsupport::writeExecutable(alone, testsupport::readFile(testsupport::programPath(QStringLiteral("OvexKelvo"))));
 
     startClient({}, alone);
     ASSERT_TRUE(waitForOutput("browser library could not be loaded")) << output().toStdString();
     ASSERT_TRUE(waitForOutput("Showing the empty page")) << output().toStdString();
     QThread::msleep(500);
-    EXPECT_EQ(client_.state(), QProcess::Running) << output().toStdString();
+    EXPECT_EQ(client().state(), QProcess::Running) << output().toStdString();
     EXPECT_FALSE(QString::fromUtf8(mappedFiles()).contains(kEngineLibrary));
     EXPECT_EQ(engineStarts(), 0);
     endClient();

@@ -311,7 +311,7 @@ TEST_F(MessagePaneTest, LinksForOtherProgramsAndNewWindowsGoToTheDesktop)
 
     QTest::mouseClick(Input(), Qt::LeftButton, {}, QPoint(100, 200));
     ASSERT_TRUE(WaitUntil([&] { return opener.opened.size() >= 2; }));
-    EXPECT_EQ(opener.opened.size(), 2u);
+    EXPECT_EQ(opener.opened.size(), 2);
     EXPECT_EQ(opener.opened[1], server.Url(QStringLiteral("other.html")));
 
     // The message stays where it was.

@@ -294,7 +294,7 @@ TEST_F(MessageWindow, DeletingTheLastShowsTheOneBeforeAndTheOnlyOneTheEmptyPage)
 
 TEST_F(MessageWindow, PageCallsActAsTheButtons)
 {
-    browsertest::RecordingSystemctl systemctl;
+    systemdtest::FakeSystemctl systemctl;
     startWith({page("m1", "NextMessage"), page("m2", "PrevMssage"), page("m3", "DeleteMssage")});
     ASSERT_TRUE(waitFor(page("m1", "NextMessage").url));
 
@@ -312,7 +312,7 @@ TEST_F(MessageWindow, PageCallsActAsTheButtons)
 
 TEST_F(MessageWindow, ThePageCallShowSettingsOpensTheSheet)
 {
-    browsertest::RecordingSystemctl systemctl;
+    systemdtest::FakeSystemctl systemctl;
     startWith({page("m1", "ShowSettings")});
     ASSERT_TRUE(waitFor(page("m1", "ShowSettings").url));
     answerSheetWith(QDialog::Rejected);
@@ -324,18 +324,18 @@ TEST_F(MessageWindow, ThePageCallShowSettingsOpensTheSheet)
 // Cancel keeps the settings, but the task is made again through the recording systemctl.
 TEST_F(MessageWindow, TheSettingsButtonCancelledStillRecreatesTheTask)
 {
-    browsertest::RecordingSystemctl systemctl;
+    systemdtest::FakeSystemctl systemctl;
     doctest::storeSetting("UpdateFrequency", "1");
     startWith(pages(1));
     ASSERT_TRUE(waitFor(page("m1").url));
-    systemctl.clear();
+    systemctl.clearCalls();
 
     answerSheetWith(QDialog::Rejected);
     QTest::mouseClick(button("settings"), Qt::LeftButton);
     EXPECT_EQ(sheetsSeen, 1);
     const QStringList calls = systemctl.calls();
     EXPECT_TRUE(calls.join('\n').contains("--user enable --now")) << calls.join(" / ").toStdString();
-    EXPECT_EQ(browsertest::RecordingSystemctl::timers().size(), 2);
+    EXPECT_EQ(systemdtest::unitFiles(QStringLiteral(".timer")).size(), 2);
     EXPECT_EQ(GetSetting("UpdateFrequency"), "1");
 }
 
@@ -343,7 +343,7 @@ TEST_F(MessageWindow, TheSettingsButtonCancelledStillRecreatesTheTask)
 // page, and then checks: the welcome message goes and the new one is shown.
 TEST_F(MessageWindow, StartMessagingFromTheWelcomePageOptsInAndChecks)
 {
-    browsertest::RecordingSystemctl systemctl;
+    systemdtest::FakeSystemctl systemctl;
     const QString fresh = server.Url("other.html?fresh").toString();
     const QJsonArray channels{QJsonObject{{"name", "critical_updates"}, {"fields", QJsonArray{"MODL"}}}};
     testpeers::MessageService service(
@@ -391,9 +391,9 @@ TEST_F(MessageWindow, ClosingEndsTheProgramAndDropsTheTaskOfAUserNotOptedIn)
         SCOPED_TRACE(c.what);
         freshStart();
         completed.clear();
-        browsertest::RecordingSystemctl systemctl;
+        systemdtest::FakeSystemctl systemctl;
         ASSERT_EQ(ScheduleCheckTask(0, QString()), platform::TaskStatus::Ok);
-        ASSERT_EQ(browsertest::RecordingSystemctl::timers().size(), 2);
+        ASSERT_EQ(systemdtest::unitFiles(QStringLiteral(".timer")).size(), 2);
         startWith(pages(1));
         ASSERT_TRUE(waitFor(page("m1").url));
         if (c.optedIn)
@@ -413,7 +413,7 @@ TEST_F(MessageWindow, ClosingEndsTheProgramAndDropsTheTaskOfAUserNotOptedIn)
         doctest::settle();
         EXPECT_FALSE(viewer()->isVisible());
         EXPECT_TRUE(app->MainFrame()->IsClosed());
-        EXPECT_EQ(browsertest::RecordingSystemctl::timers().size(), c.taskStays ? 2 : 0);
+        EXPECT_EQ(systemdtest::unitFiles(QStringLiteral(".timer")).size(), c.taskStays ? 2 : 0);
     }
 }
 
@@ -451,7 +451,7 @@ TEST_F(MessageWindow, AMessageOfAnotherSchemeShowsTheEmptyPage)
     ASSERT_TRUE(browsertest::WaitUntil([&] { return viewer()->CurrentId() == u"m2"; }));
     completed.clear();
     ASSERT_TRUE(waitFor(emptyPage()));
-    EXPECT_TRUE(sink.boxes.isEmpty()) << sink.boxes.join(" / ").toStdString();
+    EXPECT_TRUE(sink.boxes.empty()) << sink.shown().join(" / ").toStdString();
 }
 
 // A message whose page cannot be had leaves no bar behind, and the next one still shows.

@@ -15,6 +15,11 @@
 #include "platform/desktop/Desktop.h"
 #include "platform/inet/Inet.h"
 #include "platform/ui/Ui.h"
+#include "tests/peers/Peers.h"
+#include "tests/support/DesktopStandIns.h"
+#include "tests/support/QtPrinters.h"
+#include "tests/support/RecordingSink.h"
+#include "tests/support/StoredRows.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -27,9 +32,6 @@
 #include <cstdlib>
 #include <memory>
 #include <ostream>
-
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '{' << l.join(" | ").toStdString() << '}'; }
 
 namespace doctest {
 
@@ -57,45 +59,10 @@ public:
     QStringList calls;
 };
 
-// Boxes as "<caption>: <text>"; each answered with `answer` (the default button when 0).
-class RecordingSink final : public platform::MessageSink {
-public:
-    int messageBox(const QString& text, const QString& caption, unsigned style) override
-    {
-        boxes << caption + QStringLiteral(": ") + text;
-        return answer != 0 ? answer : platform::defaultButton(style);
-    }
-    void beep(unsigned) override {}
-    QStringList boxes;
-    int answer = 0;
-};
+using testsupport::RecordingSink;
 
-// Idle readings from a script (the last one repeats) and the sounds played.
-class ScriptedDesktop final : public platform::Desktop {
-public:
-    qint64 idleMilliseconds() override
-    {
-        ++reads;
-        return script.size() > 1 ? script.takeFirst() : script.value(0, -1);
-    }
-    void playSound(unsigned style) override { sounds << style; }
-    QList<qint64> script{12000};
-    QList<unsigned> sounds;
-    int reads = 0;
-};
-
-// A clock for the idle wait that only counts: no test waits for real seconds.
-class CountingClock final : public platform::WaitClock {
-public:
-    qint64 elapsedMilliseconds() override { return now; }
-    void sleepMilliseconds(int ms) override
-    {
-        sleeps << ms;
-        now += ms;
-    }
-    qint64 now = 1'000'000;
-    QList<int> sleeps;
-};
+using testsupport::CountingClock;
+using testsupport::ScriptedDesktop;
 
 // A registration file of the manufacturer `code` with one record subscribed to
 // "critical_updates" and a message with a page for each of `messageIds`.
@@ -123,23 +90,11 @@ inline void storeSetting(const QString& name, const QString& value)
     client::Settings::Instance().Save();
 }
 
-// One column of every row of `sql`, "|"-joined per row.
-inline QStringList rows(const QString& sql, const QStringList& columns)
-{
-    QStringList out;
-    for (const client::RecordMap& row : client::Database::Query(sql, client::Database::Instance())) {
-        QStringList values;
-        for (const QString& c : columns)
-            values << client::GetField(row, c);
-        out << values.join(u'|');
-    }
-    return out;
-}
+using testsupport::rows;
 
 inline QJsonObject answers(const QJsonArray& channels, const QJsonArray& offers)
 {
-    return QJsonObject{{"getChannelsForMfgr", QJsonObject{{"result", channels}}},
-                       {"getOffersForRecords", QJsonObject{{"result", offers}}}};
+    return testpeers::MessageService::answers(channels, offers);
 }
 
 inline QJsonObject offer(const QString& id, const QString& channel, const QString& title)

@@ -113,12 +113,12 @@ TEST_F(ListView, UnknownOrBrokenMessagesSayWhy)
 {
     startWith({"a", "b"});
     view()->ShowMessageById("nope");
-    EXPECT_EQ(sink.boxes, QStringList{"Error: Invalid message id specified."});
+    EXPECT_EQ(sink.shown(), QStringList{"Error: Invalid message id specified."});
     sink.boxes.clear();
     MessageList& messages = doc()->Messages();
     messages.GetAt(messages.IndexOf("b")).params.remove("url");
     view()->ShowMessageById("b");
-    EXPECT_EQ(sink.boxes, QStringList{"Error: That message is broken.  Please try another."});
+    EXPECT_EQ(sink.shown(), QStringList{"Error: That message is broken.  Please try another."});
     EXPECT_EQ(view()->Viewer()->CurrentId(), "a");
 }
 
@@ -158,7 +158,7 @@ TEST_F(ListView, ImportThroughTheMenu)
 
         const QStringList question{"Import successful: The data from your registration file was imported.\n\n"
                                    "Would you like to check for new messages now?"};
-        EXPECT_EQ(sink.boxes, c.imported ? question : QStringList{});
+        EXPECT_EQ(sink.shown(), c.imported ? question : QStringList{});
         EXPECT_EQ(view()->List()->topLevelItemCount(), c.imported ? 1 : 0);
         EXPECT_EQ(doc()->ShownIds(), c.imported ? QStringList{"acme-1"} : QStringList{});
         EXPECT_EQ(rows("SELECT msgid FROM Message", {"msgid"}), c.imported ? QStringList{"acme-1"} : QStringList{});

@@ -104,7 +104,7 @@ TEST_F(MessageCheck, StoresChannelsMessagesAndTheChannelsChecked)
     EXPECT_EQ(subscribed, (QJsonArray{QJsonObject{{"name", "critical_updates"}, {"lastCheck", 0}},
                                       QJsonObject{{"name", "news"}, {"lastCheck", 0}},
                                       QJsonObject{{"name", "quiet"}, {"lastCheck", 0}}}));
-    EXPECT_TRUE(sink.boxes.isEmpty());
+    EXPECT_TRUE(sink.boxes.empty());
     EXPECT_EQ(tray.count("balloon"), 0);  // an interactive check only updates the icon
 }
 
@@ -133,8 +133,8 @@ TEST_P(FailingCheck, EndsTheCheckAndTheProgram)
     const QStringList expected =
         scheduled ? QStringList{}
                   : QStringList{ResString(117) + ": " + ResString(116, QStringLiteral("Records & channels refused"))};
-    EXPECT_EQ(sink.boxes, expected);
-    EXPECT_TRUE(sink.boxes.isEmpty() || sink.boxes[0].contains("The error was: Records & channels refused.\n"));
+    EXPECT_EQ(sink.shown(), expected);
+    EXPECT_TRUE(sink.boxes.empty() || sink.shown()[0].contains("The error was: Records & channels refused.\n"));
     EXPECT_TRUE(app->MainFrame()->IsClosed());
     EXPECT_TRUE(tray.calls.isEmpty()) << tray.calls.join(" / ").toStdString();
     EXPECT_FALSE(view()->Viewer()->isVisible());
@@ -153,7 +153,7 @@ TEST_F(MessageCheck, LaterEntryFailingKeepsWhatTheEarlierOneStored)
         {"ZORK", QJsonObject{{"getChannelsForMfgr", QJsonObject{{"fault", QJsonArray{7, "Unknown maker"}}}}}},
     };
     testsupport::writeFile(dir + "/mfgr-config.json", QJsonDocument(config).toJson());
-    testpeers::Peer service(testsupport::sourceDir() + "/tests/client/doc/mfgr_service.py",
+    testpeers::Peer service(testpeers::peerScript("mfgr_service.py"),
                             {"--config", dir + "/mfgr-config.json", "--record", dir + "/mfgr-record.jsonl"});
     ASSERT_TRUE(service.started());
     ::setenv("OVEXKELVO_TEST_SERVICE", service.hostPort().toUtf8().constData(), 1);
@@ -178,8 +178,8 @@ TEST_F(MessageCheck, LaterEntryFailingKeepsWhatTheEarlierOneStored)
                        .arg(before_),
                    {"mfgr", "chnname"}),
               QStringList{"ACME|news"});
-    ASSERT_EQ(sink.boxes.size(), 1);
-    EXPECT_TRUE(sink.boxes[0].contains("The error was: Unknown maker."));
+    ASSERT_EQ(sink.boxes.size(), 1u);
+    EXPECT_TRUE(sink.shown()[0].contains("The error was: Unknown maker."));
     EXPECT_TRUE(app->MainFrame()->IsClosed());
 }
 
@@ -192,7 +192,7 @@ TEST_F(MessageCheck, NoRegistrationRecords)
     storeSetting("UserOptIn", "1");
     ASSERT_TRUE(start({"/test"}));
     settle();
-    EXPECT_EQ(sink.boxes, QStringList{"Error: You cannot receive messages because you have no registration records.\n\n"
+    EXPECT_EQ(sink.shown(), QStringList{"Error: You cannot receive messages because you have no registration records.\n\n"
                                       "Please import a registration file or register a product."});
     EXPECT_TRUE(service.received().isEmpty());
     EXPECT_FALSE(app->MainFrame()->IsClosed());
@@ -202,7 +202,7 @@ TEST_F(MessageCheck, NoRegistrationRecords)
     client::runState() = client::RunState();
     ASSERT_TRUE(start({"/test", "/auto"}));
     settle();
-    EXPECT_TRUE(sink.boxes.isEmpty());
+    EXPECT_TRUE(sink.boxes.empty());
     EXPECT_TRUE(app->MainFrame()->IsClosed());  // and nothing unread: the run ends
 }
 
@@ -219,7 +219,7 @@ TEST_F(MessageCheck, OfflineSendsNothingAndAnnouncesWhatIsUnread)
     ovex_inet_set_connected_state(OVEX_INET_STATE_CONNECTED);
 
     EXPECT_TRUE(service.received().isEmpty());
-    EXPECT_TRUE(sink.boxes.isEmpty());
+    EXPECT_TRUE(sink.boxes.empty());
     EXPECT_EQ(rows("SELECT name FROM Channel", {"name"}), QStringList{"critical_updates"});
     EXPECT_EQ(subscriptions(), QStringList{"critical_updates|0"});
     EXPECT_EQ(tray.count("balloon"), 1);
@@ -242,7 +242,7 @@ TEST_F(MessageCheck, NoNetworkChecksQuietlyUntilItIsBack)
     settle();
 
     EXPECT_TRUE(service.received().isEmpty());
-    EXPECT_TRUE(sink.boxes.isEmpty());
+    EXPECT_TRUE(sink.boxes.empty());
     EXPECT_EQ(rows("SELECT name FROM Channel", {"name"}), QStringList{"critical_updates"});
     EXPECT_EQ(subscriptions(), QStringList{"critical_updates|0"});
     EXPECT_EQ(doc()->Messages().Count(), 0);
@@ -252,7 +252,7 @@ TEST_F(MessageCheck, NoNetworkChecksQuietlyUntilItIsBack)
     app->MainFrame()->CheckAction()->trigger();
     EXPECT_EQ(service.received().size(), 2);
     EXPECT_EQ(doc()->Messages().Count(), 1);
-    EXPECT_TRUE(sink.boxes.isEmpty());
+    EXPECT_TRUE(sink.boxes.empty());
 }
 
 // F5 where the user is, in the message window, checks.

@@ -33,8 +33,7 @@ QJsonObject serviceAnswers()
         QJsonObject{{"id", "o-1"}, {"name", "news"}, {"offer", "Battery tips"}, {"url", "http://127.0.0.1:1/o-1.html"}},
         QJsonObject{{"id", "o-2"}, {"name", "critical_updates"}, {"offer", "Firmware"}, {"url", "http://127.0.0.1:1/o-2.html"}},
     };
-    return QJsonObject{{"getChannelsForMfgr", QJsonObject{{"result", channels}}},
-                       {"getOffersForRecords", QJsonObject{{"result", offers}}}};
+    return testpeers::MessageService::answers(channels, offers);
 }
 
 class ScheduledRun : public ::testing::Test {
@@ -43,8 +42,7 @@ protected:
     {
         dataFolder_ = Database::GetFolder();
         tova_ = dataFolder_ + "/Ovex Kelvo.tova";
-        testsupport::writeFile(tova_, testsupport::readFile(testsupport::sourceDir() +
-                                                            "/tests/fixtures/tova/launcher-template.tova"));
+        testsupport::writeFile(tova_, testsupport::readFile(testsupport::fixturePath("tova/launcher-template.tova")));
         Settings::Instance().Load();  // makes the table
         Settings::Instance().Set("UserOptIn", "1");
         Settings::Instance().Save();
@@ -56,8 +54,6 @@ protected:
         env.insert("OVEXKELVO_TEST_SERVICE", service.hostPort());
         return env;
     }
-    // The run's database, read once the client has ended.
-    QStringList rows(const QString& sql, const QStringList& columns) const { return queryRows(sql, columns); }
 
     QString dataFolder_;
     QString tova_;
@@ -104,7 +100,7 @@ TEST_F(ScheduledRun, ImportsChecksStoresAndAnnounces)
 // click on it opens the first unread message.
 TEST_F(ScheduledRun, WithoutATrayTheNotificationOpensTheMessage)
 {
-    SessionBus bus;
+    PrivateBus bus;
     ASSERT_TRUE(bus.up());
     testpeers::NotificationServer notifications(OVEX_NOTIFICATION_PEER, bus.address());
     ASSERT_TRUE(notifications.started());

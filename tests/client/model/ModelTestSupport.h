@@ -1,6 +1,8 @@
 #pragma once
 
 #include "client/Database.h"
+#include "tests/support/QtPrinters.h"
+#include "tests/support/StoredRows.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QStringList>
@@ -8,10 +10,6 @@
 #include <ostream>
 
 #include <xmlrpc.h>
-
-// Readable failure output; gtest finds these by the argument's (global) namespace.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '{' << l.join(", ").toStdString() << '}'; }
 
 namespace modeltest {
 
@@ -23,21 +21,7 @@ inline sqlite3* reopen()
     return client::Database::Instance();
 }
 
-// One column of every row of `sql`, joined by "|" per row.
-inline QStringList rows(const QString& sql, const QStringList& columns)
-{
-    QStringList out;
-    int error = 0;
-    for (const client::RecordMap& row : client::Database::Query(sql, client::Database::Instance(), &error)) {
-        QStringList values;
-        for (const QString& c : columns)
-            values << client::GetField(row, c);
-        out << values.join(u'|');
-    }
-    if (error != 0)
-        out << QStringLiteral("<error %1>").arg(error);
-    return out;
-}
+using testsupport::rows;
 
 inline int count(const QString& table)
 {
@@ -49,7 +33,7 @@ inline int count(const QString& table)
 
 inline QString fixture(const QString& name)
 {
-    return testsupport::sourceDir() + QStringLiteral("/tests/fixtures/tova/") + name;
+    return testsupport::fixturePath(QStringLiteral("tova/") + name);
 }
 
 // A value as compact XML-RPC text, markup escaped, UTF-8 kept as it is. Takes the value.

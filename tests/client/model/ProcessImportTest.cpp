@@ -1,15 +1,11 @@
 #include "client/Database.h"
 #include "tests/client/model/ModelTestSupport.h"
+#include "tests/support/Processes.h"
+#include "tests/support/SqliteProbe.h"
 
 #include <gtest/gtest.h>
 
-#include <QDeadlineTimer>
 #include <QFile>
-#include <QProcess>
-
-#include <sqlite3.h>
-
-#include <csignal>
 
 using namespace client;
 
@@ -18,45 +14,17 @@ namespace {
 // Rows of `sql` read from brevant.dat by a connection of our own, once the client is gone.
 QStringList readRows(const char* sql)
 {
-    const QByteArray path = (Database::GetFolder() + "/brevant.dat").toUtf8();
-    sqlite3* db = nullptr;
-    QStringList out;
-    if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK) {
-            while (sqlite3_step(st) == SQLITE_ROW) {
-                QStringList values;
-                for (int i = 0; i < sqlite3_column_count(st); ++i)
-                    values << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)));
-                out << values.join(u'|');
-            }
-            sqlite3_finalize(st);
-        }
-        else
-            out << QString::fromUtf8(sqlite3_errmsg(db));
-    }
-    sqlite3_close(db);
-    return out;
+    return testsupport::readRows(Database::GetFolder() + "/brevant.dat", sql);
 }
 
 // Runs the built client until its document is open, then ends it as a logout would.
 void runClient(const QStringList& args)
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_LOGGING_RULES", "ovex.client.info=true");
-    p.setProcessEnvironment(env);
-    p.start(testsupport::programPath("OvexKelvo"), args);
-    QByteArray err;
-    QDeadlineTimer deadline(30000);
-    while (!err.contains("Message window published") && !deadline.hasExpired() && p.state() != QProcess::NotRunning) {
-        p.waitForReadyRead(100);
-        err += p.readAllStandardError();
-    }
-    ASSERT_TRUE(err.contains("Message window published")) << err.constData();
-    ::kill(pid_t(p.processId()), SIGTERM);
-    ASSERT_TRUE(p.waitForFinished(20000));
-    EXPECT_EQ(p.exitCode(), 0);
+    testsupport::TracedProgram client(testsupport::programPath("OvexKelvo"), QStringLiteral("ovex.client.info=true"));
+    client.start(args);
+    ASSERT_TRUE(client.waitFor("Message window published")) << client.err().constData();
+    ASSERT_TRUE(client.terminate(20000));
+    EXPECT_EQ(client.exitCode(), 0);
 }
 
 void expectTemplateStored()

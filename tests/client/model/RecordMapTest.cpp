@@ -97,6 +97,59 @@ TEST(DateText, DayWhoseMidnightIsSkipped)
     tzset();
 }
 
+// Runs `body` with the local time of a POSIX zone rule.
+template <typename Body>
+void inZone(const char* rule, Body body)
+{
+    const QByteArray saved = qgetenv("TZ");
+    qputenv("TZ", rule);
+    tzset();
+    body();
+    if (saved.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", saved);
+    tzset();
+}
+
+// The ends of the calendar a date text can name, each read back to the date it names; -1
+// stays "no time", so the one second that would be -1 is not a time.
+TEST(DateText, EdgesOfTheCalendarReadBack)
+{
+    const struct {
+        const char* zone;
+        const char* text;
+        const char* shown;  // DateTextFromTime of the parsed time
+    } cases[] = {
+        {"UTC0", "1969-07-20", "1969-07-20"},
+        {"UTC0", "1900-01-01", "1900-01-01"},
+        {"UTC0", "1969-12-31T23:59:58", "1969-12-31"},
+        {"UTC0", "1970-01-01", "1970-01-01"},
+        {"UTC0", "9999-12-31T23:59:59", "9999-12-31"},
+        {"PST8", "9999-12-31T20:00:00", "9999-12-31"},
+        {"PST8", "1969-12-31T20:00:00", "1969-12-31"},
+        {"JST-9", "1970-01-01T08:59:58", "1970-01-01"},
+        {"JST-9", "9999-12-31T23:59:59", "9999-12-31"},
+        {"HST10", "1900-01-01", "1900-01-01"},
+    };
+    for (const auto& c : cases)
+        inZone(c.zone, [&] {
+            const qint64 t = ParseIsoDateTime(QString::fromLatin1(c.text));
+            EXPECT_NE(t, -1) << c.zone << " " << c.text;
+            EXPECT_EQ(DateTextFromTime(t), c.shown) << c.zone << " " << c.text;
+        });
+    inZone("UTC0", [] {
+        EXPECT_EQ(ParseIsoDateTime("1969-12-31T23:59:59"), -1);
+        EXPECT_EQ(ParseIsoDateTime("1969-12-31T23:59:58"), -2);
+        EXPECT_EQ(DateTextFromTime(-1), "0000-00-00");
+        EXPECT_EQ(DateTextFromTime(-2208988801), "0000-00-00");  // 1899
+        EXPECT_EQ(DateTextFromTime(253402300800), "0000-00-00");  // 10000
+    });
+    inZone("JST-9", [] { EXPECT_EQ(DateTextFromTime(ParseIsoDateTime("9999-12-31T23:59:59") + 1), "0000-00-00"); });
+    inZone("PST8", [] { EXPECT_EQ(ParseIsoDateTime("1969-12-31T15:59:59"), -1); });
+    inZone("JST-9", [] { EXPECT_EQ(ParseIsoDateTime("1970-01-01T08:59:59"), -1); });
+}
+
 TEST(DateText, FormatAndToday)
 {
     EXPECT_EQ(FormatDisplayDate("not a date"), "not a date");

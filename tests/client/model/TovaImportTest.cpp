@@ -197,8 +197,8 @@ TEST(TovaImport, MessagesAreStoredBeforeTheFileIsDeleted)
     EXPECT_EQ(fresh.order, 2);
 }
 
-// A file whose rows cannot be stored (here the database may not grow: a full disk) stays
-// for the next start, which imports it once there is room.
+// A file whose rows cannot be stored (here the database may not grow: a full disk) stores
+// nothing and stays for the next start, which imports it once there is room.
 TEST(TovaImport, FileStaysWhenWhatItHoldsCannotBeStored)
 {
     sqlite3* db = Database::Instance();
@@ -214,9 +214,13 @@ TEST(TovaImport, FileStaysWhenWhatItHoldsCannotBeStored)
     for (int i = 0; i < 40; ++i)
         text += ">BeginMessage\nid:big-" + QByteArray::number(i) + "\noffer:" + offer + "\nurl:http://big\n>EndMessage\n";
     const QString path = place("big.tova", text);
-    MfgrModel full;
-    ASSERT_TRUE(ImportTovaFile(full, path, db, false));
+    MfgrModel full = first;
+    EXPECT_FALSE(ImportTovaFile(full, path, db, false));
     EXPECT_TRUE(QFile::exists(path));
+    EXPECT_EQ(full.entries[0].records.size(), 1u);
+    EXPECT_EQ(full.importedMessages.Count(), 1);
+    EXPECT_EQ(rowsIn("RegRecord"), 1);
+    EXPECT_EQ(rowsIn("Message"), 1);
 
     Database::Query(QStringLiteral("PRAGMA max_page_count=1073741823"), db);
     MfgrModel later;
@@ -224,6 +228,56 @@ TEST(TovaImport, FileStaysWhenWhatItHoldsCannotBeStored)
     EXPECT_FALSE(QFile::exists(path));
     db = modeltest::reopen();
     EXPECT_EQ(GetField(Message::Load("big-39", db).params, "title").size(), offer.size());
+    EXPECT_EQ(rowsIn("RegRecord"), 2);
+}
+
+// A write that fails part-way (the message table refuses rows) takes back the manufacturer,
+// channels and records already written, so three starts store nothing three times.
+TEST(TovaImport, FailedWriteStoresNothingAndIsNotRepeated)
+{
+    sqlite3* db = Database::Instance();
+    ASSERT_TRUE(Message::CreateSchema(db));
+    Database::Query(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Message BEGIN SELECT RAISE(ABORT,'no'); END"),
+                    db);
+    Database::Commit(db);
+    const QString path = placeFixture("launcher-template.tova", "Ovex Kelvo.tova");
+    for (int start = 0; start < 3; ++start) {
+        MfgrModel model;
+        EXPECT_FALSE(ImportTovaFile(model, path, db, false)) << start;
+        EXPECT_TRUE(model.entries.empty()) << start;
+        EXPECT_EQ(model.importedMessages.Count(), 0) << start;
+    }
+    EXPECT_TRUE(QFile::exists(path));
+    modeltest::reopen();
+    for (const char* table : {"Manufacturer", "Channel", "ChannelField", "RegRecord", "RegField", "Subscription",
+                              "Message", "MessageParam"})
+        EXPECT_EQ(rowsIn(table), 0) << table;
+}
+
+// A NUL byte anywhere in a value makes the file malformed: refused whole, kept, and
+// nothing stored however often it is tried.
+TEST(TovaImport, NulInAValueIsRefusedWhole)
+{
+    const QByteArray good = testsupport::readFile(modeltest::fixture("launcher-template.tova"));
+    const struct {
+        const char* name;
+        QByteArray text;
+    } cases[] = {
+        {"message line", QByteArray(good).replace("offer:Welcome", QByteArray("note:a") + '\0' + "b\noffer:Welcome")},
+        {"record value", QByteArray(good).replace("MODL:Ovex Book 14", QByteArray("MODL:Ovex") + '\0' + "Book")},
+        {"channel name", QByteArray(good).replace("name:service_alerts", QByteArray("name:service") + '\0')},
+    };
+    for (const auto& c : cases) {
+        ASSERT_NE(c.text, good) << c.name;
+        const QString path = place("nul.tova", c.text);
+        for (int start = 0; start < 3; ++start) {
+            MfgrModel model;
+            EXPECT_FALSE(ImportTovaFile(model, path, Database::Instance(), false)) << c.name;
+        }
+        EXPECT_TRUE(QFile::exists(path)) << c.name;
+        for (const char* table : {"Manufacturer", "Channel", "RegRecord", "RegField", "Message", "MessageParam"})
+            EXPECT_EQ(rowsIn(table), 0) << c.name << " " << table;
+    }
 }
 
 TEST(TovaImport, ApostrophesEverywhere)

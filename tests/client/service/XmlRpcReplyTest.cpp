@@ -9,6 +9,8 @@ extern "C" {
 #include "client/XmlRpcRequest.h"
 
 #include "tests/client/service/ServiceTestSupport.h"
+#include "tests/common/xmlrpc/ValueDump.h"
+#include "tests/common/xmlrpc/WellFormed.h"
 
 #include <gtest/gtest.h>
 
@@ -29,51 +31,9 @@ namespace {
 using servicetest::faultXml;
 using servicetest::responseXml;
 
-// Everything a value holds, so that two trees compare as text.
-std::string Dump(XMLRPC_VALUE v)
-{
-    if (v == nullptr)
-        return "null";
-    std::string out;
-    if (const char* id = XMLRPC_GetValueID(v))
-        out += std::string("'") + id + "'=";
-    char number[64];
-    switch (XMLRPC_GetValueType(v)) {
-    case xmlrpc_empty:
-        return out + "empty";
-    case xmlrpc_string:
-        return out + "string(" + std::string(XMLRPC_GetValueString(v), size_t(XMLRPC_GetValueStringLen(v))) + ")";
-    case xmlrpc_int:
-        return out + "int(" + std::to_string(XMLRPC_GetValueInt(v)) + ")";
-    case xmlrpc_boolean:
-        return out + "boolean(" + std::to_string(XMLRPC_GetValueBoolean(v)) + ")";
-    case xmlrpc_double:
-        std::snprintf(number, sizeof number, "%.17g", XMLRPC_GetValueDouble(v));
-        return out + "double(" + number + ")";
-    case xmlrpc_datetime:
-        return out + "datetime(" + std::to_string(XMLRPC_GetValueDateTime(v)) + " " +
-               XMLRPC_GetValueDateTime_ISO8601(v) + ")";
-    case xmlrpc_base64:
-        return out + "base64(" +
-               QByteArray(XMLRPC_GetValueBase64(v), XMLRPC_GetValueStringLen(v)).toHex(' ').toStdString() + ")";
-    case xmlrpc_vector: {
-        out += XMLRPC_GetVectorType(v) == xmlrpc_vector_array ? "array[" : "struct[";
-        for (XMLRPC_VALUE e = XMLRPC_VectorRewind(v); e; e = XMLRPC_VectorNext(v))
-            out += Dump(e) + ",";
-        return out + "]";
-    }
-    default:
-        return out + "?";
-    }
-}
+using xmlrpctest::dump;
 
-bool ExpatAccepts(const QByteArray& xml)
-{
-    XML_Parser parser = XML_ParserCreate(nullptr);
-    const bool ok = XML_Parse(parser, xml.constData(), int(xml.size()), 1) != XML_STATUS_ERROR;
-    XML_ParserFree(parser);
-    return ok;
-}
+using xmlrpctest::expatAccepts;
 
 struct Reply {
     const char* name;
@@ -122,17 +82,17 @@ class WellFormedReplyTest : public ::testing::TestWithParam<Reply> {};
 TEST_P(WellFormedReplyTest, GivesTheValuesXmlrpcEpiMakes)
 {
     const QByteArray& xml = GetParam().xml;
-    ASSERT_TRUE(ExpatAccepts(xml)) << "not a well-formed case";
+    ASSERT_TRUE(expatAccepts(xml)) << "not a well-formed case";
 
     XMLRPC_REQUEST reference = XMLRPC_REQUEST_FromXML(xml.constData(), int(xml.size()), nullptr);
-    const std::string expected = Dump(XMLRPC_RequestGetData(reference));
+    const std::string expected = dump(XMLRPC_RequestGetData(reference));
     XMLRPC_RequestFree(reference, 1);
 
     XmlRpcRequest request(nullptr, QStringLiteral("/"), QStringLiteral("m"), false);
     // A second read replaces the first reply (and, under ASan, must not lose it).
     ASSERT_TRUE(request.ReadResponse(kGood.constData(), int(kGood.size())));
     request.ReadResponse(xml.constData(), int(xml.size()));
-    EXPECT_EQ(Dump(request.ResponseValue()), expected);
+    EXPECT_EQ(dump(request.ResponseValue()), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -191,7 +151,7 @@ class MisshapenReplyTest : public ::testing::TestWithParam<Reply> {};
 
 TEST_P(MisshapenReplyTest, IsAnInvalidResponse)
 {
-    ASSERT_TRUE(ExpatAccepts(GetParam().xml)) << "not a well-formed case";
+    ASSERT_TRUE(expatAccepts(GetParam().xml)) << "not a well-formed case";
     ExpectInvalidResponse(GetParam().xml);
 }
 
@@ -232,7 +192,7 @@ class MalformedReplyTest : public ::testing::TestWithParam<Reply> {};
 // What expat refuses as XML.
 TEST_P(MalformedReplyTest, IsAnInvalidResponse)
 {
-    ASSERT_FALSE(ExpatAccepts(GetParam().xml)) << "expat reads this case";
+    ASSERT_FALSE(expatAccepts(GetParam().xml)) << "expat reads this case";
     ExpectInvalidResponse(GetParam().xml);
 }
 

@@ -4,8 +4,9 @@
 #include "platform/nls/Nls.h"
 #include "platform/shell/Shell.h"
 #include "platform/taskscheduler/SystemdUnits.h"
+#include "tests/support/RecordingScheduler.h"
 #include "tests/support/TestEnvironment.h"
-#include "tests/platform/taskscheduler/SystemdTestSupport.h"
+#include "tests/support/FakeSystemctl.h"
 
 #include <gtest/gtest.h>
 
@@ -38,32 +39,7 @@ QString expiryText(const QString& suffix) { return QString::fromUtf8(testsupport
 QDateTime at(int y, int m, int d, int h = 10, int min = 0) { return QDateTime(QDate(y, m, d), QTime(h, min)); }
 
 // Records what the client registers instead of scheduling it.
-class CapturingScheduler final : public platform::TaskScheduler {
-public:
-    CapturingScheduler() { platform::setTaskScheduler(this); }
-    ~CapturingScheduler() override { platform::setTaskScheduler(nullptr); }
-
-    TaskStatus registerTask(const QString& folder, const QString& name, const TaskDefinition& task) override
-    {
-        calls << QStringLiteral("register ") + folder + u'|' + name;
-        tasks.push_back(task);
-        return TaskStatus::Ok;
-    }
-    TaskStatus deleteTask(const QString& folder, const QString& name) override
-    {
-        calls << QStringLiteral("delete ") + folder + u'|' + name;
-        return deleteStatus;
-    }
-    TaskStatus deleteFolder(const QString& folder) override
-    {
-        calls << QStringLiteral("delete folder ") + folder;
-        return TaskStatus::Ok;
-    }
-
-    QStringList calls;
-    std::vector<TaskDefinition> tasks;
-    TaskStatus deleteStatus = TaskStatus::Ok;
-};
+using CapturingScheduler = testsupport::RecordingScheduler;
 
 // ---- The definition ---------------------------------------------------------------
 

@@ -8,6 +8,8 @@
 #include "platform/shell/Shell.h"
 #include "platform/taskscheduler/TaskScheduler.h"
 #include "tests/client/model/ModelTestSupport.h"
+#include "tests/support/RecordingOpener.h"
+#include "tests/support/RecordingScheduler.h"
 
 #include <gtest/gtest.h>
 
@@ -60,38 +62,9 @@ void doubleClick(QWidget* widget, QPoint at)
     QTest::mouseDClick(widget->window()->windowHandle(), Qt::LeftButton, {}, inWindow(widget, at));
 }
 
-// What the check task was re-created with, through the scheduler's test seam: the real
-// ScheduleCheckTask runs, only the user's service manager is left out.
-class RecordingScheduler final : public platform::TaskScheduler {
-public:
-    platform::TaskStatus registerTask(const QString& folder, const QString& name,
-                                      const platform::TaskDefinition& task) override
-    {
-        names << folder + u'|' + name;
-        tasks.push_back(task);
-        return platform::TaskStatus::Ok;
-    }
-    platform::TaskStatus deleteTask(const QString&, const QString&) override { return platform::TaskStatus::Ok; }
-    platform::TaskStatus deleteFolder(const QString&) override { return platform::TaskStatus::Ok; }
-
-    // The frequencies of the tasks registered, by their triggers: 3 for none (manual).
-    std::vector<int> frequencies() const
-    {
-        std::vector<int> out;
-        for (const platform::TaskDefinition& task : tasks) {
-            if (!task.trigger)
-                out.push_back(3);
-            else
-                out.push_back(task.trigger->type == platform::TaskTrigger::Type::Daily    ? 0
-                              : task.trigger->type == platform::TaskTrigger::Type::Weekly ? 1
-                                                                                          : 2);
-        }
-        return out;
-    }
-
-    QStringList names;
-    std::vector<platform::TaskDefinition> tasks;
-};
+// What the check task was re-created with: the real ScheduleCheckTask runs, only the
+// user's service manager is left out.
+using testsupport::RecordingScheduler;
 
 // Each test starts from a new brevant.dat and settings that hold only the defaults.
 class SettingsSheet : public ::testing::Test {
@@ -378,7 +351,8 @@ TEST_F(SettingsSheet, CancelKeepsEverythingButRecreatesTheTask)
     EXPECT_EQ(rows(kSubscriptions, kSubscriptionColumns), before);
     // The client's own task, monthly, with no start time given: a month from now.
     ASSERT_EQ(scheduler.frequencies(), std::vector<int>{2});
-    EXPECT_TRUE(scheduler.names[0].startsWith("Ovex\\Ovex Kelvo|New Message Check - ")) << scheduler.names[0].toStdString();
+    EXPECT_TRUE(scheduler.registered()[0].startsWith("Ovex\\Ovex Kelvo|New Message Check - "))
+        << scheduler.registered()[0].toStdString();
     const QDateTime start = scheduler.tasks[0].trigger->start;
     EXPECT_GE(start, opened.addMonths(1).addSecs(-3700));
     EXPECT_LE(start, QDateTime::currentDateTime().addMonths(1).addSecs(3700));
@@ -459,20 +433,9 @@ TEST_F(SettingsSheet, WithoutAnOvexEntryThePageIsEmptyAndNoEntryIsMade)
     EXPECT_EQ(scheduler.frequencies(), std::vector<int>{0});
 }
 
-class RecordingOpener : public platform::UrlOpener {
-public:
-    bool open(const QUrl& url) override
-    {
-        opened << url.toString();
-        return true;
-    }
-    QStringList opened;
-};
-
 TEST_F(SettingsSheet, HelpButtonsOpenTheMakersPages)
 {
-    RecordingOpener opener;
-    platform::setUrlOpener(&opener);
+    testsupport::RecordingOpener opener;
     Run(
         [&](CSettingsEditor& sheet) {
             openTab(sheet, 3);
@@ -486,7 +449,7 @@ TEST_F(SettingsSheet, HelpButtonsOpenTheMakersPages)
             EXPECT_TRUE(sheet.isVisible());  // neither closes the sheet
         },
         QDialogButtonBox::Cancel);
-    EXPECT_EQ(opener.opened, QStringList({"https://" OVEX_SUPPORT_HOST "/ovex/?PAGE=faq",
+    EXPECT_EQ(opener.texts(), QStringList({"https://" OVEX_SUPPORT_HOST "/ovex/?PAGE=faq",
                                           "https://" OVEX_SUPPORT_HOST "/ovex/?PAGE=privacy"}));
 }
 

@@ -8,6 +8,7 @@ extern "C" {
 
 #include "tests/common/xmlrpc/BadReplies.h"
 #include "tests/common/xmlrpc/ValueDump.h"
+#include "tests/common/xmlrpc/WellFormed.h"
 
 #include <gtest/gtest.h>
 
@@ -28,14 +29,6 @@ xmlrpc::Reply readExactly(const QByteArray& bytes)
     const auto copy = std::make_unique<char[]>(size_t(bytes.size()));
     std::memcpy(copy.get(), bytes.constData(), size_t(bytes.size()));
     return xmlrpc::Reply::Read(copy.get(), size_t(bytes.size()));
-}
-
-bool expatAccepts(const QByteArray& xml)
-{
-    XML_Parser parser = XML_ParserCreate(nullptr);
-    const bool ok = XML_Parse(parser, xml.constData(), int(xml.size()), 1) != XML_STATUS_ERROR;
-    XML_ParserFree(parser);
-    return ok;
 }
 
 // xmlrpc-epi's own parse, safe only on XML that expat accepts: on anything else it prints

@@ -81,6 +81,13 @@ const Case kCases[] = {
      .passThrough = "/AAAA=\"1\" /BBBB=\"2\""},
     {.name = "product_code_refused", .argv = {"PROD=1234"}},
     {.name = "any_field_holding_prod_refused", .argv = {"NAME=PRODUCT"}},
+    // A code is four bytes: these would narrow to "PROD" past the guard.
+    {.name = "code_with_u0150_narrowing_to_prod_refused", .argv = {"\u0150ROD=x"}},
+    {.name = "fullwidth_code_narrowing_to_prod_refused", .argv = {"\uff50\uff52\uff4f\uff44=x"}},
+    {.name = "code_above_u00ff_refused", .argv = {"MOD\u0141=x", "MODL=y"}, .fields = {{"MODL", "y"}},
+     .passThrough = "/MODL=\"y\""},
+    {.name = "latin1_code_kept", .argv = {"\u00c4BCD=1"}, .fields = {{"\u00c4BCD", "1"}},
+     .passThrough = "/\u00c4BCD=\"1\""},
     {.name = "remind_lower", .argv = {"remind"}, .mode = 0},
     {.name = "remind_upper_switch", .argv = {"/REMIND"}, .mode = 0},
     {.name = "remind_mixed", .argv = {"-Remind"}, .mode = 0},

@@ -1,7 +1,7 @@
 #include "launcher/app/OvexVaskStubRegApp.h"
 #include "launcher/window/RegWind.h"
 #include "tests/launcher/LauncherTestSupport.h"
-#include "tests/regengine/core/TestHelpers.h"
+#include "tests/support/RecordingSink.h"
 #include "tests/support/TestEnvironment.h"
 
 #include "regengine/core/Attachment.h"
@@ -26,7 +26,7 @@ using namespace launcher;
 
 namespace {
 
-using coretest::RecordingSink;
+using testsupport::RecordingSink;
 using platform::RegValue;
 using platform::Registry;
 using platform::RootKey;
@@ -86,11 +86,7 @@ OvexVaskStubRegApp::Services testServices()
     return services;
 }
 
-QByteArray userHive()
-{
-    QFile f(Registry::hiveFilePath(RootKey::CurrentUser));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
-}
+using launchertest::userHive;
 
 std::optional<QString> headerOf(const OvexVaskStubRegApp& app, const char* code)
 {

@@ -1,3 +1,5 @@
+#include "tests/launcher/LauncherTestSupport.h"
+#include "tests/support/Processes.h"
 #include "tests/support/TestEnvironment.h"
 
 #include "platform/registry/Registry.h"
@@ -36,49 +38,16 @@ std::optional<quint32> hasRunFlag()
     return v ? std::optional<quint32>(quint32(v->number)) : std::nullopt;
 }
 
-QByteArray userHive()
-{
-    QFile f(Registry::hiveFilePath(RootKey::CurrentUser));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
-}
+using launchertest::userHive;
 
 // The built launcher with its engine traces on stderr.
-class Launcher {
+class Launcher : public testsupport::TracedProgram {
 public:
     explicit Launcher(const QStringList& args = {})
+        : TracedProgram(launcherPath(), QStringLiteral("ovex.engine.trace.debug=true"))
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("ovex.engine.trace.debug=true"));
-        p_.setProcessEnvironment(env);
-        p_.start(launcherPath(), args);
+        start(args);
     }
-    ~Launcher()
-    {
-        if (p_.state() != QProcess::NotRunning) {
-            p_.kill();
-            p_.waitForFinished(5000);
-        }
-    }
-    // Waits until stderr holds `text`, or the process ends, or the time is up.
-    bool waitFor(const char* text, int ms = 20000)
-    {
-        QDeadlineTimer deadline(ms);
-        for (;;) {
-            err_ += p_.readAllStandardError();
-            if (err_.contains(text))
-                return true;
-            if (deadline.hasExpired() || p_.state() == QProcess::NotRunning)
-                return false;
-            p_.waitForReadyRead(100);
-        }
-    }
-    bool running() const { return p_.state() == QProcess::Running; }
-    QProcess& process() { return p_; }
-    const QByteArray& err() const { return err_; }
-
-private:
-    QProcess p_;
-    QByteArray err_;
 };
 
 struct Case {

@@ -10,18 +10,12 @@
 #include "regengine/core/FieldList.h"
 #include "regengine/core/LangCode.h"
 #include "regengine/core/QmStrStream.h"
+#include "tests/support/QtPrinters.h"
 
 #include <QString>
 
 #include <memory>
 #include <optional>
-#include <ostream>
-
-inline void PrintTo(const QString& s, std::ostream* os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
-
 namespace attachmenttest {
 
 // The window line and the header values the tests rely on; PRNM also opens the engine key.

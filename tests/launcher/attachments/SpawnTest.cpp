@@ -23,18 +23,17 @@ namespace {
 QString writeRecorder(const QString& log)
 {
     const QString path = testsupport::sandboxRoot() + QStringLiteral("/bin/recorder");
-    testsupport::writeFile(path, QStringLiteral("#!/bin/sh\n"
-                                                "out='%1'\n"
-                                                "{\n"
-                                                "  echo \"pid=$$\"\n"
-                                                "  echo \"cwd=$(pwd)\"\n"
-                                                "  echo \"sid=$(cut -d' ' -f6 /proc/$$/stat)\"\n"
-                                                "  [ -e /proc/$$/fd/$OVEX_PROBE_FD ] && echo inherited-fd\n"
-                                                "  for a in \"$@\"; do printf 'arg=[%s]\\n' \"$a\"; done\n"
-                                                "} > \"$out.part\" && mv \"$out.part\" \"$out\"\n")
+    testsupport::writeExecutable(path, QStringLiteral("#!/bin/sh\n"
+                                                      "out='%1'\n"
+                                                      "{\n"
+                                                      "  echo \"pid=$$\"\n"
+                                                      "  echo \"cwd=$(pwd)\"\n"
+                                                      "  echo \"sid=$(cut -d' ' -f6 /proc/$$/stat)\"\n"
+                                                      "  [ -e /proc/$$/fd/$OVEX_PROBE_FD ] && echo inherited-fd\n"
+                                                      "  for a in \"$@\"; do printf 'arg=[%s]\\n' \"$a\"; done\n"
+                                                      "} > \"$out.part\" && mv \"$out.part\" \"$out\"\n")
                                      .arg(log)
                                      .toUtf8());
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return path;
 }
 

@@ -9,6 +9,8 @@
 #include "client/TovaReader.h"
 #include "tests/launcher/e2e/LauncherE2eSupport.h"
 #include "tests/peers/Peers.h"
+#include "tests/support/FakeSystemctl.h"
+#include "tests/support/Processes.h"
 #include "tests/support/TestEnvironment.h"
 
 #include "platform/registry/Registry.h"
@@ -25,7 +27,6 @@
 #include <QRegularExpression>
 #include <QUrl>
 
-#include <csignal>
 
 namespace {
 
@@ -129,16 +130,8 @@ TEST_F(HandOff, TheClientSchedulesThenImportsAndSendsTheRecord)
     const QString client = testsupport::programPath(QStringLiteral("OvexKelvo"));
 
     // A systemctl that agrees and records, so the task's units stay.
-    const QString bin = testsupport::sandboxRoot() + QStringLiteral("/agreeing-bin");
-    const QString systemctlLog = testsupport::sandboxRoot() + QStringLiteral("/systemctl.log");
-    testsupport::writeFile(bin + QStringLiteral("/systemctl"),
-                           QStringLiteral("#!/bin/sh\necho \"$*\" >> '%1'\nexit 0\n").arg(systemctlLog).toUtf8());
-    QFile::setPermissions(bin + QStringLiteral("/systemctl"),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    QProcessEnvironment agreeing;
-    agreeing.insert(QStringLiteral("PATH"), bin + u':' + qEnvironmentVariable("PATH"));
-    const testsupport::RunResult scheduled =
-        testsupport::runProgram(client, handedOver.mid(1), agreeing, 30000, handedOver[0]);
+    systemdtest::FakeSystemctl systemctl;
+    const testsupport::RunResult scheduled = testsupport::runProgram(client, handedOver.mid(1), {}, 30000, handedOver[0]);
     EXPECT_FALSE(scheduled.timedOut);
     EXPECT_EQ(scheduled.exitCode, 0) << scheduled.err.toStdString();
     const QString unitFolder = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/systemd/user");
@@ -152,7 +145,7 @@ TEST_F(HandOff, TheClientSchedulesThenImportsAndSendsTheRecord)
     ASSERT_TRUE(first.hasMatch()) << timer.toStdString();
     EXPECT_TRUE(first.captured(1).startsWith(at.toString(QStringLiteral("yyyy-MM-dd")))) << timer.toStdString();
     EXPECT_EQ(first.captured(2), at.toString(QStringLiteral("HH:mm:ss")));
-    EXPECT_TRUE(testsupport::readFile(systemctlLog).contains("--user enable --now " + timers[0].toUtf8()));
+    EXPECT_TRUE(systemctl.calls().join(u'\n').contains("--user enable --now " + timers[0]));
     EXPECT_TRUE(QFile::exists(registrationFile())) << "scheduling imports nothing";
 
     // The user agreed to messages, as a shown page's "StartMessaging" would record.
@@ -163,35 +156,23 @@ TEST_F(HandOff, TheClientSchedulesThenImportsAndSendsTheRecord)
 
     const QJsonArray channels{QJsonObject{
         {"name", "critical_updates"}, {"title", "Critical Updates"}, {"fields", QJsonArray{"MODL", "CTRY", "USID"}}}};
-    const QJsonObject answers{{"getChannelsForMfgr", QJsonObject{{"result", channels}}},
-                              {"getOffersForRecords", QJsonObject{{"result", QJsonArray{}}}}};
     testpeers::MessageService service(testsupport::sandboxRoot() + QStringLiteral("/service"),
-                                      {answers, false, {}, {}});
+                                      {testpeers::MessageService::answers(channels, {}), false, {}, {}});
     ASSERT_TRUE(service.started());
     // Headless and without a session bus: the announcement comes without the idle wait.
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS"})
-        env.remove(QString::fromLatin1(name));
-    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("ovex.client.info=true"));
+    QProcessEnvironment env;
     env.insert(QStringLiteral("OVEXKELVO_TEST_SERVICE"), service.hostPort());
     // The first check already speaks the user's language.
-    env.remove(QStringLiteral("LC_ALL"));
-    env.remove(QStringLiteral("LC_MESSAGES"));
     env.insert(QStringLiteral("LANG"), QStringLiteral("de_DE.UTF-8"));
-    QProcess run;
-    run.setProcessEnvironment(env);
-    run.start(client, {QStringLiteral("/auto"), QStringLiteral("/test")});
+    testsupport::TracedProgram run(client, QStringLiteral("ovex.client.info=true"), env,
+                                   {QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY"),
+                                    QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("LC_ALL"),
+                                    QStringLiteral("LC_MESSAGES")});
+    run.start({QStringLiteral("/auto"), QStringLiteral("/test")});
     // The welcome message is unread, so the run stays in the tray; a logout ends it.
-    const QDeadlineTimer deadline(30000);
-    QByteArray err;
-    while (!err.contains("Announcing:") && run.state() != QProcess::NotRunning && !deadline.hasExpired()) {
-        run.waitForReadyRead(100);
-        err += run.readAllStandardError();
-    }
-    if (run.state() != QProcess::NotRunning)
-        ::kill(pid_t(run.processId()), SIGTERM);
-    ASSERT_TRUE(run.waitForFinished(30000));
-    err += run.readAllStandardError();
+    run.waitFor("Announcing:");
+    ASSERT_TRUE(run.terminate());
+    const QByteArray& err = run.err();
     EXPECT_EQ(run.exitCode(), 0) << err.toStdString();
     EXPECT_TRUE(err.contains("Announcing:")) << err.toStdString();
 

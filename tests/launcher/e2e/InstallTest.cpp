@@ -89,7 +89,7 @@ TEST(Installation, PutsEverythingUnderDestdirAndRecordsTheClientsPath)
 TEST(Installation, OemRecordsTheFirstBootPassAndTheDmiSnapshot)
 {
     QProcessEnvironment env = installEnv();
-    const QString dmi = testsupport::sourceDir() + QStringLiteral("/tests/fixtures/dmi/laptop");
+    const QString dmi = testsupport::fixturePath(QStringLiteral("dmi/laptop"));
     env.insert(QStringLiteral("OVEX_DMI_DIR"), dmi);
     const testsupport::RunResult r = testsupport::runProgram(
         QStringLiteral(OVEX_CMAKE_COMMAND),

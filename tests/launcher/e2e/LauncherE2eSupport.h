@@ -4,6 +4,7 @@
 // pass, the client's "InstallPath", a DMI fixture and a locale; and a stub client that
 // records how it was started.
 
+#include "tests/support/QtPrinters.h"
 #include "tests/support/StubClient.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -14,15 +15,6 @@
 #include <QStringList>
 
 #include <ostream>
-
-inline void PrintTo(const QString& s, std::ostream* os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& l, std::ostream* os)
-{
-    *os << '{' << l.join(" | ").toStdString() << '}';
-}
 
 namespace launchere2e {
 
@@ -57,7 +49,7 @@ inline bool prepareMachine(const QString& client)
 inline QProcessEnvironment launcherEnv()
 {
     QProcessEnvironment env;
-    env.insert(QStringLiteral("OVEX_DMI_DIR"), testsupport::sourceDir() + QStringLiteral("/tests/fixtures/dmi/laptop"));
+    env.insert(QStringLiteral("OVEX_DMI_DIR"), testsupport::fixturePath(QStringLiteral("dmi/laptop")));
     env.insert(QStringLiteral("LANG"), QStringLiteral("fr_CA.UTF-8"));
     env.insert(QStringLiteral("LC_ALL"), QString());
     env.insert(QStringLiteral("LC_MESSAGES"), QString());

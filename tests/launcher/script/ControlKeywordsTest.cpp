@@ -1,6 +1,6 @@
 #include "launcher/script/ScriptReader.h"
 #include "launcher/window/RegWind.h"
-#include "tests/regengine/core/TestHelpers.h"
+#include "tests/support/RecordingSink.h"
 
 #include "regengine/core/Constraint.h"
 #include "regengine/core/QmStrStream.h"
@@ -26,7 +26,7 @@ using namespace launcher;
 
 namespace {
 
-using coretest::RecordingSink;
+using testsupport::RecordingSink;
 
 std::unique_ptr<ScriptReader> run(const QString& script)
 {

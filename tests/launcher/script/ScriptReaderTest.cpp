@@ -3,7 +3,7 @@
 #include "launcher/script/ScriptReader.h"
 #include "launcher/app/TextResource.h"
 #include "tests/launcher/LauncherTestSupport.h"
-#include "tests/regengine/core/TestHelpers.h"
+#include "tests/support/RecordingSink.h"
 #include "tests/support/TestEnvironment.h"
 
 #include "regengine/core/Attachment.h"
@@ -29,7 +29,7 @@ using namespace launcher;
 
 namespace {
 
-using coretest::RecordingSink;
+using testsupport::RecordingSink;
 using launchertest::TraceRecorder;
 
 std::vector<std::string> g_events;

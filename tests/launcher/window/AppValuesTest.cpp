@@ -1,5 +1,5 @@
 #include "launcher/window/AppValues.h"
-#include "tests/regengine/core/TestHelpers.h"
+#include "tests/support/FakeClock.h"
 #include "tests/support/TestEnvironment.h"
 
 #include "regengine/transport/InetLoader.h"
@@ -87,7 +87,7 @@ TEST(AppValues, TheDateIsTodayInLocalTime)
     };
     const QByteArray savedTz = qgetenv("TZ");
     AppValues values;
-    coretest::FakeClock clock;
+    testsupport::FakeClock clock;
     values.SetClock(&clock);
     for (const Case& c : cases) {
         qputenv("TZ", c.tz);

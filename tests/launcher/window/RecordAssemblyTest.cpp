@@ -226,7 +226,7 @@ TEST(RecordAssembly, TheBuiltInScriptsRecordForTheRegistrationFile)
     qunsetenv("LC_ALL");
     qunsetenv("LC_MESSAGES");
     qputenv("LANG", "de_AT.UTF-8");
-    qputenv("OVEX_DMI_DIR", (testsupport::sourceDir() + QStringLiteral("/tests/fixtures/dmi/laptop")).toLocal8Bit());
+    qputenv("OVEX_DMI_DIR", testsupport::fixturePath(QStringLiteral("dmi/laptop")).toLocal8Bit());
     const std::optional<QString> script = ScriptReader::LoadPageScript(LangCode("DEA"), QStringLiteral("launcher"));
     ASSERT_TRUE(script);
     ScriptReader reader(std::make_unique<QmStrStream>(*script), QString(), LangCode("DEA"));

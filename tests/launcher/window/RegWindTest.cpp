@@ -2,7 +2,8 @@
 #include "launcher/script/ScriptReader.h"
 #include "tests/launcher/LauncherTestSupport.h"
 #include "tests/launcher/window/RegWindTestSupport.h"
-#include "tests/regengine/core/TestHelpers.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/RecordingSink.h"
 
 #include "regengine/core/Attachment.h"
 #include "regengine/core/ModalWait.h"
@@ -27,7 +28,7 @@ using namespace launcher;
 
 namespace {
 
-using coretest::RecordingSink;
+using testsupport::RecordingSink;
 using launchertest::TraceRecorder;
 using regwindtest::editOf;
 using regwindtest::RecordingOpener;
@@ -496,7 +497,7 @@ TEST(RegWindSerialNumber, TheDefinitionMakesTheNumberAndTheNextPageStoresIt)
     };
     for (const Case& c : cases) {
         RecordingSink boxes;
-        coretest::FakeClock clock;
+        testsupport::FakeClock clock;
         clock.seconds = k1998 + 86400 + 5;
         auto reader = runScript(kWind + pages(3));
         RegWind* window = reader->GetWindow();
@@ -538,7 +539,7 @@ TEST(RegWindSerialNumber, TheDefinitionMakesTheNumberAndTheNextPageStoresIt)
 
 TEST(RegWindSerialNumber, TheConditionalPageCommandStoresTheNumberAndStillMoves)
 {
-    coretest::FakeClock clock;
+    testsupport::FakeClock clock;
     clock.seconds = k1998 + 10;
     auto reader = runScript(kWind + pages(4, QStringLiteral(">RULE NXTC FLAG 3 1\n>EDIT FLAG 0\n")));
     RegWind* window = reader->GetWindow();
@@ -554,7 +555,7 @@ TEST(RegWindSerialNumber, TheConditionalPageCommandStoresTheNumberAndStillMoves)
 TEST(RegWindSerialNumber, ARerunKeepsTheNumberAndABadModeDefinesNothing)
 {
     TraceRecorder traces;
-    coretest::FakeClock clock;
+    testsupport::FakeClock clock;
     clock.seconds = k1998 + 7;
     auto reader = runScript(kWind + pages(2));
     RegWind* window = reader->GetWindow();

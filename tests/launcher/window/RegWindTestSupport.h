@@ -10,6 +10,8 @@
 
 #include "platform/shell/Shell.h"
 
+#include "tests/support/RecordingOpener.h"
+
 #include <QLineEdit>
 #include <QList>
 #include <QUrl>
@@ -68,17 +70,6 @@ inline TestEdit* editOf(launcher::RegWind& window, const char* code)
     return dynamic_cast<TestEdit*>(window.FindControl(engine::FourCC(code)));
 }
 
-// URLs handed to the desktop, recorded instead of opened.
-class RecordingOpener final : public platform::UrlOpener {
-public:
-    RecordingOpener() { platform::setUrlOpener(this); }
-    ~RecordingOpener() override { platform::setUrlOpener(nullptr); }
-    bool open(const QUrl& url) override
-    {
-        opened.append(url);
-        return true;
-    }
-    QList<QUrl> opened;
-};
+using testsupport::RecordingOpener;
 
 }  // namespace regwindtest

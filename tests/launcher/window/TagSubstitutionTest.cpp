@@ -2,7 +2,7 @@
 #include "launcher/script/ScriptReader.h"
 #include "tests/launcher/LauncherTestSupport.h"
 #include "tests/launcher/window/RegWindTestSupport.h"
-#include "tests/regengine/core/TestHelpers.h"
+#include "tests/support/FakeClock.h"
 
 #include "platform/shell/Shell.h"
 
@@ -51,7 +51,7 @@ protected:
 
     std::unique_ptr<ScriptReader> reader_;
     RegWind* window_ = nullptr;
-    coretest::FakeClock clock_;
+    testsupport::FakeClock clock_;
 };
 
 TEST_F(TagSubstitution, FieldAndApplicationTags)

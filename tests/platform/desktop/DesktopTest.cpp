@@ -3,6 +3,8 @@
 #include "platform/desktop/LinuxNotifications.h"
 #include "platform/ui/Ui.h"
 #include "tests/peers/Peers.h"
+#include "tests/support/DesktopStandIns.h"
+#include "tests/support/Processes.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -21,33 +23,8 @@ namespace {
 
 // ---- The idle wait, with a scripted desktop and a clock that only counts ----------
 
-class ScriptedDesktop final : public platform::Desktop {
-public:
-    explicit ScriptedDesktop(QList<qint64> script) : script_(std::move(script)) {}
-    // The script's readings in turn; the last one repeats.
-    qint64 idleMilliseconds() override
-    {
-        ++reads;
-        return script_.size() > 1 ? script_.takeFirst() : script_.first();
-    }
-    void playSound(unsigned) override {}
-    int reads = 0;
-
-private:
-    QList<qint64> script_;
-};
-
-class CountingClock final : public platform::WaitClock {
-public:
-    qint64 elapsedMilliseconds() override { return now; }
-    void sleepMilliseconds(int ms) override
-    {
-        sleeps << ms;
-        now += ms;
-    }
-    qint64 now = 5'000'000;
-    QList<int> sleeps;
-};
+using testsupport::CountingClock;
+using testsupport::ScriptedDesktop;
 
 TEST(IdleWait, EndsOnlyInTheIdleWindowOrWhenItCannotGoOn)
 {
@@ -103,11 +80,10 @@ TEST(Sounds, ThemePlayerGetsTheSoundName)
 {
     const QString bin = testsupport::sandboxRoot() + "/bin";
     const QString log = testsupport::sandboxRoot() + "/played.log";
-    testsupport::writeFile(bin + "/canberra-gtk-play",
+    testsupport::writeExecutable(bin + "/canberra-gtk-play",
                            QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$*\" > '%1.part' && mv '%1.part' '%1'\n")
                                .arg(log)
                                .toUtf8());
-    QFile::setPermissions(bin + "/canberra-gtk-play", QFile::ReadOwner | QFile::ExeOwner | QFile::WriteOwner);
     qputenv("PATH", bin.toLocal8Bit() + ':' + qgetenv("PATH"));
 
     platform::LinuxDesktop().playSound(platform::mb::IconAsterisk);
@@ -120,34 +96,7 @@ TEST(Sounds, ThemePlayerGetsTheSoundName)
 
 // ---- Idle time from real sources --------------------------------------------------------
 
-// A throwaway X server. -noreset: a server that resets when its last client leaves would
-// start every reading from an idle time of zero.
-class Xvfb {
-public:
-    // -displayfd: the server picks a free display itself and reports it on stdout.
-    Xvfb()
-    {
-        process_.start(QStringLiteral("Xvfb"),
-                       {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
-                        QStringLiteral("tcp"), QStringLiteral("-noreset"), QStringLiteral("-screen"),
-                        QStringLiteral("0"), QStringLiteral("320x240x24")});
-        if (process_.waitForStarted(5000) && process_.waitForReadyRead(10000))
-            display_ = ':' + process_.readLine().trimmed();
-    }
-    ~Xvfb()
-    {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.terminate();
-            if (!process_.waitForFinished(5000))
-                process_.kill();
-        }
-    }
-    QByteArray display() const { return display_; }
-
-private:
-    QProcess process_;
-    QByteArray display_;
-};
+using testsupport::Xvfb;
 
 // A private session bus, with or without the idle monitor on it. Made before the first use
 // of the session bus in the test's process, which then keeps to it.
@@ -155,27 +104,19 @@ class SessionBus {
 public:
     SessionBus()
     {
-        daemon_.start(QStringLiteral("dbus-daemon"),
-                      {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
-                       QStringLiteral("--print-address=1"),
-                       QStringLiteral("--address=unix:path=") + testsupport::sandboxRoot() + "/session-bus"});
-        if (!daemon_.waitForStarted(5000) || !daemon_.waitForReadyRead(10000))
-            return;
-        address_ = daemon_.readLine().trimmed();
-        qputenv("DBUS_SESSION_BUS_ADDRESS", address_);
+        if (bus_.up())
+            qputenv("DBUS_SESSION_BUS_ADDRESS", bus_.address().toUtf8());
     }
     ~SessionBus()
     {
-        for (QProcess* p : {&monitor_, &daemon_}) {
-            if (p->state() != QProcess::NotRunning) {
-                p->terminate();
-                if (!p->waitForFinished(5000))
-                    p->kill();
-            }
+        if (monitor_.state() != QProcess::NotRunning) {
+            monitor_.terminate();
+            if (!monitor_.waitForFinished(5000))
+                monitor_.kill();
         }
     }
-    bool up() const { return !address_.isEmpty(); }
-    QString address() const { return QString::fromUtf8(address_); }
+    bool up() const { return bus_.up(); }
+    QString address() const { return bus_.address(); }
     bool startMonitor(quint64 idle)
     {
         monitor_.start(QStringLiteral(OVEX_IDLE_MONITOR_PEER), {QString::number(idle)});
@@ -183,8 +124,8 @@ public:
     }
 
 private:
-    QProcess daemon_, monitor_;
-    QByteArray address_;
+    testpeers::PrivateBus bus_;
+    QProcess monitor_;
 };
 
 TEST(IdleTime, X11ScreenSaverExtension)

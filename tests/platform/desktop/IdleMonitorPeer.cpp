@@ -1,10 +1,10 @@
 // A stand-in for the desktop's idle monitor on a session bus: answers GetIdletime with
 // the milliseconds given on the command line, and prints "ready" once it owns its name.
+#include "tests/peers/PeerLines.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QObject>
-
-#include <cstdio>
 
 class IdleMonitor : public QObject {
     Q_OBJECT
@@ -30,8 +30,7 @@ int main(int argc, char** argv)
                             QDBusConnection::ExportAllSlots) ||
         !bus.registerService(QStringLiteral("org.gnome.Mutter.IdleMonitor")))
         return 1;
-    std::printf("ready\n");
-    std::fflush(stdout);
+    peerlines::say("ready");
     return app.exec();
 }
 

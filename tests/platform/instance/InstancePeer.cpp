@@ -4,6 +4,7 @@
 //   listen NAME BLOCK     listen for raise requests, publish the token in BLOCK, print
 //                         "listening", then "raised" and exit 0 on the first request
 #include "platform/instance/Instance.h"
+#include "tests/peers/PeerLines.h"
 
 #include <QCoreApplication>
 
@@ -14,12 +15,7 @@
 
 namespace {
 
-void say(const QByteArray& line)
-{
-    std::fputs(line.constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
+using peerlines::say;
 
 int hold(const QString& name)
 {

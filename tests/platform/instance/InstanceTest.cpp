@@ -1,5 +1,6 @@
 #include "platform/instance/Instance.h"
 #include "platform/shell/Shell.h"
+#include "tests/support/Processes.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -25,35 +26,8 @@ namespace {
 const QString kMutexName = QStringLiteral("Local\\Local\\{9a865c16-56e3-47b6-b37a-92a9874d3324}_mutex");
 
 // A running instance_peer; killed when the test lets go of it.
-struct Peer {
-    std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
-
-    explicit Peer(const QStringList& args)
-    {
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process->start(QStringLiteral(OVEX_INSTANCE_PEER), args);
-    }
-    ~Peer()
-    {
-        if (process->state() != QProcess::NotRunning) {
-            process->kill();
-            process->waitForFinished(5000);
-        }
-    }
-    // The next line the peer prints, without its newline; empty when it printed none.
-    QByteArray line()
-    {
-        while (!process->canReadLine()) {
-            if (!process->waitForReadyRead(10000))
-                return {};
-        }
-        return process->readLine().trimmed();
-    }
-    void killHard()
-    {
-        process->kill();  // SIGKILL: no clean-up of any kind
-        ASSERT_TRUE(process->waitForFinished(5000));
-    }
+struct Peer : testsupport::LinePeer {
+    explicit Peer(const QStringList& args) : LinePeer(QStringLiteral(OVEX_INSTANCE_PEER), args) {}
 };
 
 TEST(KernelObjectPath, NamesBecomeFilesInTheRuntimeFolder)
@@ -115,8 +89,8 @@ TEST(NamedMutex, HeldByAnotherProcessUntilItIsKilled)
 
     Peer late({"hold", kMutexName});
     EXPECT_EQ(late.line(), "exists");
-    EXPECT_TRUE(late.process->waitForFinished(5000));
-    EXPECT_EQ(late.process->exitCode(), 1);
+    EXPECT_TRUE(late.process.waitForFinished(5000));
+    EXPECT_EQ(late.process.exitCode(), 1);
 }
 
 TEST(SharedBlock, WrittenByOneProcessReadByAnother)
@@ -129,8 +103,8 @@ TEST(SharedBlock, WrittenByOneProcessReadByAnother)
 
     Peer reader({"swap-block", "Local\\block"});
     EXPECT_EQ(reader.line(), "8 1122334455667788");
-    ASSERT_TRUE(reader.process->waitForFinished(5000));
-    ASSERT_EQ(reader.process->exitCode(), 0);
+    ASSERT_TRUE(reader.process.waitForFinished(5000));
+    ASSERT_EQ(reader.process.exitCode(), 0);
 
     // And what the other process wrote shows in our mapping.
     const unsigned char expected[8] = {0xa0, 0xa1, 0xa2, 0xa3, 0xa4, 0xa5, 0xa6, 0xa7};
@@ -208,8 +182,8 @@ TEST(WindowRaise, AnotherProcessRaisesTheOwner)
     EXPECT_FALSE(platform::requestWindowRaise("Local\\other", token, 1000));
     EXPECT_TRUE(platform::requestWindowRaise("Local\\window", token, 5000));
     EXPECT_EQ(owner.line(), "raised");
-    ASSERT_TRUE(owner.process->waitForFinished(5000));
-    EXPECT_EQ(owner.process->exitCode(), 0);
+    ASSERT_TRUE(owner.process.waitForFinished(5000));
+    EXPECT_EQ(owner.process.exitCode(), 0);
 }
 
 TEST(WindowRaise, DeadOrMissingOwnerAnswersFalse)

@@ -1,5 +1,6 @@
 #include "platform/registry/Registry.h"
 
+#include "tests/support/Processes.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +18,6 @@
 #include <string>
 #include <vector>
 
-#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -268,6 +268,12 @@ const MalformedCase kMalformed[] = {
     {"qword of the wrong size", "REGEDIT4\n\n[HKEY_CURRENT_USER\\A]\n\"x\"=hex(b):01,02\n", 4},
     {"unterminated text", "REGEDIT4\n\n[HKEY_CURRENT_USER\\A]\n\"x\"=\"abc\n", 4},
     {"not UTF-8", "REGEDIT4\n\n[HKEY_CURRENT_USER\\A]\n\"x\"=\"\xff\"\n", 4},
+    {"key 513 levels deep", "REGEDIT4\n\n[HKEY_CURRENT_USER" + QByteArray("\\k").repeated(513) + "]\n", 3},
+    {"key name of 256 characters", "REGEDIT4\n\n[HKEY_CURRENT_USER\\A\\" + QByteArray(256, 'n') + "\\B]\n", 3},
+    {"deep key after good sections",
+     "REGEDIT4\n\n[HKEY_CURRENT_USER\\A]\n\"x\"=dword:00000001\n\n[HKEY_CURRENT_USER" +
+         QByteArray("\\k").repeated(20000) + "]\n",
+     6},
 };
 
 TEST_F(HiveFormat, MalformedTextIsRefusedWithItsLine)
@@ -277,6 +283,42 @@ TEST_F(HiveFormat, MalformedTextIsRefusedWithItsLine)
         EXPECT_FALSE(Hive::parse(RootKey::CurrentUser, c.text, &error)) << c.what;
         EXPECT_TRUE(error.startsWith(QStringLiteral("line %1: ").arg(c.line))) << c.what << ": " << error.toStdString();
     }
+}
+
+// The registry's own limits hold: 512 levels and names of 255 characters, not one more.
+TEST_F(HiveKeys, DepthAndNameLengthAreCappedAsTheRegistryCapsThem)
+{
+    const QString deepest = QStringLiteral("k\\").repeated(Hive::kMaxKeyDepth - 1) + QStringLiteral("k");
+    const QString longest = QStringLiteral("A\\") + QString(Hive::kMaxKeyNameLength, u'n');
+    Hive hive;
+    EXPECT_TRUE(hive.setValue(deepest, QStringLiteral("v"), RegValue::fromDWord(1)));
+    EXPECT_TRUE(hive.createKey(longest));
+    EXPECT_FALSE(hive.createKey(deepest + QStringLiteral("\\k")));
+    EXPECT_FALSE(hive.setValue(deepest + QStringLiteral("\\k"), QStringLiteral("v"), RegValue::fromDWord(1)));
+    EXPECT_FALSE(hive.createKey(longest + u'n'));
+    EXPECT_FALSE(hive.keyExists(deepest + QStringLiteral("\\k")));
+
+    QString error;
+    const std::optional<Hive> back = Hive::parse(RootKey::CurrentUser, hive.serialize(), &error);
+    ASSERT_TRUE(back) << error.toStdString();
+    EXPECT_EQ(back->value(deepest, QStringLiteral("V")), RegValue::fromDWord(1));
+    EXPECT_TRUE(back->keyExists(longest));
+}
+
+// Values are found by name in any case, also after others were removed before them.
+TEST_F(HiveKeys, ValuesFoundByNameAfterRemovals)
+{
+    Hive hive;
+    for (int i = 0; i < 50; ++i)
+        hive.setValue(QStringLiteral("K"), QStringLiteral("Value%1").arg(i), RegValue::fromDWord(quint32(i)));
+    for (int i = 0; i < 50; i += 2)
+        EXPECT_TRUE(hive.removeValue(QStringLiteral("k"), QStringLiteral("VALUE%1").arg(i)));
+    EXPECT_EQ(hive.valueNames(QStringLiteral("K")).size(), 25);
+    for (int i = 0; i < 50; ++i)
+        EXPECT_EQ(hive.value(QStringLiteral("K"), QStringLiteral("value%1").arg(i)).has_value(), i % 2 == 1) << i;
+    hive.setValue(QStringLiteral("K"), QStringLiteral("VALUE49"), RegValue::fromDWord(7));
+    EXPECT_EQ(hive.value(QStringLiteral("K"), QStringLiteral("Value49")), RegValue::fromDWord(7));
+    EXPECT_EQ(hive.valueNames(QStringLiteral("K")).back(), QStringLiteral("Value49"));
 }
 
 // Reading a damaged hive as empty and writing that back would lose everything in it.
@@ -451,7 +493,6 @@ TEST_F(RegistryFiles, ReadOnlyMachineHiveReadsButRefusesWrites)
     const QString hivePath = folder + QStringLiteral("/HKEY_LOCAL_MACHINE.reg");
     const QByteArray hive =
         "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Ovex\\Ovex Kelvo]\n\"InstallPath\"=\"/opt/ovex-kelvo/OvexKelvo\"\n\n";
-    const bool asRoot = ::geteuid() == 0;
 
     for (const bool withLockFile : {false, true}) {
         SCOPED_TRACE(withLockFile ? "lock file present" : "no lock file");
@@ -467,15 +508,10 @@ TEST_F(RegistryFiles, ReadOnlyMachineHiveReadsButRefusesWrites)
 
         QProcess helper;
         helper.setProcessEnvironment(helperEnvironment("readonly", folder));
-        if (asRoot) {
-            helper.setChildProcessModifier([] {
-                if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
-                    ::_exit(77);
-            });
-        }
+        testsupport::runAsNobodyWhenRoot(helper);
         helper.start(QCoreApplication::applicationFilePath(), {});
         ASSERT_TRUE(helper.waitForFinished(30000));
-        if (asRoot && helper.exitCode() == 77)
+        if (testsupport::couldNotBecomeNobody(helper))
             GTEST_SKIP() << "cannot drop root to run the helper as nobody";
         ASSERT_EQ(helper.exitCode(), 0) << helper.readAllStandardError().toStdString();
         EXPECT_EQ(helper.readAllStandardOutput().trimmed().toStdString(), "read=/opt/ovex-kelvo/OvexKelvo set=0 update=0");

@@ -1,5 +1,6 @@
 #include "platform/shell/Shell.h"
 
+#include "tests/support/RecordingOpener.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -62,26 +63,14 @@ TEST(Shell, PlainFileNamesStayInTheirFolder)
         EXPECT_FALSE(platform::isPlainFileName(QString::fromUtf8(name))) << name;
 }
 
-class RecordingOpener final : public platform::UrlOpener {
-public:
-    bool open(const QUrl& url) override
-    {
-        opened << url.toString();
-        return true;
-    }
-    QStringList opened;
-};
-
 TEST(Shell, OpensOnlyKnownSchemes)
 {
-    RecordingOpener rec;
-    platform::setUrlOpener(&rec);
+    testsupport::RecordingOpener rec;
     for (const char* ok : {"http://example.org/", "HTTPS://example.org/x", "mailto:a@b.example", "file:///tmp/x.html"})
         EXPECT_TRUE(platform::openUrl(QUrl(QString::fromLatin1(ok)))) << ok;
     for (const char* bad : {"javascript:alert(1)", "ftp://example.org/", "smb://host/share", "", "vbscript:x"})
         EXPECT_FALSE(platform::openUrl(QUrl(QString::fromLatin1(bad)))) << bad;
     EXPECT_EQ(rec.opened.size(), 4);
-    platform::setUrlOpener(nullptr);
 }
 
 }  // namespace

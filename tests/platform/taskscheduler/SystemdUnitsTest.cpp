@@ -1,7 +1,7 @@
 // The unit texts the scheduler writes, checked against systemd's own tools.
 #include "platform/taskscheduler/SystemdUnits.h"
 #include "tests/support/TestEnvironment.h"
-#include "tests/platform/taskscheduler/SystemdTestSupport.h"
+#include "tests/support/FakeSystemctl.h"
 
 #include <gtest/gtest.h>
 

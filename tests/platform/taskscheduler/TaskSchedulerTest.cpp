@@ -3,7 +3,7 @@
 #include "platform/taskscheduler/SystemdTaskScheduler.h"
 #include "platform/taskscheduler/SystemdUnits.h"
 #include "tests/support/TestEnvironment.h"
-#include "tests/platform/taskscheduler/SystemdTestSupport.h"
+#include "tests/support/FakeSystemctl.h"
 
 #include <gtest/gtest.h>
 

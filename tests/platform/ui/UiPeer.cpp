@@ -3,6 +3,7 @@
 //   sigterm-wait FILE     pump until FILE exists, then run the loop as above
 //   messagebox STYLE:KEY...  show each box, press KEY (return|escape), print the answer
 #include "platform/ui/Ui.h"
+#include "tests/peers/PeerLines.h"
 
 #include <QApplication>
 #include <QFile>
@@ -14,12 +15,7 @@
 
 namespace {
 
-void say(const QByteArray& line)
-{
-    std::fputs(line.constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
+using peerlines::say;
 
 // A lost quit must show as a distinct code, not as a hang.
 void watchdog() { QTimer::singleShot(10000, [] { QCoreApplication::exit(99); }); }

@@ -1,4 +1,5 @@
 #include "platform/ui/Ui.h"
+#include "tests/support/Processes.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -301,28 +302,8 @@ TEST(IdleHooks, RunWhenTheLoopIdlesUntilRemoved)
 
 // ---- Termination signals -------------------------------------------------------------
 
-struct Child {
-    QProcess process;
-    explicit Child(const QStringList& args)
-    {
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(QStringLiteral(OVEX_UI_PEER), args);
-    }
-    ~Child()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
-    }
-    QByteArray line()
-    {
-        while (!process.canReadLine()) {
-            if (!process.waitForReadyRead(10000))
-                return {};
-        }
-        return process.readLine().trimmed();
-    }
+struct Child : testsupport::LinePeer {
+    explicit Child(const QStringList& args) : LinePeer(QStringLiteral(OVEX_UI_PEER), args) {}
 };
 
 TEST(TerminationSignals, EndTheLoopInOrderWithCodeZero)

@@ -1,6 +1,7 @@
 #include "platform/registry/Registry.h"
 #include "platform/wmi/LinuxWmi.h"
 
+#include "tests/support/Processes.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +14,6 @@
 #include <cstdlib>
 #include <iostream>
 
-#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,7 +25,7 @@ using platform::RootKey;
 
 namespace {
 
-QString dmiFixture(const char* name) { return testsupport::sourceDir() + QStringLiteral("/tests/fixtures/dmi/") + QLatin1String(name); }
+QString dmiFixture(const char* name) { return testsupport::fixturePath(QStringLiteral("dmi/") + QLatin1String(name)); }
 QString machineFixture() { return testsupport::sourceDir() + QStringLiteral("/tests/platform/wmi/fixtures/two-packages"); }
 
 LinuxWmiRoots fixtureRoots(const QString& dmi)
@@ -148,15 +148,10 @@ TEST(LinuxWmiDmi, DeniedFileFallsBackToTheHiveSnapshot)
     env.insert(QStringLiteral("OVEX_WMI_HELPER"), QStringLiteral("1"));
     env.insert(QStringLiteral("OVEX_DMI_DIR"), dmi);
     helper.setProcessEnvironment(env);
-    if (asRoot) {
-        helper.setChildProcessModifier([] {
-            if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
-                ::_exit(77);
-        });
-    }
+    testsupport::runAsNobodyWhenRoot(helper);
     helper.start(QCoreApplication::applicationFilePath(), {});
     ASSERT_TRUE(helper.waitForFinished(30000));
-    if (asRoot && helper.exitCode() == 77)
+    if (testsupport::couldNotBecomeNobody(helper))
         GTEST_SKIP() << "cannot drop root to run the helper as nobody";
     ASSERT_EQ(helper.exitCode(), 0) << helper.readAllStandardError().toStdString();
     EXPECT_EQ(helper.readAllStandardOutput().trimmed().toStdString(), "bios=SNAP-0042 model=Kelvo Book 14   board=<null>");

@@ -1,6 +1,7 @@
 #include "platform/registry/Registry.h"
 #include "platform/wmi/Wmi.h"
 
+#include "tests/support/Processes.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QProcess>
 
-#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,7 +21,7 @@ namespace {
 
 const QString kTool = QStringLiteral(OVEX_SNAPSHOT_DMI_TOOL);
 
-QString laptopFixture() { return testsupport::sourceDir() + QStringLiteral("/tests/fixtures/dmi/laptop"); }
+QString laptopFixture() { return testsupport::fixturePath(QStringLiteral("dmi/laptop")); }
 QString machineHive() { return Registry::hiveFilePath(RootKey::LocalMachine); }
 
 std::optional<QString> snapshotValue(const char* name)
@@ -116,15 +116,10 @@ TEST_F(SnapshotDmi, UnreadableValueFailsWithoutWriting)
     const QByteArray before = testsupport::readFile(machineHive());
 
     QProcess tool;
-    if (asRoot) {
-        tool.setChildProcessModifier([] {
-            if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
-                ::_exit(77);
-        });
-    }
+    testsupport::runAsNobodyWhenRoot(tool);
     tool.start(kTool, {dmi});
     ASSERT_TRUE(tool.waitForFinished(30000));
-    if (asRoot && tool.exitCode() == 77)
+    if (testsupport::couldNotBecomeNobody(tool))
         GTEST_SKIP() << "cannot drop root to run the tool as nobody";
     EXPECT_EQ(tool.exitCode(), 1);
     EXPECT_TRUE(tool.readAllStandardError().contains("product_serial"));

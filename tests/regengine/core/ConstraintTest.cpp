@@ -1,4 +1,4 @@
-#include "TestHelpers.h"
+#include "tests/support/RecordingSink.h"
 
 #include "regengine/core/Constraint.h"
 #include "regengine/core/QmStrStream.h"
@@ -10,7 +10,7 @@
 #include <memory>
 
 using namespace engine;
-using coretest::RecordingSink;
+using testsupport::RecordingSink;
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "regengine/core/FileDisplayer.h"
 #include "regengine/core/Timer.h"
 
-#include "tests/regengine/core/TestHelpers.h"
+#include "tests/support/FakeClock.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QDir>
@@ -82,7 +82,7 @@ TEST(Displayer, DisabledWritesNothingButReportsTheError)
 // monotonic clock, the first does not wait at all.
 TEST(Displayer, DelayWaitsBetweenWrites)
 {
-    coretest::FakeClock clock;
+    testsupport::FakeClock clock;
     Recording d(&clock);
     EXPECT_EQ(d.SetDelay(5), 0);
     d.Write(u"first", false);
@@ -155,7 +155,7 @@ TEST(Dumper, TitleOnlyForNoBytesAndNothingWithoutDisplayer)
 
 TEST(Timer, ElapsedUnitsTruncate)
 {
-    coretest::FakeClock clock;
+    testsupport::FakeClock clock;
     Timer timer(&clock);
     clock.ms += 2345;
     EXPECT_EQ(timer.ElapsedHundredths(), 234);

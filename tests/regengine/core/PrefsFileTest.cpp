@@ -133,6 +133,36 @@ TEST(PrefsFile, ProductRecordsGroupTheirFields)
     EXPECT_EQ(file->GetCurrentProd(), FourCC("OVX1"));
 }
 
+// A list whose own PROD field disagrees with the header it was read under stays a list of
+// its own: read, save and read again give every list back, each with its own fields.
+TEST(PrefsFile, SaveKeepsEveryListItRead)
+{
+    const QByteArray data = record(3, 12, "OVEXAAAA") + narrowField("PROD", "CCCC") + narrowField("MODL", "a") +
+                            record(4, 4, {}) + record(3, 12, "OVEXBBBB") + narrowField("MODL", "b") +
+                            record(4, 4, {}) + record(3, 12, "OVEXCCCC") + narrowField("MODL", "c") +
+                            record(4, 4, {});
+    auto models = [](const RegFile& file) {
+        QStringList out;
+        for (int i = 0; i < file.GetProductListCount(); ++i)
+            out << file.GetProductListAt(i)->GetField(FourCC("MODL"));
+        return out;
+    };
+    const auto first = readBytes(data);
+    ASSERT_EQ(models(*first), (QStringList{"a", "b", "c"}));
+    ASSERT_TRUE(first->Save());
+    RegFile second;
+    second.ReadExistingFields();
+    EXPECT_EQ(models(second), (QStringList{"a", "b", "c"}));
+    EXPECT_EQ(second.GetProductListAt(0)->GetField(FourCC("PROD")), "CCCC");
+    EXPECT_EQ(second.GetProductList(FourCC("OVEX"), FourCC("CCCC")), second.GetProductListAt(2));
+
+    // A header seen twice still adds to the one list it names.
+    const auto twice = readBytes(record(3, 12, "OVEXAAAA") + narrowField("MODL", "a") + record(4, 4, {}) +
+                                 record(3, 12, "OVEXAAAA") + narrowField("SRNM", "s") + record(4, 4, {}));
+    ASSERT_EQ(twice->GetProductListCount(), 1);
+    EXPECT_EQ(twice->GetProductListAt(0)->GetField(FourCC("SRNM")), "s");
+}
+
 TEST(PrefsFile, ProductListsWithoutBothCodesAreNotWritten)
 {
     RegFile file;

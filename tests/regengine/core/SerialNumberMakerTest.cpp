@@ -3,7 +3,8 @@
 #include "platform/registry/Registry.h"
 #include "platform/ui/Ui.h"
 
-#include "tests/regengine/core/TestHelpers.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/RecordingSink.h"
 
 #include <QDateTime>
 
@@ -32,7 +33,7 @@ TEST(SerialNumberMaker, TimeBasedNumbers)
         {"much later", 3000000007LL, 7, u"AB0000000070007"},
     };
     for (const Case& c : cases) {
-        coretest::FakeClock clock;
+        testsupport::FakeClock clock;
         clock.seconds = k1998 + c.sinceEpoch;
         SerialNumberMaker maker(&clock);
         maker.SetMode(u'A');
@@ -46,7 +47,7 @@ TEST(SerialNumberMaker, TimeBasedNumbers)
 
 TEST(SerialNumberMaker, RandomTailAndUnknownModes)
 {
-    coretest::FakeClock clock;
+    testsupport::FakeClock clock;
     clock.seconds = k1998 + 123456789;
     SerialNumberMaker maker(&clock);
     maker.SetMode(u'C');
@@ -64,7 +65,7 @@ TEST(SerialNumberMaker, RandomTailAndUnknownModes)
 
 TEST(SerialNumberMaker, ResultIsMadeOnceAndKept)
 {
-    coretest::FakeClock clock;
+    testsupport::FakeClock clock;
     clock.seconds = k1998 + 10;
     SerialNumberMaker maker(&clock);
     maker.SetMode(u'A');
@@ -86,7 +87,7 @@ TEST(SerialNumberMaker, ResultIsMadeOnceAndKept)
 
 TEST(SerialNumberMaker, TextsAreCutToTheirBuffers)
 {
-    coretest::FakeClock clock;
+    testsupport::FakeClock clock;
     clock.seconds = k1998;
     SerialNumberMaker maker(&clock);
     maker.SetMode(u'A');
@@ -103,7 +104,7 @@ TEST(SerialNumberMaker, RegistryModes)
 {
     ASSERT_TRUE(platform::Registry::setValue(platform::RootKey::LocalMachine, QStringLiteral("SOFTWARE\\Maker"),
                                              QStringLiteral("Serial"), platform::RegValue::fromString(QStringLiteral("SN-42"))));
-    coretest::RecordingSink sink;
+    testsupport::RecordingSink sink;
 
     SerialNumberMaker byName;
     byName.SetMode(u'R');
@@ -134,7 +135,7 @@ TEST(SerialNumberMaker, RegistryModes)
 // Without the value the launcher was started for, the user is told and the program ends.
 TEST(SerialNumberMaker, MissingParameterWarnsAndQuits)
 {
-    coretest::RecordingSink sink;
+    testsupport::RecordingSink sink;
     SerialNumberMaker maker;
     maker.SetMode(u'T');
     maker.SetAffixes(QStringLiteral("SOFTWARE\\"), QString());
@@ -150,7 +151,7 @@ TEST(SerialNumberMaker, MissingParameterWarnsAndQuits)
 
 TEST(SerialNumberMaker, MetaModeOnlyWarns)
 {
-    coretest::RecordingSink sink;
+    testsupport::RecordingSink sink;
     SerialNumberMaker maker;
     maker.SetMode(u'm');
     maker.Make();

@@ -5,7 +5,7 @@
 #include "regengine/core/ScriptReading.h"
 #include "regengine/core/StringTableMgr.h"
 
-#include "tests/regengine/core/TestHelpers.h"
+#include "tests/support/RecordingSink.h"
 
 #include <gtest/gtest.h>
 
@@ -314,7 +314,7 @@ TEST(QmList, RemoveAtCutsToWhatThereIs)
 TEST(QmList, OutOfMemoryShowsTheBoxAndThrowsMinusOne)
 {
     using Huge = std::array<char, (size_t(1) << 40)>;
-    coretest::RecordingSink sink;
+    testsupport::RecordingSink sink;
     QmList<Huge> list;
     int thrown = 0;
     try {
@@ -337,7 +337,7 @@ TEST(StringResources, LinesOfANumberedString)
     EXPECT_EQ(GetCStringInd(100, 7, module), u"third line");
     EXPECT_EQ(GetCStringInd(101, 2, module), u"only line");
 
-    coretest::RecordingSink sink;
+    testsupport::RecordingSink sink;
     EXPECT_EQ(GetCStringInd(555, 1, module), QString());
     ASSERT_EQ(sink.boxes.size(), 1u);
     EXPECT_EQ(sink.boxes[0].text, u"GetCStringInd is missing resources");

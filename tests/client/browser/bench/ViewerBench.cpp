@@ -16,6 +16,7 @@
 #include "client/ui/MessageBrowser.h"
 #include "client/ui/MessageViewer.h"
 #include "tests/client/doc/DocTestSupport.h"
+#include "tests/peers/Peers.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QApplication>
@@ -135,7 +136,7 @@ int main(int argc, char** argv)
 
     QProcess server;
     server.start(QStringLiteral("python3"),
-                 {testsupport::sourceDir() + QStringLiteral("/tests/client/browser/page_server.py"), QStringLiteral("--root"),
+                 {testpeers::peerScript(QStringLiteral("page_server.py")), QStringLiteral("--root"),
                   testsupport::sourceDir() + QStringLiteral("/tests/client/browser/pages")});
     if (!server.waitForStarted(10000) || !server.waitForReadyRead(10000))
         return 1;

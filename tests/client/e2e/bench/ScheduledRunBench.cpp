@@ -11,6 +11,7 @@
 #include "client/Settings.h"
 #include "tests/client/e2e/E2eSupport.h"
 #include "tests/peers/Peers.h"
+#include "tests/support/ProgramTimes.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QApplication>
@@ -28,35 +29,8 @@ using namespace client;
 
 namespace {
 
-struct Figures {
-    double median = 0, best = 0;
-};
-
-Figures figures(std::vector<double> ms)
-{
-    std::sort(ms.begin(), ms.end());
-    return {ms[ms.size() / 2], ms.front()};
-}
-
-// Wall time of `runs` runs of `program` with `args`, each from start to exit.
-Figures timeRuns(const QString& program, const QStringList& args, const QProcessEnvironment& env, int runs)
-{
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i) {
-        QProcess p;
-        p.setProcessEnvironment(env);
-        QElapsedTimer t;
-        t.start();
-        p.start(program, args);
-        if (!p.waitForFinished(30000) || p.exitCode() != 0) {
-            std::fprintf(stderr, "bench: %s did not end cleanly: %s\n", qPrintable(program),
-                         p.readAllStandardError().constData());
-            std::exit(1);
-        }
-        ms.push_back(double(t.nsecsElapsed()) / 1e6);
-    }
-    return figures(ms);
-}
+using Figures = testsupport::ProgramTimes;
+using testsupport::timeRuns;
 
 QProcessEnvironment clientEnv(const QString& hostPort)
 {
@@ -69,7 +43,7 @@ QProcessEnvironment clientEnv(const QString& hostPort)
 
 void placeRegistration(bool withMessage)
 {
-    QByteArray tova = testsupport::readFile(testsupport::sourceDir() + "/tests/fixtures/tova/launcher-template.tova");
+    QByteArray tova = testsupport::readFile(testsupport::fixturePath("tova/launcher-template.tova"));
     if (!withMessage)
         tova.truncate(tova.indexOf(">BeginMessage"));
     testsupport::writeFile(Database::GetFolder() + "/Ovex Kelvo.tova", tova);
@@ -106,8 +80,7 @@ int main(int argc, char* argv[])
     const QJsonArray channels{QJsonObject{{"name", "critical_updates"}, {"fields", QJsonArray{"MODL"}}}};
     const QJsonArray offers{
         QJsonObject{{"id", "o-1"}, {"name", "critical_updates"}, {"offer", "Firmware"}, {"url", "http://x/o-1"}}};
-    const QJsonObject nothing{{"getChannelsForMfgr", QJsonObject{{"result", channels}}},
-                              {"getOffersForRecords", QJsonObject{{"result", QJsonArray{}}}}};
+    const QJsonObject nothing = testpeers::MessageService::answers(channels, {});
     testpeers::MessageService quiet(testsupport::sandboxRoot() + "/quiet", {nothing, false, {}, {}});
     if (!quiet.started())
         return 1;
@@ -132,8 +105,7 @@ int main(int argc, char* argv[])
     // Resident memory once the check has announced and the client waits in the tray.
     testsupport::isolateEnvironment();
     Database::Close();
-    const QJsonObject some{{"getChannelsForMfgr", QJsonObject{{"result", channels}}},
-                           {"getOffersForRecords", QJsonObject{{"result", offers}}}};
+    const QJsonObject some = testpeers::MessageService::answers(channels, offers);
     testpeers::MessageService service(testsupport::sandboxRoot() + "/service", {some, false, {}, {}});
     if (!service.started())
         return 1;

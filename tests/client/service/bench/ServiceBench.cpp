@@ -8,6 +8,7 @@
 // 2. One call's round trip on loopback against the Python service, over HTTP and HTTPS.
 #include "client/ServerSession.h"
 #include "client/XmlRpcRequest.h"
+#include "tests/common/xmlrpc/bench/Baselines.h"
 #include "tests/peers/Peers.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -32,31 +33,9 @@ using namespace client;
 
 namespace {
 
-// The reply as the service would send it, written by CPython itself.
-const char* const kMakeReply = R"(
-import sys, xmlrpc.client
-n = int(sys.argv[2])
-channels = ["critical_updates", "news", "offers"]
-offers = [{"id": "offer-%05d" % i, "name": channels[i % 3],
-           "offer": "Offer %d: new for your computer" % i,
-           "url": "https://messages.example/pages/offer-%05d.html" % i,
-           "endtime": 1900000000 + i}
-          for i in range(n)]
-open(sys.argv[1], "w", encoding="utf-8").write(xmlrpc.client.dumps((offers,), methodresponse=True))
-)";
-
-// loads' result is dropped before the clock is read again, so freeing it is in the figure.
-const char* const kTimePython = R"(
-import sys, time, xmlrpc.client
-data = open(sys.argv[1], "rb").read()
-times = []
-for _ in range(int(sys.argv[2])):
-    t = time.perf_counter()
-    xmlrpc.client.loads(data)
-    times.append(time.perf_counter() - t)
-times.sort()
-print(times[0], times[len(times) // 2])
-)";
+using xmlrpcbench::kMakeReply;
+using xmlrpcbench::expatAlone;
+using xmlrpcbench::kTimePython;
 
 double median(std::vector<double> v)
 {
@@ -68,21 +47,6 @@ double percentile(std::vector<double> v, double p)
 {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[std::min(v.size() - 1, size_t(double(v.size()) * p))];
-}
-
-void XMLCALL noStart(void*, const XML_Char*, const XML_Char**) {}
-void XMLCALL noEnd(void*, const XML_Char*) {}
-void XMLCALL noText(void*, const XML_Char*, int) {}
-
-// The floor for any reader on expat: the parse with handlers that do nothing.
-bool expatAlone(const QByteArray& xml)
-{
-    XML_Parser parser = XML_ParserCreate(nullptr);
-    XML_SetElementHandler(parser, &noStart, &noEnd);
-    XML_SetCharacterDataHandler(parser, &noText);
-    const bool ok = XML_Parse(parser, xml.constData(), int(xml.size()), XML_TRUE) == XML_STATUS_OK;
-    XML_ParserFree(parser);
-    return ok;
 }
 
 void roundTrips(const char* label, const QString& url, int count)

@@ -13,6 +13,7 @@ extern "C" {
 #include "common/xmlrpc/Reply.h"
 
 #include "tests/common/xmlrpc/BadReplies.h"
+#include "tests/common/xmlrpc/bench/Baselines.h"
 
 #include <expat.h>
 #include <malloc.h>
@@ -97,37 +98,14 @@ void* realloc(void* old, size_t n)
 
 namespace {
 
-// The reply as the service would send it, written by CPython itself (the service
-// benchmark's generator).
-const char* const kMakeReply = R"(
-import sys, xmlrpc.client
-n = int(sys.argv[2])
-channels = ["critical_updates", "news", "offers"]
-offers = [{"id": "offer-%05d" % i, "name": channels[i % 3],
-           "offer": "Offer %d: new for your computer" % i,
-           "url": "https://messages.example/pages/offer-%05d.html" % i,
-           "endtime": 1900000000 + i}
-          for i in range(n)]
-open(sys.argv[1], "w", encoding="utf-8").write(xmlrpc.client.dumps((offers,), methodresponse=True))
-)";
+using xmlrpcbench::kMakeReply;
+using xmlrpcbench::expatAlone;
+using xmlrpcbench::kTimePython;
 
 const char* const kMakeChannels = R"(
 import sys, xmlrpc.client
 channels = [{"name": n} for n in ["news", "offers", "critical_updates"]]
 open(sys.argv[1], "w", encoding="utf-8").write(xmlrpc.client.dumps((channels,), methodresponse=True))
-)";
-
-// loads' result is dropped before the clock is read again, so freeing it is in the figure.
-const char* const kTimePython = R"(
-import sys, time, xmlrpc.client
-data = open(sys.argv[1], "rb").read()
-times = []
-for _ in range(int(sys.argv[2])):
-    t = time.perf_counter()
-    xmlrpc.client.loads(data)
-    times.append(time.perf_counter() - t)
-times.sort()
-print(times[0], times[len(times) // 2])
 )";
 
 namespace fs = std::filesystem;
@@ -188,20 +166,6 @@ long long peakHeap(const std::function<void()>& work)
     work();
     counting = false;
     return peakBytes;
-}
-
-void XMLCALL noStart(void*, const XML_Char*, const XML_Char**) {}
-void XMLCALL noEnd(void*, const XML_Char*) {}
-void XMLCALL noText(void*, const XML_Char*, int) {}
-
-bool expatAlone(const QByteArray& xml)
-{
-    XML_Parser parser = XML_ParserCreate(nullptr);
-    XML_SetElementHandler(parser, &noStart, &noEnd);
-    XML_SetCharacterDataHandler(parser, &noText);
-    const bool ok = XML_Parse(parser, xml.constData(), int(xml.size()), XML_TRUE) == XML_STATUS_OK;
-    XML_ParserFree(parser);
-    return ok;
 }
 
 bool ourRead(const QByteArray& xml)

@@ -6,6 +6,7 @@
 // 2. a later run, which ends at the first-run test;
 // beside a bare Qt application's start and exit when tests/client_e2e built one.
 #include "tests/launcher/e2e/LauncherE2eSupport.h"
+#include "tests/support/ProgramTimes.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QApplication>
@@ -22,32 +23,7 @@
 
 namespace {
 
-struct Figures {
-    double median = 0, best = 0, worst = 0;
-};
-
-Figures timeRuns(const QString& program, const QProcessEnvironment& env, int runs,
-                 const std::function<void()>& before = {})
-{
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i) {
-        if (before)
-            before();
-        QProcess p;
-        p.setProcessEnvironment(env);
-        QElapsedTimer t;
-        t.start();
-        p.start(program, {});
-        if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-            std::fprintf(stderr, "bench: %s did not end cleanly: %s\n", qPrintable(program),
-                         p.readAllStandardError().constData());
-            std::exit(1);
-        }
-        ms.push_back(double(t.nsecsElapsed()) / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    return {ms[ms.size() / 2], ms.front(), ms.back()};
-}
+using Figures = testsupport::ProgramTimes;
 
 void print(const char* what, const Figures& f)
 {
@@ -63,8 +39,7 @@ int main(int argc, char* argv[])
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
     const QString launcher = testsupport::programPath(QStringLiteral("launcher"));
     const QString stub = testsupport::sandboxRoot() + QStringLiteral("/opt/ovex-kelvo/OvexKelvo");
-    testsupport::writeFile(stub, "#!/bin/sh\nexit 0\n");
-    QFile::setPermissions(stub, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    testsupport::writeExecutable(stub, "#!/bin/sh\nexit 0\n");
     if (!launchere2e::prepareMachine(stub))
         return 1;
 
@@ -77,7 +52,7 @@ int main(int argc, char* argv[])
     const QString userHive = platform::Registry::hiveFilePath(platform::RootKey::CurrentUser);
 
     std::printf("launcher: %s, %d runs each\n", qPrintable(launcher), runs);
-    const Figures first = timeRuns(launcher, env, runs, [&] {
+    const Figures first = testsupport::timeRuns(launcher, {}, env, runs, [&] {
         QFile::remove(userHive);
         QFile::remove(launchere2e::registrationFile());
     });
@@ -86,9 +61,9 @@ int main(int argc, char* argv[])
         return 1;
     }
     print("first run (file written, client started)", first);
-    print("later run (ends at the first-run test)", timeRuns(launcher, env, runs));
+    print("later run (ends at the first-run test)", testsupport::timeRuns(launcher, {}, env, runs));
     const QString bare = testsupport::binaryDir() + QStringLiteral("/tests/client/e2e/bare_qt_app");
     if (QFileInfo(bare).isExecutable())
-        print("bare Qt application, start to exit", timeRuns(bare, env, runs));
+        print("bare Qt application, start to exit", testsupport::timeRuns(bare, {}, env, runs));
     return 0;
 }

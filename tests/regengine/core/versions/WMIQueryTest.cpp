@@ -15,7 +15,7 @@ using namespace engine;
 
 namespace {
 
-QString dmiFixture(const char* name) { return testsupport::sourceDir() + QStringLiteral("/tests/fixtures/dmi/") + QLatin1String(name); }
+QString dmiFixture(const char* name) { return testsupport::fixturePath(QStringLiteral("dmi/") + QLatin1String(name)); }
 
 std::shared_ptr<platform::Wmi> fixtureWmi(const char* dmiCase)
 {

@@ -13,17 +13,13 @@ input closes.
 import argparse
 import http.server
 import json
-import sys
 import threading
 import xmlrpc.client
 
+import peer_server
 
-class Handler(http.server.BaseHTTPRequestHandler):
-    protocol_version = "HTTP/1.1"
 
-    def log_message(self, *args):
-        pass
-
+class Handler(peer_server.QuietHandler):
     def do_POST(self):
         body = self.rfile.read(int(self.headers.get("Content-Length", "0")))
         params, method = xmlrpc.client.loads(body)
@@ -55,9 +51,7 @@ def main():
         server.config = json.load(f)
     server.record_path = a.record
     server.lock = threading.Lock()
-    print("PORT %d" % server.server_address[1], flush=True)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    sys.stdin.read()
+    peer_server.serve_until_input_closes(server.server_address[1], server.serve_forever)
 
 
 if __name__ == "__main__":

@@ -9,18 +9,13 @@ when its standard input closes, so it never outlives the test that started it.
 import argparse
 import http.server
 import os
-import sys
-import threading
 import time
 import urllib.parse
 
+import peer_server
 
-class Handler(http.server.BaseHTTPRequestHandler):
-    protocol_version = "HTTP/1.1"
 
-    def log_message(self, *args):
-        pass
-
+class Handler(peer_server.QuietHandler):
     def do_GET(self):
         url = urllib.parse.urlsplit(self.path)
         query = urllib.parse.parse_qs(url.query)
@@ -58,9 +53,7 @@ def main():
     a = p.parse_args()
     server = Server(("127.0.0.1", a.port), Handler)
     server.root = a.root
-    print("PORT %d" % server.server_address[1], flush=True)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    sys.stdin.read()
+    peer_server.serve_until_input_closes(server.server_address[1], server.serve_forever)
 
 
 if __name__ == "__main__":

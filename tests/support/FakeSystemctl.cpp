@@ -1,4 +1,4 @@
-#include "tests/platform/taskscheduler/SystemdTestSupport.h"
+#include "tests/support/FakeSystemctl.h"
 
 #include "tests/support/TestEnvironment.h"
 
@@ -21,13 +21,6 @@ QString shellQuote(const QString& s)
     QString out = s;
     out.replace(QStringLiteral("'"), QStringLiteral("'\\''"));
     return u'\'' + out + u'\'';
-}
-
-void writeExecutable(const QString& path, const QByteArray& text)
-{
-    testsupport::writeFile(path, text);
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
-                                    QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
 }
 
 }  // namespace
@@ -53,7 +46,7 @@ FakeSystemctl::FakeSystemctl()
         "if [ -f %2 ] && { grep -qxF -- \"$2\" %2 || grep -qxF -- \"$call\" %2; }; then exit 1; fi\n"
         "exit 0\n")
                                .arg(shellQuote(log), shellQuote(fail));
-    writeExecutable(dir_ + QStringLiteral("/systemctl"), script.toUtf8());
+    testsupport::writeExecutable(dir_ + QStringLiteral("/systemctl"), script.toUtf8());
     qputenv("PATH", dir_.toLocal8Bit() + ':' + oldPath_);
 }
 
@@ -203,7 +196,7 @@ int runArgv(const QStringList& argv, const QProcessEnvironment& env)
 
 void writeRecordingProgram(const QString& path, const QString& logPath)
 {
-    writeExecutable(path, QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$*\" >> %1\n").arg(shellQuote(logPath)).toUtf8());
+    testsupport::writeExecutable(path, QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$*\" >> %1\n").arg(shellQuote(logPath)).toUtf8());
 }
 
 }  // namespace systemdtest

@@ -1,16 +1,12 @@
 #pragma once
 
+#include "tests/support/QtPrinters.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
-
-#include <ostream>
-
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '{' << l.join(" | ").toStdString() << '}'; }
-inline void PrintTo(const QDateTime& t, std::ostream* os) { *os << t.toString(Qt::ISODate).toStdString(); }
 
 // Peers for scheduler tests: a recording systemctl put first on PATH, and the real
 // systemd-analyze to check what was written.
