@@ -46,6 +46,9 @@ void InstallChoiceControlHandlers(ScriptReader& reader);
 // the X.25 network, and SETPHONES, the location texts of the modem page.
 void InstallModemHandlers(ScriptReader& reader);
 
+// SYSTEMINFO and SYSPARAMETER: facts about the machine into the record.
+void InstallSystemHandlers(ScriptReader& reader);
+
 // The lengths keyword lines are read to, where a handler reads or drops the rest of a line.
 namespace ScriptLineLimit {
 constexpr qsizetype kDroppedShort = 100;
