@@ -2,9 +2,16 @@
 
 #include <QtGlobal>
 
+namespace engine {
+class QmWind;
+}
+
 namespace launcher {
 
 class ScriptReader;
+
+// The element a control's line adds to; null, and traced, before the script's first WIND.
+engine::QmWind* ParentForControl(ScriptReader& reader, int keyword);
 
 // The keyword handlers, by kind, each kind in a file of its own that fills its keywords'
 // slots in the reader's table. The reader installs them all when it is made; a keyword
