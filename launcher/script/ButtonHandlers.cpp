@@ -14,21 +14,12 @@ namespace launcher {
 
 namespace {
 
-QmWind* parentFor(ScriptReader& reader, int keyword)
-{
-    QmWind* parent = reader.CurrentParent();
-    if (parent == nullptr)
-        EngineTrace(platform::formatText(QStringLiteral("%s before WIND: skipped"),
-                                         ScriptReader::KeywordText(keyword).toString()));
-    return parent;
-}
-
 // Each button is owned by its parent element from here on; those with a text of their own
 // wear the current font.
 template <typename Button, bool kFont, typename... Args>
 Button* onButton(ScriptReader& reader, int keyword, Args... args)
 {
-    QmWind* parent = parentFor(reader, keyword);
+    QmWind* parent = ParentForControl(reader, keyword);
     if (parent == nullptr)
         return nullptr;
     auto* button = new Button(reader.Stream(), parent, args...);

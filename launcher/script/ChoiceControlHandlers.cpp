@@ -17,15 +17,6 @@ namespace launcher {
 
 namespace {
 
-QmWind* parentFor(ScriptReader& reader, int keyword)
-{
-    QmWind* parent = reader.CurrentParent();
-    if (parent == nullptr)
-        EngineTrace(platform::formatText(QStringLiteral("%s before WIND: skipped"),
-                                         ScriptReader::KeywordText(keyword).toString()));
-    return parent;
-}
-
 // The list a combo or popup is filled from; a missing one creates nothing.
 const QmStringList* listFor(ScriptReader& reader, int keyword, const QString& name)
 {
@@ -45,7 +36,7 @@ QString readWord(ScriptReader& reader)
 
 void onCombo(ScriptReader& r)
 {
-    QmWind* parent = parentFor(r, ScriptReader::COMBO);
+    QmWind* parent = ParentForControl(r, ScriptReader::COMBO);
     if (parent == nullptr)
         return;
     if (const QmStringList* list = listFor(r, ScriptReader::COMBO, ReadScriptToken(r.Stream()))) {
@@ -56,7 +47,7 @@ void onCombo(ScriptReader& r)
 
 void onPopup(ScriptReader& r)
 {
-    QmWind* parent = parentFor(r, ScriptReader::POPUP);
+    QmWind* parent = ParentForControl(r, ScriptReader::POPUP);
     if (parent == nullptr)
         return;
     if (const QmStringList* list = listFor(r, ScriptReader::POPUP, readWord(r))) {
@@ -67,7 +58,7 @@ void onPopup(ScriptReader& r)
 
 void onDateField(ScriptReader& r)
 {
-    QmWind* parent = parentFor(r, ScriptReader::DATEFIELD);
+    QmWind* parent = ParentForControl(r, ScriptReader::DATEFIELD);
     if (parent == nullptr)
         return;
     const QString months = readWord(r);
@@ -84,7 +75,7 @@ void InstallChoiceControlHandlers(ScriptReader& reader)
     reader.SetKeywordHandler(ScriptReader::POPUP, onPopup);
     reader.SetKeywordHandler(ScriptReader::DATEFIELD, onDateField);
     reader.SetKeywordHandler(ScriptReader::GRAPHIC, [](ScriptReader& r) {
-        if (QmWind* parent = parentFor(r, ScriptReader::GRAPHIC))
+        if (QmWind* parent = ParentForControl(r, ScriptReader::GRAPHIC))
             new QmDibWind(r.Stream(), parent);
     });
     // Lists are found by name at each use; naming one in advance changes nothing.

@@ -2,13 +2,25 @@
 #include "launcher/script/ScriptReader.h"
 #include "launcher/script/ScriptTarget.h"
 
+#include "regengine/core/EngineTrace.h"
 #include "regengine/core/QmStrStream.h"
 #include "regengine/ui/element/QmWind.h"
 #include "regengine/ui/element/ScreenInfo.h"
 
+#include "platform/text/Format.h"
+
 using namespace engine;
 
 namespace launcher {
+
+QmWind* ParentForControl(ScriptReader& reader, int keyword)
+{
+    QmWind* parent = reader.CurrentParent();
+    if (parent == nullptr)
+        EngineTrace(platform::formatText(QStringLiteral("%s before WIND: skipped"),
+                                         ScriptReader::KeywordText(keyword).toString()));
+    return parent;
+}
 
 namespace {
 

@@ -14,15 +14,6 @@ namespace launcher {
 
 namespace {
 
-QmWind* parentFor(ScriptReader& reader, int keyword)
-{
-    QmWind* parent = reader.CurrentParent();
-    if (parent == nullptr)
-        EngineTrace(platform::formatText(QStringLiteral("%s before WIND: skipped"),
-                                         ScriptReader::KeywordText(keyword).toString()));
-    return parent;
-}
-
 // Deeper than this no page is drawn by hand; a downloaded script nesting groups without
 // end would otherwise make every walk of the element tree recurse until the stack runs out.
 constexpr int kMaxGroupDepth = 32;
@@ -31,7 +22,7 @@ constexpr int kMaxGroupDepth = 32;
 template <typename Group>
 void onGroup(ScriptReader& reader, int keyword)
 {
-    QmWind* parent = parentFor(reader, keyword);
+    QmWind* parent = ParentForControl(reader, keyword);
     if (parent == nullptr)
         return;
     if (reader.OpenGroupCount() >= kMaxGroupDepth) {
@@ -46,7 +37,7 @@ template <typename Element>
 void onElement(ScriptReader& reader, int keyword)
 {
     // Owned by its parent element from here on.
-    if (QmWind* parent = parentFor(reader, keyword))
+    if (QmWind* parent = ParentForControl(reader, keyword))
         new Element(reader.Stream(), parent);
 }
 

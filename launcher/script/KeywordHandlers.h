@@ -2,9 +2,16 @@
 
 #include <QtGlobal>
 
+namespace engine {
+class QmWind;
+}
+
 namespace launcher {
 
 class ScriptReader;
+
+// The element a control's line adds to; null, and traced, before the script's first WIND.
+engine::QmWind* ParentForControl(ScriptReader& reader, int keyword);
 
 // The keyword handlers, by kind, each kind in a file of its own that fills its keywords'
 // slots in the reader's table. The reader installs them all when it is made; a keyword
@@ -45,6 +52,9 @@ void InstallChoiceControlHandlers(ScriptReader& reader);
 // What registration by modem reads from the script: COUNTRYDIALER, the access numbers of
 // the X.25 network, and SETPHONES, the location texts of the modem page.
 void InstallModemHandlers(ScriptReader& reader);
+
+// SYSTEMINFO and SYSPARAMETER: facts about the machine into the record.
+void InstallSystemHandlers(ScriptReader& reader);
 
 // The lengths keyword lines are read to, where a handler reads or drops the rest of a line.
 namespace ScriptLineLimit {

@@ -107,6 +107,7 @@ void ScriptReader::InstallHandlers()
     InstallButtonHandlers(*this);
     InstallChoiceControlHandlers(*this);
     InstallModemHandlers(*this);
+    InstallSystemHandlers(*this);
 }
 
 void ScriptReader::SetKeywordHandler(int index, KeywordHandler handler)

@@ -15,21 +15,12 @@ namespace launcher {
 
 namespace {
 
-QmWind* parentFor(ScriptReader& reader, int keyword)
-{
-    QmWind* parent = reader.CurrentParent();
-    if (parent == nullptr)
-        EngineTrace(platform::formatText(QStringLiteral("%s before WIND: skipped"),
-                                         ScriptReader::KeywordText(keyword).toString()));
-    return parent;
-}
-
 // Every text control but the value holder wears the current font. Each is owned by its
 // parent element from here on.
 template <typename Control, typename... Args>
 void onControl(ScriptReader& reader, int keyword, Args... args)
 {
-    QmWind* parent = parentFor(reader, keyword);
+    QmWind* parent = ParentForControl(reader, keyword);
     if (parent == nullptr)
         return;
     auto* control = new Control(reader.Stream(), parent, args...);
@@ -60,7 +51,7 @@ void InstallTextControlHandlers(ScriptReader& reader)
         onControl<QmMaskEdit>(r, ScriptReader::MASKEDIT, editStyle(r));
     });
     reader.SetKeywordHandler(ScriptReader::DATAHOLDER, [](ScriptReader& r) {
-        if (QmWind* parent = parentFor(r, ScriptReader::DATAHOLDER))
+        if (QmWind* parent = ParentForControl(r, ScriptReader::DATAHOLDER))
             new QmDataHolder(r.Stream(), parent);
     });
 }

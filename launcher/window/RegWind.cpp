@@ -26,7 +26,7 @@ using namespace engine;
 
 namespace launcher {
 
-RegWind::RegWind(QmStrStream& script) : QWidget(nullptr, Qt::Window)
+RegWind::RegWind(QmStrStream& script) : QWidget(nullptr, Qt::Window), reminders_(*this), update_(*this)
 {
     SetWindow(this);
     SetCode(FourCC(script));
@@ -150,6 +150,7 @@ QString RegWind::EncodeFieldsHex()
 void RegWind::OnFirstPage()
 {
     registration_.SetProductHeaders();
+    update_.LoadUpdatedPages();
 }
 
 // ---- Window events -------------------------------------------------------------------

@@ -216,8 +216,8 @@ public:
     // another, a positive `page` before all), after the start event 0x4 on the window;
     // shows the window unless kHiddenAtStart. Returns the start index.
     virtual int ShowStartPage(int page);
-    // Whether this start goes on; the start mode picks reminders or uninstalling (0 and 1)
-    // once those exist, every other mode starts normally.
+    // Whether this start goes on: REMIND (0) when a reminder is due, UNINSTALL (1) never,
+    // after removing the engine; every other mode starts normally.
     virtual bool StartMode(int mode);
     // The REGSUCCESSPAGE: "QUIT" ends the program; else the page of that code, or the last
     // page for a code beginning with '?' or one that names no page.
@@ -347,6 +347,9 @@ public:
     using Settings = RegWindSettings;
     Settings& GetSettings() override { return settings_; }
     const Settings& GetSettings() const { return settings_; }
+    // The reminder and update runs, for their dialogs and clocks.
+    Reminders& GetReminders() { return reminders_; }
+    ResourceUpdate& GetResourceUpdate() { return update_; }
 
 protected:
     // Steps of the registration, reminder and update runs, forwarded to the classes of

@@ -2,6 +2,8 @@
 // record, tag substitution and the written record.
 #include "launcher/window/RegWind.h"
 
+#include "launcher/reminders/EngineRemoval.h"
+
 #include "launcher/script/ScriptReader.h"
 #include "launcher/window/TagSubstitution.h"
 
@@ -109,6 +111,7 @@ void RegWind::ReadProductHeaders()
         return;
     OpenEngineRegistryKey(FourCC(header.GetField(FourCC("MFGR"))), FourCC(header.GetField(FourCC("PROD"))),
                           header.GetField(FourCC("VERS")), name);
+    SetUninstallStrings(header.GetField(FourCC("MFGR")), header.GetField(FourCC("PROD")));
 }
 
 bool RegWind::OpenRegistryKey()

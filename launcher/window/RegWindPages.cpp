@@ -156,9 +156,9 @@ int RegWind::ShowStartPage(int page)
     return start;
 }
 
-bool RegWind::StartMode(int)
+bool RegWind::StartMode(int mode)
 {
-    return true;
+    return reminders_.StartMode(mode);
 }
 
 void RegWind::GoToSuccessPage()

@@ -1,5 +1,6 @@
 #include "tests/peers/ModemService.h"
 
+#include <QRegularExpression>
 #include <QThread>
 
 namespace testpeers {
@@ -23,6 +24,20 @@ QByteArray servicePacket(quint8 sequence, char type, const QByteArray& payload)
     out += body;
     out.append(char(sum >> 8));
     out.append(char(sum & 0xFF));
+    return out;
+}
+
+QByteArray dumpedBytes(const QString& dump)
+{
+    QByteArray out;
+    static const QRegularExpression row(QStringLiteral("^\\s+\\d+\\s+(.*?)\\|\\|"));
+    for (const QString& line : dump.split(QRegularExpression(QStringLiteral("[\r\n]+")))) {
+        const QRegularExpressionMatch m = row.match(line);
+        if (!m.hasMatch())
+            continue;
+        for (const QString& hex : m.captured(1).split(u' ', Qt::SkipEmptyParts))
+            out.append(char(hex.toInt(nullptr, 16)));
+    }
     return out;
 }
 

@@ -24,6 +24,8 @@ extern const QByteArray kServiceAck;
 extern const QByteArray kServiceNak;
 // A remote command record: name, 32-bit big-endian length, then `data`.
 QByteArray remoteRecord(const char* name, const QByteArray& data = {});
+// The bytes of every block of a modem dump, read back from its hexadecimal columns.
+QByteArray dumpedBytes(const QString& dump);
 // The arguments the window reads: four bytes left alone, then UTF-16 low byte first.
 QByteArray utf16Arg(const QString& text);
 // SETF, HIDF, SHOF: the code as four UTF-16 units, then (SETF) the text.

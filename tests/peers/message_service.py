@@ -10,14 +10,8 @@ Config (all optional):
   {"getChannelsForMfgr": {"result": [...]} | {"fault": [code, "text"]},
    "getOffersForRecords": ..., "delay": seconds before each reply}
 """
-import argparse
 import base64
 import datetime
-import http.server
-import json
-import os
-import socket
-import ssl
 import threading
 import xmlrpc.client
 
@@ -39,16 +33,9 @@ def plain(value):
     return value
 
 
-class Handler(peer_server.QuietHandler):
+class Handler(peer_server.ServiceHandler):
     server_version = "OvexTestService/1"
 
-    def setup(self):
-        # Headers and body leave in two writes; without this the second waits for the
-        # client's delayed acknowledgement, and every call would seem to take 40 ms.
-        self.request.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-        if self.server.tls is not None:
-            self.request = self.server.tls.wrap_socket(self.request, server_side=True)
-        super().setup()
 
     def do_POST(self):
         length = int(self.headers.get("Content-Length", "0"))
@@ -82,54 +69,11 @@ class Handler(peer_server.QuietHandler):
                             "headers": {k.lower(): v for k, v in self.headers.items()}})
         self.reply(404, b"not here", "text/plain")
 
-    def reply(self, status, data, content_type):
-        self.send_response(status)
-        self.send_header("Content-Type", content_type)
-        self.send_header("Content-Length", str(len(data)))
-        self.end_headers()
-        self.wfile.write(data)
-
-
-class Server(http.server.ThreadingHTTPServer):
-    daemon_threads = True
-
-    def __init__(self, port, config, record_path, tls):
-        super().__init__(("127.0.0.1", port), Handler)
-        self.config = config
-        self.record_path = record_path
-        self.tls = tls
-        self.lock = threading.Lock()
-
-    def record(self, entry):
-        if not self.record_path:
-            return
-        with self.lock, open(self.record_path, "a", encoding="utf-8") as f:
-            f.write(json.dumps(entry) + "\n")
-            f.flush()
-            os.fsync(f.fileno())
-
-    def handle_error(self, request, client_address):
-        pass  # refused handshakes and dropped connections are what some tests are about
 
 
 def main():
-    p = argparse.ArgumentParser()
-    p.add_argument("--port", type=int, default=0)
-    p.add_argument("--config")
-    p.add_argument("--record")
-    p.add_argument("--cert")
-    p.add_argument("--key")
-    a = p.parse_args()
-    config = {}
-    if a.config:
-        with open(a.config, encoding="utf-8") as f:
-            config = json.load(f)
-    tls = None
-    if a.cert:
-        tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        tls.load_cert_chain(a.cert, a.key)
-    server = Server(a.port, config, a.record, tls)
-    peer_server.serve_until_input_closes(server.server_address[1], server.serve_forever)
+    peer_server.run_service(
+        lambda port, config, record, tls: peer_server.RecordingServer(port, Handler, config, record, tls))
 
 
 if __name__ == "__main__":

@@ -14,17 +14,12 @@ Config (all optional):
    "delay": seconds before each XML-RPC reply}
 Without an answer configured a method returns: a token "tok-<n>", or true.
 """
-import argparse
 import base64
-import http.server
 import itertools
-import json
-import os
-import socket
-import ssl
-import sys
 import threading
 import xmlrpc.client
+
+import peer_server
 
 
 def plain(value):
@@ -38,18 +33,9 @@ def plain(value):
     return value
 
 
-class Handler(http.server.BaseHTTPRequestHandler):
-    protocol_version = "HTTP/1.1"
+class Handler(peer_server.ServiceHandler):
     server_version = "OvexTestRegistration/1"
 
-    def setup(self):
-        self.request.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-        if self.server.tls is not None:
-            self.request = self.server.tls.wrap_socket(self.request, server_side=True)
-        super().setup()
-
-    def log_message(self, *args):
-        pass
 
     def do_GET(self):
         self.server.record({"verb": "GET", "path": self.path})
@@ -89,57 +75,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
             xml = xmlrpc.client.dumps((answer["result"],), methodresponse=True)
         self.reply(200, xml.encode("utf-8"), "text/xml")
 
-    def reply(self, status, data, content_type):
-        self.send_response(status)
-        self.send_header("Content-Type", content_type)
-        self.send_header("Content-Length", str(len(data)))
-        self.end_headers()
-        self.wfile.write(data)
 
 
-class Server(http.server.ThreadingHTTPServer):
-    daemon_threads = True
-
+class Server(peer_server.RecordingServer):
     def __init__(self, port, config, record_path, tls):
-        super().__init__(("127.0.0.1", port), Handler)
-        self.config = config
-        self.record_path = record_path
-        self.tls = tls
-        self.lock = threading.Lock()
+        super().__init__(port, Handler, config, record_path, tls)
         self.tokens = itertools.count(1)
-
-    def record(self, entry):
-        if not self.record_path:
-            return
-        with self.lock, open(self.record_path, "a", encoding="utf-8") as f:
-            f.write(json.dumps(entry) + "\n")
-            f.flush()
-            os.fsync(f.fileno())
-
-    def handle_error(self, request, client_address):
-        pass
 
 
 def main():
-    p = argparse.ArgumentParser()
-    p.add_argument("--port", type=int, default=0)
-    p.add_argument("--config")
-    p.add_argument("--record")
-    p.add_argument("--cert")
-    p.add_argument("--key")
-    a = p.parse_args()
-    config = {}
-    if a.config:
-        with open(a.config, encoding="utf-8") as f:
-            config = json.load(f)
-    tls = None
-    if a.cert:
-        tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        tls.load_cert_chain(a.cert, a.key)
-    server = Server(a.port, config, a.record, tls)
-    print("PORT %d" % server.server_address[1], flush=True)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    sys.stdin.read()
+    peer_server.run_service(Server)
 
 
 if __name__ == "__main__":

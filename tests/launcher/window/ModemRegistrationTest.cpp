@@ -151,17 +151,8 @@ struct ModemRun {
 // The bytes of every block of a dump (UTF-16 text), read back from its hexadecimal columns.
 QByteArray dumpedBytes(const QByteArray& file)
 {
-    const QString dump = QString::fromUtf16(reinterpret_cast<const char16_t*>(file.constData()), file.size() / 2);
-    QByteArray out;
-    static const QRegularExpression row(QStringLiteral("^\\s+\\d+\\s+(.*?)\\|\\|"));
-    for (const QString& line : dump.split(QRegularExpression(QStringLiteral("[\r\n]+")))) {
-        const QRegularExpressionMatch m = row.match(line);
-        if (!m.hasMatch())
-            continue;
-        for (const QString& hex : m.captured(1).split(u' ', Qt::SkipEmptyParts))
-            out.append(char(hex.toInt(nullptr, 16)));
-    }
-    return out;
+    return testpeers::dumpedBytes(
+        QString::fromUtf16(reinterpret_cast<const char16_t*>(file.constData()), file.size() / 2));
 }
 
 testpeers::ServiceScript replying(const QByteArray& records)

@@ -9,6 +9,7 @@
 #include "platform/ui/Ui.h"
 
 #include "tests/peers/FakeModem.h"
+#include "tests/peers/ModemService.h"
 #include "tests/regengine/transport/TransportTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -22,30 +23,10 @@
 using namespace engine;
 using testpeers::FakeModem;
 using transporttest::Pty;
+using testpeers::servicePacket;
 using transporttest::StepClock;
 
 namespace {
-
-// The service's packets, framed here without the engine's Packet so that each side checks
-// the other.
-QByteArray servicePacket(quint8 sequence, char type, const QByteArray& payload = {})
-{
-    QByteArray body;
-    body.append(char(sequence));
-    body.append(type);
-    body += payload;
-    quint16 sum = 0;
-    for (const char c : body)
-        sum = quint16(sum + quint8(c));
-    const quint32 declared = quint32(payload.size()) + 2;
-    QByteArray out("\x01\x00", 2);
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.append(char(declared >> shift));
-    out += body;
-    out.append(char(sum >> 8));
-    out.append(char(sum & 0xFF));
-    return out;
-}
 
 QByteArray record(const char* name, std::initializer_list<quint32> args = {}, const QByteArray& extra = {})
 {

@@ -18,6 +18,7 @@
 #include <QRegularExpression>
 
 using namespace engine;
+using testpeers::dumpedBytes;
 using testpeers::FakeModem;
 using transporttest::Lines;
 using transporttest::StepClock;
@@ -55,21 +56,6 @@ TEST(UnscrambleText, RestoresEveryCharacterIntoACopy)
     QString nine = QStringLiteral("ABCDEFGHI");
     UnscrambleText(nine);
     EXPECT_EQ(nine[8].unicode(), char16_t(u'I' ^ u'K'));
-}
-
-// The bytes of every block of a dump, read back from its hexadecimal columns.
-QByteArray dumpedBytes(const QString& dump)
-{
-    QByteArray out;
-    static const QRegularExpression row(QStringLiteral("^\\s+\\d+\\s+(.*?)\\|\\|"));
-    for (const QString& line : dump.split(QRegularExpression(QStringLiteral("[\r\n]+")))) {
-        const QRegularExpressionMatch m = row.match(line);
-        if (!m.hasMatch())
-            continue;
-        for (const QString& hex : m.captured(1).split(u' ', Qt::SkipEmptyParts))
-            out.append(char(hex.toInt(nullptr, 16)));
-    }
-    return out;
 }
 
 platform::HayesTelephonyOptions telephonyFor(const FakeModem& modem)
