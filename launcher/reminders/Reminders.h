@@ -80,10 +80,13 @@ public:
     // The time now; null restores the system's.
     void SetClock(const engine::Clock* clock);
 
+    // The engine's data and registry keys and, with cleanup flag 8, the prefs file when no
+    // other product uses it.
+    void RemoveEverything();
+
 private:
     QString LinkName() const;
     QString LanguageText() const;
-    void RemoveEverything();
 
     RegWind& window_;
     ReminderKeeper keeper_;

@@ -123,10 +123,15 @@ void RegWind::AskOnlineUpdate()
     update_.AskOnlineUpdate();
 }
 
+// After a registration only the serial number is kept privately; an engine set up to clean
+// up after itself goes with its registry keys (and, with flag 8, the prefs file).
 void RegWind::OnRegistered()
 {
     registration_.OnRegistered();
+    SavePrivatePrefs(nullptr);
     DeleteReminder();
+    if (settings_.cleanupFlags & 0x1)
+        reminders_.RemoveEverything();
 }
 
 bool RegWind::EnableConstraint(const QString& name, bool on)

@@ -4,6 +4,7 @@
 
 #include "regengine/core/FieldList.h"
 #include "regengine/core/ModalWait.h"
+#include "regengine/core/SmartFile.h"
 
 #include "platform/telephony/HayesTelephony.h"
 #include "platform/ui/Ui.h"
@@ -316,6 +317,20 @@ TEST(ModemRegistration, TheRegisterCommandRunsTheModemMethod)
         ASSERT_EQ(packets.size(), 3);
         EXPECT_TRUE(packets[2].contains(QByteArray("NAME:J\xc3\xb6rg\0", 11)));
     }
+}
+
+// A registration keeps only the serial number in the private prefs file.
+TEST(ModemRegistration, ASuccessfulRegisterCommandKeepsTheSerialNumberPrivately)
+{
+    ModemRun r(replying(remoteRecord("SETF", codeArg("RGID", "R-42"))));
+    r.window.SetFieldByKind(u'U', engine::FourCC(";MTH"), QStringLiteral(";MDR"));
+    r.window.SetFieldByKind(u'U', engine::FourCC("_CAL"), QStringLiteral("18005550100"));
+    r.window.SetFieldByKind(u'U', engine::FourCC("SRNM"), QStringLiteral("SN-77"));
+    r.window.SetHeader(engine::FourCC("pvPR"), QStringLiteral("private.txt"));
+    r.window.OnNotify(&r.window, RegCommand::Register, 0);
+    ASSERT_EQ(r.window.GetLastStatus(), u'M');
+    EXPECT_EQ(testsupport::readFile(QDir(engine::EngineFolder()).filePath(QStringLiteral("private.txt"))),
+              QByteArray("SRNM:SN-77\r\n"));
 }
 
 TEST(ModemRegistration, APrefixThatMakesAnEmergencyNumberIsRefused)
