@@ -1,5 +1,8 @@
 #include "tests/peers/ModemService.h"
 
+#include "tests/support/TestEnvironment.h"
+
+#include <QDir>
 #include <QRegularExpression>
 #include <QThread>
 
@@ -25,6 +28,17 @@ QByteArray servicePacket(quint8 sequence, char type, const QByteArray& payload)
     out.append(char(sum >> 8));
     out.append(char(sum & 0xFF));
     return out;
+}
+
+platform::HayesTelephonyOptions telephonyFor(const FakeModem& modem)
+{
+    platform::HayesTelephonyOptions options;
+    options.sysfsRoot = testsupport::sandboxRoot() + QStringLiteral("/no-tty");
+    QDir().mkpath(options.sysfsRoot);
+    options.configured = {modem.devicePath()};
+    options.answerMs = 400;
+    options.guardMs = 30;
+    return options;
 }
 
 QByteArray dumpedBytes(const QString& dump)

@@ -7,6 +7,8 @@
 
 #include "tests/peers/FakeModem.h"
 
+#include "platform/telephony/HayesTelephony.h"
+
 #include <QByteArray>
 #include <QList>
 
@@ -17,6 +19,9 @@
 #include <optional>
 
 namespace testpeers {
+
+// Telephony over that one modem alone, with the fake's short answer and guard times.
+platform::HayesTelephonyOptions telephonyFor(const FakeModem& modem);
 
 // A packet as the service frames it, independent of the engine's Packet.
 QByteArray servicePacket(quint8 sequence, char type, const QByteArray& payload = {});

@@ -29,6 +29,7 @@ using regwindtest::editOf;
 using testpeers::codeArg;
 using testpeers::FakeModem;
 using testpeers::remoteRecord;
+using testpeers::telephonyFor;
 using testpeers::utf16Arg;
 
 namespace {
@@ -123,16 +124,6 @@ struct ModemRun {
         o.dials = std::move(dials);
         o.service = testpeers::registrationService(std::move(script), std::move(log));
         return o;
-    }
-    static platform::HayesTelephonyOptions telephonyFor(const FakeModem& modem)
-    {
-        platform::HayesTelephonyOptions options;
-        options.sysfsRoot = testsupport::sandboxRoot() + QStringLiteral("/no-tty");
-        QDir().mkpath(options.sysfsRoot);
-        options.configured = {modem.devicePath()};
-        options.answerMs = 400;
-        options.guardMs = 30;
-        return options;
     }
     bool run() { return window.RegisterByModem(record); }
     QByteArray dump() const { return testsupport::readFile(dumpFolder + QStringLiteral("/ModemDump.txt")); }

@@ -4,6 +4,7 @@
 #include "platform/telephony/HayesTelephony.h"
 
 #include "tests/peers/FakeModem.h"
+#include "tests/peers/ModemService.h"
 #include "tests/regengine/transport/TransportTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -18,6 +19,7 @@ using testpeers::FakeModem;
 using transporttest::Lines;
 using transporttest::Pty;
 using transporttest::StepClock;
+using testpeers::telephonyFor;
 
 namespace {
 
@@ -167,16 +169,6 @@ TEST(HayesDevice, AResponseThatFillsTheBufferStaysATerminatedText)
     EXPECT_EQ(d.device.MatchResponse(response, nullptr), 0);
 }
 
-platform::HayesTelephonyOptions telephonyFor(const FakeModem& modem)
-{
-    platform::HayesTelephonyOptions options;
-    options.sysfsRoot = testsupport::sandboxRoot() + QStringLiteral("/no-tty");
-    QDir().mkpath(options.sysfsRoot);
-    options.configured = {modem.devicePath()};
-    options.answerMs = 400;
-    options.guardMs = 30;
-    return options;
-}
 
 TEST(TapiHayes, DialsAndHangsUpWithoutResettingTheConnectedModem)
 {

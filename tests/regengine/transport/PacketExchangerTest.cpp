@@ -25,6 +25,7 @@ using testpeers::FakeModem;
 using transporttest::Pty;
 using testpeers::servicePacket;
 using transporttest::StepClock;
+using testpeers::telephonyFor;
 
 namespace {
 
@@ -155,16 +156,6 @@ TEST(PacketRecords, AFieldScanStopsAtTheChecksum)
     EXPECT_EQ(list.GetField(FourCC("NAME")), QStringLiteral("Jo"));
 }
 
-platform::HayesTelephonyOptions telephonyFor(const FakeModem& modem)
-{
-    platform::HayesTelephonyOptions options;
-    options.sysfsRoot = testsupport::sandboxRoot() + QStringLiteral("/no-tty");
-    QDir().mkpath(options.sysfsRoot);
-    options.configured = {modem.devicePath()};
-    options.answerMs = 400;
-    options.guardMs = 30;
-    return options;
-}
 
 // What the service's side saw, filled on the modem's thread.
 struct ServiceLog {

@@ -22,6 +22,7 @@ using testpeers::dumpedBytes;
 using testpeers::FakeModem;
 using transporttest::Lines;
 using transporttest::StepClock;
+using testpeers::telephonyFor;
 
 namespace {
 
@@ -58,16 +59,6 @@ TEST(UnscrambleText, RestoresEveryCharacterIntoACopy)
     EXPECT_EQ(nine[8].unicode(), char16_t(u'I' ^ u'K'));
 }
 
-platform::HayesTelephonyOptions telephonyFor(const FakeModem& modem)
-{
-    platform::HayesTelephonyOptions options;
-    options.sysfsRoot = testsupport::sandboxRoot() + QStringLiteral("/no-tty");
-    QDir().mkpath(options.sysfsRoot);
-    options.configured = {modem.devicePath()};
-    options.answerMs = 400;
-    options.guardMs = 30;
-    return options;
-}
 
 struct X25Call {
     explicit X25Call(testpeers::ServiceScript script)
