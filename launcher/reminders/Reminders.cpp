@@ -13,9 +13,7 @@
 #include "platform/text/Format.h"
 
 #include <QDir>
-#include <QFile>
 #include <QProcess>
-#include <QSaveFile>
 
 using namespace engine;
 
@@ -26,41 +24,13 @@ namespace {
 const QString kRegStatus = QStringLiteral("RegStatus");
 const QString kRemindTime = QStringLiteral("RemindTime");
 
-// A desktop entry's string value: backslash, newline, tab and carriage return escaped.
-QString escapeString(const QString& text)
+// The entry's file name: the link name with each of \ / : * ? " < > | made '_'.
+QString EntryName(const QString& linkName)
 {
-    QString out;
-    for (QChar c : text) {
-        switch (c.unicode()) {
-        case u'\\': out += QStringLiteral("\\\\"); break;
-        case u'\n': out += QStringLiteral("\\n"); break;
-        case u'\t': out += QStringLiteral("\\t"); break;
-        case u'\r': out += QStringLiteral("\\r"); break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
-// One argument of an Exec key: quoted when it holds a reserved character, with '"', '`',
-// '$' and '\' escaped inside the quotes, and '%' doubled as field codes require.
-QString quoteExecArgument(const QString& arg)
-{
-    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
-    QString escaped;
-    bool quote = arg.isEmpty();
-    for (QChar c : arg) {
-        if (reserved.contains(c))
-            quote = true;
-        if (c == u'%') {
-            escaped += QStringLiteral("%%");
-            continue;
-        }
-        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
-            escaped += u'\\';
-        escaped += c;
-    }
-    return quote ? u'"' + escaped + u'"' : escaped;
+    QString name = linkName;
+    for (QChar c : QStringLiteral("\\/:*?\"<>|"))
+        name.replace(c, u'_');
+    return name;
 }
 
 }  // namespace
@@ -165,10 +135,9 @@ void Reminders::DeleteReminder()
 
 void Reminders::DeleteReminder(const QString& linkName)
 {
-    const QString path = GetReminderShortcutPath(linkName);
-    if (path.isEmpty())
+    if (GetReminderShortcutPath(linkName).isEmpty())
         return;
-    QFile::remove(path);
+    platform::removeAutostartEntry(EntryName(linkName));
     if (IsEngineRegistryKeyOpen()) {
         platform::Registry::removeValue(platform::RootKey::CurrentUser, EngineRegistryKeyPath(), kRemindTime);
     }
@@ -176,13 +145,7 @@ void Reminders::DeleteReminder(const QString& linkName)
 
 QString Reminders::GetReminderShortcutPath(const QString& linkName)
 {
-    const QString folder = platform::folderPath(platform::Folder::Startup, {}, true);
-    if (folder.isEmpty())
-        return {};
-    QString name = linkName;
-    for (QChar c : QStringLiteral("\\/:*?\"<>|"))
-        name.replace(c, u'_');
-    return folder + u'/' + name + QStringLiteral(".desktop");
+    return platform::autostartEntryPath(EntryName(linkName));
 }
 
 QStringList Reminders::ReminderArguments(const QString& language, const QString& arguments,
@@ -200,30 +163,15 @@ QStringList Reminders::ReminderArguments(const QString& language, const QString&
     return args;
 }
 
-QString Reminders::DesktopExecLine(const QString& program, const QStringList& arguments)
-{
-    QStringList parts{quoteExecArgument(program)};
-    for (const QString& arg : arguments)
-        parts << quoteExecArgument(arg);
-    // The string escapes apply over the quoting, so a backslash ends up as four.
-    return escapeString(parts.join(u' '));
-}
-
 void Reminders::CreateReminderShortcut(const QString& linkName, const QString& language, const QString& arguments,
                                        const FourCC& regKey)
 {
     if ((window_.GetSettings().reminderFlags & 0x2) == 0)
         return;
-    const QString path = GetReminderShortcutPath(linkName);
-    if (path.isEmpty())
-        return;
-    const QString entry = QStringLiteral("[Desktop Entry]\nType=Application\nName=") + escapeString(linkName) +
-                          QStringLiteral("\nComment=") + escapeString(linkName) + QStringLiteral("\nExec=") +
-                          DesktopExecLine(platform::modulePath(), ReminderArguments(language, arguments, regKey)) +
-                          QStringLiteral("\nTerminal=false\nNoDisplay=true\n");
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(entry.toUtf8()) < 0 || !file.commit())
-        EngineTrace(platform::formatText(QStringLiteral("Unable to write the reminder entry %s"), path));
+    if (!platform::writeAutostartEntry(EntryName(linkName), platform::modulePath(),
+                                       ReminderArguments(language, arguments, regKey), linkName))
+        EngineTrace(platform::formatText(QStringLiteral("Unable to write the reminder entry %s"),
+                                         GetReminderShortcutPath(linkName)));
 }
 
 void Reminders::SaveRemindTime(long minutes)

@@ -69,8 +69,6 @@ public:
     // The argument vector of the entry.
     QStringList ReminderArguments(const QString& language, const QString& arguments,
                                   const engine::FourCC& regKey) const;
-    // The Exec line of a desktop entry for that program and arguments, quoted and escaped.
-    static QString DesktopExecLine(const QString& program, const QStringList& arguments);
     // With reminder flag 0x1: "RemindTime" = now + minutes (a positive "TestVals" number
     // of minutes in its place).
     void SaveRemindTime(long minutes);

@@ -198,19 +198,18 @@ QString execArgument(const QString& argument)
     return out + u'"';
 }
 
-// A string value of a desktop entry: backslashes and line breaks escaped.
+// A string value of a desktop entry: backslash, line breaks and tab escaped.
 QString entryString(const QString& text)
 {
     QString out;
     for (QChar c : text) {
-        if (c == u'\\')
-            out += QStringLiteral("\\\\");
-        else if (c == u'\n')
-            out += QStringLiteral("\\n");
-        else if (c == u'\r')
-            out += QStringLiteral("\\r");
-        else
-            out += c;
+        switch (c.unicode()) {
+        case u'\\': out += QStringLiteral("\\\\"); break;
+        case u'\n': out += QStringLiteral("\\n"); break;
+        case u'\t': out += QStringLiteral("\\t"); break;
+        case u'\r': out += QStringLiteral("\\r"); break;
+        default: out += c;
+        }
     }
     return out;
 }
@@ -230,16 +229,23 @@ bool writeAutostartEntry(const QString& name, const QString& program, const QStr
 {
     if (!isPlainFileName(name) || folderPath(Folder::Startup, {}, true).isEmpty())
         return false;
-    QStringList exec{execArgument(program)};
-    for (const QString& argument : arguments)
-        exec << execArgument(argument);
-    const QString text = QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nComment=%2\nExec=%3\n")
-                             .arg(entryString(name), entryString(description), entryString(exec.join(u' ')));
+    const QString text =
+        QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nComment=%2\nExec=%3\nTerminal=false\nNoDisplay=true\n")
+            .arg(entryString(description), entryString(description), desktopExecLine(program, arguments));
     QSaveFile file(autostartEntryPath(name));
     if (!file.open(QIODevice::WriteOnly))
         return false;
     file.write(text.toUtf8());
     return file.commit();
+}
+
+QString desktopExecLine(const QString& program, const QStringList& arguments)
+{
+    QStringList exec{execArgument(program)};
+    for (const QString& argument : arguments)
+        exec << execArgument(argument);
+    // The string escapes apply over the quoting, so a backslash ends up as four.
+    return entryString(exec.join(u' '));
 }
 
 bool removeAutostartEntry(const QString& name)

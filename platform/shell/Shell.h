@@ -53,6 +53,9 @@ bool writeAutostartEntry(const QString& name, const QString& program, const QStr
                          const QString& description);
 // False when there was no such entry or it could not be removed.
 bool removeAutostartEntry(const QString& name);
+// The Exec value of a desktop entry starting `program` with `arguments`, each quoted and
+// escaped as the desktop-entry rules need, so that it reaches the program unchanged.
+QString desktopExecLine(const QString& program, const QStringList& arguments);
 
 // Opens URLs in the user's programs. Tests replace it.
 class UrlOpener {

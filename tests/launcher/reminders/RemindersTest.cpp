@@ -143,7 +143,7 @@ TEST_F(ReminderTest, SetReminderWritesTimeStatusAndAnAutostartEntry)
     EXPECT_TRUE(path.endsWith(QStringLiteral("/autostart/Ovex_ Kelvo Registration.desktop"))) << path.toStdString();
     const QByteArray entry = testsupport::readFile(path);
     EXPECT_TRUE(entry.startsWith("[Desktop Entry]\nType=Application\nName=Ovex: Kelvo Registration\n")) << entry.data();
-    const QByteArray exec = Reminders::DesktopExecLine(platform::modulePath(), {QStringLiteral("/remind"),
+    const QByteArray exec = platform::desktopExecLine(platform::modulePath(), {QStringLiteral("/remind"),
                             QStringLiteral("/language=EN"), QStringLiteral("/PRNM=Ovex: Kelvo")}).toUtf8();
     EXPECT_TRUE(entry.contains("\nExec=" + exec + "\n")) << entry.data();
     EXPECT_TRUE(exec.endsWith(" /remind /language=EN \"/PRNM=Ovex: Kelvo\"")) << exec.data();
@@ -170,7 +170,7 @@ TEST(ReminderExec, QuotesAndEscapesAsDesktopEntriesNeed)
         {"/x", {"line\nbreak"}, "/x \"line\\nbreak\""},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(Reminders::DesktopExecLine(QString::fromUtf8(c.program), c.args), QString::fromUtf8(c.line)) << c.line;
+        EXPECT_EQ(platform::desktopExecLine(QString::fromUtf8(c.program), c.args), QString::fromUtf8(c.line)) << c.line;
 }
 
 TEST_F(ReminderTest, ArgumentsKeepTheScriptsOwnRegKey)
