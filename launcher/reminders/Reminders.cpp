@@ -7,39 +7,51 @@
 #include "regengine/core/Clock.h"
 #include "regengine/core/EngineRegistry.h"
 #include "regengine/core/EngineTrace.h"
+#include "regengine/ui/dialogs/CancelRegMgr.h"
 
 #include "platform/registry/Registry.h"
-#include "platform/shell/Shell.h"
-#include "platform/text/Format.h"
-
-#include <QDir>
-#include <QProcess>
 
 using namespace engine;
 
 namespace launcher {
 
 namespace {
-
 const QString kRegStatus = QStringLiteral("RegStatus");
 const QString kRemindTime = QStringLiteral("RemindTime");
-
-// The entry's file name: the link name with each of \ / : * ? " < > | made '_'.
-QString EntryName(const QString& linkName)
-{
-    QString name = linkName;
-    for (QChar c : QStringLiteral("\\/:*?\"<>|"))
-        name.replace(c, u'_');
-    return name;
-}
-
 }  // namespace
 
-Reminders::Reminders(RegWind& window) : window_(window), clock_(&Clock::System()) {}
+int RunRegisterLaterDialog(const RegisterLaterRequest& request, ReminderKeeper& keeper, QWidget* parent)
+{
+    CancelRegMgr dialog(request.templateId, int(request.intervalMinutes), request.reminderDays, parent, &keeper);
+    if (!request.answerLetter.isNull())
+        dialog.SetReminderAnswer(request.answerLetter);
+    dialog.SetLanguage(request.language);
+    dialog.SetShortcutText(request.arguments);
+    // From the final page there is no page to go back to.
+    dialog.SetHideCancel(request.fromFinalPage);
+    dialog.SetShortcutName(request.linkName);
+    dialog.SetRegKey(request.regKey);
+    const int endCode = dialog.exec();
+    if (dialog.GetResult() == RegisterLaterResult::ExitRegistration)
+        return RegisterLaterResult::ExitRegistration;
+    // A dialog that ended some other way leaves the user on the page.
+    return endCode == RegisterLaterResult::ReminderSet ? RegisterLaterResult::ReminderSet
+                                                       : RegisterLaterResult::RegisterNow;
+}
+
+Reminders::Reminders(RegWind& window)
+    : window_(window),
+      dialog_([this](const RegisterLaterRequest& request) {
+          return RunRegisterLaterDialog(request, keeper_, &window_);
+      }),
+      clock_(&Clock::System())
+{
+}
 
 void Reminders::SetClock(const Clock* clock)
 {
     clock_ = clock != nullptr ? clock : &Clock::System();
+    keeper_.SetClock(clock_);
 }
 
 bool Reminders::IsReminderDue()
@@ -103,7 +115,7 @@ bool Reminders::ScheduleReminder(bool fromFinalPage)
     request.fromFinalPage = fromFinalPage;
     request.linkName = LinkName();
     request.regKey = settings.regKey;
-    request.language = LanguageText();
+    request.language = Language();
     request.arguments = window_.GetPassThroughText();
     if (!dialog_) {
         EngineTrace(QStringLiteral("ScheduleReminder: there is no register-later dialog"));
@@ -122,9 +134,9 @@ void Reminders::SetReminder()
 {
     const long minutes = long(window_.GetSettings().reminderDays) * 1440;
     window_.ReadProductHeaders();
-    CreateReminderShortcut(LinkName(), LanguageText(), window_.GetPassThroughText(), window_.GetSettings().regKey);
-    SaveRemindTime(minutes);
-    SetEngineRegistryValue(kRegStatus, platform::RegValue::fromString(QStringLiteral("L")));
+    keeper_.CreateReminderShortcut(LinkName(), Language(), window_.GetPassThroughText(), window_.GetSettings().regKey);
+    keeper_.SaveRemindTime(minutes);
+    keeper_.WriteRegStatus(u'L');
 }
 
 void Reminders::DeleteReminder()
@@ -135,53 +147,12 @@ void Reminders::DeleteReminder()
 
 void Reminders::DeleteReminder(const QString& linkName)
 {
-    if (GetReminderShortcutPath(linkName).isEmpty())
-        return;
-    platform::removeAutostartEntry(EntryName(linkName));
-    if (IsEngineRegistryKeyOpen()) {
-        platform::Registry::removeValue(platform::RootKey::CurrentUser, EngineRegistryKeyPath(), kRemindTime);
-    }
+    keeper_.DeleteReminder(linkName);
 }
 
 QString Reminders::GetReminderShortcutPath(const QString& linkName)
 {
-    return platform::autostartEntryPath(EntryName(linkName));
-}
-
-QStringList Reminders::ReminderArguments(const QString& language, const QString& arguments,
-                                         const FourCC& regKey) const
-{
-    QStringList args{QStringLiteral("/remind")};
-    if (!language.isEmpty())
-        args << QStringLiteral("/language=") + language;
-    if (!arguments.isEmpty())
-        args << QProcess::splitCommand(arguments);
-    const QString code = FieldCodeToString(regKey);
-    // An argument vector needs no quotes around the value, nor escapes inside it.
-    if (!arguments.contains(u'/' + code + u'='))
-        args << u'/' + code + u'=' + window_.FieldValue(regKey);
-    return args;
-}
-
-void Reminders::CreateReminderShortcut(const QString& linkName, const QString& language, const QString& arguments,
-                                       const FourCC& regKey)
-{
-    if ((window_.GetSettings().reminderFlags & 0x2) == 0)
-        return;
-    if (!platform::writeAutostartEntry(EntryName(linkName), platform::modulePath(),
-                                       ReminderArguments(language, arguments, regKey), linkName))
-        EngineTrace(platform::formatText(QStringLiteral("Unable to write the reminder entry %s"),
-                                         GetReminderShortcutPath(linkName)));
-}
-
-void Reminders::SaveRemindTime(long minutes)
-{
-    if ((window_.GetSettings().reminderFlags & 0x1) == 0)
-        return;
-    if (const std::optional<long> test = keeper_.TestMinutes(); test && *test > 0)
-        minutes = *test;
-    const qint64 due = clock_->CurrentTime() + qint64(minutes) * 60;
-    SetEngineRegistryValue(kRemindTime, platform::RegValue::fromQWord(quint64(due)));
+    return ReminderKeeper::GetReminderShortcutPath(linkName);
 }
 
 QString Reminders::LinkName() const
@@ -191,10 +162,10 @@ QString Reminders::LinkName() const
     return link;
 }
 
-QString Reminders::LanguageText() const
+LangCode Reminders::Language() const
 {
     const ScriptReader* reader = window_.GetScriptReader();
-    return reader != nullptr ? reader->GetLanguage().GetString() : QString();
+    return reader != nullptr ? reader->GetLanguage() : LangCode();
 }
 
 }  // namespace launcher

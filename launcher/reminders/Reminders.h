@@ -1,12 +1,14 @@
 #pragma once
 
-#include "launcher/reminders/ReminderKeeper.h"
-
 #include "regengine/core/FourCC.h"
+#include "regengine/core/LangCode.h"
+#include "regengine/ui/dialogs/ReminderKeeper.h"
 
 #include <QString>
 
 #include <functional>
+
+class QWidget;
 
 namespace engine {
 class Clock;
@@ -27,15 +29,20 @@ struct RegisterLaterRequest {
     bool fromFinalPage = false;
     QString linkName;
     engine::FourCC regKey;
-    QString language;
+    engine::LangCode language;
     QString arguments;
 };
 
-// The register-later dialog's results the window acts on.
+// The register-later dialog's answers the window acts on: its end code 1 (register now,
+// or cancelled) keeps the window, its result 4 (exit registration) ends the reminder.
 namespace RegisterLaterResult {
 constexpr int RegisterNow = 1;
+constexpr int ReminderSet = 2;
 constexpr int ExitRegistration = 4;
 }  // namespace RegisterLaterResult
+
+// Runs the engine's register-later dialog modally over `parent` and gives its answer.
+int RunRegisterLaterDialog(const RegisterLaterRequest& request, engine::ReminderKeeper& keeper, QWidget* parent);
 
 // The registration window's reminders to register later: the due time and status in the
 // engine key, and a login autostart entry, in place of a Startup-folder shortcut, that
@@ -62,19 +69,10 @@ public:
     // The autostart entry for `linkName`: the Startup folder and the name with each of
     // \ / : * ? " < > | made '_'; empty when there is no Startup folder.
     static QString GetReminderShortcutPath(const QString& linkName);
-    // With reminder flag 0x2: the entry starting this program with "/remind", the
-    // language, the reminder arguments and the REGKEY field.
-    void CreateReminderShortcut(const QString& linkName, const QString& language, const QString& arguments,
-                                const engine::FourCC& regKey);
-    // The argument vector of the entry.
-    QStringList ReminderArguments(const QString& language, const QString& arguments,
-                                  const engine::FourCC& regKey) const;
-    // With reminder flag 0x1: "RemindTime" = now + minutes (a positive "TestVals" number
-    // of minutes in its place).
-    void SaveRemindTime(long minutes);
 
-    // The register-later dialog; none until one is given (the window then stays).
+    // The register-later dialog; the engine's own until another is given.
     void SetDialog(Dialog dialog) { dialog_ = std::move(dialog); }
+    engine::ReminderKeeper& GetKeeper() { return keeper_; }
     // The time now; null restores the system's.
     void SetClock(const engine::Clock* clock);
 
@@ -84,10 +82,10 @@ public:
 
 private:
     QString LinkName() const;
-    QString LanguageText() const;
+    engine::LangCode Language() const;
 
     RegWind& window_;
-    ReminderKeeper keeper_;
+    engine::ReminderKeeper keeper_;
     Dialog dialog_;
     const engine::Clock* clock_;
 };

@@ -99,8 +99,7 @@ void onWindowSetting(ScriptReader& reader, int keyword)
     case ScriptReader::REMINDFLAGS: {
         quint32 flags = 0;
         s.readHex(flags);
-        settings.reminderFlags = flags;
-        // The register-later dialog keeps its reminders by the same flags.
+        // Global: the register-later dialog and the window keep reminders by them.
         ReminderKeeper::SetReminderFlags(flags);
         reader.DropRestOfLine(kDroppedShort);
         break;

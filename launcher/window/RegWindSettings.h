@@ -27,7 +27,6 @@ struct RegWindSettings {
     int reminderDays = 14;              // REMINDDAYS
     engine::FourCC regKey = engine::FourCC("PRNM");  // REGKEY
     int resourceUpdate = 0;             // RESUPDATE: A 1, F 2, N 0
-    quint32 reminderFlags = 0;          // REMINDFLAGS
     engine::FieldList outputOrder;      // OUTPUTORDER: codes with empty values
     QString backupMethod;               // BACKUPREGMETHOD
     bool externalStart = false;         // GETEXTERNALFIELDS found "=SRM" 1

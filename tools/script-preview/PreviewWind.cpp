@@ -41,7 +41,8 @@ QDialog* PreviewWind::OpenDialog() const
 // buttons; the answer is printed as the window would read it.
 void PreviewWind::OpenRegisterLater()
 {
-    auto* dialog = new CancelRegMgr(CancelRegMgr::kDefaultTemplate, kReminderDays * 1440, kReminderDays, this);
+    auto* dialog = new CancelRegMgr(CancelRegMgr::kDefaultTemplate, kReminderDays * 1440, kReminderDays, this,
+                                    &GetReminders().GetKeeper());
     QString linkName = GetSettings().reminderLink;
     SubstituteFieldTags(linkName, false);
     dialog->SetShortcutName(linkName);

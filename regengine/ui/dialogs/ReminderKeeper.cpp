@@ -1,12 +1,13 @@
 #include "regengine/ui/dialogs/ReminderKeeper.h"
 
+#include "regengine/core/Clock.h"
 #include "regengine/core/EngineRegistry.h"
 #include "regengine/core/EngineTrace.h"
 
+#include "platform/registry/Registry.h"
 #include "platform/shell/Shell.h"
+#include "platform/text/Format.h"
 
-#include <QDateTime>
-#include <QFileInfo>
 #include <QProcess>
 
 namespace engine {
@@ -39,16 +40,47 @@ quint32 ReminderKeeper::ReminderFlags()
     return g_reminderFlags;
 }
 
-QString ReminderKeeper::GetReminderShortcutPath(const QString& linkName) const
+ReminderKeeper::ReminderKeeper() : clock_(&Clock::System())
+{
+    const std::optional<platform::RegValue> value = platform::Registry::value(
+        platform::RootKey::CurrentUser, TestValuesKeyPath(), QStringLiteral("TestVals"));
+    // At most 100 bytes of UTF-16 are read, the terminator among them.
+    if (value && value->type == platform::RegType::String)
+        testValues_ = value->text.left(49);
+}
+
+QString ReminderKeeper::TestValuesKeyPath()
+{
+    return QStringLiteral("Software\\Veldora\\Veldora");
+}
+
+std::optional<long> ReminderKeeper::TestMinutes() const
+{
+    if (testValues_.size() <= 2)
+        return std::nullopt;
+    const QStringList parts = testValues_.simplified().split(u' ');
+    if (parts.size() < 3)
+        return std::nullopt;
+    bool ok = false;
+    const long minutes = parts[2].toLong(&ok);
+    if (!ok)
+        return std::nullopt;
+    return minutes;
+}
+
+void ReminderKeeper::SetClock(const Clock* clock)
+{
+    clock_ = clock != nullptr ? clock : &Clock::System();
+}
+
+QString ReminderKeeper::GetReminderShortcutPath(const QString& linkName)
 {
     return platform::autostartEntryPath(EntryName(linkName));
 }
 
-bool ReminderKeeper::CreateReminderShortcut(const QString& linkName, const LangCode& language,
-                                            const QString& arguments, const FourCC& regKey)
+QStringList ReminderKeeper::ReminderArguments(const LangCode& language, const QString& arguments,
+                                              const FourCC& regKey)
 {
-    if (!(g_reminderFlags & kCreateShortcut))
-        return false;
     QStringList argv{QStringLiteral("/remind")};
     const QString lang = language.GetString();
     if (!lang.isEmpty() && !lang.contains(u'?'))
@@ -56,26 +88,41 @@ bool ReminderKeeper::CreateReminderShortcut(const QString& linkName, const LangC
     if (!arguments.isEmpty())
         argv << QProcess::splitCommand(arguments);
     // Programs get their arguments as they are here, so the application name needs no
-    // quotes around it.
-    if (!arguments.contains(u'/'))
-        argv << u'/' + FieldCodeToString(regKey) + u'=' + EngineApplicationName();
-    if (!platform::writeAutostartEntry(EntryName(linkName), platform::modulePath(), argv, linkName)) {
-        EngineTrace(QStringLiteral("Unable to write the reminder's login entry"));
+    // quotes around it, nor escapes inside it.
+    const QString code = FieldCodeToString(regKey);
+    if (!arguments.contains(u'/' + code + u'='))
+        argv << u'/' + code + u'=' + EngineApplicationName();
+    return argv;
+}
+
+bool ReminderKeeper::CreateReminderShortcut(const QString& linkName, const LangCode& language,
+                                            const QString& arguments, const FourCC& regKey)
+{
+    if (!(g_reminderFlags & kCreateShortcut))
+        return false;
+    if (!platform::writeAutostartEntry(EntryName(linkName), platform::modulePath(),
+                                       ReminderArguments(language, arguments, regKey), linkName)) {
+        EngineTrace(platform::formatText(QStringLiteral("Unable to write the reminder entry %s"),
+                                         GetReminderShortcutPath(linkName)));
         return false;
     }
     return true;
 }
 
-void ReminderKeeper::SaveRemindTime(int minutes)
+void ReminderKeeper::SaveRemindTime(long minutes)
 {
     if (!(g_reminderFlags & kWriteRemindTime))
         return;
-    const qint64 due = QDateTime::currentSecsSinceEpoch() + qint64(minutes) * 60;
+    if (const std::optional<long> test = TestMinutes(); test && *test > 0)
+        minutes = *test;
+    const qint64 due = clock_->CurrentTime() + qint64(minutes) * 60;
     SetEngineRegistryValue(QStringLiteral("RemindTime"), platform::RegValue::fromQWord(quint64(due)));
 }
 
 void ReminderKeeper::DeleteReminder(const QString& linkName)
 {
+    if (GetReminderShortcutPath(linkName).isEmpty())
+        return;
     platform::removeAutostartEntry(EntryName(linkName));
     if (IsEngineRegistryKeyOpen())
         platform::Registry::removeValue(platform::RootKey::CurrentUser, EngineRegistryKeyPath(),

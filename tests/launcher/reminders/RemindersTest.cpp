@@ -1,4 +1,3 @@
-#include "launcher/reminders/ReminderKeeper.h"
 #include "launcher/reminders/Reminders.h"
 #include "launcher/script/ScriptReader.h"
 #include "launcher/window/RegWind.h"
@@ -6,6 +5,8 @@
 #include "regengine/core/Clock.h"
 #include "regengine/core/EngineRegistry.h"
 #include "regengine/core/QmStrStream.h"
+#include "regengine/ui/dialogs/ReminderKeeper.h"
+#include "regengine/ui/display/DialogItem.h"
 
 #include "platform/registry/Registry.h"
 #include "platform/shell/Shell.h"
@@ -14,7 +15,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QFile>
+#include <QTimer>
 
 using namespace engine;
 using namespace launcher;
@@ -122,7 +126,7 @@ TEST_F(ReminderTest, StartModes)
 
 TEST_F(ReminderTest, SetReminderWritesTimeStatusAndAnAutostartEntry)
 {
-    platform::Registry::setValue(RootKey::CurrentUser, ReminderKeeper::KeyPath(), QStringLiteral("TestVals"),
+    platform::Registry::setValue(RootKey::CurrentUser, ReminderKeeper::TestValuesKeyPath(), QStringLiteral("TestVals"),
                                  RegValue::fromString(QStringLiteral("1 2 5")));
     // The keeper reads the test setting when the window's reminders are made.
     auto r2 = std::make_unique<ScriptReader>(std::make_unique<QmStrStream>(kScript), QString(), LangCode("EN"));
@@ -175,10 +179,10 @@ TEST(ReminderExec, QuotesAndEscapesAsDesktopEntriesNeed)
 
 TEST_F(ReminderTest, ArgumentsKeepTheScriptsOwnRegKey)
 {
-    const QStringList given = window->GetReminders().ReminderArguments(
-        QString(), QStringLiteral("/PRNM=\"Other Name\" extra"), FourCC("PRNM"));
+    const QStringList given = ReminderKeeper::ReminderArguments(
+        LangCode(), QStringLiteral("/PRNM=\"Other Name\" extra"), FourCC("PRNM"));
     EXPECT_EQ(given, (QStringList{"/remind", "/PRNM=Other Name", "extra"}));
-    const QStringList added = window->GetReminders().ReminderArguments(QStringLiteral("DE"), QString(), FourCC("PRNM"));
+    const QStringList added = ReminderKeeper::ReminderArguments(LangCode("DE"), QString(), FourCC("PRNM"));
     EXPECT_EQ(added, (QStringList{"/remind", "/language=DE", "/PRNM=Ovex: Kelvo"}));
 }
 
@@ -207,4 +211,60 @@ TEST_F(ReminderTest, ScheduleReminderActsOnTheDialogsAnswer)
     window->GetSettings().cleanupFlags = 0x2;
     EXPECT_TRUE(window->GetReminders().ScheduleReminder(false));
     EXPECT_FALSE(platform::Registry::keyExists(RootKey::CurrentUser, keyPath));
+}
+
+// The engine's own register-later dialog, answered by its buttons: what the window does
+// and what the dialog's shared keeper writes, with the window's clock and test interval.
+TEST_F(ReminderTest, TheEnginesRegisterLaterDialogDrivesTheWindow)
+{
+    platform::Registry::setValue(RootKey::CurrentUser, ReminderKeeper::TestValuesKeyPath(), QStringLiteral("TestVals"),
+                                 RegValue::fromString(QStringLiteral("0 0 5")));
+    auto r2 = std::make_unique<ScriptReader>(std::make_unique<QmStrStream>(kScript), QString(), LangCode("EN"));
+    r2->Run();
+    RegWind* w = r2->GetWindow();
+    w->GetReminders().SetClock(&clock);
+    const QString entry = Reminders::GetReminderShortcutPath(QStringLiteral("Ovex: Kelvo Registration"));
+
+    struct Case {
+        const char* name;
+        int button;
+        bool fromFinalPage;
+        bool closes;
+        const char* status;  // null: not written
+        bool reminder;       // the login entry and "RemindTime" exist after it
+    };
+    const Case cases[] = {
+        {"register now", 1, false, false, nullptr, false},
+        {"cancel", 2, false, false, nullptr, false},
+        {"remind me", 4, true, true, "L", true},
+        {"exit", 3, false, true, "N", false},
+    };
+    for (const Case& c : cases) {
+        platform::Registry::removeValue(RootKey::CurrentUser, keyPath, QStringLiteral("RegStatus"));
+        w->GetReminders().DeleteReminder();
+        bool cancelShown = true;
+        bool pressed = false;
+        // The dialog runs modally; answer it from the event loop it runs.
+        std::function<void()> answer = [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            auto* button = dialog != nullptr ? qobject_cast<QAbstractButton*>(DialogItem(dialog, c.button)) : nullptr;
+            if (button == nullptr) {
+                QTimer::singleShot(10, answer);
+                return;
+            }
+            cancelShown = !DialogItem(dialog, 2)->isHidden();
+            pressed = true;
+            button->click();
+        };
+        QTimer::singleShot(0, answer);
+        EXPECT_EQ(w->GetReminders().ScheduleReminder(c.fromFinalPage), c.closes) << c.name;
+        EXPECT_TRUE(pressed) << c.name;
+        EXPECT_EQ(cancelShown, !c.fromFinalPage) << c.name << ": the final page has no Cancel";
+        const auto status = EngineRegistryValue(QStringLiteral("RegStatus"));
+        EXPECT_EQ(status ? status->text : QString(), QString::fromLatin1(c.status ? c.status : "")) << c.name;
+        EXPECT_EQ(QFile::exists(entry), c.reminder) << c.name;
+        const auto due = EngineRegistryValue(QStringLiteral("RemindTime"));
+        EXPECT_EQ(due, c.reminder ? std::optional(RegValue::fromQWord(quint64(clock.now + 5 * 60))) : std::nullopt)
+            << c.name;
+    }
 }

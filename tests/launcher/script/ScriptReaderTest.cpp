@@ -10,6 +10,7 @@
 #include "regengine/core/QmStrStream.h"
 #include "regengine/core/ScriptReading.h"
 #include "regengine/core/StringTableMgr.h"
+#include "regengine/ui/dialogs/ReminderKeeper.h"
 #include "regengine/ui/element/QmBasicDialog.h"
 #include "regengine/ui/element/QmBasicWindow.h"
 
@@ -543,8 +544,9 @@ TEST(ScriptWindowSettings, EachKeywordReadsItsArgumentsAndDropsTheRest)
         {">RESUPDATE F\n", [](const RegWind::Settings& s, const RegWind&) { return s.resourceUpdate == 2; }},
         {">RESUPDATE Q\n", [](const RegWind::Settings& s, const RegWind&) { return s.resourceUpdate == 0; }},
         {">REMINDFLAGS 0x3 both >SETFIELD DROP dropped\n",
-         [](const RegWind::Settings& s, const RegWind& w) {
-             return s.reminderFlags == 3u && w.GetList(RegWind::PageFields)->Find(FourCC("DROP")) == nullptr;
+         [](const RegWind::Settings&, const RegWind& w) {
+             return ReminderKeeper::ReminderFlags() == 3u &&
+                    w.GetList(RegWind::PageFields)->Find(FourCC("DROP")) == nullptr;
          }},
         {">LIST order\nLNAM\nFNAM\n>OUTPUTORDER order\n",
          [](const RegWind::Settings& s, const RegWind&) {
