@@ -111,7 +111,43 @@ qint32 HayesTelephony::getDevCaps(quint32 device, quint32, LineCaps* caps)
     caps->lineName = modems_[qsizetype(device)].name;
     caps->portPath = modems_[qsizetype(device)].path;
     caps->mediaModes = kMediaDataModem;
+    caps->bearerModes = kBearerModeVoice | kBearerModeData;
     return kOk;
+}
+
+qint32 HayesTelephony::queryLineRates(quint32 device, LineCaps* caps)
+{
+    if (!initialized_)
+        return qint32(kErrUninitialized);
+    if (device >= quint32(modems_.size()))
+        return qint32(kErrBadDeviceId);
+    const std::unique_ptr<SerialPort> port = SerialPort::create();
+    // A port in use by a call, or by another program, is not disturbed.
+    if (!port->open(modems_[qsizetype(device)].path))
+        return qint32(kErrResourceUnavail);
+    for (const qint32 rate : options_.rates) {
+        port->setBaudRate(rate);
+        port->discardInput();
+        writeCommand(*port, "AT+MS?\r");
+        QByteArray answer;
+        const QDeadlineTimer deadline(options_.answerMs);
+        while (!deadline.hasExpired() && !answer.contains("OK\r") && !answer.contains("ERROR")) {
+            char buffer[256];
+            const qint64 n = port->read(buffer, sizeof buffer);
+            if (n < 0)
+                return qint32(kErrOperationFailed);
+            if (n == 0)
+                QThread::msleep(quint32(options_.pollMs));
+            else if (answer.size() < 4096)
+                answer.append(buffer, n);
+        }
+        if (answer.contains("OK\r") || answer.contains("ERROR")) {
+            caps->bearerModes = kBearerModeVoice | kBearerModeData;
+            caps->maxRate = modulationMaxRate(answer);
+            return caps->maxRate != 0 ? kOk : qint32(kErrOperationFailed);
+        }
+    }
+    return qint32(kErrResourceUnavail);
 }
 
 qint32 HayesTelephony::openLine(quint32 device, quint32, quintptr instance, quint32 mediaModes, quint32* line)

@@ -38,6 +38,8 @@ public:
     qint32 initialize(const QString& appName, LineCallback callback, quint32* deviceCount) override;
     qint32 negotiateApiVersion(quint32 device, quint32 low, quint32 high, quint32* version) override;
     qint32 getDevCaps(quint32 device, quint32 version, LineCaps* caps) override;
+    // Asks the modem "AT+MS?" at each of the rates until it answers.
+    qint32 queryLineRates(quint32 device, LineCaps* caps) override;
     qint32 openLine(quint32 device, quint32 version, quintptr instance, quint32 mediaModes, quint32* line) override;
     qint32 lineDeviceId(quint32 line, quint32* device) override;
     qint32 translateAddress(quint32 device, quint32 version, const QString& number, QString* dialable) override;

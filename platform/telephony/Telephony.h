@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -47,6 +48,10 @@ constexpr quint32 kDisconnectUnavail = 0x800;
 constexpr quint32 kDisconnectNoDialTone = 0x1000;
 
 constexpr quint32 kMediaDataModem = 0x10;
+
+constexpr quint32 kBearerModeVoice = 0x1;
+constexpr quint32 kBearerModeMultiUse = 0x4;
+constexpr quint32 kBearerModeData = 0x8;
 // Any line that can place the call.
 constexpr quint32 kLineMapper = 0xFFFFFFFF;
 constexpr quint32 kApiVersion = 0x10004;
@@ -57,7 +62,15 @@ struct LineCaps {
     QString lineName;
     QString portPath;
     quint32 mediaModes = 0;
+    quint32 bearerModes = 0;
+    // The fastest the line carries data, in bits per second; 0 until the line is asked.
+    quint32 maxRate = 0;
 };
+
+// The fastest receive rate in a modem's answer to "AT+MS?" ("+MS: V90,1,300,56000,..."):
+// the maximum receive rate it states, else the fastest rate of the modulation it names;
+// 0 when the answer holds neither.
+quint32 modulationMaxRate(const QByteArray& answer);
 
 // Telephony messages reach the application through this, on its main thread, always
 // from the event loop and never from inside the call that caused them.
@@ -75,6 +88,9 @@ public:
     virtual qint32 initialize(const QString& appName, LineCallback callback, quint32* deviceCount) = 0;
     virtual qint32 negotiateApiVersion(quint32 device, quint32 low, quint32 high, quint32* version) = 0;
     virtual qint32 getDevCaps(quint32 device, quint32 version, LineCaps* caps) = 0;
+    // Asks the line itself for its rates: fills the caps' bearer modes and maximum rate.
+    // It talks to the device, so it may take a moment; lines that cannot be asked fail.
+    virtual qint32 queryLineRates(quint32 device, LineCaps* caps);
     // `device` may be tel::kLineMapper.
     virtual qint32 openLine(quint32 device, quint32 version, quintptr instance, quint32 mediaModes,
                             quint32* line) = 0;

@@ -79,9 +79,14 @@ QString modemSpeed()
     if (telephony->initialize(QStringLiteral("Veldora"), nullptr, &lines) == platform::tel::kOk && lines > 0) {
         quint32 version = 0;
         platform::LineCaps caps;
+        // The line keeps no record of its rates, so the modem is asked for them.
         if (telephony->negotiateApiVersion(0, 0x10000, 0x10004, &version) == platform::tel::kOk &&
-            telephony->getDevCaps(0, version, &caps) == platform::tel::kOk)
-            EngineTrace(platform::formatText(QStringLiteral("Modem %s reports no rate"), caps.lineName));
+            telephony->getDevCaps(0, version, &caps) == platform::tel::kOk) {
+            if (telephony->queryLineRates(0, &caps) == platform::tel::kOk)
+                text = ModemSpeedText(caps.bearerModes, caps.maxRate);
+            else
+                EngineTrace(platform::formatText(QStringLiteral("Modem %s reports no rate"), caps.lineName));
+        }
     }
     telephony->shutdown();
     return text;
@@ -155,7 +160,7 @@ QString MemoryMegabytesText(quint64 bytes)
 
 QString ModemSpeedText(quint32 bearerModes, quint32 maxRate)
 {
-    if (bearerModes & kBearerModeMultiUse)
+    if (bearerModes & platform::tel::kBearerModeMultiUse)
         return QStringLiteral("ISDN");
     if (maxRate < 28800)
         return QStringLiteral("14.4");

@@ -35,7 +35,6 @@ QString GetOsName(const OsVersionRecord& version, const QString& systemName = {}
 QString FormatOsVersion(const OsVersionRecord& version);
 // The MODEMSPD text of a line's bearer modes and maximum rate in bits per second.
 QString ModemSpeedText(quint32 bearerModes, quint32 maxRate);
-constexpr quint32 kBearerModeMultiUse = 0x2;
 // "%d" of bytes / 1048575 + 1, in 64 bits: MEMORY and PAGEFILE.
 QString MemoryMegabytesText(quint64 bytes);
 

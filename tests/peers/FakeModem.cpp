@@ -190,6 +190,11 @@ void FakeModem::handleLine(const QByteArray& line)
     if (at < 0)
         return;
     const QByteArray body = upper.mid(at + 2);
+    if (body.startsWith("+MS?")) {
+        writeAll(options_.modulationText.isEmpty() ? QByteArray("\r\nERROR\r\n")
+                                                   : "\r\n" + options_.modulationText + "\r\n" + options_.okText);
+        return;
+    }
     const qsizetype dial = body.indexOf('D');
     if (dial < 0) {
         writeAll(options_.okText);

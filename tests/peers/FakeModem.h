@@ -49,6 +49,8 @@ public:
         QByteArray connectText = "CONNECT 9600";
         // What an accepted command other than a dial answers.
         QByteArray okText = "\r\nOK\r\n";
+        // The "+MS: ..." line "AT+MS?" answers before OK; empty: the modem answers ERROR.
+        QByteArray modulationText;
         // Run once a dial connects; the call stays up when it returns.
         std::function<void(Link&)> service;
     };

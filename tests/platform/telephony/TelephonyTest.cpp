@@ -179,4 +179,54 @@ TEST_F(TelephonyCall, ALineWithoutAModemAnswersTheCallWithAnError)
     EXPECT_EQ(telephony->openLine(5, tel::kApiVersion, 0, tel::kMediaDataModem, &line), qint32(tel::kErrBadDeviceId));
 }
 
+// The line's rates come from the modem's own answer to "AT+MS?", found at its rate; a
+// modem that cannot say, a busy port and a line without a modem give no rate.
+TEST_F(TelephonyCall, TheModemStatesItsRates)
+{
+    FakeModem::Options options = FakeModem::at(2400);
+    options.modulationText = "+MS: V90,1,300,56000,300,33600";
+    FakeModem modem(options);
+    auto telephony = make(modem);
+    LineCaps caps;
+    ASSERT_EQ(telephony->getDevCaps(0, tel::kApiVersion, &caps), tel::kOk);
+    EXPECT_EQ(caps.maxRate, 0u) << "the caps alone never talk to the modem";
+    ASSERT_EQ(telephony->queryLineRates(0, &caps), tel::kOk);
+    EXPECT_EQ(caps.maxRate, 56000u);
+    EXPECT_EQ(caps.bearerModes & tel::kBearerModeMultiUse, 0u);
+    EXPECT_EQ(modem.commands(), (QStringList{"19200 AT+MS?", "9600 AT+MS?", "2400 AT+MS?"}));
+
+    {
+        auto busy = SerialPort::create();
+        ASSERT_TRUE(busy->open(modem.devicePath()));
+        EXPECT_EQ(telephony->queryLineRates(0, &caps), qint32(tel::kErrResourceUnavail)) << "a port in use";
+    }
+    EXPECT_EQ(telephony->queryLineRates(3, &caps), qint32(tel::kErrBadDeviceId));
+
+    FakeModem silent(FakeModem::at(2400));
+    EXPECT_EQ(make(silent)->queryLineRates(0, &caps), qint32(tel::kErrOperationFailed)) << "ERROR: no rate";
+    FakeModem absent(FakeModem::at(4800));
+    EXPECT_EQ(make(absent)->queryLineRates(0, &caps), qint32(tel::kErrResourceUnavail)) << "no answer at any rate";
+}
+
+TEST(ModulationRate, FromTheAnswerOrTheModulation)
+{
+    const struct {
+        const char* answer;
+        quint32 rate;
+    } cases[] = {
+        {"\r\n+MS: V90,1,300,56000,300,33600\r\n\r\nOK\r\n", 56000},
+        {"+MS: 11,1,300,33600", 33600},
+        {"+MS: V34\r\nOK\r\n", 33600},
+        {"+MS: v.32b,1\r\n", 14400},
+        {"+MS: V92,1,300,0\r\n", 56000},
+        {"+MS: 64000,1,300,abc", 0},
+        {"+MS: WHAT", 0},
+        {"+MS:", 0},
+        {"OK\r\n", 0},
+        {"", 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(modulationMaxRate(QByteArray(c.answer)), c.rate) << c.answer;
+}
+
 }  // namespace

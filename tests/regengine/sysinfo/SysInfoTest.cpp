@@ -8,10 +8,15 @@
 #include "platform/hardware/Hardware.h"
 #include "platform/hardware/LinuxHardware.h"
 #include "platform/registry/Registry.h"
+#include "platform/telephony/HayesTelephony.h"
+
+#include "tests/peers/FakeModem.h"
 
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
+
+#include <QDir>
 
 using namespace engine;
 
@@ -266,9 +271,48 @@ TEST(ModemSpeed, RatesAndMultiUse)
         quint32 rate;
         const char* text;
     } cases[] = {{0, 9600, "14.4"}, {0, 28800, "28.8"}, {0, 33600, "33.6"}, {0, 56000, "56k"},
-                 {0, 64000, "64.0"}, {0, 115200, "115.2"}, {kBearerModeMultiUse, 64000, "ISDN"}};
+                 {0, 64000, "64.0"}, {0, 115200, "115.2"}, {platform::tel::kBearerModeMultiUse, 64000, "ISDN"}};
     for (const Case& c : cases)
         EXPECT_EQ(ModemSpeedText(c.bearer, c.rate), QString::fromLatin1(c.text)) << c.rate;
+}
+
+// MODEMSPD asks line 0's modem for its rates; no modem, or one that cannot say, leaves it
+// empty.
+TEST(ModemSpeed, AskedOfTheFirstModem)
+{
+    testsupport::isolateEnvironment();
+    const QString noTty = testsupport::sandboxRoot() + QStringLiteral("/no-tty");
+    QDir().mkpath(noTty);
+    const auto useModems = [&](QStringList paths) {
+        SysInfoSources s;
+        s.telephony = [noTty, paths] {
+            platform::HayesTelephonyOptions options;
+            options.sysfsRoot = noTty;
+            options.configured = paths;
+            options.answerMs = 300;
+            return std::make_unique<platform::HayesTelephony>(options);
+        };
+        SetSysInfoSources(s);
+    };
+    const auto speed = [] {
+        QString text = QStringLiteral("stale");
+        GetSysParameter(QStringLiteral("MODEMSPD"), &text);
+        return text;
+    };
+    const struct {
+        const char* answer;  // empty: the modem answers ERROR
+        const char* text;
+    } cases[] = {{"+MS: V34,1,300,33600,300,33600", "33.6"}, {"+MS: V92", "56k"}, {"", ""}};
+    for (const auto& c : cases) {
+        testpeers::FakeModem::Options options = testpeers::FakeModem::at(9600);
+        options.modulationText = c.answer;
+        testpeers::FakeModem modem(options);
+        useModems({modem.devicePath()});
+        EXPECT_EQ(speed(), QString::fromLatin1(c.text)) << c.answer;
+    }
+    useModems({});
+    EXPECT_EQ(speed(), QString()) << "no modem";
+    ResetSysInfoSources();
 }
 
 TEST(CpuSpeed, RoundRuleAndRounding)
