@@ -52,6 +52,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -212,7 +213,18 @@ void typeKeys(QWidget* widget, QmWind& element, const QString& value)
     widget->setFocus(Qt::TabFocusReason);
     element.SetSel(0, -1);
     QTest::keyClick(widget, Qt::Key_Backspace);
-    QTest::keyClicks(widget, value);
+    for (const QChar c : value) {
+        if (c.unicode() < 0x80) {
+            QTest::keyClick(widget, char(c.unicode()));
+            continue;
+        }
+        // Test key clicks know ASCII keys only; other letters come as an input method's
+        // text does, with no key of their own.
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(widget, &press);
+        QApplication::sendEvent(widget, &release);
+    }
 }
 
 // The menu item of a popup shown with that text, or for a number given where the items

@@ -29,7 +29,8 @@ QStringList lines(const QByteArray& out)
 
 TEST(ScriptPreview, SetTypesThroughTheFiltersTreeAndFieldsShowTheResult)
 {
-    const RunResult r = preview({QStringLiteral("--set"), QStringLiteral("NAME=Ada"), QStringLiteral("--set"),
+    // Letters beyond ASCII are typed too.
+    const RunResult r = preview({QStringLiteral("--set"), QStringLiteral("NAME=Adä 名"), QStringLiteral("--set"),
                                  QStringLiteral("PHON=55x51234567"), QStringLiteral("--set"),
                                  QStringLiteral("ZIP1=10115"), QStringLiteral("--tree"), QStringLiteral("--fields")});
     ASSERT_FALSE(r.crashed);
@@ -39,13 +40,13 @@ TEST(ScriptPreview, SetTypesThroughTheFiltersTreeAndFieldsShowTheResult)
              "QmRegPage PG01 0 0 580 400 0x00000000 \"Every control\"",
              "  QmCaption TITL 20 12 540 26 0x00000000 \"Register <Ovex Kelvo> & stay informed\"",
              "  QmCaption SUBT 20 42 540 18 0x00080000 \"Fields marked * are required.\"",
-             "  QmEdit NAME 150 76 220 20 0x00000000 \"Ada\"",
+             "  QmEdit NAME 150 76 220 20 0x00000000 \"Adä 名\"",
              "  QmMaskEdit PHON 150 128 120 20 0x00000000 \"555-123-4567\"",
              "  QmMultiGroup MULT 150 272 220 28 0x00002000 \"10115\"",
              "    QmEdit ZIP1 4 4 80 20 0x00000000 \"10115\"",
              "  QmHyperLink LINK 20 316 300 18 0x00200000 \"Read our privacy policy\"",
              "  QmDataHolder HIDN 0 0 0 0 0x00000000 \"a value nobody sees\"",
-             "NAME:Ada",
+             "NAME:Adä 名",
              "PHON:555-123-4567",
              "LINK:https://www.ovex.example/privacy",
              "HIDN:a value nobody sees",
