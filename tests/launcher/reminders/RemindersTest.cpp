@@ -58,8 +58,22 @@ protected:
         ASSERT_TRUE(platform::Registry::setValue(RootKey::CurrentUser, keyPath, QString::fromLatin1(name), value));
     }
 
+    // A second window, made after "TestVals" is set: the keeper reads it when the window's
+    // reminders are made.
+    RegWind* windowWithTestValues(const char* text)
+    {
+        platform::Registry::setValue(RootKey::CurrentUser, ReminderKeeper::TestValuesKeyPath(),
+                                     QStringLiteral("TestVals"), RegValue::fromString(QString::fromLatin1(text)));
+        second = std::make_unique<ScriptReader>(std::make_unique<QmStrStream>(kScript), QString(), LangCode("EN"));
+        second->Run();
+        RegWind* w = second->GetWindow();
+        w->GetReminders().SetClock(&clock);
+        return w;
+    }
+
     FixedClock clock;
     std::unique_ptr<ScriptReader> reader;
+    std::unique_ptr<ScriptReader> second;
     RegWind* window = nullptr;
     QString keyPath;
 };
@@ -126,13 +140,7 @@ TEST_F(ReminderTest, StartModes)
 
 TEST_F(ReminderTest, SetReminderWritesTimeStatusAndAnAutostartEntry)
 {
-    platform::Registry::setValue(RootKey::CurrentUser, ReminderKeeper::TestValuesKeyPath(), QStringLiteral("TestVals"),
-                                 RegValue::fromString(QStringLiteral("1 2 5")));
-    // The keeper reads the test setting when the window's reminders are made.
-    auto r2 = std::make_unique<ScriptReader>(std::make_unique<QmStrStream>(kScript), QString(), LangCode("EN"));
-    r2->Run();
-    RegWind* w = r2->GetWindow();
-    w->GetReminders().SetClock(&clock);
+    RegWind* w = windowWithTestValues("1 2 5");
     w->GetReminders().SetReminder();
 
     EXPECT_EQ(EngineRegistryValue(QStringLiteral("RegStatus")), RegValue::fromString(QStringLiteral("L")));
@@ -217,12 +225,7 @@ TEST_F(ReminderTest, ScheduleReminderActsOnTheDialogsAnswer)
 // and what the dialog's shared keeper writes, with the window's clock and test interval.
 TEST_F(ReminderTest, TheEnginesRegisterLaterDialogDrivesTheWindow)
 {
-    platform::Registry::setValue(RootKey::CurrentUser, ReminderKeeper::TestValuesKeyPath(), QStringLiteral("TestVals"),
-                                 RegValue::fromString(QStringLiteral("0 0 5")));
-    auto r2 = std::make_unique<ScriptReader>(std::make_unique<QmStrStream>(kScript), QString(), LangCode("EN"));
-    r2->Run();
-    RegWind* w = r2->GetWindow();
-    w->GetReminders().SetClock(&clock);
+    RegWind* w = windowWithTestValues("0 0 5");
     const QString entry = Reminders::GetReminderShortcutPath(QStringLiteral("Ovex: Kelvo Registration"));
 
     struct Case {
