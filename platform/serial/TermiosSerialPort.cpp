@@ -49,7 +49,7 @@ bool TermiosSerialPort::open(const QString& path)
 {
     close();
     path_ = path;
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = QFile::encodeName(serialDevicePath(path));
     const int fd = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return fail(QStringLiteral("Unable to open serial port %1").arg(path));

@@ -158,3 +158,17 @@ TEST(SerialPort, AHangUpIsSeenByReadsWritesAndTheLineState)
 }
 
 }  // namespace
+
+TEST(SerialPort, DosPortNamesAreTheBuiltInLines)
+{
+    const struct {
+        const char* name;
+        const char* path;
+    } cases[] = {{"COM1:", "/dev/ttyS0"}, {"com2", "/dev/ttyS1"}, {"COM10:", "/dev/ttyS9"},
+                 {"COM0:", "COM0:"},      {"COM1x", "COM1x"},     {"/dev/ttyUSB0", "/dev/ttyUSB0"},
+                 {"", ""}};
+    for (const auto& c : cases)
+        EXPECT_EQ(platform::serialDevicePath(QString::fromLatin1(c.name)), QString::fromLatin1(c.path)) << c.name;
+    EXPECT_EQ(platform::serialDevicePath(QStringLiteral("COM3:"), QStringLiteral("/tmp/dev")),
+              QStringLiteral("/tmp/dev/ttyS2"));
+}
