@@ -298,8 +298,11 @@ bool QmEdit::KeyPressed(QKeyEvent* event)
 
 void QmEdit::KeyDefaultHandled(QKeyEvent* event)
 {
-    // Backspace is a character too: the widget takes it, then the value event follows.
-    if (event->key() == Qt::Key_Backspace)
+    // Backspace and the control letters (cut, undo and the rest) are characters too: the
+    // widget takes them, then the value event follows.
+    const bool controlLetter = (event->modifiers() & Qt::ControlModifier) && event->key() >= Qt::Key_A &&
+                               event->key() <= Qt::Key_Z;
+    if (event->key() == Qt::Key_Backspace || controlLetter)
         PerformEvent(AttachEvent::ValueSet);
 }
 

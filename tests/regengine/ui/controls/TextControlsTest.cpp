@@ -195,6 +195,16 @@ TEST(EditFilter, EveryWayInPassesTheSameFilter)
     EXPECT_EQ(edit->GetText(), QStringLiteral("abc de"));
     EXPECT_EQ(sink.beeps.size(), 3u);
 
+    // Keyboard cut and undo change the text as characters of their own do: each is
+    // followed by the value event.
+    const int before = events.count;
+    widget->setSelection(4, 2);
+    QTest::keyClick(widget, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(edit->GetText(), QStringLiteral("abc "));
+    QTest::keyClick(widget, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(edit->GetText(), QStringLiteral("abc de"));
+    EXPECT_EQ(events.count, before + 2);
+
     widget->setText(QStringLiteral("ab"));
     widget->setCursorPosition(2);
     QInputMethodEvent commit;
