@@ -91,6 +91,12 @@ void RegWind::GoToPage(int index)
     index = qBound(0, index, pageCount_ - 1);
     if (index == currentPage_)
         return;
+    // Leaving the method page records the method the user chose there.
+    if (auto* methods = dynamic_cast<MethodPage*>(methodPage_); methods != nullptr && methodPage_ == GetCurrentPage()) {
+        QString code;
+        methods->GetMethodCode(&code);
+        record_.List(PageFields).SetField(FourCC(";MTH"), code);
+    }
     if (QmRegPage* leaving = GetCurrentPage()) {
         if (!CollectPageFields(currentPage_ < index && validateOnForward_))
             return;

@@ -6,6 +6,7 @@
 #include "regengine/core/ModalWait.h"
 #include "regengine/ui/dialogs/StatusDialog.h"
 #include "regengine/ui/display/DialogItem.h"
+#include "regengine/ui/element/QmControl.h"
 #include "regengine/ui/pages/MethodPage.h"
 #include "regengine/ui/pages/ModemPage.h"
 
@@ -64,6 +65,40 @@ TEST(RegPagesFromScript, PageKindsColoursAndTheMethodPagesSites)
     EXPECT_EQ(window->GetCurrentPageIndex(), 2);
     ASSERT_EQ(opener.opened.size(), 1);
     EXPECT_EQ(opener.opened[0].toString(QUrl::FullyEncoded), QStringLiteral("https://example.com/reg?p=Ovex%20Kelvo"));
+}
+
+// Leaving the method page records the method chosen there as the page field ";MTH": the
+// web method until its chooser says otherwise.
+TEST(RegPagesFromScript, LeavingTheMethodPageRecordsTheChosenMethod)
+{
+    auto reader = runScript(QStringLiteral(
+        ">WIND HOLD 0 0 400 300 0x00020000 Window caption\n"
+        ">LIST Ways\nWeb^\nServer^\nE-mail^\nModem^\nFax^\nPost^\n"
+        ">PAGE PAG1 0 0 400 300 0 First page\n"
+        ">METHODPAGE METH 0 0 400 300 0 How to register\n"
+        ">COMBO Ways -RMT 10 10 200 200 1 0 0 _\n"
+        ">PAGE PAG3 0 0 400 300 0 Last page\n"
+        ">END\n"));
+    RegWind* window = reader->GetWindow();
+    ASSERT_NE(window, nullptr);
+    auto* methods = dynamic_cast<MethodPage*>(window->GetPage(1));
+    ASSERT_NE(methods, nullptr);
+    const FieldList* fields = window->GetList(RegWind::PageFields);
+    const FourCC method(";MTH");
+
+    window->GoToPage(2);
+    EXPECT_EQ(fields->Find(method), nullptr) << "the method page was never current";
+    window->GoToPage(1);
+    window->GoToPage(2);
+    EXPECT_EQ(fields->GetField(method), QStringLiteral(";WEB"));
+
+    window->GoToPage(1);
+    auto* chooser = dynamic_cast<QmControl*>(methods->FindByCode(FourCC("-RMT")));
+    ASSERT_NE(chooser, nullptr);
+    chooser->SetValue(2);
+    methods->UpdateMethod(true);
+    window->GoToPage(0);
+    EXPECT_EQ(fields->GetField(method), QStringLiteral(";EMR")) << "going back records it too";
 }
 
 // The runs' status window: its line is the run's displayer, its icons turn while the run
