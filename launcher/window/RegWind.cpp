@@ -69,6 +69,12 @@ std::unique_ptr<ScriptTarget> CreateRegWind(QmStrStream& script)
 RegWind::~RegWind()
 {
     SavePrefs();
+    // Only a script that names the fields keeps them at the end: without its list the file
+    // would lose the serial number a registration wrote there.
+    if (reader_ != nullptr) {
+        if (const QmStringList* fields = reader_->FindList(QStringLiteral("privatePrefFields")))
+            SavePrivatePrefs(fields);
+    }
     // Attachments told of the end, and the pages going before the lists, still see a whole
     // window.
     DestroyHooks();

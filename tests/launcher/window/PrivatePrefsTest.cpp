@@ -1,4 +1,8 @@
+#include "RegWindTestSupport.h"
+
 #include "launcher/registration/PrivatePrefs.h"
+#include "launcher/script/ScriptReader.h"
+#include "launcher/window/RegWind.h"
 
 #include "regengine/core/FieldList.h"
 #include "regengine/core/FourCC.h"
@@ -68,4 +72,23 @@ TEST(PrivatePrefs, NameCannotLeaveTheEngineFolder)
     while (it.hasNext())
         EXPECT_FALSE(it.next().endsWith(QStringLiteral("escape.txt"))) << it.filePath().toStdString();
     EXPECT_EQ(launcher::PrivatePrefsFileName(QStringLiteral("/private.txt")), QStringLiteral("private.txt"));
+}
+
+// The window's end keeps the fields the script's list "privatePrefFields" names; a script
+// without the list leaves the file as a registration wrote it.
+TEST(PrivatePrefs, TheWindowsEndKeepsTheListedFields)
+{
+    const QString head = QStringLiteral(">WIND HOLD 0 0 200 100 0x00020000 Window caption\n"
+                                        ">SETHEADER pvPR keep.txt\n");
+    auto listed = regwindtest::runScript(head + QStringLiteral(">LIST privatePrefFields\nFNAM\nSRNM\n>END\n"));
+    ASSERT_NE(listed->GetWindow(), nullptr);
+    listed->GetWindow()->GetList(launcher::RegWind::PageFields)->SetField(FourCC("FNAM"), QStringLiteral("Anna"));
+    listed->GetWindow()->GetList(launcher::RegWind::PageFields)->SetField(FourCC("SRNM"), QStringLiteral("SN-1"));
+    listed.reset();
+    EXPECT_EQ(engineFile(QStringLiteral("keep.txt")), QByteArray("FNAM:Anna\r\nSRNM:SN-1\r\n"));
+
+    auto unlisted = regwindtest::runScript(head + QStringLiteral(">END\n"));
+    ASSERT_NE(unlisted->GetWindow(), nullptr);
+    unlisted.reset();
+    EXPECT_EQ(engineFile(QStringLiteral("keep.txt")), QByteArray("FNAM:Anna\r\nSRNM:SN-1\r\n"));
 }
