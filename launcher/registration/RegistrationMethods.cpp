@@ -19,7 +19,6 @@
 #include "platform/text/Format.h"
 #include "platform/ui/Ui.h"
 
-#include <QDateTime>
 #include <QStringList>
 
 using namespace engine;
@@ -62,15 +61,6 @@ QString RegistrationMethods::MethodText(int index)
 QChar RegistrationMethods::SuccessLetter(int index)
 {
     return index >= 0 && index < kMethodCount ? QChar(kSuccessLetters[index]) : QChar(u'F');
-}
-
-QString RegistrationMethods::RegStatusText(QChar letter, qint64 time)
-{
-    const QDateTime local = QDateTime::fromSecsSinceEpoch(time);
-    const QDate date = local.date();
-    const QTime clock = local.time();
-    return formatText(QStringLiteral("%c %02.2d%02.2d%02.2d%02.2d%02.2d"), letter, date.year() % 100, date.month(),
-                      date.day(), clock.hour(), clock.minute());
 }
 
 QString RegistrationMethods::EncodeFieldsHex(int count, const QString& codes, const QString& key,

@@ -34,9 +34,6 @@ public:
     static QString MethodText(int index);
     // The "RegStatus" letter of a run of that method that succeeded.
     static QChar SuccessLetter(int index);
-    // "RegStatus": the letter, a blank, then year without century, month, day, hour and
-    // minute of `time` (seconds since 1970) in local time, two digits each.
-    static QString RegStatusText(QChar letter, qint64 time);
     // 2N lower-case hex digits of the source text XOR the key, then the sum in at least four
     // upper-case ones; the source is the page-field values of the blank-separated codes.
     // Empty when N < 1, the codes are shorter than four characters or N exceeds the key.

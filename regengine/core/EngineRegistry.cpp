@@ -2,6 +2,8 @@
 
 #include "platform/text/Format.h"
 
+#include <QDateTime>
+
 namespace engine {
 
 namespace {
@@ -121,6 +123,15 @@ bool ReadRegistryValue(unsigned options, platform::RootKey root, const QString& 
     if (out != nullptr)
         *out = text;
     return true;
+}
+
+QString RegStatusText(QChar letter, qint64 time)
+{
+    const QDateTime local = QDateTime::fromSecsSinceEpoch(time);
+    const QDate date = local.date();
+    const QTime clock = local.time();
+    return platform::formatText(QStringLiteral("%c %02.2d%02.2d%02.2d%02.2d%02.2d"), letter, date.year() % 100,
+                                date.month(), date.day(), clock.hour(), clock.minute());
 }
 
 }  // namespace engine

@@ -35,6 +35,10 @@ std::optional<platform::RegValue> EngineRegistryValue(const QString& name);
 // Writes a value under the engine key; false while it is not open.
 bool SetEngineRegistryValue(const QString& name, const platform::RegValue& value);
 
+// "RegStatus": the letter, a blank, then year without century, month, day, hour and
+// minute of `time` (seconds since 1970) in local time, two digits each.
+QString RegStatusText(QChar letter, qint64 time);
+
 // Option bit 0 of ReadRegistryValue: numbers as "0x%08X" instead of decimal.
 constexpr unsigned kRegistryHexNumbers = 0x1;
 

@@ -131,7 +131,8 @@ void ReminderKeeper::DeleteReminder(const QString& linkName)
 
 void ReminderKeeper::WriteRegStatus(QChar letter)
 {
-    SetEngineRegistryValue(QStringLiteral("RegStatus"), platform::RegValue::fromString(QString(letter)));
+    SetEngineRegistryValue(QStringLiteral("RegStatus"),
+                           platform::RegValue::fromString(RegStatusText(letter, clock_->CurrentTime())));
 }
 
 }  // namespace engine

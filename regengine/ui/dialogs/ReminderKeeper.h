@@ -53,6 +53,7 @@ public:
     virtual void SaveRemindTime(long minutes);
     // The entry and the value "RemindTime"; nothing without a Startup folder.
     virtual void DeleteReminder(const QString& linkName);
+    // "RegStatus": the letter and the moment it was written.
     virtual void WriteRegStatus(QChar letter);
 
 private:

@@ -143,7 +143,7 @@ TEST_F(ReminderTest, SetReminderWritesTimeStatusAndAnAutostartEntry)
     RegWind* w = windowWithTestValues("1 2 5");
     w->GetReminders().SetReminder();
 
-    EXPECT_EQ(EngineRegistryValue(QStringLiteral("RegStatus")), RegValue::fromString(QStringLiteral("L")));
+    EXPECT_EQ(EngineRegistryValue(QStringLiteral("RegStatus")), RegValue::fromString(RegStatusText(u'L', clock.now)));
     EXPECT_EQ(EngineRegistryValue(QStringLiteral("RemindTime")), RegValue::fromQWord(quint64(clock.now + 5 * 60)))
         << "TestVals' third number replaces the interval";
     clock.now += 5 * 60 - 1;
@@ -264,7 +264,9 @@ TEST_F(ReminderTest, TheEnginesRegisterLaterDialogDrivesTheWindow)
         EXPECT_TRUE(pressed) << c.name;
         EXPECT_EQ(cancelShown, !c.fromFinalPage) << c.name << ": the final page has no Cancel";
         const auto status = EngineRegistryValue(QStringLiteral("RegStatus"));
-        EXPECT_EQ(status ? status->text : QString(), QString::fromLatin1(c.status ? c.status : "")) << c.name;
+        EXPECT_EQ(status ? status->text : QString(),
+                  c.status ? RegStatusText(QChar::fromLatin1(*c.status), clock.now) : QString())
+            << c.name;
         EXPECT_EQ(QFile::exists(entry), c.reminder) << c.name;
         const auto due = EngineRegistryValue(QStringLiteral("RemindTime"));
         EXPECT_EQ(due, c.reminder ? std::optional(RegValue::fromQWord(quint64(clock.now + 5 * 60))) : std::nullopt)

@@ -199,10 +199,10 @@ TEST(Registration, MethodsByTheirTextWithTheBackupMethod)
 
 TEST(Registration, RegStatusIsTheLetterAndTwoDigitsOfEachPart)
 {
-    EXPECT_EQ(RegistrationMethods::RegStatusText(u'E', kMoment), "E 2603070905");
+    EXPECT_EQ(RegStatusText(u'E', kMoment), "E 2603070905");
     // 2009-01-02 03:04 UTC: every part below ten keeps its leading zero.
-    EXPECT_EQ(RegistrationMethods::RegStatusText(u'R', 1230865440), "R 0901020304");
-    EXPECT_EQ(RegistrationMethods::RegStatusText(u'N', 946684799), "N 9912312359");
+    EXPECT_EQ(RegStatusText(u'R', 1230865440), "R 0901020304");
+    EXPECT_EQ(RegStatusText(u'N', 946684799), "N 9912312359");
 }
 
 TEST(Registration, EncodeFieldsHexVectors)
