@@ -8,7 +8,6 @@
 #include "platform/shell/Shell.h"
 #include "platform/text/Format.h"
 
-#include <QProcess>
 
 namespace engine {
 
@@ -29,6 +28,35 @@ QString EntryName(const QString& linkName)
 }
 
 }  // namespace
+
+QStringList SplitArgumentsText(const QString& text)
+{
+    QStringList items;
+    QString item;
+    bool inItem = false;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'\\' && i + 1 < text.size() && (text[i + 1] == u'\\' || text[i + 1] == u'"')) {
+            item += text[++i];
+            inItem = true;
+        } else if (c == u'"') {
+            quoted = !quoted;
+            inItem = true;
+        } else if (!quoted && (c == u' ' || c == u'\t')) {
+            if (inItem)
+                items << item;
+            item.clear();
+            inItem = false;
+        } else {
+            item += c;
+            inItem = true;
+        }
+    }
+    if (inItem)
+        items << item;
+    return items;
+}
 
 void ReminderKeeper::SetReminderFlags(quint32 flags)
 {
@@ -86,7 +114,7 @@ QStringList ReminderKeeper::ReminderArguments(const LangCode& language, const QS
     if (!lang.isEmpty() && !lang.contains(u'?'))
         argv << QStringLiteral("/language=") + lang;
     if (!arguments.isEmpty())
-        argv << QProcess::splitCommand(arguments);
+        argv << SplitArgumentsText(arguments);
     // Programs get their arguments as they are here, so the application name needs no
     // quotes around it, nor escapes inside it.
     const QString code = FieldCodeToString(regKey);

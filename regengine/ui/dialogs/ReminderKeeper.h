@@ -13,6 +13,11 @@ namespace engine {
 
 class Clock;
 
+// The items of an arguments text as the launcher's command line writes it for the reminder:
+// blanks separate items, double quotes group, and a backslash makes the backslash or double
+// quote after it part of the item (any other backslash is itself).
+QStringList SplitArgumentsText(const QString& text);
+
 // The bookkeeping of a reminder to register later: the due time "RemindTime" and the
 // status "RegStatus" in the engine key, and the login-time entry that starts the launcher
 // with "/remind". The register-later dialog and the registration window share it.

@@ -1,9 +1,11 @@
+#include "launcher/app/QmCommandLineInfo.h"
 #include "launcher/reminders/Reminders.h"
 #include "launcher/script/ScriptReader.h"
 #include "launcher/window/RegWind.h"
 
 #include "regengine/core/Clock.h"
 #include "regengine/core/EngineRegistry.h"
+#include "regengine/core/FieldList.h"
 #include "regengine/core/QmStrStream.h"
 #include "regengine/ui/dialogs/ReminderKeeper.h"
 #include "regengine/ui/display/DialogItem.h"
@@ -192,6 +194,27 @@ TEST_F(ReminderTest, ArgumentsKeepTheScriptsOwnRegKey)
     EXPECT_EQ(given, (QStringList{"/remind", "/PRNM=Other Name", "extra"}));
     const QStringList added = ReminderKeeper::ReminderArguments(LangCode("DE"), QString(), FourCC("PRNM"));
     EXPECT_EQ(added, (QStringList{"/remind", "/language=DE", "/PRNM=Ovex: Kelvo"}));
+}
+
+// The reminder start gets the field values and the serial-number location exactly as the
+// first start was given them: quotes, backslashes and blanks included.
+TEST_F(ReminderTest, TheReminderStartGetsTheCommandLinesValuesBack)
+{
+    const QStringList given = {"/MODL=say \"hi\"", "/PATH=C:\\dir\\", "/SSI_SN_LOCATION=Software\\Foo\\Bar",
+                               "/NOTE=a  b\\\"c"};
+    FieldList first;
+    QmCommandLineInfo line(&first);
+    line.ParseCommandLine(given);
+    const QStringList argv = ReminderKeeper::ReminderArguments(LangCode(), line.GetPassThrough(), FourCC("PRNM"));
+    EXPECT_EQ(argv.mid(1, given.size()), given) << line.GetPassThrough().toStdString();
+
+    FieldList again;
+    QmCommandLineInfo reminded(&again);
+    reminded.ParseCommandLine(argv.mid(1));
+    for (const char* code : {"MODL", "PATH", "NOTE"})
+        EXPECT_EQ(again.GetField(FourCC(code)), first.GetField(FourCC(code))) << code;
+    EXPECT_EQ(reminded.GetSerialNumberLocation(), QStringLiteral("Software\\Foo\\Bar"));
+    EXPECT_EQ(SplitArgumentsText(QStringLiteral(" a\\b  \"\" c\\\\ ")), (QStringList{"a\\b", "", "c\\"}));
 }
 
 TEST_F(ReminderTest, ScheduleReminderActsOnTheDialogsAnswer)
