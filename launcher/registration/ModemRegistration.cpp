@@ -63,6 +63,10 @@ public:
         dialog_.CreateModeless();
         dialog_.SetCancelFlagPtr(cancelFlag);
         line_ = dialog_.SetTextItem(engine::StatusDialog::kTextItem);
+        // One line shows the latest status: each write replaces the one before, line end
+        // and all, so the line never ends up blank.
+        if (line_ != nullptr)
+            line_->SetClearFirst(true);
         dialog_.StartAnimation(engine::StatusDialog::kIconItem, kFirstIcon, kLastIcon);
         // The device's waits pump events through the idle target, which moves the icon.
         engine::SetIdleCallback(&DialogStatus::Animate, &dialog_);

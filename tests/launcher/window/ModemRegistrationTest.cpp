@@ -5,6 +5,8 @@
 #include "regengine/core/FieldList.h"
 #include "regengine/core/ModalWait.h"
 #include "regengine/core/SmartFile.h"
+#include "regengine/ui/dialogs/StatusDialog.h"
+#include "regengine/ui/display/DialogItem.h"
 
 #include "platform/telephony/HayesTelephony.h"
 #include "platform/ui/Ui.h"
@@ -22,6 +24,7 @@
 #include <QDir>
 #include <QPushButton>
 #include <QFile>
+#include <QLabel>
 #include <QRegularExpression>
 
 using namespace launcher;
@@ -280,6 +283,25 @@ TEST(ModemRegistration, TheStatusDialogsCancelButtonEndsTheRun)
     EXPECT_EQ(r.window.GetCurrentPageIndex(), 0);
     EXPECT_TRUE(r.window.isEnabled());
     engine::SetCancelFlag(0);
+}
+
+// The dialog's line shows the device's latest status, though each arrives with a line end.
+TEST(ModemRegistration, TheStatusLineShowsTheLatestStatus)
+{
+    QWidget parent;
+    std::unique_ptr<ModemStatus> status = MakeStatusDialog(&parent);
+    int cancel = 0;
+    status->Open(&cancel);
+    status->Line()->WriteLine(QStringLiteral("Dialling the registration service..."), true);
+    status->Line()->WriteLine(QStringLiteral("Connected."), true);
+    QLabel* line = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<QDialog*>(top); dialog != nullptr && dialog->isVisible())
+            line = qobject_cast<QLabel*>(engine::DialogItem(dialog, engine::StatusDialog::kTextItem));
+    }
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->text(), QStringLiteral("Connected."));
+    status->Close();
 }
 
 // The window's Register command with the modem method chosen on the page.
