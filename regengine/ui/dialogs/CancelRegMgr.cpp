@@ -12,6 +12,9 @@ namespace engine {
 namespace {
 enum Button { RegisterNow = 1, Cancel = 2, ExitRegistration = 3, RemindMe = 4 };
 constexpr int kQuestionItem = 1018;
+constexpr const char* kQuestion =
+    "Are you sure you want to cancel the registration process? Registration usually takes less than two minutes "
+    "and will ensure that you are kept informed about out new products and special offers.";
 }  // namespace
 
 CancelRegMgr::CancelRegMgr(int templateId, int reminderMinutes, int reminderDays, QWidget* parent,
@@ -30,13 +33,19 @@ CancelRegMgr::~CancelRegMgr() = default;
 bool CancelRegMgr::OnInitDialog()
 {
     BetterDialog::OnInitDialog();
-    const FourCC table("CNCL");
-    setWindowTitle(MakeStringFromTable(table, 1));
-    SetWidgetText(Item(kQuestionItem), MakeStringFromTable(table, 2));
+    // An entry the script's table lacks keeps the template's English text: a button
+    // without a label cannot be told from the others.
+    const auto text = [](int n, const char* english) {
+        QString out = QString::fromLatin1(english);
+        ResolveStringRef(out, FourCC("CNCL"), n);
+        return out;
+    };
+    setWindowTitle(text(1, "Product Registration"));
+    SetWidgetText(Item(kQuestionItem), text(2, kQuestion));
     // The script's text is a pattern for the days, never a format of its own.
-    SetWidgetText(Item(RemindMe), platform::formatText(MakeStringFromTable(table, 3), reminderDays_));
-    SetWidgetText(Item(ExitRegistration), MakeStringFromTable(table, 4));
-    SetWidgetText(Item(RegisterNow), MakeStringFromTable(table, 5));
+    SetWidgetText(Item(RemindMe), platform::formatText(text(3, "Remind me in %d days"), reminderDays_));
+    SetWidgetText(Item(ExitRegistration), text(4, "Exit registration"));
+    SetWidgetText(Item(RegisterNow), text(5, "Register Now"));
     if (hideCancel_) {
         if (QWidget* cancel = Item(Cancel))
             cancel->hide();

@@ -145,10 +145,17 @@ TEST(CancelRegMgr, TextsComeFromTheCancelTableAndTheDaysThroughTheSafeFormatter)
         EXPECT_EQ(button(&dialog, 4)->text(), QString::fromLatin1(c.label)) << c.entry;
         EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Later?"));
         EXPECT_EQ(qobject_cast<QLabel*>(DialogItem(&dialog, 1018))->text(), QStringLiteral("Sure?"));
-        // Entries the table lacks leave their items without text.
-        EXPECT_EQ(button(&dialog, 1)->text(), QString());
+        // Entries the table lacks keep the template's text.
+        EXPECT_EQ(button(&dialog, 1)->text(), QStringLiteral("Register Now"));
+        EXPECT_EQ(button(&dialog, 3)->text(), QStringLiteral("Exit registration"));
     }
+    // Without the table: the template's texts, the days in their place.
     StringTableMgr::Instance().RemoveAll();
+    CancelRegMgr plain(2100, 60, 30);
+    plain.show();
+    EXPECT_EQ(plain.windowTitle(), QStringLiteral("Product Registration"));
+    EXPECT_EQ(button(&plain, 4)->text(), QStringLiteral("Remind me in 30 days"));
+    EXPECT_TRUE(qobject_cast<QLabel*>(DialogItem(&plain, 1018))->text().startsWith(QStringLiteral("Are you sure")));
 }
 
 TEST(CancelRegMgr, AHiddenCancelLeavesOnlyTheOtherButtons)
