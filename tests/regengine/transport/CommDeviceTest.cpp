@@ -197,8 +197,9 @@ TEST(CommDevice, SettingsKeepTheirBounds)
     // No port: a send goes nowhere and the port's checks fail.
     EXPECT_EQ(device.Send("x", 1), 0);
     EXPECT_EQ(device.SetTimeouts(), CommDevice::kFailed);
+    // An empty name opens "COM1:", the machine's first built-in line, which a test must
+    // not touch; the name's meaning is the serial layer's test.
     EXPECT_EQ(device.SetPortName(QString()), 0);
-    EXPECT_EQ(device.Open(), CommDevice::kFailed);
 }
 
 TEST(CommDevice, ALentPortIsClosedByItsOwnerAlone)
