@@ -30,20 +30,20 @@ struct SerialSettings {
     int rtsControl = 0;        // 1: RTS held up, 2: RTS handshake
 };
 
-// A serial line as the modem devices use it: reads never block, a write either sends every
-// byte within its time-out or fails, and a hang-up of the far end is reported instead of
-// looking like silence.
 // The device of a port name: "COMn" or "COMn:" (any case, n from 1) is the n-th
 // built-in serial line under `devRoot`, ttyS<n-1>; any other name is a path as it is.
 QString serialDevicePath(const QString& name, const QString& devRoot = QStringLiteral("/dev"));
 
+// A serial line as the modem devices use it: reads never block, a write either sends every
+// byte within its time-out or fails, and a hang-up of the far end is reported instead of
+// looking like silence.
 class SerialPort {
 public:
     virtual ~SerialPort();
 
     // Opens `path` for reading and writing, for this process alone, as a raw 8N1 line that
     // ignores the modem lines for opening; false with errorString() set on failure. A port
-    // named the DOS way ("COM1:") is the serial line of that number (devicePath).
+    // named the DOS way ("COM1:") is the serial line of that number (serialDevicePath).
     virtual bool open(const QString& path) = 0;
     // Closes the line; closing a closed port does nothing.
     virtual void close() = 0;

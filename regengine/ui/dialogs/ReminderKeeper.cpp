@@ -8,7 +8,6 @@
 #include "platform/shell/Shell.h"
 #include "platform/text/Format.h"
 
-
 namespace engine {
 
 namespace {
