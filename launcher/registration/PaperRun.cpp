@@ -21,8 +21,10 @@ bool RegisterOnPaper(RegWind& window, int kind, CPrintMeView* view)
 {
     if (view == nullptr)
         return false;
-    FieldList record = window.AssembleRecord();
+    FieldList record = window.CompleteRecord();
     window.ForEachListedField(record);
+    // The output order may name a private code; the form never holds one.
+    window.RemoveListedFields(record);
 
     // A copy of the script's list: the view prints it, the script keeps its own lines.
     QStringList lines;

@@ -181,6 +181,10 @@ public:
     // What a registration run sends: page fields, header record and stored values merged, a
     // later list winning, with blank values, derived fields and without private codes.
     engine::FieldList AssembleRecord() const;
+    // The record written out and printed: the header packet read back, then the page fields
+    // and the stored values over it, with blank values, derived fields and without private
+    // codes.
+    engine::FieldList CompleteRecord() const;
     // Every "_nil" value becomes empty.
     static void ClearNilValues(engine::FieldList& list);
     // ClearNilValues, then each empty value whose code has a blank value takes it.

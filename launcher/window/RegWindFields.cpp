@@ -231,9 +231,14 @@ void RegWind::WriteFields(QTextStream& stream, QChar separator, quint32 flags, c
         RegRecordLists::WriteFields(stream, *list, separator, flags);
         return;
     }
+    RegRecordLists::WriteFields(stream, CompleteRecord(), separator, flags);
+}
+
+FieldList RegWind::CompleteRecord() const
+{
     FieldList header;
     headerPacket_.ReadFields(nullptr, &header);
-    RegRecordLists::WriteFields(stream, record_.CompleteRecord(header, DerivedTextFiller()), separator, flags);
+    return record_.CompleteRecord(header, DerivedTextFiller());
 }
 
 QString RegWind::FieldsText(QChar separator, quint32 flags, const FieldList* list) const

@@ -20,7 +20,9 @@ const QString kScript = QStringLiteral(">WIND HOLD 0 0 200 100 0x00020000 Captio
                                        ">SETHEADER PRNM Ovex Kelvo\n"
                                        ">SETFIELD LNAM Lovelace\n>SETFIELD FNAM Ada\n>SETFIELD _PRV hidden-value\n"
                                        ">LIST MailHeader\n<PRNM> Registration\nPO Box 1815\n>\n"
-                                       ">LIST FaxHeader\nFax <PRNM>: 555 0100\n>\n");
+                                       ">LIST FaxHeader\nFax <PRNM>: 555 0100\n>\n"
+                                       ">SETHEADER CITY Header town\n>SETFIELD CITY Page town\n"
+                                       ">LIST order\nSECR\nLNAM\n>\n>OUTPUTORDER order\n");
 
 QString pdfText(const QString& pdf)
 {
@@ -35,10 +37,15 @@ TEST(PaperRun, PrintsTheRecordUnderTheScriptsHeadingLines)
 {
     auto reader = regwindtest::runScript(kScript);
     RegWind* window = reader->GetWindow();
+    window->MarkPrivateField(FourCC("SECR"), true);
+    // As a registration does before its run.
+    window->BuildPacket();
     CPrintMeView view;
     for (int kind : {1, 0}) {
         const QString pdf = QDir(testsupport::sandboxRoot()).filePath(QStringLiteral("paper%1.pdf").arg(kind));
+        bool privateCode = true;
         view.SetPrintSetup([&](QPrinter& printer, QWidget*) {
+            privateCode = view.GetFieldList() == nullptr || view.GetFieldList()->Find(FourCC("SECR")) != nullptr;
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(pdf);
             return true;
@@ -54,6 +61,9 @@ TEST(PaperRun, PrintsTheRecordUnderTheScriptsHeadingLines)
         }
         EXPECT_TRUE(text.contains(QStringLiteral("Lovelace")));
         EXPECT_FALSE(text.contains(QStringLiteral("hidden-value")));
+        EXPECT_FALSE(privateCode) << "a private code stays out, even when the output order names it";
+        EXPECT_TRUE(text.contains(QStringLiteral("Page town"))) << "the user's answer wins over the header";
+        EXPECT_FALSE(text.contains(QStringLiteral("Header town")));
         EXPECT_EQ(view.LastSymbolPlacements().size(), 1);
     }
     // The script's own list keeps its tags.
