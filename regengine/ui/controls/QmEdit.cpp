@@ -339,10 +339,8 @@ void QmEdit::TypeText(const QString& text)
 
 void QmEdit::Paste()
 {
-    const QString text = QGuiApplication::clipboard()->text();
-    if (text.isEmpty())
-        return;
-    TypeText(text);
+    // An empty clipboard types nothing, but the paste is still reported.
+    TypeText(QGuiApplication::clipboard()->text());
     PerformEvent(AttachEvent::ValueSet);
     Notify(QmNotify::EditKeyUp, 0);
 }

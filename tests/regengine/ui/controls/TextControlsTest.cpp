@@ -204,6 +204,10 @@ TEST(EditFilter, EveryWayInPassesTheSameFilter)
     QTest::keyClick(widget, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(edit->GetText(), QStringLiteral("abc de"));
     EXPECT_EQ(events.count, before + 2);
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(widget, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(edit->GetText(), QStringLiteral("abc de"));
+    EXPECT_EQ(events.count, before + 3) << "an empty paste is reported too";
 
     widget->setText(QStringLiteral("ab"));
     widget->setCursorPosition(2);
