@@ -331,6 +331,13 @@ void HayesTelephony::hangUp(Call& call)
     writeCommand(port, "ATH0\r");
 }
 
+void HayesTelephony::stopCall(Call& call)
+{
+    call.timer->stop();
+    if (call.phase == Call::Phase::Dialing || call.phase == Call::Phase::Connected)
+        hangUp(call);
+}
+
 qint32 HayesTelephony::getCallState(quint32 call, quint32* state)
 {
     const auto it = calls_.find(call);
@@ -346,9 +353,7 @@ qint32 HayesTelephony::drop(quint32 call)
     if (it == calls_.end())
         return qint32(kErrInvalCallHandle);
     Call& c = *it->second;
-    c.timer->stop();
-    if (c.phase == Call::Phase::Dialing || c.phase == Call::Phase::Connected)
-        hangUp(c);
+    stopCall(c);
     c.phase = Call::Phase::Ended;
     if (c.state != kStateIdle)
         setState(c, kStateIdle);
@@ -361,9 +366,7 @@ qint32 HayesTelephony::deallocateCall(quint32 call)
     if (it == calls_.end())
         return qint32(kErrInvalCallHandle);
     Call& c = *it->second;
-    c.timer->stop();
-    if (c.phase == Call::Phase::Dialing || c.phase == Call::Phase::Connected)
-        hangUp(c);
+    stopCall(c);
     // The call owns its port; whoever borrowed it sees it closed.
     c.port->close();
     calls_.erase(it);

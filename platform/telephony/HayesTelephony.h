@@ -63,6 +63,8 @@ private:
     void step(quint32 handle);
     void setState(Call& call, quint32 state, quint32 detail = 0);
     void hangUp(Call& call);
+    // No more steps; a call dialling or connected is hung up.
+    void stopCall(Call& call);
 
     HayesTelephonyOptions options_;
     QObject context_;
