@@ -1,7 +1,7 @@
 # The two commands of the README, and the steps they are made of.
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build build-asan test test-normal test-asan fuzz demo clean
+.PHONY: all deps build build-asan test test-normal test-asan fuzz demo package clean
 
 all: build
 
@@ -33,6 +33,12 @@ fuzz: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz -j $(JOBS)
 	scripts/run-fuzz build/fuzz/fuzz-targets.tsv $(FUZZ_SECONDS)
+
+# The Debian package of the normal build, ovex-kelvo_<version>_<arch>.deb, put here.
+package: build
+	rm -f build/default/ovex-kelvo_*.deb
+	cmake --build --preset default --target package
+	cp build/default/ovex-kelvo_*.deb .
 
 # The main job on this machine, with a throwaway data folder and registry.
 demo: build

@@ -3,15 +3,17 @@
 
 128.png is the program's icon, a letter on a blue tile; 137.png is the tray icon for
 messages not yet announced, the same with an orange mark. 32x32 RGBA, standard library
-only, edges 4x4 supersampled.
+only, edges 4x4 supersampled. hicolor/<size>.png is 128.png drawn again at the sizes the
+desktop's menus ask for, the application icon the package installs.
 """
 import os
 import struct
 import sys
 import zlib
 
-SIZE = 32
+SIZE = 32  # the drawing's own units
 SAMPLES = 4
+MENU_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 TILE = (0x3b, 0x6e, 0xa5)
 PAPER = (0xff, 0xff, 0xff)
 FOLD = (0x9f, 0xb8, 0xd3)
@@ -45,16 +47,17 @@ def colour_at(x, y, marked):
     return None
 
 
-def draw(marked):
+def draw(marked, size=SIZE):
+    scale = SIZE / size
     rows = []
-    for py in range(SIZE):
+    for py in range(size):
         row = bytearray([0])  # filter type none
-        for px in range(SIZE):
+        for px in range(size):
             acc = [0, 0, 0]
             hits = 0
             for sy in range(SAMPLES):
                 for sx in range(SAMPLES):
-                    c = colour_at(px + (sx + 0.5) / SAMPLES, py + (sy + 0.5) / SAMPLES, marked)
+                    c = colour_at((px + (sx + 0.5) / SAMPLES) * scale, (py + (sy + 0.5) / SAMPLES) * scale, marked)
                     if c is not None:
                         hits += 1
                         for i in range(3):
@@ -67,10 +70,10 @@ def draw(marked):
     return b"".join(rows)
 
 
-def png(pixels):
+def png(pixels, size=SIZE):
     def chunk(kind, data):
         return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xffffffff)
-    header = struct.pack(">IIBBBBB", SIZE, SIZE, 8, 6, 0, 0, 0)
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
     return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(pixels, 9)) + chunk(b"IEND", b"")
 
 
@@ -79,6 +82,10 @@ def main():
     for name, marked in (("128", False), ("137", True)):
         with open(os.path.join(folder, name + ".png"), "wb") as f:
             f.write(png(draw(marked)))
+    os.makedirs(os.path.join(folder, "hicolor"), exist_ok=True)
+    for size in MENU_SIZES:
+        with open(os.path.join(folder, "hicolor", "%d.png" % size), "wb") as f:
+            f.write(png(draw(False, size), size))
 
 
 if __name__ == "__main__":
