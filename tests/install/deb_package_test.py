@@ -233,12 +233,12 @@ class ThrowawayRoot(unittest.TestCase):
                 f.write(data)
         self.decoy = os.path.join(WORK, "decoy-registry")
 
-    def dpkg(self, *args, **env):
+    def dpkg(self, *args, check=True, **env):
         e = {k: v for k, v in os.environ.items() if k not in ("DPKG_ROOT", "OVEX_OEM_INSTALL", "OVEX_DMI_DIR")}
         e["OVEX_REGISTRY_DIR"] = self.decoy
         e.update(env)
         return run(["dpkg", "--root=" + self.root, "--log=" + os.path.join(WORK, "dpkg.log"), "--force-script-chrootless",
-                    "--force-depends", "--force-unsafe-io", *args], env=e)
+                    "--force-depends", "--force-unsafe-io", *args], env=e, check=check)
 
     def hive(self):
         with open(os.path.join(self.root, HIVE), encoding="utf-8") as f:
@@ -291,6 +291,17 @@ class ThrowawayRoot(unittest.TestCase):
         self.assertEqual(sorted(p for p in before if after.get(p) != before[p]), [], "changed or gone")
         self.assertEqual(snapshot("/etc/opt/ovex-kelvo") if os.path.isdir("/etc/opt/ovex-kelvo") else None, host,
                          "the scripts touch only the root dpkg names")
+
+
+    def test_oem_install_without_dmi_values_records_none_of_it(self):
+        r = self.dpkg("--install", DEB, check=False, OVEX_OEM_INSTALL="1", OVEX_DMI_DIR=os.path.join(WORK, "no-dmi"))
+        self.assertNotEqual(r.returncode, 0, "the configure step says the snapshot failed")
+        self.assertIn("No DMI folder", r.stderr + r.stdout)
+        self.assertFalse(os.path.exists(os.path.join(self.root, HIVE)), "no first-boot pass without the snapshot")
+        self.dpkg("--configure", "-a")  # without the variable: an ordinary installation
+        self.assertEqual(self.status(), "install ok installed")
+        self.assertEqual(section(self.hive(), SETUP_KEY), [])
+        self.dpkg("--purge", "ovex-kelvo")
 
 
 def main():
