@@ -216,7 +216,14 @@ RegRecordLists::FieldTagFiller RegWind::DerivedTextFiller() const
 void RegWind::BuildPacket()
 {
     headerPacket_.Begin(Packet::kData);
-    headerPacket_.AddFields(record_.HeaderForPacket());
+    QString refused;
+    // A header the packet cannot carry goes as none; the modem run refuses the record
+    // that holds it, and says why.
+    if (!headerPacket_.AddFields(record_.HeaderForPacket(), 0, &refused)) {
+        EngineTrace(refused);
+        headerPacket_.Clear();
+        return;
+    }
     headerPacket_.Finish();
 }
 

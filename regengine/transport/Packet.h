@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 #include <QtGlobal>
 
 namespace engine {
@@ -52,7 +53,10 @@ public:
     bool IsValid(bool dataRequired) const;
 
     // One record for each field in the list's order (flag bits above), then the end record.
-    void AddFields(const FieldList& list, quint32 flags = 0);
+    // Refuses, appending nothing, what would not read back as the same fields: a value with a
+    // NUL (which ends a record) or a field coded "ZZZZ" (which ends the list). `error` says
+    // which.
+    bool AddFields(const FieldList& list, quint32 flags = 0, QString* error = nullptr);
     // Clears `list` (when given) and reads the records from offset 8 up to the end record.
     // The displayer (when given) gets "< CODE >  value" for each record read.
     void ReadFields(Displayer* displayer, FieldList* list, quint32 flags = 0) const;

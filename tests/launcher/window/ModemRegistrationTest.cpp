@@ -356,6 +356,28 @@ TEST(ModemRegistration, APrefixThatMakesAnEmergencyNumberIsRefused)
     EXPECT_TRUE(r.modem.dialled().isEmpty());
 }
 
+// A record the service could not read back as written is refused before anything is dialled.
+TEST(ModemRegistration, ARecordThePacketCannotCarryIsRefusedBeforeDialling)
+{
+    struct Case {
+        const char* name;
+        QString value;
+        const char* shown;
+    } cases[] = {
+        {"a NUL that would forge a field", QString::fromUtf16(u"hi\0PROD:evil", 12), "holds a NUL character"},
+    };
+    for (const Case& c : cases) {
+        ModemRun r(replying({}));
+        r.record.SetField(engine::FourCC("NOTE"), c.value);
+        EXPECT_FALSE(r.run()) << c.name;
+        ASSERT_EQ(r.boxes.shown.size(), 1) << c.name;
+        EXPECT_TRUE(r.boxes.shown[0].startsWith("Your registration was not sent.")) << c.name;
+        EXPECT_TRUE(r.boxes.shown[0].contains(QString::fromUtf8(c.shown))) << r.boxes.shown[0].toStdString();
+        EXPECT_TRUE(r.modem.dialled().isEmpty()) << c.name;
+        EXPECT_TRUE(r.window.isEnabled()) << c.name;
+    }
+}
+
 TEST(ModemRegistration, ChoosesX25ByTheNumber)
 {
     const QString own = QStringLiteral("18005550199");
