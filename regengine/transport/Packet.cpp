@@ -133,6 +133,13 @@ bool Packet::AddFields(const FieldList& list, quint32 flags, QString* error)
         field->Write(records);
     }
     records += kEndRecord;
+    // The checksum follows the payload; the declared length counts both.
+    const quint64 payload = quint64(length_ > quint32(kHeaderSize) ? length_ - kHeaderSize : 0) + quint64(records.size());
+    const quint64 declared = payload + 2;
+    if (declared > kMaxDeclaredLength)
+        return refuse(QStringLiteral("The record is %1 bytes long; a packet carries at most %2")
+                          .arg(payload)
+                          .arg(kMaxDeclaredLength - 2));
     Append(records);
     if (error != nullptr)
         error->clear();

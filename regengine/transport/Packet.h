@@ -20,6 +20,9 @@ public:
     static constexpr char kAck = 'Y';
     static constexpr char kNak = 'N';
     static constexpr int kHeaderSize = 8;
+    // The longest declared length either end of the exchange takes: the receiver reads no
+    // packet declaring more, so the writer makes none.
+    static constexpr quint32 kMaxDeclaredLength = 0x10000;
 
     // AddFields flag bits: leave out codes that begin with a lower-case letter, and those
     // that begin with '_'.
@@ -54,8 +57,8 @@ public:
 
     // One record for each field in the list's order (flag bits above), then the end record.
     // Refuses, appending nothing, what would not read back as the same fields: a value with a
-    // NUL (which ends a record) or a field coded "ZZZZ" (which ends the list). `error` says
-    // which.
+    // NUL (which ends a record), a field coded "ZZZZ" (which ends the list), or records that
+    // would make the packet longer than kMaxDeclaredLength. `error` says which.
     bool AddFields(const FieldList& list, quint32 flags = 0, QString* error = nullptr);
     // Clears `list` (when given) and reads the records from offset 8 up to the end record.
     // The displayer (when given) gets "< CODE >  value" for each record read.

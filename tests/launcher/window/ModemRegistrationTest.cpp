@@ -365,6 +365,7 @@ TEST(ModemRegistration, ARecordThePacketCannotCarryIsRefusedBeforeDialling)
         const char* shown;
     } cases[] = {
         {"a NUL that would forge a field", QString::fromUtf16(u"hi\0PROD:evil", 12), "holds a NUL character"},
+        {"more than a packet carries", QString(70000, u'x'), "a packet carries at most 65534"},
     };
     for (const Case& c : cases) {
         ModemRun r(replying({}));

@@ -177,6 +177,9 @@ TEST(PacketRecords, ACutOffPacketEndsTheReading)
 // with the reason, and the packet stays as it was.
 TEST(PacketRecords, TheWriterRefusesWhatWouldNotReadBackTheSame)
 {
+    // Room for "NOTE:<n bytes>\0" beside MFGR and PROD (10 bytes each), the end record and
+    // the checksum.
+    const qsizetype room = qsizetype(Packet::kMaxDeclaredLength) - 2 - 7 - 20 - 6;
     struct Case {
         const char* name;
         const char* code;
@@ -188,6 +191,9 @@ TEST(PacketRecords, TheWriterRefusesWhatWouldNotReadBackTheSame)
         {"an end record in the middle would drop what follows", "ZZZZ", QStringLiteral("x"),
          "ZZZZ cannot be sent: its code ends the record"},
         {"a value that merely looks like records", "NOTE", QStringLiteral("hi:PROD:evil ZZZZ::"), nullptr},
+        {"the longest record the receiver takes", "NOTE", QString(room, u'x'), nullptr},
+        {"one byte more", "NOTE", QString(room + 1, u'x'), "a packet carries at most 65534"},
+        {"long in UTF-8, not in characters", "NOTE", QString(room / 2 + 1, QChar(0x00e9)), "at most 65534"},
     };
     for (const Case& c : cases) {
         FieldList list;
