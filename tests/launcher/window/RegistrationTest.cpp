@@ -30,6 +30,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPrinter>
+#include <QTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -119,6 +120,7 @@ TEST(Registration, MethodsByTheirTextWithTheBackupMethod)
         int sendmailExit = 0;  // of the recording sendmail the e-mail run mails through
         bool printed = true;   // the print dialog's answer
         const char* face = "";  // a line of the heading the printed form must carry
+        const char* output = "";  // where the form is printed to; "" a PDF file of the test's
     };
     const Case cases[] = {
         {"web registration counts as done", ";WEB", "", platform::id::Yes, false, true, 'F', 0},
@@ -128,6 +130,8 @@ TEST(Registration, MethodsByTheirTextWithTheBackupMethod)
         {"the mail form is printed", ";BRR", "", platform::id::Yes, false, true, 'B', 0, 0, true, "PO Box 1815"},
         {"the fax form is printed", ";FMR", "", platform::id::Yes, false, true, 'X', 0, 0, true, "Fax 555 0100"},
         {"a cancelled print is no registration", ";BRR", "", platform::id::Yes, false, false, 'F', 0, 0, false},
+        {"a printer that cannot finish is no registration", ";BRR", "", platform::id::Yes, false, false, 'F', 1, 0,
+         true, "", "/dev/full"},
         {"no method is the modem", "", "", platform::id::Yes, false, false, 'F', 0},
         {"lower case is refused, not sent by modem", ";web", "", platform::id::Yes, false, false, 'F', 1},
         {"a misspelling is refused", ";RCP", "", platform::id::Yes, false, false, 'F', 1},
@@ -164,7 +168,7 @@ TEST(Registration, MethodsByTheirTextWithTheBackupMethod)
         CPrintMeView view;
         view.SetPrintSetup([&](QPrinter& printer, QWidget*) {
             printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(pdf);
+            printer.setOutputFileName(*c.output ? QString::fromUtf8(c.output) : pdf);
             return c.printed;
         });
         window->GetRegistration().SetPrintView(&view);
@@ -180,6 +184,9 @@ TEST(Registration, MethodsByTheirTextWithTheBackupMethod)
         if (*c.backup && c.boxes == 1) {
             // A table's text is shown as it is, never used as a format.
             EXPECT_EQ(sink.boxes.value(0), "Not registered|Try the web instead (100%s %n sure)?");
+        } else if (c.boxes == 1 && *c.output) {
+            EXPECT_TRUE(sink.boxes.value(0).contains("was not printed: The form could not be written to /dev/full"))
+                << sink.boxes.value(0).toStdString();
         } else if (c.boxes == 1) {
             EXPECT_TRUE(sink.boxes.value(0).contains(QString::fromUtf8(c.method))) << sink.boxes.value(0).toStdString();
         }
