@@ -309,8 +309,11 @@ protected:
     {
         secure_ = std::make_unique<testpeers::RegistrationServer>(dir_, methods, &certs_);
         const QString target = "https://localhost:" + QString::number(secure_->port()) + "/veldora/reg";
+        QJsonObject redirect{{"body", target}};
+        if (cancelDuringRedirect_)
+            redirect.insert("delay", 60);
         plain_ = std::make_unique<testpeers::RegistrationServer>(
-            dir_, QJsonObject{{"documents", QJsonObject{{"/reg.rpc", QJsonObject{{"body", target}}}}}});
+            dir_, QJsonObject{{"documents", QJsonObject{{"/reg.rpc", redirect}}}});
         EXPECT_TRUE(secure_->started() && plain_->started());
         const QString script =
             kWind + QStringLiteral(">SETFIELD ;MTH ;RPC\n>SETFIELD FNAM Zoë\n>SETFIELD _PIN 1234\n"
@@ -331,7 +334,19 @@ protected:
         window->MarkPrivateField(FourCC("LNAM"), true);
         window->SetFieldByKind(u'U', FourCC("LNAM"), "Private");
         window->SetMapValue("sysinfo", "CPU: 8 cores");
+        // The user cancels once the redirect document has been asked for, while its answer
+        // is still to come.
+        QTimer cancel;
+        QObject::connect(&cancel, &QTimer::timeout, [this] {
+            for (const auto& entry : plain_->received()) {
+                if (entry.toObject().value("verb") == QLatin1String("GET"))
+                    SetCancelFlag(1);
+            }
+        });
+        if (cancelDuringRedirect_)
+            cancel.start(10);
         ok = window->GetRegistration().Register(QString(), letter);
+        cancel.stop();
         window->GetRegistration().SetClock(nullptr);
         return reader;
     }
@@ -343,6 +358,7 @@ protected:
     std::unique_ptr<testpeers::RegistrationServer> plain_;
     RecordingStatus status_;
     regwindtest::RecordingOpener opener_;
+    bool cancelDuringRedirect_ = false;
 };
 
 TEST_F(InternetRun, TheRecordTheTokenAndTheUploadReachTheServer)
@@ -402,6 +418,26 @@ TEST_F(InternetRun, AFaultFailsTheRunAndOffersNoSuccess)
     EXPECT_EQ(regStatus(), "F 2603070905");
     EXPECT_EQ(status_.ended, 1);
     EXPECT_TRUE(reader->GetWindow()->isEnabled());
+    EXPECT_TRUE(opener_.opened.isEmpty());
+}
+
+// A cancel while the redirect document is on its way: no error text, nothing sent, and the
+// run ends as cancelled.
+TEST_F(InternetRun, ACancelDuringTheRedirectFetchShowsNoErrorText)
+{
+    cancelDuringRedirect_ = true;
+    bool ok = true;
+    QChar letter;
+    auto reader = Run({}, ok, letter);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(CancelFlag(), 1) << "the cancel is kept for the caller: no backup method is offered";
+    EXPECT_EQ(letter, u'F');
+    EXPECT_EQ(regStatus(), "F 2603070905");
+    EXPECT_FALSE(status_.lines.text.contains("Unable")) << status_.lines.text.toStdString();
+    EXPECT_FALSE(status_.lines.text.contains("Bad URL")) << status_.lines.text.toStdString();
+    EXPECT_EQ(status_.ended, 1);
+    EXPECT_TRUE(reader->GetWindow()->isEnabled());
+    EXPECT_TRUE(secure_->received().isEmpty()) << "nothing reached the server";
     EXPECT_TRUE(opener_.opened.isEmpty());
 }
 
