@@ -319,8 +319,10 @@ protected:
             kWind + QStringLiteral(">SETFIELD ;MTH ;RPC\n>SETFIELD FNAM Zoë\n>SETFIELD _PIN 1234\n"
                                    ">SETHEADER itcd K\n>RPCREDIRECTLOC http://127.0.0.1:%1/reg.rpc\n"
                                    ">GENUNIQUEREGID 4 FNAM\n"
-                                   ">LIST thankyouURLs\nhttps://www.ovex.example/thanks?id=%u&n=<FNAM>\n")
-                       .arg(plain_->port()) +
+                                   ">LIST thankyouURLs\n%2\n")
+                       .arg(plain_->port())
+                       .arg(thankYou_.isEmpty() ? QStringLiteral("https://www.ovex.example/thanks?id=%u&n=<FNAM>")
+                                                : thankYou_.arg(plain_->port())) +
             kPage;
         auto reader = runScript(script);
         RegWind* window = reader->GetWindow();
@@ -359,6 +361,8 @@ protected:
     RecordingStatus status_;
     regwindtest::RecordingOpener opener_;
     bool cancelDuringRedirect_ = false;
+    // The thank-you address, "%1" the plain server's port; empty: an https one.
+    QString thankYou_;
 };
 
 TEST_F(InternetRun, TheRecordTheTokenAndTheUploadReachTheServer)
@@ -419,6 +423,20 @@ TEST_F(InternetRun, AFaultFailsTheRunAndOffersNoSuccess)
     EXPECT_EQ(status_.ended, 1);
     EXPECT_TRUE(reader->GetWindow()->isEnabled());
     EXPECT_TRUE(opener_.opened.isEmpty());
+}
+
+// The thank-you address carries the record (hex at "%u", tags) only over https; a plain-http
+// one opens without it.
+TEST_F(InternetRun, TheThankYouPageGetsTheRecordOnlyOverHttps)
+{
+    thankYou_ = QStringLiteral("http://127.0.0.1:%1/thanks?id=%u&n=<FNAM>&p=<PROD>");
+    bool ok = false;
+    QChar letter;
+    auto reader = Run({}, ok, letter);
+    ASSERT_TRUE(ok);
+    ASSERT_EQ(opener_.opened.size(), 1);
+    EXPECT_EQ(opener_.opened[0].toString(QUrl::FullyEncoded),
+              QStringLiteral("http://127.0.0.1:%1/thanks?id=n=&p=").arg(plain_->port()));
 }
 
 // A cancel while the redirect document is on its way: no error text, nothing sent, and the
