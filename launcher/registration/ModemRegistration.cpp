@@ -193,8 +193,10 @@ bool ModemRegistration::Run(const engine::FieldList& record)
     }
     fields.Finish();
 
-    // An emergency number is never dialled, whatever the prefix made of it.
-    const QString first = digitsOf(number, 3);
+    // An emergency number is never dialled, whatever the prefix made of it. The "+" of an
+    // international number is dialled as an international prefix, which begins with 0: a
+    // number in Delhi (+91 11 ...) is no emergency number.
+    const QString first = digitsOf(QString(number).replace(u'+', u'0'), 3);
     if (first == QLatin1String("911")) {
         device.WaitTicks(10);
         status->Close();

@@ -379,6 +379,31 @@ TEST(ModemRegistration, ARecordThePacketCannotCarryIsRefusedBeforeDialling)
     }
 }
 
+// The number the modem dials: international numbers with the international prefix, after
+// the outside-line prefix; local ones as their digits.
+TEST(ModemRegistration, TheFakeModemHearsTheNumberAsDialled)
+{
+    struct Case {
+        const char* number;
+        const char* prefix;
+        const char* dialled;
+    } cases[] = {
+        {"+44 20 7946 0000", "", "00442079460000"},
+        {"+44 20 7946 0000", "9,", "9,00442079460000"},
+        {"+91 11 2345 6789", "", "00911123456789"},
+        {"(030) 555-0100", "", "0305550100"},
+    };
+    for (const Case& c : cases) {
+        ModemRun r(replying({}));
+        r.record.SetField(engine::FourCC("_CAL"), QString::fromLatin1(c.number));
+        r.record.SetField(engine::FourCC("dlpr"), QString::fromLatin1(c.prefix));
+        // Such numbers go through the X.25 network, whose logon the fake does not play: the
+        // dialling alone counts here.
+        r.run();
+        EXPECT_EQ(r.modem.dialled(), QStringList{QString::fromLatin1(c.dialled)}) << c.number;
+    }
+}
+
 TEST(ModemRegistration, ChoosesX25ByTheNumber)
 {
     const QString own = QStringLiteral("18005550199");
