@@ -99,8 +99,9 @@ QByteArray composeMessage(const QString& senderName, const QString& senderAddres
     Owned<GMimeDataWrapper> content(g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
     g_mime_part_set_content(GMIME_PART(part.get()), content.get());
     g_mime_text_part_set_charset(part.get(), "UTF-8");
-    g_mime_part_set_content_encoding(GMIME_PART(part.get()), plainSevenBit(body) ? GMIME_CONTENT_ENCODING_7BIT
-                                                                                  : GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE);
+    const GMimeContentEncoding encoding =
+        plainSevenBit(body) ? GMIME_CONTENT_ENCODING_7BIT : GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE;
+    g_mime_part_set_content_encoding(GMIME_PART(part.get()), encoding);
     g_mime_message_set_mime_part(message.get(), GMIME_OBJECT(part.get()));
 
     char* text = g_mime_object_to_string(GMIME_OBJECT(message.get()), g_mime_format_options_get_default());

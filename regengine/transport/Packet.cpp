@@ -134,7 +134,8 @@ bool Packet::AddFields(const FieldList& list, quint32 flags, QString* error)
     }
     records += kEndRecord;
     // The checksum follows the payload; the declared length counts both.
-    const quint64 payload = quint64(length_ > quint32(kHeaderSize) ? length_ - kHeaderSize : 0) + quint64(records.size());
+    const quint64 before = length_ > quint32(kHeaderSize) ? length_ - kHeaderSize : 0;
+    const quint64 payload = before + quint64(records.size());
     const quint64 declared = payload + 2;
     if (declared > kMaxDeclaredLength)
         return refuse(QStringLiteral("The record is %1 bytes long; a packet carries at most %2")

@@ -61,7 +61,10 @@ public:
         return r.exitCode == 0 ? QJsonDocument::fromJson(r.out).object() : QJsonObject();
     }
     // The body as the strict reader decoded it.
-    static QByteArray Body(const QJsonObject& read) { return QByteArray::fromBase64(read.value("body").toString().toLatin1()); }
+    static QByteArray Body(const QJsonObject& read)
+    {
+        return QByteArray::fromBase64(read.value("body").toString().toLatin1());
+    }
 
 private:
     QString folder_;

@@ -67,7 +67,8 @@ TEST(EmailRun, MailsTheRecordBetweenItsMarkers)
     } cases[] = {
         {"a name outside ASCII", QStringLiteral("Zoë"), QStringLiteral("short")},
         {"a 5,000-character value", QStringLiteral("Þórsdóttir"), QString(5000, u'x')},
-        {"a name with a comma", QStringLiteral("Smith, Jr."), QStringLiteral("Ünïcödé ") + QString(200, QChar(0x4e16))},
+        {"a name with a comma", QStringLiteral("Smith, Jr."),
+         QStringLiteral("Ünïcödé ") + QString(200, QChar(0x4e16))},
     };
     for (const Case& c : cases) {
         testsupport::RecordingSendmail sendmail;
@@ -87,8 +88,8 @@ TEST(EmailRun, MailsTheRecordBetweenItsMarkers)
             << c.name;
         EXPECT_LT(read.value("longest_line").toInt(), 78) << c.name;
         const QByteArray body = testsupport::RecordingSendmail::Body(read);
-        EXPECT_EQ(body, ("\n>BeginFields\n" + window->FieldsText(u'\n', RegWind::kLeaveOutPrivate) + ">EndFields\n").toUtf8())
-            << c.name;
+        const QString record = window->FieldsText(u'\n', RegWind::kLeaveOutPrivate);
+        EXPECT_EQ(body, ("\n>BeginFields\n" + record + ">EndFields\n").toUtf8()) << c.name;
         EXPECT_TRUE(body.contains((QStringLiteral("NOTE:") + c.note + u'\n').toUtf8())) << c.name;
         EXPECT_TRUE(body.contains("FNAM:Anna\n"));
         EXPECT_FALSE(body.contains("hidden"));

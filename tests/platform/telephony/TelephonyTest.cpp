@@ -138,8 +138,8 @@ TEST(DialableNumber, InternationalNumbersTakeTheLocationsPrefix)
     for (const Case& c : cases) {
         QString dialable = QStringLiteral("stale");
         QString error;
-        const bool ok = platform::dialableNumber(QString::fromLatin1(c.number), QString::fromLatin1(c.prefix), &dialable,
-                                                 &error);
+        const bool ok =
+            platform::dialableNumber(QString::fromLatin1(c.number), QString::fromLatin1(c.prefix), &dialable, &error);
         EXPECT_EQ(ok, c.dialled != nullptr) << c.number;
         if (c.dialled != nullptr)
             EXPECT_EQ(dialable, QString::fromLatin1(c.dialled)) << c.number;
@@ -157,9 +157,8 @@ TEST_F(TelephonyCall, TheLocationsPrefixIsDialledAndAPlusNeverReachesTheModem)
     options.internationalPrefix = QStringLiteral("011");
     HayesTelephony telephony(options);
     quint32 count = 0, line = 0, call = 0;
-    ASSERT_EQ(telephony.initialize(QStringLiteral("test"), [](quint32, quint32, quintptr, quintptr, quintptr, quintptr) {},
-                                   &count),
-              tel::kOk);
+    const auto ignore = [](quint32, quint32, quintptr, quintptr, quintptr, quintptr) {};
+    ASSERT_EQ(telephony.initialize(QStringLiteral("test"), ignore, &count), tel::kOk);
     ASSERT_EQ(telephony.openLine(tel::kLineMapper, tel::kApiVersion, 0, tel::kMediaDataModem, &line), tel::kOk);
     QString dialable;
     ASSERT_EQ(telephony.translateAddress(0, tel::kApiVersion, QStringLiteral("+44 20 7946 0000"), &dialable), tel::kOk);
