@@ -178,8 +178,25 @@ bool ModemRegistration::Run(const engine::FieldList& record)
         return finish(false);
     };
 
-    // An emergency number is never dialled, whatever the prefix made of it.
-    const QString first = digitsOf(number, 3);
+    // The record is made into its packet before anything is dialled: one the service could
+    // not read back as written is refused here, with the reason, not lost on the line.
+    engine::Packet fields;
+    QString refused;
+    if (!fields.AddFields(record, engine::Packet::kSkipUnderscore, &refused)) {
+        engine::EngineTrace(refused);
+        status->Close();
+        window_.setEnabled(true);
+        platform::messageBox(QStringLiteral("Your registration was not sent. %1.").arg(refused),
+                             QStringLiteral("Registration"), platform::mb::IconHand);
+        window_.PerformEvent(engine::AttachEvent::RegisterFailed);
+        return false;
+    }
+    fields.Finish();
+
+    // An emergency number is never dialled, whatever the prefix made of it. The "+" of an
+    // international number is dialled as an international prefix, which begins with 0: a
+    // number in Delhi (+91 11 ...) is no emergency number.
+    const QString first = digitsOf(QString(number).replace(u'+', u'0'), 3);
     if (first == QLatin1String("911")) {
         device.WaitTicks(10);
         status->Close();
@@ -230,9 +247,6 @@ bool ModemRegistration::Run(const engine::FieldList& record)
         if (window_.GetHeaderPacket().GetLength() > 0)
             exchanger.SendPacket(window_.GetHeaderPacket());
         device.ShowStatus(text(4, "Sending your information."));
-        engine::Packet fields;
-        fields.AddFields(record, engine::Packet::kSkipUnderscore);
-        fields.Finish();
         exchanger.SendPacket(fields);
         device.ShowStatus(text(5, "Receiving information."));
         exchanger.ReceivePacket(reply, true, true, 0);

@@ -8,6 +8,8 @@
 #include "regengine/core/FieldList.h"
 #include "regengine/print/PrintMeView.h"
 
+#include "platform/ui/Ui.h"
+
 namespace launcher {
 
 using namespace engine;
@@ -41,10 +43,23 @@ bool RegisterOnPaper(RegWind& window, int kind, CPrintMeView* view)
     view->SetHeaderLines(lines);
     const bool printed = view->PrintForm(kind);
     view->SetFieldList(nullptr);
-    EngineTrace(printed ? QStringLiteral("Printed registration form") : QStringLiteral("Printed registration cancelled"));
-    if (printed)
+    if (printed) {
+        EngineTrace(QStringLiteral("Printed registration form"));
         window.PerformEvent(AttachEvent::Registered);
-    return printed;
+        return true;
+    }
+    if (view->WasPrintCancelled()) {
+        EngineTrace(QStringLiteral("Printed registration cancelled"));
+        return false;
+    }
+    // A form that never reached the printer whole is no registration, and the user must know
+    // there is nothing to send.
+    EngineTrace(QStringLiteral("Printed registration failed: ") + view->PrintError());
+    platform::messageBox(QStringLiteral("Your registration form was not printed: %1. Please check the printer and try "
+                                        "again, or choose a different registration method.")
+                             .arg(view->PrintError()),
+                         QStringLiteral("Registration"), platform::mb::Ok | platform::mb::IconHand);
+    return false;
 }
 
 }  // namespace launcher

@@ -231,11 +231,14 @@ void RegistrationMethods::OpenThankYouUrls()
     if (list == nullptr || !list->GetItemAsString(0, address) || address.isEmpty())
         return;
     address.truncate(kThankYouLimit);
-    window_.SubstituteFieldTags(address, true);
-    if (const qsizetype at = address.indexOf(QStringLiteral("%u")); at >= 0) {
-        address.remove(at, 3);
-        address.insert(at, window_.EncodeFieldsHex());
-    }
+    // The hex text is the record's too: a plain-http page gets none.
+    address = window_.AddressForUser(address, false, [this](QString& text, bool withRecord) {
+        if (const qsizetype at = text.indexOf(QStringLiteral("%u")); at >= 0) {
+            text.remove(at, 3);
+            if (withRecord)
+                text.insert(at, window_.EncodeFieldsHex());
+        }
+    });
     window_.OpenInShell(address);
     window_.SetQuitAfterThankYou(true);
 }

@@ -25,6 +25,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -156,6 +157,11 @@ public:
     virtual bool SubstituteFieldTags(QString& text, bool urlEncode) const;
     // The value of an application name, any letter case; empty for an unknown one.
     virtual QString GetAppValue(const QString& name) const;
+    // An address opened for the user, its tags URL-encoded (application tags too with
+    // `appTags`) and `finish` applied (given whether the record is in). Record data goes out
+    // over https only: a plain-http address opens without it, its field tags left empty.
+    using AddressFinish = std::function<void(QString& address, bool withRecord)>;
+    QString AddressForUser(const QString& address, bool appTags, const AddressFinish& finish = {});
     // DOLISTSUBS: field tags substituted in every item of the reader's list of that name.
     void ExpandListText(const QString& listName) override;
     AppValues& GetAppValues() { return appValues_; }

@@ -105,9 +105,7 @@ int RegWind::OnNotify(QmWind* source, int code, int value)
     case RegCommand::OpenWebRegistration:
         if (CollectPageFields(true)) {
             OnNotify(this, RegCommand::NextPage, 0);
-            QString site = settings_.webRegSite;
-            SubstituteFieldTags(site, true);
-            OpenInShell(site);
+            OpenInShell(AddressForUser(settings_.webRegSite, false));
         }
         break;
     case RegCommand::AlreadyRegistered:
@@ -121,7 +119,7 @@ int RegWind::OnNotify(QmWind* source, int code, int value)
     case RegCommand::Hyperlink:
         if (source != nullptr) {
             const std::optional<QString> stored = source->GetStoredValue();
-            OpenInShell(SubstituteTags(CutText(stored ? *stored : source->GetValue(), kLinkLimit), true));
+            OpenInShell(AddressForUser(CutText(stored ? *stored : source->GetValue(), kLinkLimit), true));
         }
         break;
     case QmNotify::ItemChosen:

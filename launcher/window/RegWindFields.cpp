@@ -183,6 +183,30 @@ bool RegWind::SubstituteFieldTags(QString& text, bool urlEncode) const
     return replaced;
 }
 
+QString RegWind::AddressForUser(const QString& address, bool appTags, const AddressFinish& finish)
+{
+    QString filled = address;
+    if (appTags)
+        filled = SubstituteTags(address, true);
+    else
+        SubstituteFieldTags(filled, true);
+    if (finish)
+        finish(filled, true);
+    if (!IsPlainHttpAddress(filled))
+        return filled;
+    // Anyone on the way reads plain HTTP: the page opens, the owner's data stays home.
+    TagSources blank;
+    blank.field = [](const FourCC&) { return QString(); };
+    if (appTags)
+        blank.app = [this](const QString& name) { return GetAppValue(name); };
+    QString without = SubstituteTagText(address, true, blank);
+    if (finish)
+        finish(without, false);
+    if (without != filled)
+        EngineTrace(platform::formatText(QStringLiteral("Opening %s without the record: not https"), without));
+    return without;
+}
+
 QString RegWind::GetAppValue(const QString& name) const
 {
     const std::optional<QString> value = appValues_.Value(name);
@@ -216,7 +240,14 @@ RegRecordLists::FieldTagFiller RegWind::DerivedTextFiller() const
 void RegWind::BuildPacket()
 {
     headerPacket_.Begin(Packet::kData);
-    headerPacket_.AddFields(record_.HeaderForPacket());
+    QString refused;
+    // A header the packet cannot carry goes as none; the modem run refuses the record
+    // that holds it, and says why.
+    if (!headerPacket_.AddFields(record_.HeaderForPacket(), 0, &refused)) {
+        EngineTrace(refused);
+        headerPacket_.Clear();
+        return;
+    }
     headerPacket_.Finish();
 }
 

@@ -50,11 +50,7 @@ bool RegWind::AddPage(QmRegPage* page, int kind)
     if (kind == 2) {
         methodPage_ = page;
         if (auto* methods = dynamic_cast<MethodPage*>(page))
-            methods->SetTagSubstitution([this](const QString& text) {
-                QString site = text;
-                SubstituteFieldTags(site, true);
-                return site;
-            });
+            methods->SetTagSubstitution([this](const QString& text) { return AddressForUser(text, false); });
     }
     if (pageCount_ == 1)
         OnFirstPage();

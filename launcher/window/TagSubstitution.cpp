@@ -61,4 +61,11 @@ QString SubstituteTagText(const QString& text, bool urlEncode, const TagSources&
     return out;
 }
 
+bool IsPlainHttpAddress(const QString& address)
+{
+    const QString text = address.trimmed();
+    const qsizetype colon = text.indexOf(u':');
+    return colon > 0 && QStringView(text).left(colon).compare(u"http", Qt::CaseInsensitive) == 0;
+}
+
 }  // namespace launcher

@@ -22,4 +22,7 @@ struct TagSources {
 // keeps it. `replaced` (optional) tells whether any tag was replaced.
 QString SubstituteTagText(const QString& text, bool urlEncode, const TagSources& sources, bool* replaced = nullptr);
 
+// True for an address whose scheme is http, in any letter case: it goes out unencrypted.
+bool IsPlainHttpAddress(const QString& address);
+
 }  // namespace launcher

@@ -67,7 +67,7 @@ int ovex_mail_send(const OvexMailMessage* message)
     const QByteArray body =
         message->body != nullptr ? QByteArray(message->body, qsizetype(message->bodyLength)) : QByteArray();
     const QByteArray text = platform::mail::composeMessage(
-        QString::fromUtf8(message->senderName ? message->senderName : ""), recipient,
+        QString::fromUtf8(message->senderName ? message->senderName : ""), platform::mail::senderAddress(), recipient,
         QString::fromUtf8(message->subject ? message->subject : ""), body, QDateTime::currentDateTime());
 
     QProcess process;

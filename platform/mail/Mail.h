@@ -7,9 +7,11 @@
 ** The program is /usr/sbin/sendmail, or the one the environment variable OVEX_SENDMAIL
 ** names. Without it the mail method is not available.
 **
-** Texts are UTF-8. Header values never carry a line break (a CR or LF in a name or subject
-** becomes a blank, so no header can be slipped in); texts outside ASCII are sent as RFC 2047
-** encoded words; the body goes as it is, declared as UTF-8 text.
+** Texts are UTF-8. GMime composes the message: From is the sender's name as the display name
+** of the local account's address, names and subjects are quoted or RFC 2047 encoded as they
+** need, and never carry a line break (a CR or LF becomes a blank, so no header can be slipped
+** in); the body is UTF-8 plain text, quoted-printable unless every line is short ASCII, so
+** every line stays under 78 characters and the body decodes to exactly what was given.
 */
 #ifndef OVEX_PLATFORM_MAIL_H
 #define OVEX_PLATFORM_MAIL_H
@@ -38,7 +40,7 @@ extern "C" {
 #define OVEX_MAIL_TIMEOUT_MS 60000
 
 typedef struct OvexMailMessage {
-    const char* senderName; /* the From header's display name; may be empty */
+    const char* senderName; /* the display name of the From address; may be empty */
     const char* recipient;  /* one address: the To header and the program's argument */
     const char* subject;
     const char* body;       /* UTF-8 bytes, `bodyLength` of them */

@@ -6,14 +6,18 @@
 
 namespace platform::mail {
 
-// A header value on one line: every run of CR and LF becomes one blank. Texts outside
-// printable ASCII become RFC 2047 encoded words ("=?UTF-8?B?...?="), cut on characters.
-QByteArray headerValue(const QString& text);
+// The whole message as the sendmail program reads it, composed by GMime: From (the name as
+// display name of `senderAddress`, quoted or encoded as RFC 5322 and 2047 ask), To, Subject,
+// Date (`now`), Message-Id, the MIME headers of UTF-8 plain text and the body. The body goes
+// as 7bit when every line is short printable ASCII, else quoted-printable, so no line of
+// the message grows past 76 characters and the body decodes to exactly `body`. Line breaks
+// in the name or subject become blanks: no header can be slipped in.
+QByteArray composeMessage(const QString& senderName, const QString& senderAddress, const QString& recipient,
+                          const QString& subject, const QByteArray& body, const QDateTime& now);
 
-// The whole message as the sendmail program reads it: From (when there is a name), To,
-// Subject, Date (`now`), the MIME headers for UTF-8 text, a blank line and the body.
-QByteArray composeMessage(const QString& senderName, const QString& recipient, const QString& subject,
-                          const QByteArray& body, const QDateTime& now);
+// The local account's address, as the mail system would write it: the user name, "@" and
+// the host's mail name (/etc/mailname, else the host name).
+QString senderAddress();
 
 // The program the layer runs: $OVEX_SENDMAIL when set, else /usr/sbin/sendmail.
 QString sendmailProgram();

@@ -182,14 +182,7 @@ qint32 HayesTelephony::translateAddress(quint32 device, quint32, const QString& 
 {
     if (device >= quint32(modems_.size()))
         return qint32(kErrBadDeviceId);
-    // What a modem dials: digits, the tone and pulse letters, '*', '#' and the pause ','.
-    QString out;
-    for (const QChar c : number) {
-        if (c.isDigit() || QStringLiteral("*#,TPWtpw").contains(c))
-            out += c.toUpper();
-    }
-    *dialable = out;
-    return kOk;
+    return dialableNumber(number, options_.internationalPrefix, dialable) ? kOk : qint32(kErrInvalAddress);
 }
 
 qint32 HayesTelephony::makeCall(quint32 line, quint32* call, const QString& number)
@@ -197,6 +190,11 @@ qint32 HayesTelephony::makeCall(quint32 line, quint32* call, const QString& numb
     const auto it = lines_.find(line);
     if (it == lines_.end())
         return qint32(kErrInvalLineHandle);
+    // A number that did not go through translateAddress is dialled only when it is dialable
+    // as it stands: a "+" would otherwise reach the modem and be dropped or refused there.
+    QString dialable;
+    if (!dialableNumber(number, options_.internationalPrefix, &dialable) || number.contains(u'+'))
+        return qint32(kErrInvalAddress);
     for (const auto& [handle, c] : calls_) {
         if (c->line == line)
             return qint32(kErrCallUnavail);
@@ -206,7 +204,7 @@ qint32 HayesTelephony::makeCall(quint32 line, quint32* call, const QString& numb
     c->device = it->second.device;
     c->instance = it->second.instance;
     c->request = nextRequest_++;
-    c->number = number;
+    c->number = dialable;
     std::shared_ptr<SerialPort> port = SerialPort::create();
     if (!port->open(modems_[qsizetype(c->device)].path))
         return qint32(kErrResourceUnavail);

@@ -24,6 +24,9 @@ struct HayesTelephonyOptions {
     int guardMs = 1100;
     int dtrDropMs = 500;
     int pollMs = 20;
+    // What the dialling location dials for the "+" of an international number. Linux keeps
+    // no dialling rules, so it is the common "00" unless the caller knows better.
+    QString internationalPrefix = QStringLiteral("00");
 };
 
 // Telephony on Hayes modems: each modem is a line of data-modem media, a call opens the

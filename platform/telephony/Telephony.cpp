@@ -44,6 +44,28 @@ quint32 modulationMaxRate(const QByteArray& answer)
     return 0;
 }
 
+bool dialableNumber(const QString& number, const QString& internationalPrefix, QString* dialable, QString* error)
+{
+    QString out;
+    bool international = false;
+    for (const QChar c : number) {
+        if (c == u'+') {
+            if (international) {
+                if (error != nullptr)
+                    *error = QStringLiteral("The number %1 holds more than one \"+\"").arg(number);
+                return false;
+            }
+            international = true;
+            out += internationalPrefix.isEmpty() ? QStringLiteral("00") : internationalPrefix;
+        } else if (c.isDigit() || QStringLiteral("*#,TPWtpw").contains(c)) {
+            out += c.toUpper();
+        }
+    }
+    if (dialable != nullptr)
+        *dialable = out;
+    return true;
+}
+
 std::unique_ptr<Telephony> createSystemTelephony()
 {
     HayesTelephonyOptions options;

@@ -16,6 +16,7 @@ namespace tel {
 constexpr qint32 kOk = 0;
 constexpr quint32 kErrBadDeviceId = 0x80000002;
 constexpr quint32 kErrCallUnavail = 0x80000005;
+constexpr quint32 kErrInvalAddress = 0x80000007;
 constexpr quint32 kErrInvalCallHandle = 0x80000018;
 constexpr quint32 kErrInvalLineHandle = 0x8000002B;
 constexpr quint32 kErrNoDevice = 0x80000042;
@@ -72,6 +73,14 @@ struct LineCaps {
 // 0 when the answer holds neither.
 quint32 modulationMaxRate(const QByteArray& answer);
 
+// The number as a modem dials it: digits, '*', '#', the pause ',' and the letters T, P and
+// W; blanks, dashes, parentheses and other marks are dropped. The "+" of an international
+// number ("+44 20 7946 0000", also after an outside-line prefix: "9,+44...") becomes
+// `internationalPrefix` ("00" when empty). False, with the reason, for a number with more
+// than one "+", so no "+" is ever dropped unseen.
+bool dialableNumber(const QString& number, const QString& internationalPrefix, QString* dialable,
+                    QString* error = nullptr);
+
 // Telephony messages reach the application through this, on its main thread, always
 // from the event loop and never from inside the call that caused them.
 using LineCallback =
@@ -96,7 +105,8 @@ public:
                             quint32* line) = 0;
     // The device a line was opened on.
     virtual qint32 lineDeviceId(quint32 line, quint32* device) = 0;
-    // The number as the modem dials it.
+    // The number as the modem dials it (dialableNumber with the dialling location's
+    // international prefix); kErrInvalAddress for a number it cannot dial.
     virtual qint32 translateAddress(quint32 device, quint32 version, const QString& number, QString* dialable) = 0;
     virtual qint32 makeCall(quint32 line, quint32* call, const QString& number) = 0;
     virtual qint32 getCallState(quint32 call, quint32* state) = 0;

@@ -3,6 +3,7 @@
 #include "regengine/core/EngineTrace.h"
 #include "regengine/core/QmStringList.h"
 
+#include <QFile>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -13,6 +14,16 @@ namespace engine {
 namespace {
 
 CPrintMeView* g_liveView = nullptr;
+
+// A form written to a file is whole only when the file ends as a PDF ends: the print engine
+// reports no failed write, so a full disk or a broken device shows only here.
+bool outputFileComplete(const QString& name)
+{
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly) || file.size() < 16 || !file.seek(file.size() - 16))
+        return false;
+    return file.read(16).trimmed().endsWith("%%EOF");
+}
 
 bool askWithPrintDialog(QPrinter& printer, QWidget* parent)
 {
@@ -59,6 +70,7 @@ bool CPrintMeView::OnPreparePrinting(QPrinter& printer)
 bool CPrintMeView::PrintForm(int mode)
 {
     formMode_ = mode;
+    printError_.clear();
     QPrinter printer(QPrinter::HighResolution);
     if (!OnPreparePrinting(printer)) {
         EngineTrace(QStringLiteral("Printing cancelled"));
@@ -77,16 +89,26 @@ void CPrintMeView::ShowPrintPreview(int mode)
 
 int CPrintMeView::PaintForm(QPrinter& printer)
 {
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        EngineTrace(QStringLiteral("The printer could not be opened"));
+    printError_.clear();
+    const auto fail = [this](const QString& why) {
+        printError_ = why;
+        EngineTrace(why);
         return 0;
-    }
+    };
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return fail(QStringLiteral("The printer could not be opened"));
     RegistrationForm form(fields_, headerLines_, formMode_ != 0);
     const int pages = form.Paint(painter, printer);
-    painter.end();
+    const bool ended = painter.end();
     placements_ = form.SymbolPlacements();
     capped_ = form.BarcodeTextCapped();
+    if (pages <= 0)
+        return fail(QStringLiteral("The form could not be painted"));
+    if (!ended || printer.printerState() == QPrinter::Error)
+        return fail(QStringLiteral("The printer could not finish the form"));
+    if (!printer.outputFileName().isEmpty() && !outputFileComplete(printer.outputFileName()))
+        return fail(QStringLiteral("The form could not be written to %1").arg(printer.outputFileName()));
     return pages;
 }
 

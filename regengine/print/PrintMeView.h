@@ -38,16 +38,19 @@ public:
     void SetHeaderLines(const QStringList& lines) { headerLines_ = lines; }
 
     // Prints the mail form (mode non-zero) or the fax form (0). False when the print dialog
-    // was cancelled or the printer could not be opened.
+    // was cancelled (WasPrintCancelled) or the form did not reach the printer whole
+    // (PrintError says why).
     bool PrintForm(int mode);
     // Shows the form of that mode in the print preview dialog.
     void ShowPrintPreview(int mode);
     bool WasPrintCancelled() const { return printCancelled_ != 0; }
+    // Why the last print failed; empty after a print that worked or was cancelled.
+    const QString& PrintError() const { return printError_; }
 
     void SetPrintSetup(PrintSetup setup) { printSetup_ = std::move(setup); }
 
     // Paints the form on a printer that is set up already; the number of pages, 0 when the
-    // printer could not be opened.
+    // printer could not be opened or could not finish the job (PrintError says which).
     int PaintForm(QPrinter& printer);
     // Where the last painted form's symbols went.
     const QList<RegistrationForm::Placement>& LastSymbolPlacements() const { return placements_; }
@@ -59,6 +62,7 @@ private:
     FieldList* fields_ = nullptr;
     int formMode_ = 0;
     int printCancelled_ = 0;
+    QString printError_;
     QStringList headerLines_;
     PrintSetup printSetup_;
     QList<RegistrationForm::Placement> placements_;

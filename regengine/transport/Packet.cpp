@@ -111,8 +111,13 @@ bool Packet::IsValid(bool dataRequired) const
     return !dataRequired || GetType() == kData;
 }
 
-void Packet::AddFields(const FieldList& list, quint32 flags)
+bool Packet::AddFields(const FieldList& list, quint32 flags, QString* error)
 {
+    const auto refuse = [error](const QString& why) {
+        if (error != nullptr)
+            *error = why;
+        return false;
+    };
     QByteArray records;
     for (const auto& field : list) {
         const quint8 first = field->GetCode()[0];
@@ -120,10 +125,26 @@ void Packet::AddFields(const FieldList& list, quint32 flags)
             continue;
         if ((flags & kSkipUnderscore) && first == '_')
             continue;
+        const QString code = FieldCodeToString(field->GetCode());
+        if (field->GetCode() == kEndCode)
+            return refuse(QStringLiteral("The field %1 cannot be sent: its code ends the record").arg(code));
+        if (field->GetValue().contains(QChar(u'\0')))
+            return refuse(QStringLiteral("The field %1 cannot be sent: its value holds a NUL character").arg(code));
         field->Write(records);
     }
     records += kEndRecord;
+    // The checksum follows the payload; the declared length counts both.
+    const quint64 before = length_ > quint32(kHeaderSize) ? length_ - kHeaderSize : 0;
+    const quint64 payload = before + quint64(records.size());
+    const quint64 declared = payload + 2;
+    if (declared > kMaxDeclaredLength)
+        return refuse(QStringLiteral("The record is %1 bytes long; a packet carries at most %2")
+                          .arg(payload)
+                          .arg(kMaxDeclaredLength - 2));
     Append(records);
+    if (error != nullptr)
+        error->clear();
+    return true;
 }
 
 void Packet::ReadFields(Displayer* displayer, FieldList* list, quint32 flags) const

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 #include <QtGlobal>
 
 namespace engine {
@@ -19,6 +20,9 @@ public:
     static constexpr char kAck = 'Y';
     static constexpr char kNak = 'N';
     static constexpr int kHeaderSize = 8;
+    // The longest declared length either end of the exchange takes: the receiver reads no
+    // packet declaring more, so the writer makes none.
+    static constexpr quint32 kMaxDeclaredLength = 0x10000;
 
     // AddFields flag bits: leave out codes that begin with a lower-case letter, and those
     // that begin with '_'.
@@ -52,7 +56,10 @@ public:
     bool IsValid(bool dataRequired) const;
 
     // One record for each field in the list's order (flag bits above), then the end record.
-    void AddFields(const FieldList& list, quint32 flags = 0);
+    // Refuses, appending nothing, what would not read back as the same fields: a value with a
+    // NUL (which ends a record), a field coded "ZZZZ" (which ends the list), or records that
+    // would make the packet longer than kMaxDeclaredLength. `error` says which.
+    bool AddFields(const FieldList& list, quint32 flags = 0, QString* error = nullptr);
     // Clears `list` (when given) and reads the records from offset 8 up to the end record.
     // The displayer (when given) gets "< CODE >  value" for each record read.
     void ReadFields(Displayer* displayer, FieldList* list, quint32 flags = 0) const;

@@ -55,6 +55,12 @@ void PacketExchanger::Start()
 
 char PacketExchanger::SendPacket(const Packet& packet)
 {
+    // The far end would take it for a broken header and never acknowledge it.
+    if (packet.GetLength() > Packet::kMaxDeclaredLength + Packet::kHeaderSize) {
+        trace(platform::formatText(QStringLiteral("Not sending a %ld byte packet: longer than the far end takes"),
+                                   long(packet.GetLength())));
+        throw -1;
+    }
     int sends = 0;
     for (;;) {
         trace(platform::formatText(QStringLiteral("Sending %ld byte packet"), long(packet.GetLength())));
@@ -94,7 +100,7 @@ void PacketExchanger::ReceivePacket(Packet& packet, bool acknowledge, bool dataR
         const quint32 declared = framed ? bigEndian32(head + 2) : 0;
         // A declared length is the far end's word only: a longer one than any packet of
         // the exchange is a broken header, not a reason to read on.
-        if (!framed || declared > kMaxDeclaredLength) {
+        if (!framed || declared > Packet::kMaxDeclaredLength) {
             device_->WaitTicks(10);
             device_->FlushInput(50, 1000);
             trace(platform::formatText(QStringLiteral("In ReceivePacket only got %ld"), long(qMax(got, 0))));

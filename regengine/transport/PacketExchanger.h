@@ -12,8 +12,6 @@ class Packet;
 // failure it cannot recover from throws the integer -1.
 class PacketExchanger {
 public:
-    // The largest declared length taken from the line; a longer one is a broken packet.
-    static constexpr quint32 kMaxDeclaredLength = 0x10000;
     static constexpr int kMaxFailures = 6;
 
     // `device` is not owned; the initiator opens the exchange.
@@ -24,7 +22,8 @@ public:
 
     // The initiator sends the opening negative acknowledgement; the other side waits for it.
     virtual void Start();
-    // Sends until the far end acknowledges; 'Y'.
+    // Sends until the far end acknowledges; 'Y'. A packet longer than the far end takes
+    // (Packet::kMaxDeclaredLength) is not sent: it throws at once.
     virtual char SendPacket(const Packet& packet);
     // Reads one packet into `packet`. Acknowledging, only a valid packet that is no resend
     // comes back; otherwise the caller judges what came. `expected` (0: any) is the

@@ -175,8 +175,10 @@ bool StreamRPCToNet::Connect(const QString& redirectLocation)
         return Fail(0, QStringLiteral("Unable to set status callback"));
 
     QString url;
+    // A cancel is the user's own doing: it ends the run without an error text.
     if (!FindServerUrl(redirectLocation, url))
-        return Fail(kNoSite, QStringLiteral("Unable to get redirect"));
+        return CancelFlag() != 0 ? Fail(0, QStringLiteral("Cancelled by user"))
+                                 : Fail(kNoSite, QStringLiteral("Unable to get redirect"));
     EngineTrace(formatText(QStringLiteral("Got registration URL %s"), url));
     ServerUrl parts;
     if (!SplitServerUrl(url, parts))

@@ -7,7 +7,7 @@ out), with each base64 parameter decoded as UTF-8 text beside its base64 form. P
 "PORT <n>" once it listens and ends when its standard input closes.
 
 Config (all optional):
-  {"documents": {"/droplocs/default.rpc": {"status": 200, "body": "https://..."}},
+  {"documents": {"/droplocs/default.rpc": {"status": 200, "body": "https://...", "delay": seconds}},
    "generateRegToken": {"result": "T0K3N"} | {"fault": [code, "text"]}
                        | {"raw": "text", "status": 200, "content_type": "text/html"},
    "sendRegistration": ..., "associateDataWithRegistration": ...,
@@ -42,6 +42,8 @@ class Handler(peer_server.ServiceHandler):
         doc = self.server.config.get("documents", {}).get(self.path)
         if doc is None:
             return self.reply(404, b"not here", "text/plain")
+        if doc.get("delay"):
+            threading.Event().wait(float(doc["delay"]))
         self.reply(int(doc.get("status", 200)), doc.get("body", "").encode("utf-8"), "text/plain")
 
     def do_POST(self):

@@ -2,12 +2,15 @@
 
 // A sendmail program that records what it was given: its arguments one a line in
 // "argv", its standard input in "message", and exits with the code in the file "exit"
-// (0 when there is none). OVEX_SENDMAIL is pointed at it.
+// (0 when there is none). OVEX_SENDMAIL is pointed at it. Read() reads the message back as
+// a strict RFC 5322 reader does (Python's email parser, tests/peers/check_mail.py).
 
 #include "tests/support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QString>
 
 namespace testsupport {
@@ -44,6 +47,24 @@ public:
     QByteArray Argv() const { return readFile(QDir(folder_).filePath(QStringLiteral("argv"))); }
     QByteArray Message() const { return readFile(QDir(folder_).filePath(QStringLiteral("message"))); }
     const QString& Program() const { return program_; }
+
+    // What the strict reader found: from_name, from_address, to, subject, mime_version,
+    // content_type, charset, transfer_encoding, has_date, body (decoded, in base64) and
+    // longest_line; empty, with `defect` saying why, when it refused the message.
+    QJsonObject Read(QString* defect = nullptr) const
+    {
+        const RunResult r = runProgram(QStringLiteral("python3"),
+                                       {sourceDir() + QStringLiteral("/tests/peers/check_mail.py"),
+                                        QDir(folder_).filePath(QStringLiteral("message"))});
+        if (defect != nullptr)
+            *defect = QString::fromUtf8(r.err);
+        return r.exitCode == 0 ? QJsonDocument::fromJson(r.out).object() : QJsonObject();
+    }
+    // The body as the strict reader decoded it.
+    static QByteArray Body(const QJsonObject& read)
+    {
+        return QByteArray::fromBase64(read.value("body").toString().toLatin1());
+    }
 
 private:
     QString folder_;

@@ -1,7 +1,9 @@
 // Any bytes as what the far end of a modem call sends. The exchanger receives packets from
 // them with acknowledgements, as the registration run does, and the records of each packet
 // are read back; nothing may crash, leak, read past the bytes or hand out a record that
-// reaches beyond its packet. The bytes are also read as one packet straight away.
+// reaches beyond its packet. The bytes are also read as one packet straight away, and, cut
+// into fields, written as a record: whatever the writer takes must read back as the same
+// fields, so no value can forge a record of its own.
 #include "regengine/core/Clock.h"
 #include "regengine/core/FieldList.h"
 #include "regengine/transport/CommDevice.h"
@@ -78,6 +80,38 @@ void readRecords(const engine::Packet& packet)
     packet.ReadFields(nullptr, &list, count % 2);
 }
 
+// Fields from the bytes: four code bytes, a length byte, that many value bytes (UTF-8).
+engine::FieldList fieldsOf(const uint8_t* data, size_t size)
+{
+    engine::FieldList list;
+    size_t pos = 0;
+    while (pos + 5 <= size) {
+        const char* at = reinterpret_cast<const char*>(data + pos);
+        const size_t length = data[pos + 4] < size - pos - 5 ? data[pos + 4] : size - pos - 5;
+        list.SetField(engine::FourCC::FromBytes(QByteArrayView(at, 4)), QString::fromUtf8(at + 5, qsizetype(length)));
+        pos += 5 + length;
+    }
+    return list;
+}
+
+void writeAndReadBack(const uint8_t* data, size_t size)
+{
+    const engine::FieldList written = fieldsOf(data, size);
+    engine::Packet packet;
+    if (!packet.AddFields(written))
+        return;
+    packet.Finish();
+    engine::FieldList read;
+    packet.ReadFields(nullptr, &read);
+    bool same = read.GetCount() == written.GetCount();
+    for (auto a = written.begin(), b = read.begin(); same && a != written.end(); ++a, ++b)
+        same = (*a)->GetCode() == (*b)->GetCode() && (*a)->GetValue() == (*b)->GetValue();
+    if (!same) {
+        std::fprintf(stderr, "%d fields written, %d read back differently\n", written.GetCount(), read.GetCount());
+        std::abort();
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -105,5 +139,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     raw.SetChecksumFlag(true);
     raw.IsValid(true);
     readRecords(raw);
+    writeAndReadBack(data, size);
     return 0;
 }

@@ -356,6 +356,54 @@ TEST(ModemRegistration, APrefixThatMakesAnEmergencyNumberIsRefused)
     EXPECT_TRUE(r.modem.dialled().isEmpty());
 }
 
+// A record the service could not read back as written is refused before anything is dialled.
+TEST(ModemRegistration, ARecordThePacketCannotCarryIsRefusedBeforeDialling)
+{
+    struct Case {
+        const char* name;
+        QString value;
+        const char* shown;
+    } cases[] = {
+        {"a NUL that would forge a field", QString::fromUtf16(u"hi\0PROD:evil", 12), "holds a NUL character"},
+        {"more than a packet carries", QString(70000, u'x'), "a packet carries at most 65534"},
+    };
+    for (const Case& c : cases) {
+        ModemRun r(replying({}));
+        r.record.SetField(engine::FourCC("NOTE"), c.value);
+        EXPECT_FALSE(r.run()) << c.name;
+        ASSERT_EQ(r.boxes.shown.size(), 1) << c.name;
+        EXPECT_TRUE(r.boxes.shown[0].startsWith("Your registration was not sent.")) << c.name;
+        EXPECT_TRUE(r.boxes.shown[0].contains(QString::fromUtf8(c.shown))) << r.boxes.shown[0].toStdString();
+        EXPECT_TRUE(r.modem.dialled().isEmpty()) << c.name;
+        EXPECT_TRUE(r.window.isEnabled()) << c.name;
+    }
+}
+
+// The number the modem dials: international numbers with the international prefix, after
+// the outside-line prefix; local ones as their digits.
+TEST(ModemRegistration, TheFakeModemHearsTheNumberAsDialled)
+{
+    struct Case {
+        const char* number;
+        const char* prefix;
+        const char* dialled;
+    } cases[] = {
+        {"+44 20 7946 0000", "", "00442079460000"},
+        {"+44 20 7946 0000", "9,", "9,00442079460000"},
+        {"+91 11 2345 6789", "", "00911123456789"},
+        {"(030) 555-0100", "", "0305550100"},
+    };
+    for (const Case& c : cases) {
+        ModemRun r(replying({}));
+        r.record.SetField(engine::FourCC("_CAL"), QString::fromLatin1(c.number));
+        r.record.SetField(engine::FourCC("dlpr"), QString::fromLatin1(c.prefix));
+        // Such numbers go through the X.25 network, whose logon the fake does not play: the
+        // dialling alone counts here.
+        r.run();
+        EXPECT_EQ(r.modem.dialled(), QStringList{QString::fromLatin1(c.dialled)}) << c.number;
+    }
+}
+
 TEST(ModemRegistration, ChoosesX25ByTheNumber)
 {
     const QString own = QStringLiteral("18005550199");

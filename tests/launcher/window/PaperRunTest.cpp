@@ -2,6 +2,7 @@
 #include "launcher/registration/PaperRun.h"
 #include "launcher/window/RegWind.h"
 #include "tests/launcher/window/RegWindTestSupport.h"
+#include "tests/support/RecordingSink.h"
 #include "tests/support/TestEnvironment.h"
 
 #include "regengine/print/PrintMeView.h"
@@ -79,6 +80,38 @@ TEST(PaperRun, NoViewOrACancelIsNotARegistration)
     view.SetPrintSetup([](QPrinter&, QWidget*) { return false; });
     EXPECT_FALSE(RegisterOnPaper(*window, 0, &view));
     EXPECT_EQ(view.GetFieldList(), nullptr);
+}
+
+// A form that does not reach the printer whole is a failed run the user is told of; a cancel
+// stays silent.
+TEST(PaperRun, APrintThatFailsIsAFailedRunAndSaysWhy)
+{
+    auto reader = regwindtest::runScript(kScript);
+    RegWind* window = reader->GetWindow();
+    testsupport::RecordingSink boxes;
+    struct Case {
+        const char* name;
+        QString output;
+        const char* why;
+    } cases[] = {
+        {"the printer cannot be opened", testsupport::sandboxRoot() + "/no-such-folder/form.pdf",
+         "The printer could not be opened"},
+        {"the job cannot be finished", QStringLiteral("/dev/full"), "The form could not be written to /dev/full"},
+    };
+    for (const Case& c : cases) {
+        boxes.boxes.clear();
+        CPrintMeView view;
+        view.SetPrintSetup([&](QPrinter& printer, QWidget*) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(c.output);
+            return true;
+        });
+        EXPECT_FALSE(RegisterOnPaper(*window, 1, &view)) << c.name;
+        EXPECT_FALSE(view.WasPrintCancelled()) << c.name;
+        EXPECT_EQ(view.PrintError(), QString::fromUtf8(c.why)) << c.name;
+        ASSERT_EQ(boxes.boxes.size(), 1) << c.name;
+        EXPECT_TRUE(boxes.boxes[0].text.contains(QString::fromUtf8(c.why))) << boxes.boxes[0].text.toStdString();
+    }
 }
 
 // The launcher's frame makes the form's document and view before any script runs; a printed

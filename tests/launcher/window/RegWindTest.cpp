@@ -366,6 +366,8 @@ TEST(RegWindCommands, OnlyWebAndMailAddressesReachTheShell)
     const Case cases[] = {
         {"https://reg.example/form?name=<NAME>&p=<PRNM>", "https://reg.example/form?name=J%C3%B6rg&p=Ovex%20Kelvo"},
         {"http://reg.example/<$APP.Nothing>x", "http://reg.example/x"},
+        // Plain HTTP gets the page without the record.
+        {"HTTP://reg.example/form?name=<NAME>&x=1", "http://reg.example/form?name=&x=1"},
         {"mailto:register@ovex.example?subject=<PRNM>", "mailto:register@ovex.example?subject=Ovex%20Kelvo"},
         {"file:///etc/passwd", nullptr},
         {"FILE:///home/user/.bashrc", nullptr},
@@ -395,15 +397,22 @@ TEST(RegWindCommands, OnlyWebAndMailAddressesReachTheShell)
 
 TEST(RegWindCommands, TheWebRegistrationCommandValidatesMovesOnAndOpensTheSite)
 {
-    RecordingOpener opener;
-    auto reader = runScript(kWind + QStringLiteral(">WEBREGSITE https://reg.example/?p=<PRNM>&u=<USID>\n"
-                                                   ">SETFIELD USID a/b\n") +
-                            pages(2));
-    RegWind* window = reader->GetWindow();
-    window->OnNotify(nullptr, RegCommand::OpenWebRegistration, 0);
-    EXPECT_EQ(window->GetCurrentPageIndex(), 1);
-    ASSERT_EQ(opener.opened.size(), 1);
-    EXPECT_EQ(opener.opened[0].toEncoded(), QByteArray("https://reg.example/?p=Ovex%20Kelvo&u=a%2Fb"));
+    const struct {
+        const char* site;
+        const char* opened;
+    } cases[] = {
+        {"https://reg.example/?p=<PRNM>&u=<USID>", "https://reg.example/?p=Ovex%20Kelvo&u=a%2Fb"},
+        {"http://reg.example/?p=<PRNM>&u=<USID>", "http://reg.example/?p=&u="},
+    };
+    for (const auto& c : cases) {
+        RecordingOpener opener;
+        auto reader = runScript(kWind + QStringLiteral(">WEBREGSITE %1\n>SETFIELD USID a/b\n").arg(c.site) + pages(2));
+        RegWind* window = reader->GetWindow();
+        window->OnNotify(nullptr, RegCommand::OpenWebRegistration, 0);
+        EXPECT_EQ(window->GetCurrentPageIndex(), 1);
+        ASSERT_EQ(opener.opened.size(), 1);
+        EXPECT_EQ(opener.opened[0].toEncoded(), QByteArray(c.opened)) << c.site;
+    }
 }
 
 TEST(RegWindFields, SetFieldValueShowsItInTheControlOrMakesAHeaderEntry)

@@ -30,6 +30,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPrinter>
+#include <QTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -119,6 +120,7 @@ TEST(Registration, MethodsByTheirTextWithTheBackupMethod)
         int sendmailExit = 0;  // of the recording sendmail the e-mail run mails through
         bool printed = true;   // the print dialog's answer
         const char* face = "";  // a line of the heading the printed form must carry
+        const char* output = "";  // where the form is printed to; "" a PDF file of the test's
     };
     const Case cases[] = {
         {"web registration counts as done", ";WEB", "", platform::id::Yes, false, true, 'F', 0},
@@ -128,6 +130,8 @@ TEST(Registration, MethodsByTheirTextWithTheBackupMethod)
         {"the mail form is printed", ";BRR", "", platform::id::Yes, false, true, 'B', 0, 0, true, "PO Box 1815"},
         {"the fax form is printed", ";FMR", "", platform::id::Yes, false, true, 'X', 0, 0, true, "Fax 555 0100"},
         {"a cancelled print is no registration", ";BRR", "", platform::id::Yes, false, false, 'F', 0, 0, false},
+        {"a printer that cannot finish is no registration", ";BRR", "", platform::id::Yes, false, false, 'F', 1, 0,
+         true, "", "/dev/full"},
         {"no method is the modem", "", "", platform::id::Yes, false, false, 'F', 0},
         {"lower case is refused, not sent by modem", ";web", "", platform::id::Yes, false, false, 'F', 1},
         {"a misspelling is refused", ";RCP", "", platform::id::Yes, false, false, 'F', 1},
@@ -164,7 +168,7 @@ TEST(Registration, MethodsByTheirTextWithTheBackupMethod)
         CPrintMeView view;
         view.SetPrintSetup([&](QPrinter& printer, QWidget*) {
             printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(pdf);
+            printer.setOutputFileName(*c.output ? QString::fromUtf8(c.output) : pdf);
             return c.printed;
         });
         window->GetRegistration().SetPrintView(&view);
@@ -180,6 +184,9 @@ TEST(Registration, MethodsByTheirTextWithTheBackupMethod)
         if (*c.backup && c.boxes == 1) {
             // A table's text is shown as it is, never used as a format.
             EXPECT_EQ(sink.boxes.value(0), "Not registered|Try the web instead (100%s %n sure)?");
+        } else if (c.boxes == 1 && *c.output) {
+            EXPECT_TRUE(sink.boxes.value(0).contains("was not printed: The form could not be written to /dev/full"))
+                << sink.boxes.value(0).toStdString();
         } else if (c.boxes == 1) {
             EXPECT_TRUE(sink.boxes.value(0).contains(QString::fromUtf8(c.method))) << sink.boxes.value(0).toStdString();
         }
@@ -302,15 +309,20 @@ protected:
     {
         secure_ = std::make_unique<testpeers::RegistrationServer>(dir_, methods, &certs_);
         const QString target = "https://localhost:" + QString::number(secure_->port()) + "/veldora/reg";
+        QJsonObject redirect{{"body", target}};
+        if (cancelDuringRedirect_)
+            redirect.insert("delay", 60);
         plain_ = std::make_unique<testpeers::RegistrationServer>(
-            dir_, QJsonObject{{"documents", QJsonObject{{"/reg.rpc", QJsonObject{{"body", target}}}}}});
+            dir_, QJsonObject{{"documents", QJsonObject{{"/reg.rpc", redirect}}}});
         EXPECT_TRUE(secure_->started() && plain_->started());
         const QString script =
             kWind + QStringLiteral(">SETFIELD ;MTH ;RPC\n>SETFIELD FNAM Zoë\n>SETFIELD _PIN 1234\n"
                                    ">SETHEADER itcd K\n>RPCREDIRECTLOC http://127.0.0.1:%1/reg.rpc\n"
                                    ">GENUNIQUEREGID 4 FNAM\n"
-                                   ">LIST thankyouURLs\nhttps://www.ovex.example/thanks?id=%u&n=<FNAM>\n")
-                       .arg(plain_->port()) +
+                                   ">LIST thankyouURLs\n%2\n")
+                       .arg(plain_->port())
+                       .arg(thankYou_.isEmpty() ? QStringLiteral("https://www.ovex.example/thanks?id=%u&n=<FNAM>")
+                                                : thankYou_.arg(plain_->port())) +
             kPage;
         auto reader = runScript(script);
         RegWind* window = reader->GetWindow();
@@ -324,7 +336,19 @@ protected:
         window->MarkPrivateField(FourCC("LNAM"), true);
         window->SetFieldByKind(u'U', FourCC("LNAM"), "Private");
         window->SetMapValue("sysinfo", "CPU: 8 cores");
+        // The user cancels once the redirect document has been asked for, while its answer
+        // is still to come.
+        QTimer cancel;
+        QObject::connect(&cancel, &QTimer::timeout, [this] {
+            for (const auto& entry : plain_->received()) {
+                if (entry.toObject().value("verb") == QLatin1String("GET"))
+                    SetCancelFlag(1);
+            }
+        });
+        if (cancelDuringRedirect_)
+            cancel.start(10);
         ok = window->GetRegistration().Register(QString(), letter);
+        cancel.stop();
         window->GetRegistration().SetClock(nullptr);
         return reader;
     }
@@ -336,6 +360,9 @@ protected:
     std::unique_ptr<testpeers::RegistrationServer> plain_;
     RecordingStatus status_;
     regwindtest::RecordingOpener opener_;
+    bool cancelDuringRedirect_ = false;
+    // The thank-you address, "%1" the plain server's port; empty: an https one.
+    QString thankYou_;
 };
 
 TEST_F(InternetRun, TheRecordTheTokenAndTheUploadReachTheServer)
@@ -395,6 +422,40 @@ TEST_F(InternetRun, AFaultFailsTheRunAndOffersNoSuccess)
     EXPECT_EQ(regStatus(), "F 2603070905");
     EXPECT_EQ(status_.ended, 1);
     EXPECT_TRUE(reader->GetWindow()->isEnabled());
+    EXPECT_TRUE(opener_.opened.isEmpty());
+}
+
+// The thank-you address carries the record (hex at "%u", tags) only over https; a plain-http
+// one opens without it.
+TEST_F(InternetRun, TheThankYouPageGetsTheRecordOnlyOverHttps)
+{
+    thankYou_ = QStringLiteral("http://127.0.0.1:%1/thanks?id=%u&n=<FNAM>&p=<PROD>");
+    bool ok = false;
+    QChar letter;
+    auto reader = Run({}, ok, letter);
+    ASSERT_TRUE(ok);
+    ASSERT_EQ(opener_.opened.size(), 1);
+    EXPECT_EQ(opener_.opened[0].toString(QUrl::FullyEncoded),
+              QStringLiteral("http://127.0.0.1:%1/thanks?id=n=&p=").arg(plain_->port()));
+}
+
+// A cancel while the redirect document is on its way: no error text, nothing sent, and the
+// run ends as cancelled.
+TEST_F(InternetRun, ACancelDuringTheRedirectFetchShowsNoErrorText)
+{
+    cancelDuringRedirect_ = true;
+    bool ok = true;
+    QChar letter;
+    auto reader = Run({}, ok, letter);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(CancelFlag(), 1) << "the cancel is kept for the caller: no backup method is offered";
+    EXPECT_EQ(letter, u'F');
+    EXPECT_EQ(regStatus(), "F 2603070905");
+    EXPECT_FALSE(status_.lines.text.contains("Unable")) << status_.lines.text.toStdString();
+    EXPECT_FALSE(status_.lines.text.contains("Bad URL")) << status_.lines.text.toStdString();
+    EXPECT_EQ(status_.ended, 1);
+    EXPECT_TRUE(reader->GetWindow()->isEnabled());
+    EXPECT_TRUE(secure_->received().isEmpty()) << "nothing reached the server";
     EXPECT_TRUE(opener_.opened.isEmpty());
 }
 

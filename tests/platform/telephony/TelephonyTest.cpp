@@ -119,6 +119,57 @@ TEST_F(TelephonyCall, EachDialResultBecomesACallState)
     }
 }
 
+// How a number is dialled: the "+" of an international number is the location's
+// international prefix, never dropped; the marks people write numbers with are.
+TEST(DialableNumber, InternationalNumbersTakeTheLocationsPrefix)
+{
+    struct Case {
+        const char* number;
+        const char* prefix;
+        const char* dialled;  // nullptr: refused
+    } cases[] = {
+        {"+44 20 7946 0000", "", "00442079460000"},
+        {"+44 20 7946 0000", "011", "011442079460000"},
+        {"9,+1 (800) 555-0199", "00", "9,0018005550199"},
+        {"555-0100", "00", "5550100"},
+        {"t555 0100 *70#", "", "T5550100*70#"},
+        {"+44 +20 7946 0000", "00", nullptr},
+    };
+    for (const Case& c : cases) {
+        QString dialable = QStringLiteral("stale");
+        QString error;
+        const bool ok =
+            platform::dialableNumber(QString::fromLatin1(c.number), QString::fromLatin1(c.prefix), &dialable, &error);
+        EXPECT_EQ(ok, c.dialled != nullptr) << c.number;
+        if (c.dialled != nullptr)
+            EXPECT_EQ(dialable, QString::fromLatin1(c.dialled)) << c.number;
+        else
+            EXPECT_TRUE(error.contains(QStringLiteral("more than one"))) << error.toStdString();
+    }
+}
+
+TEST_F(TelephonyCall, TheLocationsPrefixIsDialledAndAPlusNeverReachesTheModem)
+{
+    FakeModem modem(FakeModem::at(2400));
+    HayesTelephonyOptions options;
+    options.sysfsRoot = emptySysfs_;
+    options.configured = {modem.devicePath()};
+    options.internationalPrefix = QStringLiteral("011");
+    HayesTelephony telephony(options);
+    quint32 count = 0, line = 0, call = 0;
+    const auto ignore = [](quint32, quint32, quintptr, quintptr, quintptr, quintptr) {};
+    ASSERT_EQ(telephony.initialize(QStringLiteral("test"), ignore, &count), tel::kOk);
+    ASSERT_EQ(telephony.openLine(tel::kLineMapper, tel::kApiVersion, 0, tel::kMediaDataModem, &line), tel::kOk);
+    QString dialable;
+    ASSERT_EQ(telephony.translateAddress(0, tel::kApiVersion, QStringLiteral("+44 20 7946 0000"), &dialable), tel::kOk);
+    EXPECT_EQ(dialable, QStringLiteral("011442079460000"));
+    EXPECT_EQ(telephony.translateAddress(0, tel::kApiVersion, QStringLiteral("+44+20"), &dialable),
+              qint32(tel::kErrInvalAddress));
+    // Untranslated, a "+" is refused rather than handed to the modem.
+    EXPECT_EQ(telephony.makeCall(line, &call, QStringLiteral("+44 20 7946 0000")), qint32(tel::kErrInvalAddress));
+    EXPECT_TRUE(modem.dialled().isEmpty());
+}
+
 TEST_F(TelephonyCall, AConnectedCallHearsTheFarEndHangUp)
 {
     FakeModem modem(FakeModem::at(19200));

@@ -346,6 +346,46 @@ TEST(PacketExchange, ADeclaredLengthBeyondTheCapIsNeverReadOn)
     EXPECT_EQ(packet.GetLength(), 17u);
 }
 
+// The longest packet the writer makes is one the reader takes; a longer one is never sent.
+TEST(PacketExchange, BothEndsShareOneLimit)
+{
+    FieldList list;
+    list.SetField(FourCC("NOTE"), QString(qsizetype(Packet::kMaxDeclaredLength) - 2 - 7 - 6, u'x'));
+    Packet largest;
+    ASSERT_TRUE(largest.AddFields(list));
+    largest.Finish();
+    ASSERT_EQ(largest.GetDeclaredLength(), Packet::kMaxDeclaredLength);
+
+    Pty pty;
+    SerialDevice device(pty.path);
+    // The real clock: a packet this long takes the line a while, and only silence may end
+    // the reading.
+    ASSERT_EQ(device.Open(), 0);
+    PacketExchanger exchanger(0, &device);
+    std::thread far([&] {
+        // The master side does not block: write on until the line has taken it all.
+        const QByteArray bytes = largest.Bytes().toByteArray();
+        for (qsizetype at = 0; at < bytes.size();) {
+            const ssize_t n = ::write(pty.master, bytes.constData() + at, size_t(bytes.size() - at));
+            if (n > 0)
+                at += n;
+            else
+                QThread::msleep(1);
+        }
+    });
+    Packet in;
+    EXPECT_NO_THROW(exchanger.ReceivePacket(in, true, true, 0));
+    far.join();
+    EXPECT_EQ(in.Bytes().toByteArray(), largest.Bytes().toByteArray());
+    EXPECT_TRUE(pty.readAll(1000).endsWith(kAck));
+
+    Packet longer;
+    longer.Append(QByteArray(qsizetype(Packet::kMaxDeclaredLength) - 1, 'y'));
+    longer.Finish();
+    EXPECT_THROW(exchanger.SendPacket(longer), int);
+    EXPECT_FALSE(pty.readAll(100).contains("yyyy")) << "a packet the far end refuses went out";
+}
+
 TEST(PacketExchange, CancelDuringAWaitThrows)
 {
     Pty pty;

@@ -173,4 +173,51 @@ TEST(PacketRecords, ACutOffPacketEndsTheReading)
     }
 }
 
+// What the writer takes reads back as the same fields; what would not is refused whole,
+// with the reason, and the packet stays as it was.
+TEST(PacketRecords, TheWriterRefusesWhatWouldNotReadBackTheSame)
+{
+    // Room for "NOTE:<n bytes>\0" beside MFGR and PROD (10 bytes each), the end record and
+    // the checksum.
+    const qsizetype room = qsizetype(Packet::kMaxDeclaredLength) - 2 - 7 - 20 - 6;
+    struct Case {
+        const char* name;
+        const char* code;
+        QString value;
+        const char* why;  // nullptr: taken
+    } cases[] = {
+        {"a NUL would end the value and start a forged field", "NOTE", QString::fromUtf16(u"hi\0PROD:evil", 12),
+         "NOTE cannot be sent: its value holds a NUL character"},
+        {"an end record in the middle would drop what follows", "ZZZZ", QStringLiteral("x"),
+         "ZZZZ cannot be sent: its code ends the record"},
+        {"a value that merely looks like records", "NOTE", QStringLiteral("hi:PROD:evil ZZZZ::"), nullptr},
+        {"the longest record the receiver takes", "NOTE", QString(room, u'x'), nullptr},
+        {"one byte more", "NOTE", QString(room + 1, u'x'), "a packet carries at most 65534"},
+        {"long in UTF-8, not in characters", "NOTE", QString(room / 2 + 1, QChar(0x00e9)), "at most 65534"},
+    };
+    for (const Case& c : cases) {
+        FieldList list;
+        list.SetField(FourCC("MFGR"), QStringLiteral("0000"));
+        list.SetField(FourCC(c.code), c.value);
+        list.SetField(FourCC("PROD"), QStringLiteral("OVX1"));
+        Packet packet;
+        QString why = QStringLiteral("stale");
+        const bool taken = packet.AddFields(list, 0, &why);
+        if (c.why == nullptr) {
+            ASSERT_TRUE(taken) << c.name << ": " << why.toStdString();
+            EXPECT_TRUE(why.isEmpty()) << c.name;
+            packet.Finish();
+            EXPECT_TRUE(packet.IsValid(true)) << c.name;
+            FieldList read;
+            packet.ReadFields(nullptr, &read);
+            EXPECT_EQ(read.GetCount(), 3) << c.name;
+            EXPECT_EQ(read.GetField(FourCC(c.code)), c.value) << c.name;
+            continue;
+        }
+        EXPECT_FALSE(taken) << c.name;
+        EXPECT_TRUE(why.contains(QString::fromUtf8(c.why))) << c.name << ": " << why.toStdString();
+        EXPECT_EQ(packet.GetLength(), quint32(Packet::kHeaderSize)) << c.name;
+    }
+}
+
 }  // namespace
