@@ -213,4 +213,64 @@ TEST_F(PageKeyboard, WithoutADefaultButtonEnterDoesNothing)
     EXPECT_EQ(window_->GetCurrentPageIndex(), 1);
 }
 
+// Radio group: the arrows move and select, wrapping. Check and multi-field groups: they
+// move the focus only, Space changes the member within the group's limits. Tab leaves each
+// group as one stop.
+TEST_F(PageKeyboard, ArrowsStayInTheirGroup)
+{
+    auto* radio = dynamic_cast<QmGroupWindow*>(window_->FindControl(FourCC("RADI")));
+    ASSERT_NE(radio, nullptr);
+    focus(widget("MR__"));
+    struct Step {
+        Qt::Key key;
+        const char* focused;
+    } const radioSteps[] = {
+        {Qt::Key_Down, "MS__"}, {Qt::Key_Right, "MX__"}, {Qt::Key_Down, "MR__"},
+        {Qt::Key_Up, "MX__"},   {Qt::Key_Left, "MS__"},
+    };
+    for (const Step& s : radioSteps) {
+        key(s.key);
+        EXPECT_EQ(focusedCode(), QString::fromLatin1(s.focused));
+        ASSERT_NE(radio->GetSelected(), nullptr);
+        EXPECT_EQ(FieldCodeToString(radio->GetSelected()->GetCode()), QString::fromLatin1(s.focused));
+    }
+    EXPECT_EQ(control("MR__")->Value() + control("MS__")->Value() + control("MX__")->Value(), 1);
+
+    // Tab leaves the radio group for the check group, Shift+Tab comes back to the choice.
+    key(Qt::Key_Tab);
+    EXPECT_EQ(focusedCode(), QStringLiteral("NEWS"));
+    key(Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(focusedCode(), QStringLiteral("MS__"));
+
+    focus(widget("NEWS"));
+    key(Qt::Key_Right);
+    EXPECT_EQ(focusedCode(), QStringLiteral("OFFR"));
+    EXPECT_EQ(control("NEWS")->Value() + control("OFFR")->Value(), 0) << "moving changes nothing";
+    key(Qt::Key_Space);
+    key(Qt::Key_Left);
+    key(Qt::Key_Space);
+    EXPECT_EQ(control("NEWS")->Value(), 1);
+    EXPECT_EQ(control("OFFR")->Value(), 1);
+    key(Qt::Key_Up);
+    EXPECT_EQ(focusedCode(), QStringLiteral("EVNT")) << "wraps from the first to the last";
+    key(Qt::Key_Space);
+    EXPECT_EQ(control("EVNT")->Value(), 0) << "a third of at most two is refused";
+    EXPECT_FALSE(qobject_cast<QAbstractButton*>(widget("EVNT"))->isChecked());
+    key(Qt::Key_Tab);
+    EXPECT_EQ(focusedCode(), QStringLiteral("M-01"));
+
+    key(Qt::Key_Down);
+    EXPECT_EQ(focusedCode(), QStringLiteral("M-02"));
+    EXPECT_EQ(control("M-01")->Value(), 0);
+    key(Qt::Key_Space);
+    EXPECT_EQ(window_->FindControl(FourCC("MULT"))->GetValue(), QStringLiteral("Two"));
+    key(Qt::Key_Down);
+    EXPECT_EQ(focusedCode(), QStringLiteral("ZIP1"));
+    // An edit among the members keeps its arrows for its caret.
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("12"));
+    key(Qt::Key_Left);
+    key(Qt::Key_Up);
+    EXPECT_EQ(focusedCode(), QStringLiteral("ZIP1"));
+}
+
 }  // namespace
