@@ -273,4 +273,23 @@ TEST_F(PageKeyboard, ArrowsStayInTheirGroup)
     EXPECT_EQ(focusedCode(), QStringLiteral("ZIP1"));
 }
 
+// Escape is the window's Cancel wherever the focus is.
+TEST_F(PageKeyboard, EscapeFromEveryControlReachesCancel)
+{
+    auto* date = dynamic_cast<QmDateField*>(window_->FindControl(FourCC("BDAY")));
+    ASSERT_NE(date, nullptr);
+    QList<QPair<QString, QWidget*>> targets;
+    for (const char* code : {"NAME", "NOTE", "PHON", "TOWN", "TWNE", "PLAN", "MS__", "NEWS", "M-01", "ZIP1", "AGRE",
+                             "LONE", "LINK", "GOBT", "CLRB", "BACK", "NEXT"})
+        targets.append({QString::fromLatin1(code), widget(code)});
+    targets.append({QStringLiteral("BDAY month"), date->Month()});
+    for (const auto& [name, target] : targets) {
+        SCOPED_TRACE(name.toStdString());
+        window_->commands.clear();
+        focus(target);
+        key(Qt::Key_Escape);
+        EXPECT_EQ(window_->commands, QList<int>{kCancelCommand});
+    }
+}
+
 }  // namespace
