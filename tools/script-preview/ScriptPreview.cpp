@@ -57,7 +57,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -639,12 +638,12 @@ int main(int argc, char* argv[])
         // Keys need an active window; one that cannot be made active still shows.
         (void)QTest::qWaitForWindowActive(window, 2000);
         OptionRunner runner(*window, args->options);
-        QEventLoop loop;
-        runner.finished = [&loop] { loop.quit(); };
+        runner.finished = [] { QCoreApplication::exit(0); };
         runner.Start();
-        // A quit ends every loop running; the preview goes on with the options left.
+        // A quit ends every loop running, and no loop starts again until the application's
+        // own does; the preview goes on with the options left.
         while (!runner.Done())
-            loop.exec();
+            QApplication::exec();
         const bool ok = runner.Ok();
         if (args->fields) {
             window->CollectPageFields(false);
