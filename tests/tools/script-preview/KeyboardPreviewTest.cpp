@@ -1,25 +1,22 @@
 // script-preview run as a process on a page filled in by keys alone, and on the window's
 // own register-later path reached from a button, a command and Escape.
-#include "tests/support/TestEnvironment.h"
+#include "PreviewTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 
 namespace {
 
+using previewtest::kUnsetExitCode;
+using previewtest::outputLines;
 using testsupport::RunResult;
 
 const QString kFixture = QStringLiteral("/tests/tools/script-preview/fixtures/keyboard-page.txt");
-constexpr int kUnsetExitCode = 31009 & 0xFF;
 
-RunResult preview(const QStringList& args, const QString& script = testsupport::sourceDir() + kFixture)
+RunResult preview(const QStringList& args)
 {
-    QProcessEnvironment env;
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    return testsupport::runProgram(testsupport::binaryDir() + QStringLiteral("/tools/script-preview/script-preview"),
-                                   QStringList{script} + args, env);
+    return previewtest::runPreview(testsupport::sourceDir() + kFixture, args);
 }
 
 // "--key" for each character of the text, then for each named key.
@@ -31,11 +28,6 @@ QStringList keys(const QString& typed, std::initializer_list<const char*> named 
     for (const char* name : named)
         args << QStringLiteral("--key") << QString::fromLatin1(name);
     return args;
-}
-
-QStringList lines(const QByteArray& out)
-{
-    return QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts);
 }
 
 QString userHive()
@@ -55,7 +47,7 @@ TEST(KeyboardPreview, APageIsFilledInAndSentWithKeysAlone)
     const RunResult r = preview(args);
     ASSERT_FALSE(r.crashed);
     EXPECT_EQ(r.exitCode, kUnsetExitCode) << r.err.toStdString();
-    const QStringList out = lines(r.out);
+    const QStringList out = outputLines(r.out);
     for (const char* expected : {
              // Enter pressed the default Next: the second page, its caption filled in.
              "QmRegPage PG02 0 0 600 420 0x00000000 \"Thank you\"",
@@ -95,7 +87,7 @@ TEST(KeyboardPreview, TheRegisterLaterDialogIsTheWindowsOwn)
         ASSERT_FALSE(r.crashed);
         ASSERT_FALSE(r.timedOut);
         EXPECT_EQ(r.exitCode, kUnsetExitCode) << r.err.toStdString();
-        const QStringList out = lines(r.out);
+        const QStringList out = outputLines(r.out);
         EXPECT_TRUE(out.contains(QString::fromLatin1(c.answer))) << r.out.toStdString();
         // The window quits after a reminder is set; the preview says so and goes on.
         EXPECT_EQ(out.contains(QStringLiteral("quit: exit code 31009")), c.stored) << r.out.toStdString();
@@ -123,7 +115,7 @@ TEST(KeyboardPreview, FocusKeysAndLineBreaks)
                                  "Return", "--tree", "--fields"});
     ASSERT_FALSE(r.crashed);
     EXPECT_EQ(r.exitCode, kUnsetExitCode) << r.err.toStdString();
-    const QStringList out = lines(r.out);
+    const QStringList out = outputLines(r.out);
     for (const char* expected : {"QmRegPage PG02 0 0 600 420 0x00000000 \"Thank you\"", "MR__:1", "NAME:Bo",
                                  "NOTE:first second", "DONE:Thank you, Bo."})
         EXPECT_TRUE(out.contains(QString::fromUtf8(expected))) << expected << "\n" << r.out.toStdString();
