@@ -9,7 +9,7 @@
 // popup's menu item by its text, and takes "month/day/year" for a date field; --click
 // presses any button as the mouse does. --focus gives an element the focus and --key sends
 // one key (Qt's name for it: Return, Escape, Tab, Shift+Tab, Down, Space, a letter) to the
-// widget that has it, the open dialog's included. --command sends a command as a button of
+// widget that has it, the open dialog's or menu's included. --command sends a command as a button of
 // the page would (9001 opens the register-later dialog as the window's command 811 does,
 // 9002 the status window), --press clicks the button with that id in whichever dialog is
 // open, and --screenshot saves that dialog while it is open. --modem-lines lists the modem
@@ -328,9 +328,12 @@ QDialog* openDialog(RegWind& window)
     return preview != nullptr ? preview->OpenDialog() : nullptr;
 }
 
-// Where a key goes: the focused widget of the dialog in front, else of the window.
+// Where a key goes: an open menu, which takes the keyboard while it is up, else the
+// focused widget of the dialog in front, else of the window.
 QWidget* keyTarget(RegWind& window)
 {
+    if (QWidget* popup = QApplication::activePopupWidget())
+        return popup;
     QWidget* front = openDialog(window);
     QWidget* top = front != nullptr ? front : &window;
     if (QWidget* focused = QApplication::focusWidget(); focused != nullptr && focused->window() == top)

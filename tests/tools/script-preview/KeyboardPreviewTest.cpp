@@ -40,7 +40,8 @@ QString userHive()
 TEST(KeyboardPreview, APageIsFilledInAndSentWithKeysAlone)
 {
     const QStringList args = keys(QStringLiteral("Ada"), {"Tab"}) + keys(QStringLiteral("ada@example.org"), {"Tab"}) +
-                             keys(QStringLiteral("5551234567"), {"Tab", "Down", "Down", "Tab", "Down", "Down", "Up",
+                             keys(QStringLiteral("5551234567"), {"Tab", "Down", "Down", "Tab", "Space", "Down", "Down",
+                                                                 "Down", "Return", "Tab", "Down", "Down", "Up",
                                                                  "Tab", "Space", "Right", "Space", "Right", "Space",
                                                                  "Tab", "Space", "Return"}) +
                              QStringList{QStringLiteral("--tree"), QStringLiteral("--fields")};
@@ -53,8 +54,9 @@ TEST(KeyboardPreview, APageIsFilledInAndSentWithKeysAlone)
              "QmRegPage PG02 0 0 600 420 0x00000000 \"Thank you\"",
              "  QmCaption DONE 20 20 560 26 0x00080000 \"Thank you, Ada.\"",
              "NAME:Ada", "MAIL:ada@example.org", "PHON:555-123-4567",
-             // Down twice in the combo, then the radio group: Down, Down, Up lands on Ms.
-             "CTRY:NOR", "MS__:1", "MR__:", "MX__:",
+             // Down twice in the combo; Space opens the popup's menu, whose keys choose its
+             // third item; in the radio group Down, Down, Up lands on Ms.
+             "CTRY:NOR", "HEAR:On the web", "MS__:1", "MR__:", "MX__:",
              // Space, Right, Space, Right, Space: the third of at most two is refused.
              "NEWS:1", "OFFR:1", "EVNT:", "beep", "AGRE:1",
          })
