@@ -17,7 +17,6 @@
 #include "platform/ui/Ui.h"
 
 #include <algorithm>
-#include <functional>
 
 using namespace engine;
 
