@@ -17,7 +17,6 @@
 #include "platform/ui/Ui.h"
 
 #include <algorithm>
-#include <functional>
 
 using namespace engine;
 
@@ -306,29 +305,11 @@ void RegWind::PrepareControls(QmWind* element)
     }
 }
 
+// The page's first tab item takes the focus, so typing starts in its first field; its
+// default button only wears the default look, and Enter presses it from there.
 void RegWind::FocusPage(QmRegPage* page)
 {
-    std::function<QmWind*(QmWind*)> findDefault = [&findDefault](QmWind* element) -> QmWind* {
-        for (QmWind* child : element->GetChildren()) {
-            if (child == nullptr)
-                continue;
-            if ((child->GetFlags() & QmFlag::DefaultButton) && child->GetWindow() != nullptr)
-                return child;
-            if (QmWind* found = findDefault(child))
-                return found;
-        }
-        return nullptr;
-    };
-    if (QmWind* button = findDefault(page)) {
-        button->GetWindow()->setFocus();
-        return;
-    }
-    for (QWidget* child : page->findChildren<QWidget*>()) {
-        if ((child->focusPolicy() & Qt::TabFocus) && child->isEnabled()) {
-            child->setFocus();
-            return;
-        }
-    }
+    page->FocusFirst();
 }
 
 void RegWind::SetControlValue(const FourCC& code, const QString& text, quint32 flags)

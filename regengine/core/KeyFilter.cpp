@@ -138,6 +138,10 @@ void KeyFilter::RestorePicture(Edit& edit, int from, int to) const
         edit.text[i] = PictureAt(i);
 }
 
+// Backspace puts the picture back over the character before the caret and the caret lands
+// on it, as Backspace does in any edit. Restoring the character at the caret and only then
+// stepping back would leave every other character in place on repeated presses. A
+// selection is restored whole.
 void KeyFilter::Backspace(Edit& edit) const
 {
     int start = qMin(edit.selStart, edit.selEnd);

@@ -57,16 +57,26 @@ QString ReadScriptToken(QmStrStream& stream)
     return token;
 }
 
+bool ReadLineCut(QmStrStream& stream, QString& out, qsizetype n, QChar delimiter)
+{
+    if (stream.getline(out, n, delimiter))
+        return true;
+    // Either the line filled the buffer before its delimiter, or nothing was read (the end
+    // of the text, or a stream an earlier reader left failed). What fits is kept and the
+    // rest of the line skipped, rather than the stream left failed, which would end every
+    // reader after this one.
+    const bool filled = !out.isEmpty();
+    if (!stream.eof()) {
+        stream.clear();
+        stream.ignore(-1, delimiter);
+    }
+    return filled;
+}
+
 bool ReadScriptLine(QmStrStream& stream, QString& out, qsizetype n, QChar delimiter)
 {
-    if (!stream.getline(out, n, delimiter)) {
+    if (!ReadLineCut(stream, out, n, delimiter)) {
         out.clear();
-        // Filled before the delimiter: skip the rest of that line rather than leave the
-        // stream failed, which would end every reader after this one.
-        if (!stream.eof()) {
-            stream.clear();
-            stream.ignore(-1, delimiter);
-        }
         return false;
     }
     TrimTrailingBlanks(out);

@@ -29,9 +29,11 @@ void SkipLineBlanks(QmStrStream& stream);
 QString ReadScriptToken(QmStrStream& stream);
 
 // Standard getline of at most n - 1 characters, a carriage return before a line-feed
-// delimiter dropped, trailing blanks removed. A line longer than that is skipped whole and
-// the stream stays usable: `out` is empty and the result false. False also when nothing is
-// left to read.
+// delimiter dropped. A longer line is cut there and the rest of it skipped, so the stream
+// stays usable. False only when nothing is left to read.
+bool ReadLineCut(QmStrStream& stream, QString& out, qsizetype n, QChar delimiter = u'\n');
+
+// ReadLineCut, then trailing blanks removed.
 bool ReadScriptLine(QmStrStream& stream, QString& out, qsizetype n, QChar delimiter = u'\n');
 
 void TrimTrailingBlanks(QString& text);

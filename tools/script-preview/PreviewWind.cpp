@@ -1,8 +1,9 @@
 #include "PreviewWind.h"
 
+#include "launcher/reminders/Reminders.h"
+
 #include "regengine/core/FourCC.h"
 #include "regengine/core/ModalWait.h"
-#include "regengine/ui/dialogs/CancelRegMgr.h"
 #include "regengine/ui/dialogs/StatusDialog.h"
 
 #include <QTextStream>
@@ -11,18 +12,23 @@ using namespace engine;
 
 namespace preview {
 
-namespace {
-constexpr int kReminderDays = 14;
+PreviewWind::PreviewWind(QmStrStream& script) : OvexVaskStubRegWind(script)
+{
+    // The window's own dialog, with its answer printed as the window reads it.
+    GetReminders().SetDialog([this](const launcher::RegisterLaterRequest& request) {
+        const int answer = launcher::RunRegisterLaterDialog(request, GetReminders().GetKeeper(), this);
+        QTextStream(stdout) << "register-later: answer " << answer << Qt::endl;
+        return answer;
+    });
 }
-
-PreviewWind::PreviewWind(QmStrStream& script) : OvexVaskStubRegWind(script) {}
 
 PreviewWind::~PreviewWind() = default;
 
 int PreviewWind::OnNotify(QmWind* source, int code, int value)
 {
     switch (code) {
-    case kOpenRegisterLater: OpenRegisterLater(); return 1;
+    case kOpenRegisterLater:
+        return OvexVaskStubRegWind::OnNotify(source, launcher::RegCommand::ScheduleReminder, value);
     case kOpenStatus: OpenStatus(); return 1;
     default: return OvexVaskStubRegWind::OnNotify(source, code, value);
     }
@@ -32,28 +38,7 @@ QDialog* PreviewWind::OpenDialog() const
 {
     if (status_ != nullptr && status_->isVisible())
         return status_.get();
-    if (registerLater_ != nullptr && registerLater_->isVisible())
-        return registerLater_;
     return nullptr;
-}
-
-// Window-modal rather than a nested loop, so the preview's later options can press its
-// buttons; the answer is printed as the window would read it.
-void PreviewWind::OpenRegisterLater()
-{
-    auto* dialog = new CancelRegMgr(CancelRegMgr::kDefaultTemplate, kReminderDays * 1440, kReminderDays, this,
-                                    &GetReminders().GetKeeper());
-    QString linkName = GetSettings().reminderLink;
-    SubstituteFieldTags(linkName, false);
-    dialog->SetShortcutName(linkName);
-    dialog->SetLanguage(LangCode("ENU"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(dialog, &QDialog::finished, dialog, [dialog](int endCode) {
-        QTextStream(stdout) << "register-later: result " << dialog->GetResult() << ", end code " << endCode
-                            << Qt::endl;
-    });
-    registerLater_ = dialog;
-    dialog->open();
 }
 
 void PreviewWind::OpenStatus()

@@ -2,8 +2,6 @@
 
 #include "launcher/window/OvexVaskStubRegWind.h"
 
-#include <QPointer>
-
 #include <memory>
 
 class QDialog;
@@ -18,7 +16,8 @@ namespace preview {
 // engine's dialogs from a page, so an author can see them without a registration run.
 class PreviewWind : public launcher::OvexVaskStubRegWind {
 public:
-    // The register-later dialog, as leaving the pages shows it.
+    // The register-later dialog, run as the window's command 811 runs it: the window's
+    // product, reminder key and language, its answer stored and acted on.
     static constexpr int kOpenRegisterLater = 9001;
     // The status window of a modem or internet run, over the disabled window.
     static constexpr int kOpenStatus = 9002;
@@ -27,14 +26,12 @@ public:
     ~PreviewWind() override;
 
     int OnNotify(engine::QmWind* source, int code, int value) override;
-    // The dialog the preview opened last, while it is shown.
+    // The status window the preview opened, while it is shown.
     QDialog* OpenDialog() const;
 
 private:
-    void OpenRegisterLater();
     void OpenStatus();
 
-    QPointer<QDialog> registerLater_;
     std::unique_ptr<engine::StatusDialog> status_;
 };
 

@@ -1,15 +1,18 @@
 // script-preview: runs a page-script file in the registration window as the launcher does
 // after its first-run test, with the window shown, and drives it from the command line:
 //
-//   script-preview FILE [--page N] [--set CODE=VALUE]... [--click CODE]... [--tree]
-//                  [--fields] [--screenshot PNG] [--command N] [--press ID]
-//                  [--modem-lines DIR] [--print-to PDF]
+//   script-preview FILE [--page N] [--set CODE=VALUE]... [--click CODE]... [--focus CODE]
+//                  [--key KEY]... [--tree] [--fields] [--screenshot PNG] [--command N]
+//                  [--press ID] [--modem-lines DIR] [--print-to PDF]
 //
-// --set types into edits, chooses a combo's item or a popup's menu item by its text, and
-// takes "month/day/year" for a date field; --click presses any button as the mouse does.
-// --command sends a command as a button of the page would (9001 opens the register-later
-// dialog, 9002 the status window), --press clicks the button with that id in the dialog so
-// opened, and --screenshot saves that dialog while it is open. --modem-lines lists the modem
+// --set types into edits (a line break as the Return key), chooses a combo's item or a
+// popup's menu item by its text, and takes "month/day/year" for a date field; --click
+// presses any button as the mouse does. --focus gives an element the focus and --key sends
+// one key (Qt's name for it: Return, Escape, Tab, Shift+Tab, Down, Space, a letter) to the
+// widget that has it, the open dialog's or menu's included. --command sends a command as a button of
+// the page would (9001 opens the register-later dialog as the window's command 811 does,
+// 9002 the status window), --press clicks the button with that id in whichever dialog is
+// open, and --screenshot saves that dialog while it is open. --modem-lines lists the modem
 // page's modems from that sysfs tty folder (and OVEX_MODEMS) instead of the machine's.
 // --print-to answers a printed run's print dialog with OK and prints the form into that PDF
 // file; without it the dialog is answered with Cancel. The e-mail run mails through the
@@ -18,10 +21,14 @@
 // that OVEX_PREVIEW_REGISTRATION_SERVER names (HTTPS, verified against OVEX_CA_FILE when
 // set) instead of the built-in one.
 //
-// Options run in the order given; --fields prints the record at the end. Message boxes are
+// Options run in the order given, from the event loop, so an option that opens a modal
+// dialog is followed by the next ones inside it; a dialog still open after the last is
+// closed as Escape closes it. --fields prints the record at the end. Message boxes are
 // printed (caption and text) and answered with their default button, and addresses the
-// window would open are printed, so a run never waits for a person or a browser. The exit
-// code is the launcher's (31009 until a SetExitCode attachment sets one).
+// window would open are printed, so a run never waits for a person or a browser. A quit
+// the window asks for is printed and the options go on. The exit code is the launcher's
+// (31009 until a SetExitCode attachment sets one, which the shell sees as 33), 1 when an
+// option failed, 2 for a bad command line.
 #include "launcher/app/TextResource.h"
 #include "launcher/attachments/LauncherAttachments.h"
 #include "launcher/script/ScriptReader.h"
@@ -53,6 +60,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -64,8 +72,10 @@
 #include <cxxabi.h>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <typeinfo>
+#include <vector>
 
 using namespace engine;
 using namespace launcher;
@@ -105,7 +115,7 @@ public:
 };
 
 struct Option {
-    enum Kind { Page, Set, Click, Tree, Screenshot, Command, Press } kind;
+    enum Kind { Page, Set, Click, Focus, Key, Tree, Screenshot, Command, Press } kind;
     QString argument;
 };
 
@@ -119,8 +129,9 @@ struct Arguments {
 
 void usage()
 {
-    err() << "usage: script-preview FILE [--page N] [--set CODE=VALUE]... [--click CODE]... [--tree] [--fields] "
-             "[--screenshot PNG] [--command N] [--press ID] [--modem-lines DIR] [--print-to PDF]"
+    err() << "usage: script-preview FILE [--page N] [--set CODE=VALUE]... [--click CODE]... [--focus CODE] "
+             "[--key KEY]... [--tree] [--fields] [--screenshot PNG] [--command N] [--press ID] [--modem-lines DIR] "
+             "[--print-to PDF]"
           << Qt::endl;
 }
 
@@ -142,6 +153,10 @@ std::optional<Arguments> parse(const QStringList& args)
             ok = value(Option::Set);
         else if (a == u"--click")
             ok = value(Option::Click);
+        else if (a == u"--focus")
+            ok = value(Option::Focus);
+        else if (a == u"--key")
+            ok = value(Option::Key);
         else if (a == u"--screenshot")
             ok = value(Option::Screenshot);
         else if (a == u"--command")
@@ -207,24 +222,39 @@ QmWind* findElement(RegWind& window, const QString& code)
     return window.FindControl(wanted);
 }
 
+// One character as its key: ASCII through its key, a line break as Return (a CR LF once),
+// a tab as Tab; other characters come as an input method's text does, with no key of their
+// own (test key clicks know ASCII keys only).
+void typeChar(QWidget* widget, QChar c, QChar next)
+{
+    if (c == u'\r' && next == u'\n')
+        return;
+    if (c == u'\n' || c == u'\r') {
+        QTest::keyClick(widget, Qt::Key_Return);
+        return;
+    }
+    if (c == u'\t') {
+        QTest::keyClick(widget, Qt::Key_Tab);
+        return;
+    }
+    if (c.unicode() >= 0x20 && c.unicode() < 0x7F) {
+        QTest::keyClick(widget, char(c.unicode()));
+        return;
+    }
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+    QApplication::sendEvent(widget, &press);
+    QApplication::sendEvent(widget, &release);
+}
+
 // Typed as a user types: the old text selected and erased, then key by key.
 void typeKeys(QWidget* widget, QmWind& element, const QString& value)
 {
     widget->setFocus(Qt::TabFocusReason);
     element.SetSel(0, -1);
     QTest::keyClick(widget, Qt::Key_Backspace);
-    for (const QChar c : value) {
-        if (c.unicode() < 0x80) {
-            QTest::keyClick(widget, char(c.unicode()));
-            continue;
-        }
-        // Test key clicks know ASCII keys only; other letters come as an input method's
-        // text does, with no key of their own.
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
-        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(widget, &press);
-        QApplication::sendEvent(widget, &release);
-    }
+    for (qsizetype i = 0; i < value.size(); ++i)
+        typeChar(widget, value[i], i + 1 < value.size() ? value[i + 1] : QChar());
 }
 
 // The menu item of a popup shown with that text, or for a number given where the items
@@ -288,10 +318,67 @@ bool setAsUser(QmWind& element, const QString& value)
     return true;
 }
 
+// The dialog a user would see in front: a modal one the window runs (the register-later
+// dialog of its command 811, say), else the status window the preview opened.
 QDialog* openDialog(RegWind& window)
 {
+    if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+        return modal;
     auto* preview = dynamic_cast<preview::PreviewWind*>(&window);
     return preview != nullptr ? preview->OpenDialog() : nullptr;
+}
+
+// Where a key goes: an open menu, which takes the keyboard while it is up, else the
+// focused widget of the dialog in front, else of the window.
+QWidget* keyTarget(RegWind& window)
+{
+    if (QWidget* popup = QApplication::activePopupWidget())
+        return popup;
+    QWidget* front = openDialog(window);
+    QWidget* top = front != nullptr ? front : &window;
+    if (QWidget* focused = QApplication::focusWidget(); focused != nullptr && focused->window() == top)
+        return focused;
+    return top->focusWidget() != nullptr ? top->focusWidget() : top;
+}
+
+// A key by Qt's name for it, with its modifiers ("Shift+Tab"); a single character is
+// typed as that character.
+bool sendKey(RegWind& window, const QString& name)
+{
+    QWidget* target = keyTarget(window);
+    if (name.size() == 1) {
+        typeChar(target, name[0], QChar());
+        return true;
+    }
+    const QKeySequence sequence = QKeySequence::fromString(name, QKeySequence::PortableText);
+    if (sequence.count() != 1 || sequence[0].key() == Qt::Key_unknown) {
+        err() << "script-preview: no key " << name << Qt::endl;
+        return false;
+    }
+    QTest::keyClick(target, sequence[0].key(), sequence[0].keyboardModifiers());
+    return true;
+}
+
+// The element's window takes the focus, or for a container (a date field, say) the first
+// of its parts that takes it from the keyboard.
+bool focusElement(RegWind& window, const QString& code)
+{
+    QmWind* element = findElement(window, code);
+    QWidget* target = element != nullptr ? element->GetWindow() : nullptr;
+    if (target == nullptr) {
+        err() << "script-preview: no element with a window " << code << Qt::endl;
+        return false;
+    }
+    if ((target->focusPolicy() & Qt::TabFocus) == 0) {
+        for (QWidget* w = target->nextInFocusChain(); w != nullptr && w != target; w = w->nextInFocusChain()) {
+            if (target->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled()) {
+                target = w;
+                break;
+            }
+        }
+    }
+    target->setFocus(Qt::OtherFocusReason);
+    return true;
 }
 
 bool runOption(RegWind& window, const Option& option)
@@ -326,6 +413,10 @@ bool runOption(RegWind& window, const Option& option)
         QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, widget->rect().center());
         return true;
     }
+    case Option::Focus:
+        return focusElement(window, option.argument);
+    case Option::Key:
+        return sendKey(window, option.argument);
     case Option::Tree:
         if (QmRegPage* page = window.GetCurrentPage())
             printTree(*page, 0);
@@ -364,6 +455,97 @@ bool runOption(RegWind& window, const Option& option)
     }
     return false;
 }
+
+// Runs the options one after another from the event loop. An option that opens a modal
+// dialog returns only once the dialog has ended, so the options after it go on from the
+// dialog's own loop; and the option after the one that ended that dialog waits until the
+// option that opened it has returned, as the window's own code goes on first.
+class OptionRunner final : public QObject {
+public:
+    OptionRunner(RegWind& window, const QList<Option>& options) : window_(window), options_(options)
+    {
+        qApp->installEventFilter(this);
+    }
+    ~OptionRunner() override { qApp->removeEventFilter(this); }
+
+    void Start() { Post(); }
+    bool Done() const { return done_; }
+    bool Ok() const { return ok_; }
+    // Called once, when every option has run and returned.
+    std::function<void()> finished;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Show && w != nullptr && w->isWindow() && w->isModal() && !resumed_.empty() &&
+            !resumed_.back()) {
+            resumed_.back() = true;
+            Post();
+        }
+        return false;
+    }
+
+private:
+    void Post()
+    {
+        QMetaObject::invokeMethod(this, [this] { Step(); }, Qt::QueuedConnection);
+    }
+
+    void Step()
+    {
+        if (!resumed_.empty() && QApplication::activeModalWidget() == nullptr) {
+            // The dialog an option is waiting on has ended; that option returns first.
+            waiting_ = true;
+            return;
+        }
+        if (next_ >= options_.size()) {
+            // Nobody is left to answer a dialog still open: it goes as Escape sends it, and
+            // the option that opened it finishes the run once it has returned.
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                waiting_ = true;
+                dialog->reject();
+            } else {
+                Finish();
+            }
+            return;
+        }
+        const Option& option = options_[next_++];
+        resumed_.push_back(false);
+        ok_ = runOption(window_, option) && ok_;
+        // The launcher would end here; the preview says so and goes on.
+        if (platform::quitPending() && !quitNoted_) {
+            quitNoted_ = true;
+            out() << "quit: exit code " << LauncherExitCode() << Qt::endl;
+        }
+        const bool resumed = resumed_.back();
+        resumed_.pop_back();
+        if (resumed && !waiting_)
+            return;
+        waiting_ = false;
+        Post();
+    }
+
+    void Finish()
+    {
+        if (done_ || !resumed_.empty())
+            return;
+        done_ = true;
+        if (finished)
+            finished();
+    }
+
+    RegWind& window_;
+    const QList<Option>& options_;
+    qsizetype next_ = 0;
+    // One entry per option still running, innermost last: whether the options after it
+    // went on inside a dialog it opened.
+    std::vector<bool> resumed_;
+    bool waiting_ = false;
+    bool quitNoted_ = false;
+    bool ok_ = true;
+    bool done_ = false;
+};
 
 // The built library next to its target in the build tree first, then the installed one.
 QStringList libraryFiles(const QString& buildDir, const QString& name)
@@ -455,12 +637,17 @@ int main(int argc, char* argv[])
         window->GetRegistration().SetInternet(&inet, registrationEndpoints());
         window->ShowStartPage(-1);
         window->show();
-        QCoreApplication::processEvents();
-        bool ok = true;
-        for (const Option& option : args->options) {
-            ok = runOption(*window, option) && ok;
-            QCoreApplication::processEvents();
-        }
+        window->activateWindow();
+        // Keys need an active window; one that cannot be made active still shows.
+        (void)QTest::qWaitForWindowActive(window, 2000);
+        OptionRunner runner(*window, args->options);
+        runner.finished = [] { QCoreApplication::exit(0); };
+        runner.Start();
+        // A quit ends every loop running, and no loop starts again until the application's
+        // own does; the preview goes on with the options left.
+        while (!runner.Done())
+            QApplication::exec();
+        const bool ok = runner.Ok();
         if (args->fields) {
             window->CollectPageFields(false);
             out() << window->FieldsText(u'\n', RegWind::kLeaveOutPrivate);

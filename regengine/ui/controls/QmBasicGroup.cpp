@@ -4,9 +4,11 @@
 #include "regengine/core/ScriptReading.h"
 #include "regengine/ui/element/QmControl.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QChildEvent>
 #include <QFocusEvent>
+#include <QKeyEvent>
 
 namespace engine {
 
@@ -83,8 +85,42 @@ void QmBasicGroup::childEvent(QChildEvent* event)
     QmBasicWindow::childEvent(event);
 }
 
+// As in a dialog's group of buttons: the arrows step through the members that take the
+// focus, wrapping at either end, and never out of the group (Tab does that). A radio group
+// selects the member reached; the others only move the focus, Space then changes it.
+bool QmBasicGroup::ArrowPressed(QObject* watched, const QKeyEvent& key)
+{
+    int step = 0;
+    if (key.key() == Qt::Key_Up || key.key() == Qt::Key_Left)
+        step = -1;
+    else if (key.key() == Qt::Key_Down || key.key() == Qt::Key_Right)
+        step = 1;
+    auto* button = qobject_cast<QAbstractButton*>(watched);
+    if (step == 0 || (key.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier || button == nullptr ||
+        button->parentWidget() != this || ArrowKeyRule() == ArrowKeys::Ignored)
+        return false;
+    QList<QWidget*> members;
+    for (QmWind* member : GetChildren()) {
+        QWidget* w = member != nullptr ? member->GetWindow() : nullptr;
+        if (w != nullptr && (w == button || isTabItem(w, window())))
+            members.append(w);
+    }
+    const qsizetype at = members.indexOf(button);
+    if (at < 0)
+        return false;
+    QWidget* next = members[(at + step + members.size()) % members.size()];
+    if (next != button)
+        next->setFocus(Qt::OtherFocusReason);
+    auto* nextButton = qobject_cast<QAbstractButton*>(next);
+    if (ArrowKeyRule() == ArrowKeys::MoveAndSelect && nextButton != nullptr && !nextButton->isChecked())
+        nextButton->click();
+    return true;
+}
+
 bool QmBasicGroup::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::KeyPress && ArrowPressed(watched, *static_cast<QKeyEvent*>(event)))
+        return true;
     if (event->type() != QEvent::FocusIn)
         return QmBasicWindow::eventFilter(watched, event);
     const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();

@@ -34,6 +34,11 @@ public:
     bool FocusOutside(bool forward);
 
 protected:
+    // What the arrow keys do on a member button: nothing of the group's own (a basic group),
+    // move the focus to the previous or next member, or move it and select that member.
+    enum class ArrowKeys { Ignored, MoveFocus, MoveAndSelect };
+    virtual ArrowKeys ArrowKeyRule() const { return ArrowKeys::Ignored; }
+
     // Where the focus goes when the group receives it; null: the group keeps no focus.
     virtual QWidget* EntryWidget() const { return nullptr; }
     // Radio and check groups are one tab item: the keyboard enters at EntryWidget and Tab
@@ -49,6 +54,9 @@ protected:
     QWidget* FirstTabMember() const;
 
 private:
+    // An arrow key on a member button, by the group's rule; true when the group took it.
+    bool ArrowPressed(QObject* watched, const QKeyEvent& key);
+
     bool oneTabItem_ = false;
 };
 
@@ -63,6 +71,10 @@ public:
     // Switches on, in turn, each member whose value stands at the start of the rest of the
     // text, stepping past that value.
     void SetTextNotify(const QString& text) override;
+
+protected:
+    // Between member buttons only: an edit keeps its arrows for its caret.
+    ArrowKeys ArrowKeyRule() const override { return ArrowKeys::MoveFocus; }
 };
 
 }  // namespace engine

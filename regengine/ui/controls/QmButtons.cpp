@@ -75,6 +75,18 @@ void QmPushButton::Pressed()
         Notify(GetCommand(), 0);
 }
 
+void QmPushButton::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && kind_ == 0 && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        event->accept();
+        if (!event->isAutoRepeat())
+            click();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
+}
+
 namespace {
 
 // The window of a state button: a check box or radio button that hands clicks and Tab to

@@ -45,6 +45,9 @@ public:
 protected:
     // The press: the command upward, unless it is 0.
     virtual void Pressed();
+    // A plain push button with the focus takes Return and Enter as a press of its own, as
+    // in a dialog; every other kind leaves them to the page's default button.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void Init(const QmRect& rect, int id, int command, quint32 flags);

@@ -156,6 +156,16 @@ void QmHyperLink::mouseReleaseEvent(QMouseEvent* event)
         Click();
 }
 
+void QmHyperLink::keyPressEvent(QKeyEvent* event)
+{
+    // Left to the page, Enter would press its default button as well as open the link.
+    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QmCaption::keyPressEvent(event);
+}
+
 void QmHyperLink::keyReleaseEvent(QKeyEvent* event)
 {
     QmCaption::keyReleaseEvent(event);

@@ -16,7 +16,7 @@ QmDataHolder::QmDataHolder(QmStrStream& script, QmWind* parent) : QmWind(parent)
     SetCode(FourCC(script));
     if (script.previous() != u'\n') {
         SkipLineBlanks(script);
-        script.getline(value_, kValueLimit);
+        ReadLineCut(script, value_, kValueLimit);
     }
     if (value_ == u"_")
         value_.clear();

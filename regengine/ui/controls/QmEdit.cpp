@@ -220,7 +220,7 @@ QmEdit::QmEdit(QmStrStream& script, QmWind* parent, quint32 extraStyle) : QmWind
     QString text;
     if (script.previous() != u'\n') {
         SkipLineBlanks(script);
-        script.getline(text, kInitialTextLimit);
+        ReadLineCut(script, text, kInitialTextLimit);
     }
     if (text == u"_")
         text.clear();

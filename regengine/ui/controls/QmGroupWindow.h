@@ -29,6 +29,7 @@ public:
 
 protected:
     QWidget* EntryWidget() const override;
+    ArrowKeys ArrowKeyRule() const override { return ArrowKeys::MoveAndSelect; }
 
 private:
     QmControl* MemberNamed(const QString& text);
@@ -59,6 +60,7 @@ public:
 
 protected:
     QWidget* EntryWidget() const override { return FirstTabMember(); }
+    ArrowKeys ArrowKeyRule() const override { return ArrowKeys::MoveFocus; }
 
 private:
     qint32 minimum_ = 0;

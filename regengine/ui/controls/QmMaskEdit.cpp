@@ -68,6 +68,12 @@ QString QmMaskEdit::GetValue() const
 
 bool QmMaskEdit::KeyPressed(QKeyEvent* event)
 {
+    // Escape is the window's Cancel and Enter the page's default button, with a mask or
+    // without; ignored here, they go on up to them.
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->ignore();
+        return true;
+    }
     EditWindow* edit = Edit();
     if (!filter_ || edit == nullptr)
         return true;

@@ -4,6 +4,8 @@
 #include "regengine/core/QmStrStream.h"
 #include "regengine/ui/element/ScreenInfo.h"
 
+#include <QAbstractButton>
+#include <QKeyEvent>
 #include <QPushButton>
 
 namespace engine {
@@ -50,6 +52,24 @@ void QmBasicDialog::FocusFirst()
             return;
         }
     }
+}
+
+// A page is no dialog, so Qt leaves Enter to the page: a key the focused control ignored
+// comes up here. Without a default button (or with one that cannot be pressed now) it goes
+// on to the window, which does nothing with it.
+void QmBasicDialog::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const Qt::KeyboardModifiers others = event->modifiers() & ~Qt::KeypadModifier;
+    auto* button = defaultButton_ != nullptr ? qobject_cast<QAbstractButton*>(defaultButton_->GetWindow()) : nullptr;
+    if (!enter || others != Qt::NoModifier || button == nullptr || !button->isEnabled() || !button->isVisibleTo(this)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    // A held key presses once: a repeat must not run through page after page.
+    if (!event->isAutoRepeat())
+        button->click();
 }
 
 }  // namespace engine

@@ -17,12 +17,17 @@ public:
     QmBasicDialog(QmStrStream& script, QmWind* parent);
     ~QmBasicDialog() override;
 
-    // The page's default button, which Enter presses; an element without a control id is
-    // not taken.
+    // The page's default button: Return or Enter in any control of the page that does not
+    // take the key itself presses it, as a click does, and it wears the default look. An
+    // element without a control id is not taken.
     void SetDefaultButton(QmWind* element);
     QmWind* GetDefaultButton() const { return defaultButton_; }
     // The default button again, and the focus on the page's first tab item.
     void FocusFirst();
+
+protected:
+    // A Return or Enter no control of the page took: the default button's press.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void MarkDefault();

@@ -210,6 +210,42 @@ TEST(ControlKeywords, EveryKeywordOnceMakesTheExpectedTree)
     EXPECT_FALSE(traces.Contains(QStringLiteral("ENDGROUP without an open group")));
 }
 
+// A text past its line's limit keeps its first characters and the rest of that line is
+// skipped, so a '>' in it starts no keyword and the next line is read as ever.
+TEST(ControlKeywords, LinesPastTheirLimitKeepTheirFirstCharacters)
+{
+    const QString boxText = QString(511, u'b') + QStringLiteral("PAST >CAPTION BOXC 0 0 9 9 no");
+    const QString toggleText = QString(99, u't') + QStringLiteral("PAST >CAPTION TOGC 0 0 9 9 no");
+    // a, then blanks up to the 255th character b; the c after it is past the limit.
+    const QString charSet = u'a' + QString(253, u' ') + QStringLiteral("bc >CAPTION SETC 0 0 9 9 no");
+    const QString dataValue = QString(256, u'd') + QStringLiteral("PAST");
+    const QString editText = QString(100, u'e') + QStringLiteral("PAST >CAPTION EDTC 0 0 9 9 no");
+    auto reader = run(QStringLiteral(">WIND HOLD 0 0 400 300 0x00020000 Test\n"
+                                     ">PAGE PAG1 0 0 400 300 0 Page\n"
+                                     ">BOX BOX1 0 0 100 100 0 %1\n"
+                                     ">TOGGLEBUTTON TOGL 0 0 24 24 1 0 0 STAR %2\n"
+                                     ">CONSTRAINT Long 0x40 0 0\n%3\n"
+                                     ">DATAHOLDER KEEP %4\n"
+                                     ">EDIT NAME 0 0 100 20 %5\n"
+                                     ">CAPTION NEXT 0 0 9 9 still read\n"
+                                     ">END\n")
+                          .arg(boxText, toggleText, charSet, dataValue, editText));
+    RegWind* window = reader->GetWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->FindByCode(FourCC("BOX1"))->GetText(), QString(511, u'b'));
+    EXPECT_EQ(window->FindByCode(FourCC("TOGL"))->GetText(), QString(99, u't'));
+    EXPECT_EQ(window->FindByCode(FourCC("KEEP"))->GetValue(), QString(256, u'd'));
+    EXPECT_EQ(window->FindByCode(FourCC("NAME"))->GetText(), QString(100, u'e'));
+    Constraint* set = Constraint::Find(QStringLiteral("Long"));
+    ASSERT_NE(set, nullptr);
+    EXPECT_TRUE(set->IsCharAllowed(u'a'));
+    EXPECT_TRUE(set->IsCharAllowed(u'b'));
+    EXPECT_FALSE(set->IsCharAllowed(u'c'));
+    for (const char* skipped : {"BOXC", "TOGC", "SETC", "EDTC"})
+        EXPECT_EQ(window->FindByCode(FourCC(skipped)), nullptr) << skipped;
+    EXPECT_NE(window->FindByCode(FourCC("NEXT")), nullptr);
+}
+
 TEST(ControlKeywords, GroupsNestOnlySoDeepAndControlsNeedAWindow)
 {
     launchertest::TraceRecorder traces;

@@ -68,21 +68,30 @@ TEST(ScriptLine, TrimsAndDropsCarriageReturn)
     EXPECT_TRUE(line.isEmpty());
 }
 
-// A line over the limit is skipped whole; the stream stays usable for the next one.
-TEST(ScriptLine, OverlongLineIsSkippedAndTheStreamGoesOn)
+// A line over the limit keeps what fits and the rest of it is skipped; the stream stays
+// usable for the next line.
+TEST(ScriptLine, OverlongLineIsCutAndTheStreamGoesOn)
 {
-    QmStrStream stream(QString(30, u'x') + QStringLiteral("\r\nnext\r\n"));
+    QmStrStream stream(QStringLiteral("abcdefghijklmnop  \r\nnext\r\n"));
     QString line;
-    EXPECT_FALSE(ReadScriptLine(stream, line, 10));
-    EXPECT_TRUE(line.isEmpty());
+    ASSERT_TRUE(ReadScriptLine(stream, line, 10));
+    EXPECT_EQ(line, u"abcdefghi");
     EXPECT_FALSE(stream.fail());
     ASSERT_TRUE(ReadScriptLine(stream, line, 10));
     EXPECT_EQ(line, u"next");
 
-    // Exactly n - 1 characters still fit.
-    QmStrStream exact(QStringLiteral("123456789\n"));
+    // Exactly n - 1 characters still fit, also at the very end of the text.
+    QmStrStream exact(QStringLiteral("123456789\n123456789"));
     ASSERT_TRUE(ReadScriptLine(exact, line, 10));
     EXPECT_EQ(line, u"123456789");
+    ASSERT_TRUE(ReadScriptLine(exact, line, 10));
+    EXPECT_EQ(line, u"123456789");
+    EXPECT_FALSE(ReadScriptLine(exact, line, 10));
+
+    // The cut falls before the trim: blanks that reach the limit go as well.
+    QmStrStream blanks(QStringLiteral("abc         xyz\n"));
+    ASSERT_TRUE(ReadScriptLine(blanks, line, 10));
+    EXPECT_EQ(line, u"abc");
 }
 
 TEST(StrStream, GetlineRemovesCarriageReturnOnlyBeforeLineFeed)

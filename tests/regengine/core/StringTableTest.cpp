@@ -98,9 +98,10 @@ TEST(StringTable, StrayLinesDoNotEndTheScript)
         ">CMNT End Table\r\n"
         ">NEXT\r\n"));
     const QmStringTable* table = QmStringTable::CreateFromScript(stream);
-    ASSERT_EQ(table->GetCount(), 2);
+    ASSERT_EQ(table->GetCount(), 3);
     EXPECT_EQ(*table->GetString(1), u"one");
-    EXPECT_EQ(table->GetString(2), nullptr) << "a line over the limit is dropped";
+    ASSERT_NE(table->GetString(2), nullptr);
+    EXPECT_EQ(*table->GetString(2), QString(2047, u'x')) << "a line over the limit is cut there";
     EXPECT_EQ(table->GetString(3), nullptr) << "a number without text is dropped";
     EXPECT_EQ(*table->GetString(4), u"four") << "and does not take the next line";
     EXPECT_FALSE(stream.fail());

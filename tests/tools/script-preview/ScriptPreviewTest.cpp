@@ -1,4 +1,4 @@
-#include "tests/support/TestEnvironment.h"
+#include "PreviewTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -8,23 +8,19 @@
 
 namespace {
 
+using previewtest::kUnsetExitCode;
 using testsupport::RunResult;
 
 const QString kFixture = QStringLiteral("/tests/tools/script-preview/fixtures/every-control.txt");
-// The launcher's exit code until a SetExitCode attachment sets one, as a process sees it.
-constexpr int kUnsetExitCode = 31009 & 0xFF;
 
 RunResult preview(const QStringList& args, const QString& script = testsupport::sourceDir() + kFixture)
 {
-    QProcessEnvironment env;
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    return testsupport::runProgram(testsupport::binaryDir() + QStringLiteral("/tools/script-preview/script-preview"),
-                                   QStringList{script} + args, env);
+    return previewtest::runPreview(script, args);
 }
 
 QStringList lines(const QByteArray& out)
 {
-    return QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts);
+    return previewtest::outputLines(out);
 }
 
 TEST(ScriptPreview, SetTypesThroughTheFiltersTreeAndFieldsShowTheResult)
