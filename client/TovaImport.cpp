@@ -9,6 +9,8 @@
 #include "platform/text/Ascii.h"
 #include "platform/text/Format.h"
 
+#include <QBuffer>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QSet>
@@ -18,14 +20,6 @@
 namespace client {
 
 namespace {
-
-bool isStored(const QString& msgid, sqlite3* db)
-{
-    return !Database::Query(platform::formatText(QStringLiteral("SELECT msgid FROM Message WHERE msgid='%s'"),
-                                                 Database::Quote(msgid)),
-                            db)
-                .empty();
-}
 
 // Two channels are the same when name and maker match without regard to ASCII case
 // (Channel::IsSame).
@@ -41,23 +35,72 @@ bool storeNewMessages(MessageList& messages, const QStringList& ids, sqlite3* db
 {
     if (!Message::CreateSchema(db))
         return false;
+    Database::Statement stored(db, "SELECT 1 FROM Message WHERE msgid=?");
+    Message::Writer writer(db);
     for (const QString& id : ids) {
         Message& message = messages.GetAt(messages.IndexOf(id));
-        if (message.IsEmpty() || !message.modified || isStored(id, db))
+        if (message.IsEmpty() || !message.modified)
             continue;
-        message.NextOrder(db);
-        if (!message.Write(db))
+        const bool known = stored.Bind(1, id).Next();
+        stored.Reset();
+        if (known)
+            continue;
+        writer.NextOrder(message);
+        if (!writer.Write(message))
             return false;
         written << id;
     }
-    return true;
+    return stored.Error() == 0;
+}
+
+// A file is deleted only after the commit that stored it, so a process that ends between
+// the two leaves a file whose rows are already stored; imported again it would add its
+// records a second time. The commit therefore also stores the file's name and digest, and
+// the row goes once the file has gone (with the next commit).
+bool createImportedFileSchema(sqlite3* db)
+{
+    return Database::Execute(
+        {"CREATE TABLE IF NOT EXISTS ImportedFile ( path TEXT NOT NULL PRIMARY KEY, digest TEXT NOT NULL )"}, db);
+}
+
+bool isAlreadyStored(const QString& path, const QString& digest, sqlite3* db)
+{
+    Database::Statement stored(db, "SELECT 1 FROM ImportedFile WHERE path=? AND digest=?");
+    return stored.Bind(1, path).Bind(2, digest).Next();
+}
+
+bool noteStored(const QString& path, const QString& digest, sqlite3* db)
+{
+    Database::Statement note(db, "REPLACE INTO ImportedFile (path,digest) VALUES (?,?)");
+    return note.Bind(1, path).Bind(2, digest).Run();
+}
+
+void forgetStored(const QString& path, sqlite3* db)
+{
+    Database::Statement forget(db, "DELETE FROM ImportedFile WHERE path=?");
+    forget.Bind(1, path).Run();
 }
 
 }  // namespace
 
 bool ImportTovaFile(MfgrModel& model, const QString& path, sqlite3* db, bool keepFile)
 {
-    const TovaReader reader = TovaReader::Read(path);
+    QFile file(path);
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.readAll();
+    file.close();
+    const QString digest =
+        keepFile ? QString() : QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex());
+    if (!keepFile && createImportedFileSchema(db) && isAlreadyStored(path, digest, db)) {
+        qCInfo(lcClient) << "Registration file" << path << "was stored before; deleting it";
+        if (QFile::remove(path))
+            forgetStored(path, db);
+        return true;
+    }
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    const TovaReader reader = file.error() == QFileDevice::NoError ? TovaReader::Read(buffer) : TovaReader();
     if (!reader.ok) {
         qCInfo(lcClient) << "Registration file" << path << "is malformed; not imported";
         return false;
@@ -130,7 +173,8 @@ bool ImportTovaFile(MfgrModel& model, const QString& path, sqlite3* db, bool kee
             messageIds << message.id;
         }
         // The file is about to go, so what it brought must be in the database first.
-        return keepFile || storeNewMessages(model.importedMessages, messageIds, db, written);
+        return keepFile || (storeNewMessages(model.importedMessages, messageIds, db, written) &&
+                            createImportedFileSchema(db) && noteStored(path, digest, db));
     });
     if (!stored) {
         model = before;
@@ -143,7 +187,9 @@ bool ImportTovaFile(MfgrModel& model, const QString& path, sqlite3* db, bool kee
             if (!message.IsEmpty())
                 message.modified = false;
         }
-        if (!QFile::remove(path))
+        if (QFile::remove(path))
+            forgetStored(path, db);
+        else
             qCWarning(lcClient) << "Unable to delete imported registration file" << path;
     }
     qCInfo(lcClient) << "Imported registration file" << path;
