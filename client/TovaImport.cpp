@@ -9,10 +9,9 @@
 #include "platform/text/Ascii.h"
 #include "platform/text/Format.h"
 
-#include <QBuffer>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 
 #include <vector>
@@ -55,8 +54,10 @@ bool storeNewMessages(MessageList& messages, const QStringList& ids, sqlite3* db
 
 // A file is deleted only after the commit that stored it, so a process that ends between
 // the two leaves a file whose rows are already stored; imported again it would add its
-// records a second time. The commit therefore also stores the file's name and digest, and
-// the row goes once the file has gone (with the next commit).
+// records a second time. The commit therefore also stores the file's name and identity
+// (its size and time of writing, which a new registration changes; hashing a large file
+// would cost more than its rows), and the row goes once the file has gone, with the next
+// commit.
 bool createImportedFileSchema(sqlite3* db)
 {
     return Database::Execute(
@@ -85,22 +86,16 @@ void forgetStored(const QString& path, sqlite3* db)
 
 bool ImportTovaFile(MfgrModel& model, const QString& path, sqlite3* db, bool keepFile)
 {
-    QFile file(path);
-    QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly))
-        bytes = file.readAll();
-    file.close();
-    const QString digest =
-        keepFile ? QString() : QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex());
+    const QFileInfo info(path);
+    const QString digest = QString::number(info.size()) + u':' +
+                           QString::number(info.lastModified().toMSecsSinceEpoch());
     if (!keepFile && createImportedFileSchema(db) && isAlreadyStored(path, digest, db)) {
         qCInfo(lcClient) << "Registration file" << path << "was stored before; deleting it";
         if (QFile::remove(path))
             forgetStored(path, db);
         return true;
     }
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    const TovaReader reader = file.error() == QFileDevice::NoError ? TovaReader::Read(buffer) : TovaReader();
+    const TovaReader reader = TovaReader::Read(path);
     if (!reader.ok) {
         qCInfo(lcClient) << "Registration file" << path << "is malformed; not imported";
         return false;
