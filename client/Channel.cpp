@@ -86,18 +86,18 @@ bool Channel::Save(sqlite3* db)
         chnid = Database::NextId(QStringLiteral("chnid"), db, QStringLiteral("Channel"));
     if (chnid.isEmpty())
         return false;
-    const QString id = Database::Quote(chnid);
-    Database::Query(formatText(QStringLiteral("REPLACE INTO Channel (chnid,name,mfgr,title,description) VALUES "
-                                              "('%s','%s','%s','%s','%s')"),
-                               id, Database::Quote(Name()), Database::Quote(Mfgr()),
-                               Database::Quote(GetField(fields, QStringLiteral("title"))),
-                               Database::Quote(GetField(fields, QStringLiteral("description")))),
-                    db);
-    Database::Query(formatText(QStringLiteral("DELETE FROM ChannelField WHERE chnid='%s'"), id), db);
+    Database::Statement channel(db, "REPLACE INTO Channel (chnid,name,mfgr,title,description) VALUES (?,?,?,?,?)");
+    channel.Bind(1, chnid)
+        .Bind(2, Name())
+        .Bind(3, Mfgr())
+        .Bind(4, GetField(fields, QStringLiteral("title")))
+        .Bind(5, GetField(fields, QStringLiteral("description")))
+        .Run();
+    Database::Statement clear(db, "DELETE FROM ChannelField WHERE chnid=?");
+    clear.Bind(1, chnid).Run();
+    Database::Statement field(db, "INSERT INTO ChannelField (chnid,field) VALUES (?,?)");
     for (const QString& code : fieldCodes)
-        Database::Query(formatText(QStringLiteral("INSERT INTO ChannelField (chnid,field) VALUES ('%s','%s')"), id,
-                                   Database::Quote(code)),
-                        db);
+        field.Bind(1, chnid).Bind(2, code).Run();
     Database::Commit(db);
     return true;
 }

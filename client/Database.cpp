@@ -49,6 +49,41 @@ bool insideAtomicWork(sqlite3* db)
     return db && atomicWork().depth > 0 && atomicWork().db == db;
 }
 
+// The batches open on a connection: commits wait while any lives.
+struct BatchState {
+    sqlite3* db = nullptr;
+    int depth = 0;
+    bool pending = false;  // a commit was asked for while waiting
+};
+
+BatchState& batchState()
+{
+    static BatchState b;
+    return b;
+}
+
+bool insideBatch(sqlite3* db)
+{
+    return db && batchState().depth > 0 && batchState().db == db;
+}
+
+void noteFailure(sqlite3* db, int rc)
+{
+    if (rc != SQLITE_OK && rc != SQLITE_ROW && rc != SQLITE_DONE && insideAtomicWork(db))
+        atomicWork().failed = true;
+}
+
+// COMMIT, then BEGIN EXCLUSIVE when the commit succeeded.
+bool commitNow(sqlite3* db)
+{
+    int error = 0;
+    Database::Query(QStringLiteral("COMMIT"), db, &error);
+    if (error != SQLITE_OK)
+        return false;
+    Database::Query(QStringLiteral("BEGIN EXCLUSIVE"), db);
+    return true;
+}
+
 int collectRow(void* context, int columns, char** values, char** names)
 {
     auto* rows = static_cast<Database::Rows*>(context);
@@ -106,8 +141,7 @@ Database::Rows Database::Query(const QString& sql, sqlite3* db, int* error)
 {
     Rows rows;
     const int rc = db ? sqlite3_exec(db, sql.toUtf8().constData(), collectRow, &rows, nullptr) : SQLITE_MISUSE;
-    if (rc != SQLITE_OK && insideAtomicWork(db))
-        atomicWork().failed = true;
+    noteFailure(db, rc);
     if (error)
         *error = rc;
     return rows;
@@ -146,12 +180,11 @@ bool Database::Commit(sqlite3* db)
 {
     if (insideAtomicWork(db))
         return true;
-    int error = 0;
-    Query(QStringLiteral("COMMIT"), db, &error);
-    if (error != SQLITE_OK)
-        return false;
-    Query(QStringLiteral("BEGIN EXCLUSIVE"), db);
-    return true;
+    if (insideBatch(db)) {
+        batchState().pending = true;
+        return true;
+    }
+    return commitNow(db);
 }
 
 // A savepoint inside the exclusive transaction; the saves' commits are held back until the
@@ -194,8 +227,11 @@ bool Database::RunAtomically(sqlite3* db, const std::function<bool()>& work)
     w.failed = false;
     if (!keep)
         return false;
-    if (error == SQLITE_OK && Commit(db))
+    if (error == SQLITE_OK && commitNow(db)) {
+        if (insideBatch(db))
+            batchState().pending = false;  // what the batch held went with this commit
         return true;
+    }
     // A commit that failed may leave the work pending, to be made durable by the next save.
     sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     if (sqlite3_get_autocommit(db))
@@ -206,6 +242,98 @@ bool Database::RunAtomically(sqlite3* db, const std::function<bool()>& work)
 void Database::Close()
 {
     connection().close();
+}
+
+// A batch on a second connection while one is open on the first does not wait: the two
+// would share the one pending mark.
+Database::Batch::Batch(sqlite3* db) : db_(db)
+{
+    BatchState& b = batchState();
+    if (db == nullptr || (b.depth > 0 && b.db != db)) {
+        finished_ = true;
+        return;
+    }
+    if (b.depth++ == 0) {
+        b.db = db;
+        b.pending = false;
+    }
+}
+
+Database::Batch::~Batch() { Finish(); }
+
+bool Database::Batch::Finish()
+{
+    if (finished_)
+        return true;
+    finished_ = true;
+    BatchState& b = batchState();
+    if (--b.depth > 0)
+        return true;
+    const bool pending = b.pending;
+    b.db = nullptr;
+    b.pending = false;
+    return !pending || Commit(db_);
+}
+
+Database::Statement::Statement(sqlite3* db, const char* sql) : db_(db)
+{
+    error_ = db ? sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr) : SQLITE_MISUSE;
+    noteFailure(db, error_);
+}
+
+Database::Statement::~Statement() { sqlite3_finalize(statement_); }
+
+Database::Statement& Database::Statement::Bind(int index, const QString& text)
+{
+    if (statement_ != nullptr) {
+        const QByteArray utf8 = text.toUtf8();
+        sqlite3_bind_text(statement_, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    }
+    return *this;
+}
+
+Database::Statement& Database::Statement::Bind(int index, qint64 number)
+{
+    if (statement_ != nullptr)
+        sqlite3_bind_int64(statement_, index, number);
+    return *this;
+}
+
+bool Database::Statement::Run()
+{
+    if (statement_ == nullptr)
+        return false;
+    int rc = sqlite3_step(statement_);
+    while (rc == SQLITE_ROW)
+        rc = sqlite3_step(statement_);
+    sqlite3_reset(statement_);
+    error_ = rc == SQLITE_DONE ? SQLITE_OK : rc;
+    noteFailure(db_, error_);
+    return error_ == SQLITE_OK;
+}
+
+bool Database::Statement::Next()
+{
+    if (statement_ == nullptr)
+        return false;
+    const int rc = sqlite3_step(statement_);
+    if (rc == SQLITE_ROW)
+        return true;
+    error_ = rc == SQLITE_DONE ? SQLITE_OK : rc;
+    noteFailure(db_, error_);
+    return false;
+}
+
+void Database::Statement::Reset()
+{
+    if (statement_ != nullptr)
+        sqlite3_reset(statement_);
+}
+
+QString Database::Statement::Text(int column) const
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
+    return text ? QString::fromUtf8(text, sqlite3_column_bytes(statement_, column)) : QString();
 }
 
 }  // namespace client

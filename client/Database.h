@@ -9,6 +9,7 @@
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace client {
 
@@ -65,6 +66,53 @@ public:
 
     // Closes the connection made by Instance() now (process exit does this otherwise).
     static void Close();
+
+    // While one lives, the saves' commits on its connection wait; the last one to end makes
+    // them one commit, so a check or a list's save costs one sync, not one for each row it
+    // writes. RunAtomically's own commit is never held back: a caller that deletes a file
+    // after it relies on that.
+    class Batch {
+    public:
+        explicit Batch(sqlite3* db);
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+        // Ends the batch now; false when its commit failed (true when nothing waited).
+        bool Finish();
+
+    private:
+        sqlite3* db_;
+        bool finished_ = false;
+    };
+
+    // One statement prepared once and run for many rows, its values bound rather than
+    // quoted into the text. A failed step fails an enclosing RunAtomically as Query does.
+    class Statement {
+    public:
+        Statement(sqlite3* db, const char* sql);
+        ~Statement();
+        Statement(const Statement&) = delete;
+        Statement& operator=(const Statement&) = delete;
+
+        bool IsValid() const { return statement_ != nullptr; }
+        // Values by position, from 1; the texts are copied.
+        Statement& Bind(int index, const QString& text);
+        Statement& Bind(int index, qint64 number);
+        // Runs a statement that returns no rows; ready to be bound and run again.
+        bool Run();
+        // The next row; false at the end and on an error. Reset() makes it ready again.
+        bool Next();
+        void Reset();
+        // Columns of the current row, from 0, as the texts sqlite3_exec would give.
+        QString Text(int column) const;
+        // SQLITE_OK, or the error of the last step.
+        int Error() const { return error_; }
+
+    private:
+        sqlite3* db_;
+        sqlite3_stmt* statement_ = nullptr;
+        int error_ = 0;
+    };
 };
 
 }  // namespace client

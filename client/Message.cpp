@@ -94,32 +94,71 @@ Message Message::FromTova(const RecordMap& section)
     return m;
 }
 
+namespace {
+
+constexpr const char* kRowColumns = "msgid,mfgr,channel,added,deleted,read,msgorder";
+
+// The message of the current row of a statement over kRowColumns; its parameters come
+// after. `dates` keeps the date texts made so far, by time value.
+Message fromRow(const Database::Statement& row, QHash<qint64, QString>& dates)
+{
+    Message m;
+    m.id = row.Text(0);
+    m.modified = false;
+    m.params.insert(QStringLiteral("mfgr"), row.Text(1));
+    m.params.insert(QStringLiteral("channel"), row.Text(2));
+    m.deleted = row.Text(4).toLongLong() != 0;
+    m.unread = row.Text(5).toLongLong() == 0;
+    m.order = row.Text(6).toInt();
+    bool ok = false;
+    qint64 added = row.Text(3).toLongLong(&ok);
+    if (!ok)
+        added = -1;
+    auto date = dates.constFind(added);
+    if (date == dates.constEnd())
+        date = dates.insert(added, DateTextFromTime(added));
+    m.params.insert(QStringLiteral("added"), *date);
+    return m;
+}
+
+}  // namespace
+
 Message Message::Load(const QString& msgid, sqlite3* db)
 {
     Message m;
     m.id = msgid;
     m.modified = false;
-    const QString id = Database::Quote(msgid);
-    const Database::Rows rows = Database::Query(
-        formatText(QStringLiteral("SELECT mfgr,channel,added,deleted,read,msgorder FROM Message WHERE msgid='%s' ORDER BY "
-                                  "added,msgorder"),
-                   id),
-        db);
-    if (rows.size() != 1)
+    Database::Statement row(db, (QByteArray("SELECT ") + kRowColumns + " FROM Message WHERE msgid=?").constData());
+    if (!row.Bind(1, msgid).Next())
         return m;
-    const RecordMap& row = rows.front();
-    m.params.insert(QStringLiteral("mfgr"), GetField(row, QStringLiteral("mfgr")));
-    m.params.insert(QStringLiteral("channel"), GetField(row, QStringLiteral("channel")));
-    m.deleted = GetField(row, QStringLiteral("deleted")).toLongLong() != 0;
-    m.unread = GetField(row, QStringLiteral("read")).toLongLong() == 0;
-    m.order = GetField(row, QStringLiteral("msgorder")).toInt();
-    bool ok = false;
-    const qint64 added = GetField(row, QStringLiteral("added")).toLongLong(&ok);
-    m.params.insert(QStringLiteral("added"), DateTextFromTime(ok ? added : -1));
-    for (const RecordMap& param :
-         Database::Query(formatText(QStringLiteral("SELECT param,value FROM MessageParam WHERE msgid='%s'"), id), db))
-        m.params.insert(GetField(param, QStringLiteral("param")), GetField(param, QStringLiteral("value")));
+    QHash<qint64, QString> dates;
+    m = fromRow(row, dates);
+    m.id = msgid;
+    Database::Statement params(db, "SELECT param,value FROM MessageParam WHERE msgid=?");
+    params.Bind(1, msgid);
+    while (params.Next())
+        m.params.insert(params.Text(0), params.Text(1));
     return m;
+}
+
+std::vector<Message> Message::LoadAll(sqlite3* db)
+{
+    std::vector<Message> messages;
+    QHash<QString, size_t> byId;
+    QHash<qint64, QString> dates;
+    Database::Statement rows(db,
+                             (QByteArray("SELECT ") + kRowColumns + " FROM Message ORDER BY added,msgorder").constData());
+    while (rows.Next()) {
+        byId.insert(rows.Text(0), messages.size());
+        messages.push_back(fromRow(rows, dates));
+    }
+    Database::Statement params(db, "SELECT msgid,param,value FROM MessageParam");
+    while (params.Next()) {
+        const auto it = byId.constFind(params.Text(0));
+        if (it != byId.constEnd())
+            messages[*it].params.insert(params.Text(1), params.Text(2));
+    }
+    return messages;
 }
 
 // The message table comes first: the parameter table's upgrade reads the ids it holds.
@@ -162,27 +201,51 @@ bool Message::Save(sqlite3* db)
 
 bool Message::Write(sqlite3* db)
 {
+    Writer writer(db);
+    return writer.Write(*this);
+}
+
+Message::Writer::Writer(sqlite3* db)
+    : db_(db),
+      row_(db, "REPLACE INTO Message (msgid,mfgr,channel,added,deleted,read,msgorder) VALUES (?,?,?,?,?,?,?)"),
+      param_(db, "REPLACE INTO MessageParam (msgid,param,value) VALUES (?,?,?)")
+{
+}
+
+void Message::Writer::NextOrder(Message& message)
+{
+    if (message.order > 0)
+        return;
+    if (nextOrder_ > 0)
+        message.order = nextOrder_++;
+    else
+        message.NextOrder(db_);
+}
+
+bool Message::Writer::Write(const Message& message)
+{
     // Without a sequence number the message would sort before every other one, and
     // without an id it would be no message at all.
-    if (IsEmpty() || order <= 0)
+    if (message.IsEmpty() || message.order <= 0)
         return false;
-    const QString quotedId = Database::Quote(id);
-    const qint64 added = ParseIsoDateTime(GetField(params, QStringLiteral("added")));
-    int error = 0;
-    Database::Query(formatText(QStringLiteral("REPLACE INTO Message (msgid,mfgr,channel,added,deleted,read,msgorder) VALUES "
-                                              "('%s','%s','%s',%lld,%d,%d,%d)"),
-                               quotedId, Database::Quote(GetField(params, QStringLiteral("mfgr"))),
-                               Database::Quote(GetField(params, QStringLiteral("channel"))), added, deleted ? 1 : 0,
-                               unread ? 0 : 1, order),
-                    db, &error);
-    bool written = error == 0;
-    for (auto it = params.constBegin(); it != params.constEnd(); ++it) {
+    nextOrder_ = std::max(nextOrder_, message.order + 1);
+
+    const QString addedText = GetField(message.params, QStringLiteral("added"));
+    auto added = addedTimes_.constFind(addedText);
+    if (added == addedTimes_.constEnd())
+        added = addedTimes_.insert(addedText, ParseIsoDateTime(addedText));
+    bool written = row_.Bind(1, message.id)
+                       .Bind(2, GetField(message.params, QStringLiteral("mfgr")))
+                       .Bind(3, GetField(message.params, QStringLiteral("channel")))
+                       .Bind(4, *added)
+                       .Bind(5, qint64(message.deleted ? 1 : 0))
+                       .Bind(6, qint64(message.unread ? 0 : 1))
+                       .Bind(7, qint64(message.order))
+                       .Run();
+    for (auto it = message.params.constBegin(); it != message.params.constEnd(); ++it) {
         if (isRowColumn(it.key()))
             continue;
-        Database::Query(formatText(QStringLiteral("REPLACE INTO MessageParam (msgid,param,value) VALUES ('%s','%s','%s')"),
-                                   quotedId, Database::Quote(it.key()), Database::Quote(it.value())),
-                        db, &error);
-        written = written && error == 0;
+        written = param_.Bind(1, message.id).Bind(2, it.key()).Bind(3, it.value()).Run() && written;
     }
     return written;
 }

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "client/Database.h"
 #include "client/RecordMap.h"
 
+#include <QHash>
 #include <QString>
+
+#include <vector>
 
 struct sqlite3;
 
@@ -26,6 +30,9 @@ public:
 
     // The stored message `msgid`; only its id when there is no such row.
     static Message Load(const QString& msgid, sqlite3* db);
+    // Every stored message, in list order (added time, then sequence number), read by two
+    // statements rather than two for each message.
+    static std::vector<Message> LoadAll(sqlite3* db);
     static bool CreateSchema(sqlite3* db);
 
     // The message lookups return when they find nothing.
@@ -42,6 +49,23 @@ public:
     // Save without the commit and without clearing modified, for a caller that stores
     // several messages as one.
     bool Write(sqlite3* db);
+
+    // Writes many messages, as Write does, with statements prepared once.
+    class Writer {
+    public:
+        explicit Writer(sqlite3* db);
+        // As Message::NextOrder, counting on from the table's first look-up and the
+        // messages written since, rather than asking the table for each message.
+        void NextOrder(Message& message);
+        bool Write(const Message& message);
+
+    private:
+        sqlite3* db_;
+        Database::Statement row_;
+        Database::Statement param_;
+        int nextOrder_ = 0;
+        QHash<QString, qint64> addedTimes_;  // date text -> time; few dates, many messages
+    };
 
     // Marks the message deleted once its "endtime" has passed.
     void CheckExpiry();

@@ -68,6 +68,9 @@ void MessageCheck::CheckEntry(std::size_t index, const QString& today, sqlite3* 
     std::vector<MfgrEntry>& entries = document_->Model().entries;
     const RecordMap request = ServiceRequestMap(entries[index].code);
     ServerSession session(MessageServiceUrl(run.testRun));
+    // What the entry's check stores goes in one commit at its end, or when a failed call
+    // ends it early, as the channels must then be kept.
+    Database::Batch batch(db);
 
     const std::vector<Channel> channels = session.GetChannelsForMfgr(request);
     MfgrEntry& entry = entries[index];

@@ -58,8 +58,11 @@ void MessageList::Load()
     sqlite3* db = Database::Instance();
     if (!Message::CreateSchema(db))
         return;
-    for (const RecordMap& row : Database::Query(QStringLiteral("SELECT msgid FROM Message ORDER BY added, msgorder"), db))
-        Add(Message::Load(GetField(row, QStringLiteral("msgid")), db));
+    std::vector<Message> stored = Message::LoadAll(db);
+    messages_.reserve(messages_.size() + stored.size());
+    index_.reserve(qsizetype(messages_.size() + stored.size()));
+    for (const Message& message : stored)
+        Add(message);
 }
 
 void MessageList::Save()
@@ -67,12 +70,20 @@ void MessageList::Save()
     sqlite3* db = Database::Instance();
     if (!Message::CreateSchema(db))
         return;
+    // One commit for the whole list: a commit is a sync, and a check may bring hundreds.
+    Message::Writer writer(db);
+    std::vector<Message*> written;
     for (Message& message : messages_) {
         if (!message.modified)
             continue;
-        message.NextOrder(db);
-        message.Save(db);
+        writer.NextOrder(message);
+        if (writer.Write(message))
+            written.push_back(&message);
     }
+    if (written.empty() || !Database::Commit(db))
+        return;
+    for (Message* message : written)
+        message->modified = false;
 }
 
 }  // namespace client

@@ -30,7 +30,8 @@ public:
 
     // Fills the list from the database (Database::Instance()).
     void Load();
-    // Gives each modified message its sequence number and saves it; each save commits.
+    // Gives each modified message its sequence number and saves them all in one commit;
+    // those written are no longer modified once it succeeded.
     void Save();
 
     int Count() const { return int(messages_.size()); }

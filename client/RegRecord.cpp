@@ -81,21 +81,20 @@ bool RegRecord::Save(sqlite3* db)
     NextId(db);
     if (recid.isEmpty())
         return false;
-    const QString id = Database::Quote(recid);
-    Database::Query(formatText(QStringLiteral("REPLACE INTO RegRecord (recid,mfgr,added) VALUES ('%s','%s',%lld)"), id,
-                               Database::Quote(GetMfgrCode()), added),
-                    db);
-    Database::Query(formatText(QStringLiteral("DELETE FROM RegField WHERE recid='%s'"), id), db);
+    // Bound statements, prepared once: a record may hold thousands of fields.
+    Database::Statement record(db, "REPLACE INTO RegRecord (recid,mfgr,added) VALUES (?,?,?)");
+    record.Bind(1, recid).Bind(2, GetMfgrCode()).Bind(3, added).Run();
+    Database::Statement clearFields(db, "DELETE FROM RegField WHERE recid=?");
+    clearFields.Bind(1, recid).Run();
+    Database::Statement field(db, "INSERT INTO RegField (recid,field,value) VALUES (?,?,?)");
     for (auto it = fields.constBegin(); it != fields.constEnd(); ++it)
-        Database::Query(formatText(QStringLiteral("INSERT INTO RegField (recid,field,value) VALUES ('%s','%s','%s')"), id,
-                                   Database::Quote(it.key()), Database::Quote(it.value())),
-                        db);
-    Database::Query(formatText(QStringLiteral("DELETE FROM Subscription WHERE recid='%s'"), id), db);
+        field.Bind(1, recid).Bind(2, it.key()).Bind(3, it.value()).Run();
+    Database::Statement clearSubscriptions(db, "DELETE FROM Subscription WHERE recid=?");
+    clearSubscriptions.Bind(1, recid).Run();
+    Database::Statement subscription(
+        db, "INSERT INTO Subscription (recid,chnname,lastCheck,lastDownload) VALUES (?,?,?,0)");
     for (const Subscription& s : subscriptions)
-        Database::Query(formatText(QStringLiteral("INSERT INTO Subscription (recid,chnname,lastCheck,lastDownload) VALUES "
-                                                  "('%s','%s',%lld,%lld)"),
-                                   id, Database::Quote(s.chnname), s.lastCheck, qint64(0)),
-                        db);
+        subscription.Bind(1, recid).Bind(2, s.chnname).Bind(3, s.lastCheck).Run();
     Database::Commit(db);
     return true;
 }

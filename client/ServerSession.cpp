@@ -93,10 +93,16 @@ RecordMap ServiceRequestMap(const QString& mfgrCode)
 
 ServerSession::ServerSession(const QString& url) : url_(url)
 {
-    uint32_t state = 0;
-    if (ovex_inet_query_connected_state(&state) && (state & OVEX_INET_STATE_DISCONNECTED_BY_USER) != 0)
+    // One question to the desktop's network service, which may take up to half a second:
+    // the state it gives is the one the attempt to connect would ask for again, and with
+    // no dial-up to start here, that attempt is made only where the answer leaves room.
+    uint32_t state = OVEX_INET_STATE_CONNECTED;
+    const bool known = ovex_inet_query_connected_state(&state) != 0;
+    if (known && (state & OVEX_INET_STATE_DISCONNECTED_BY_USER) != 0)
         return;
-    if (ovex_inet_attempt_connect() != OVEX_INET_ERROR_SUCCESS)
+    if (!known && ovex_inet_attempt_connect() != OVEX_INET_ERROR_SUCCESS)
+        return;
+    if (known && (state & OVEX_INET_STATE_DISCONNECTED) != 0)
         return;
     // Asynchronous, so that the waits inside a call keep the interface running.
     const QByteArray agent = (client::kProductName + QLatin1Char('/') + client::kDisplayVersion).toUtf8();

@@ -61,6 +61,15 @@ void Settings::Load()
 void Settings::Save()
 {
     sqlite3* db = Database::Instance();
+    // Rows written again unchanged would still cost the commit a sync of the file.
+    RecordMap stored;
+    int error = 0;
+    for (const RecordMap& row : Database::Query(QStringLiteral("SELECT setting,value FROM Setting"), db, &error))
+        stored.insert(GetField(row, QStringLiteral("setting")), GetField(row, QStringLiteral("value")));
+    if (error == 0 && stored == values_) {
+        Database::Commit(db);
+        return;
+    }
     Database::Query(QStringLiteral("DELETE FROM Setting"), db);
     for (auto it = values_.constBegin(); it != values_.constEnd(); ++it)
         Database::Query(platform::formatText(QStringLiteral("INSERT INTO Setting (setting,value) VALUES ('%s','%s')"),

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 
 #include <vector>
@@ -18,14 +19,6 @@
 namespace client {
 
 namespace {
-
-bool isStored(const QString& msgid, sqlite3* db)
-{
-    return !Database::Query(platform::formatText(QStringLiteral("SELECT msgid FROM Message WHERE msgid='%s'"),
-                                                 Database::Quote(msgid)),
-                            db)
-                .empty();
-}
 
 // Two channels are the same when name and maker match without regard to ASCII case
 // (Channel::IsSame).
@@ -41,22 +34,67 @@ bool storeNewMessages(MessageList& messages, const QStringList& ids, sqlite3* db
 {
     if (!Message::CreateSchema(db))
         return false;
+    Database::Statement stored(db, "SELECT 1 FROM Message WHERE msgid=?");
+    Message::Writer writer(db);
     for (const QString& id : ids) {
         Message& message = messages.GetAt(messages.IndexOf(id));
-        if (message.IsEmpty() || !message.modified || isStored(id, db))
+        if (message.IsEmpty() || !message.modified)
             continue;
-        message.NextOrder(db);
-        if (!message.Write(db))
+        const bool known = stored.Bind(1, id).Next();
+        stored.Reset();
+        if (known)
+            continue;
+        writer.NextOrder(message);
+        if (!writer.Write(message))
             return false;
         written << id;
     }
-    return true;
+    return stored.Error() == 0;
+}
+
+// A file is deleted only after the commit that stored it, so a process that ends between
+// the two leaves a file whose rows are already stored; imported again it would add its
+// records a second time. The commit therefore also stores the file's name and identity
+// (its size and time of writing, which a new registration changes; hashing a large file
+// would cost more than its rows), and the row goes once the file has gone, with the next
+// commit.
+bool createImportedFileSchema(sqlite3* db)
+{
+    return Database::Execute(
+        {"CREATE TABLE IF NOT EXISTS ImportedFile ( path TEXT NOT NULL PRIMARY KEY, digest TEXT NOT NULL )"}, db);
+}
+
+bool isAlreadyStored(const QString& path, const QString& digest, sqlite3* db)
+{
+    Database::Statement stored(db, "SELECT 1 FROM ImportedFile WHERE path=? AND digest=?");
+    return stored.Bind(1, path).Bind(2, digest).Next();
+}
+
+bool noteStored(const QString& path, const QString& digest, sqlite3* db)
+{
+    Database::Statement note(db, "REPLACE INTO ImportedFile (path,digest) VALUES (?,?)");
+    return note.Bind(1, path).Bind(2, digest).Run();
+}
+
+void forgetStored(const QString& path, sqlite3* db)
+{
+    Database::Statement forget(db, "DELETE FROM ImportedFile WHERE path=?");
+    forget.Bind(1, path).Run();
 }
 
 }  // namespace
 
 bool ImportTovaFile(MfgrModel& model, const QString& path, sqlite3* db, bool keepFile)
 {
+    const QFileInfo info(path);
+    const QString digest = QString::number(info.size()) + u':' +
+                           QString::number(info.lastModified().toMSecsSinceEpoch());
+    if (!keepFile && createImportedFileSchema(db) && isAlreadyStored(path, digest, db)) {
+        qCInfo(lcClient) << "Registration file" << path << "was stored before; deleting it";
+        if (QFile::remove(path))
+            forgetStored(path, db);
+        return true;
+    }
     const TovaReader reader = TovaReader::Read(path);
     if (!reader.ok) {
         qCInfo(lcClient) << "Registration file" << path << "is malformed; not imported";
@@ -130,7 +168,8 @@ bool ImportTovaFile(MfgrModel& model, const QString& path, sqlite3* db, bool kee
             messageIds << message.id;
         }
         // The file is about to go, so what it brought must be in the database first.
-        return keepFile || storeNewMessages(model.importedMessages, messageIds, db, written);
+        return keepFile || (storeNewMessages(model.importedMessages, messageIds, db, written) &&
+                            createImportedFileSchema(db) && noteStored(path, digest, db));
     });
     if (!stored) {
         model = before;
@@ -143,7 +182,9 @@ bool ImportTovaFile(MfgrModel& model, const QString& path, sqlite3* db, bool kee
             if (!message.IsEmpty())
                 message.modified = false;
         }
-        if (!QFile::remove(path))
+        if (QFile::remove(path))
+            forgetStored(path, db);
+        else
             qCWarning(lcClient) << "Unable to delete imported registration file" << path;
     }
     qCInfo(lcClient) << "Imported registration file" << path;

@@ -65,6 +65,9 @@ CBrevantView::CBrevantView(CBrevantDoc* document, InstanceGuard* guard, Services
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setAllColumnsShowFocus(true);
     list_->header()->setSectionsMovable(true);
+    // Without sections the header has none to resize, and so no font to measure, as it
+    // stops stretching the last; the columns come with their labels.
+    list_->setColumnCount(0);
     list_->header()->setStretchLastSection(false);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -89,6 +92,13 @@ void CBrevantView::AddMessageWindowAction(QAction* action)
         viewer_->addAction(action);
 }
 
+CMessageViewer* CBrevantView::Viewer()
+{
+    if (!viewer_)
+        CreateMessageWindow();
+    return viewer_.get();
+}
+
 // The message window is a top-level window of its own, hidden until there is something
 // to show. Its buttons and its pages' calls come back here.
 void CBrevantView::CreateMessageWindow()
@@ -110,19 +120,19 @@ void CBrevantView::CreateMessageWindow()
     connect(viewer, &CMessageViewer::checkRequested, this, &CBrevantView::OnCheckFromPage);
     // Closing the message window ends the program.
     connect(viewer, &CMessageViewer::closed, this, [this] { window()->close(); });
+    if (placeNearTray_)
+        PlaceNearTray();
 }
 
 void CBrevantView::OnInitialUpdate()
 {
     const client::RunState& run = client::runState();
-
-    CreateMessageWindow();
+    placeNearTray_ = run.scheduledRun;
 
     // Publish the window so that a second start can bring it forward.
     if (guard_ && guard_->IsFirst()) {
         raiseServer_ = new platform::WindowRaiseServer(this);
-        connect(raiseServer_, &platform::WindowRaiseServer::raiseRequested, viewer_.get(),
-                &CMessageViewer::BringToFront);
+        connect(raiseServer_, &platform::WindowRaiseServer::raiseRequested, this, [this] { Viewer()->BringToFront(); });
         const quint32 token = raiseServer_->listen(guard_->WindowName());
         if (token != 0) {
             guard_->SetWindowHandle(token);
@@ -131,9 +141,6 @@ void CBrevantView::OnInitialUpdate()
         else
             qCWarning(lcClient) << "Unable to publish the message window for later starts";
     }
-
-    if (run.scheduledRun)
-        PlaceNearTray();
 
     list_->setHeaderLabels({QStringLiteral("Manufacturer"), QStringLiteral("Message"), QStringLiteral("Date")});
     listReady_ = true;
@@ -226,8 +233,8 @@ void CBrevantView::OnListItemActivate(QTreeWidgetItem* item)
 void CBrevantView::ShowMessage()
 {
     if (current_ < 0) {
-        viewer_->ShowEmptyPage();
-        viewer_->show();
+        Viewer()->ShowEmptyPage();
+        Viewer()->show();
         return;
     }
     ShowMessageById(ItemId(current_));
@@ -243,7 +250,7 @@ void CBrevantView::ShowMessageById(const QString& id)
     MessageList& messages = document_->Messages();
     Message& message = messages.GetAt(messages.IndexOf(id));
     if (!message.IsEmpty() && !GetField(message.params, QStringLiteral("url")).isEmpty() &&
-        viewer_->ShowMessageAt(position)) {
+        Viewer()->ShowMessageAt(position)) {
         if (message.unread) {
             message.unread = false;
             --unreadCount_;
@@ -251,8 +258,8 @@ void CBrevantView::ShowMessageById(const QString& id)
         }
         // Read, and so to be saved.
         message.modified = true;
-        viewer_->ShowLoadingPage();
-        viewer_->show();
+        Viewer()->ShowLoadingPage();
+        Viewer()->show();
         return;
     }
     platform::messageBox(QStringLiteral("That message is broken.  Please try another."), QStringLiteral("Error"),
@@ -399,7 +406,7 @@ void CBrevantView::OnTrayNotify()
     client::runState().scheduledRun = false;
     SelectFirstUnread();
     ShowMessage();
-    viewer_->BringToFront();
+    Viewer()->BringToFront();
 }
 
 // ---- The message check ------------------------------------------------------------
@@ -478,19 +485,19 @@ void CBrevantView::OnImportRegistration()
 
 void CBrevantView::OnDeleteMessage()
 {
-    document_->DeleteMessage(viewer_->CurrentId());
+    document_->DeleteMessage(Viewer()->CurrentId());
     // The last of the list went: the one before it is shown.
-    if (viewer_->CurrentIndex() >= document_->ShownIds().size())
+    if (Viewer()->CurrentIndex() >= document_->ShownIds().size())
         StepSelection(-1);
     ShowMessage();
 }
 
-void CBrevantView::OnSettings() { RunSettingsSheet(viewer_.get(), document_->Model()); }
+void CBrevantView::OnSettings() { RunSettingsSheet(Viewer(), document_->Model()); }
 
 // The welcome page's opt-in asked for a check; the page has done its work.
 void CBrevantView::OnCheckFromPage()
 {
-    document_->DeleteMessage(viewer_->CurrentId());
+    document_->DeleteMessage(Viewer()->CurrentId());
     QApplication::setOverrideCursor(Qt::WaitCursor);
     CheckForNewMessages();
     FillMessageList();

@@ -44,7 +44,9 @@ public:
     ~CBrevantView() override;
 
     CBrevantDoc* GetDocument() const { return document_; }
-    CMessageViewer* Viewer() const { return viewer_.get(); }
+    // The message window, made on first use: a scheduled run that shows nothing never
+    // makes it, nor the style, fonts and images it would load.
+    CMessageViewer* Viewer();
     QTreeWidget* List() const { return list_; }
 
     // Adds `action` to the message window too, once it is made, so that the frame's F5
@@ -125,6 +127,7 @@ private:
     platform::WindowRaiseServer* raiseServer_ = nullptr;
     int current_ = -1;
     bool listReady_ = false;
+    bool placeNearTray_ = false;  // the message window opens by the tray once made
     bool columnsPending_ = false;  // sized when the list is first shown
     bool trayAdded_ = false;      // an icon was added and not yet removed
     bool trayIconShown_ = false;
