@@ -6,6 +6,7 @@
 #include "client/Globals.h"
 #include "client/ui/MainFrame.h"
 #include "client/Message.h"
+#include "client/ResString.h"
 #include "client/ScheduledTask.h"
 #include "client/Settings.h"
 #include "client/Trace.h"
@@ -14,6 +15,7 @@
 #include "platform/instance/Instance.h"
 #include "platform/nls/Nls.h"
 #include "platform/text/Ascii.h"
+#include "platform/text/Format.h"
 #include "platform/ui/Ui.h"
 #include "platform/version/Version.h"
 
@@ -23,6 +25,19 @@ namespace client {
 
 namespace {
 CBrevantApp* g_app = nullptr;
+
+// A damaged file is no lock that clears by itself: every start would end the same way,
+// and the user would never learn why no message comes any more.
+void ReportDamagedDatabase(const StorageException& e)
+{
+    platform::alertUser(
+        platform::formatText(QStringLiteral("The message database \"%s\" is damaged (%s).\n\n"
+                                            "Ovex Kelvo has left the file as it is and cannot start. Restore the file "
+                                            "from a backup, or move it out of its folder to start again without "
+                                            "your stored messages."),
+                             e.path(), e.reason()),
+        ResString(57344), platform::mb::IconHand);
+}
 }  // namespace
 
 CBrevantApp::CBrevantApp() : CBrevantApp(Services{}) {}
@@ -54,10 +69,16 @@ bool CBrevantApp::InitInstance(const QStringList& arguments)
         return false;
     }
 
-    // 2. The database and its exclusive lock; without them there is nothing to do.
+    // 2. The database and its exclusive lock; without them there is nothing to do. A file
+    // another process holds ends the run silently; a damaged one is said.
     try {
         Database::Instance();
     } catch (const StorageException& e) {
+        if (e.IsDamaged()) {
+            ReportDamagedDatabase(e);
+            exitCode_ = kExitDamagedDatabase;
+            return false;
+        }
         qCWarning(lcClient) << e.message();
         return false;
     }
@@ -148,7 +169,7 @@ int CBrevantApp::Run(const QStringList& arguments)
     platform::quitOnTerminationSignals();
     if (!InitInstance(arguments)) {
         ExitInstance();
-        return 0;
+        return exitCode_;
     }
     const int code = QCoreApplication::exec();
     // A quit that did not come through the frame (a logout's SIGTERM) still closes the

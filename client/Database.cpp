@@ -66,6 +66,12 @@ QString errorText(sqlite3* db)
 
 }  // namespace
 
+bool StorageException::IsDamaged() const
+{
+    const int primary = sqliteCode_ & 0xff;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
 QString Database::GetFolder()
 {
     return platform::dataFolder();
@@ -85,20 +91,24 @@ sqlite3* Database::Open(const QString& fileName)
     if (folder.size() < 3)
         throw StorageException(QStringLiteral("Unable to open database file: the data folder cannot be found"));
 
-    const QByteArray path = (folder + u'/' + fileName).toUtf8();
+    const QString filePath = folder + u'/' + fileName;
+    const QByteArray path = filePath.toUtf8();
     sqlite3* db = nullptr;
+    auto fail = [&](const char* what, int rc) {
+        const QString message = errorText(db);
+        sqlite3_close(db);
+        StorageException e(platform::formatText(QString::fromLatin1(what), message), rc, filePath);
+        e.setReason(message);
+        throw e;
+    };
     const int rc = sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    if (rc != SQLITE_OK) {
-        const QString message = errorText(db);
-        sqlite3_close(db);
-        throw StorageException(platform::formatText(QStringLiteral("Unable to open database file: %s"), message));
-    }
-    // No busy handler: a file that another process holds fails at once.
-    if (sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        const QString message = errorText(db);
-        sqlite3_close(db);
-        throw StorageException(platform::formatText(QStringLiteral("Unable to lock database file: %s"), message));
-    }
+    if (rc != SQLITE_OK)
+        fail("Unable to open database file: %s", rc);
+    // No busy handler: a file that another process holds fails at once. Taking the lock
+    // reads the file's first page, so a file that is no database fails here too.
+    const int locked = sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+    if (locked != SQLITE_OK)
+        fail("Unable to lock database file: %s", locked);
     return db;
 }
 

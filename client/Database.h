@@ -15,11 +15,25 @@ namespace client {
 // Thrown when the message database cannot be opened or locked.
 class StorageException {
 public:
-    explicit StorageException(QString message) : message_(std::move(message)) {}
+    explicit StorageException(QString message, int sqliteCode = 0, QString path = {})
+        : message_(std::move(message)), path_(std::move(path)), sqliteCode_(sqliteCode)
+    {
+    }
     const QString& message() const { return message_; }
+    // The file, when one was opened.
+    const QString& path() const { return path_; }
+    // SQLite's reason ("file is not a database"), without our words around it.
+    const QString& reason() const { return reason_; }
+    void setReason(const QString& reason) { reason_ = reason; }
+    // The file is there but is no sound database (SQLITE_CORRUPT, SQLITE_NOTADB), as
+    // opposed to one that another process holds.
+    bool IsDamaged() const;
 
 private:
     QString message_;
+    QString path_;
+    QString reason_;
+    int sqliteCode_;
 };
 
 // The one connection to brevant.dat. It holds an exclusive transaction for the whole run:

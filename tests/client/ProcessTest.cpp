@@ -8,6 +8,7 @@
 
 #include <QDeadlineTimer>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QThread>
 
 #include <csignal>
@@ -58,16 +59,72 @@ TEST(ClientProcess, SingleInstanceAcrossStartsAndKills)
     EXPECT_EQ(tryExclusiveLock(db), QByteArray("locked"));
 }
 
-// A data file that is not a database ends the client silently and is left alone.
-TEST(ClientProcess, EndsSilentlyOnABrokenDatabase)
+// A data file that SQLite finds damaged is said once, with its path and what to do; the
+// client ends with its own code and leaves the file as it was.
+struct DamagedCase {
+    const char* name;
+    QByteArray (*make)();
+    const char* reason;
+    friend void PrintTo(const DamagedCase& c, std::ostream* os) { *os << c.name; }
+};
+
+QByteArray randomBytes()
+{
+    QRandomGenerator generator(28);
+    QByteArray bytes(8192, Qt::Uninitialized);
+    generator.fillRange(reinterpret_cast<quint32*>(bytes.data()), bytes.size() / 4);
+    return bytes;
+}
+
+// A database of many pages, cut off in the middle of one.
+QByteArray truncatedMidPage()
+{
+    sqlite3* db = Database::Instance();
+    Database::Query("CREATE TABLE Filler (text); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n "
+                    "WHERE i < 500) INSERT INTO Filler SELECT printf('%0200d', i) FROM n",
+                    db);
+    Database::Commit(db);
+    Database::Close();
+    const QString path = Database::GetFolder() + QStringLiteral("/brevant.dat");
+    const QByteArray whole = testsupport::readFile(path);
+    EXPECT_GT(whole.size(), 16 * 4096);
+    return whole.left(whole.size() / 2 + 1000);
+}
+
+class DamagedDatabase : public ::testing::TestWithParam<DamagedCase> {};
+
+TEST_P(DamagedDatabase, IsSaidOnceAndLeftAlone)
 {
     const QString db = Database::GetFolder() + QStringLiteral("/brevant.dat");
-    const QByteArray junk = QByteArray("not a database\n").repeated(100);
-    testsupport::writeFile(db, junk);
+    const QByteArray damaged = GetParam().make();
+    testsupport::writeFile(db, damaged);
     const testsupport::RunResult r = testsupport::runProgram(testsupport::programPath(QStringLiteral("OvexKelvo")), {});
     EXPECT_FALSE(r.timedOut);
+    EXPECT_FALSE(r.crashed);
+    EXPECT_EQ(r.exitCode, 2);
+    const QString said = QString::fromLocal8Bit(r.err);
+    const QString line = QStringLiteral("Ovex Kelvo: The message database \"%1\" is damaged (%2).").arg(db, GetParam().reason);
+    EXPECT_EQ(said.count(line), 1) << r.err.constData();
+    EXPECT_EQ(said.count(QStringLiteral("is damaged")), 1) << r.err.constData();
+    EXPECT_TRUE(said.contains(QStringLiteral("Restore the file from a backup"))) << r.err.constData();
+    EXPECT_EQ(testsupport::readFile(db), damaged);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, DamagedDatabase,
+                         ::testing::Values(DamagedCase{"RandomBytes", randomBytes, "file is not a database"},
+                                           DamagedCase{"TruncatedMidPage", truncatedMidPage,
+                                                       "database disk image is malformed"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A file another process holds is the end the design means: silent, and not a failure.
+TEST(ClientProcess, EndsSilentlyWhenAnotherProcessHoldsTheDatabase)
+{
+    Database::Instance();  // this process takes the exclusive lock
+    const testsupport::RunResult r = testsupport::runProgram(testsupport::programPath(QStringLiteral("OvexKelvo")), {});
+    Database::Close();
+    EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(testsupport::readFile(db), junk);
+    EXPECT_FALSE(r.err.contains("damaged")) << r.err.constData();
 }
 
 }  // namespace
