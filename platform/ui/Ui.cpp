@@ -6,6 +6,7 @@
 #include <QDeadlineTimer>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSocketNotifier>
@@ -383,6 +384,33 @@ bool sleepUnlessTerminated(int ms)
         if (::poll(&fd, 1, int(left)) > 0)
             return false;
     }
+}
+
+namespace {
+bool g_fallbackPrepared = false;
+}  // namespace
+
+// A Wayland session is left to Qt's own choice; an X11 one tries the display first.
+void prepareDisplayFallback()
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return;
+    const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
+    qputenv("QT_QPA_PLATFORM", x11 ? "xcb;offscreen" : "offscreen");
+    // The display that is gone is the program's to say, in its own words.
+    if (x11)
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.qpa.xcb=false\nqt.qpa.plugin=false"));
+    g_fallbackPrepared = true;
+}
+
+bool displayFallbackTaken()
+{
+    if (!g_fallbackPrepared)
+        return false;
+    g_fallbackPrepared = false;
+    qunsetenv("QT_QPA_PLATFORM");
+    QLoggingCategory::setFilterRules(QString());
+    return QGuiApplication::platformName() == u"offscreen";
 }
 
 bool isHeadless()

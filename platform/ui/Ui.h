@@ -77,4 +77,12 @@ bool sleepUnlessTerminated(int ms);
 // True when the program runs without a display (offscreen or minimal platform).
 bool isHeadless();
 
+// Before the application object exists: where the environment asks for no platform and
+// names no display, or only an X display that may be gone, Qt is let fall back to the
+// offscreen platform, where it would otherwise abort.
+void prepareDisplayFallback();
+// Once the application object exists: true when that fallback was taken, so the program
+// has no display. The environment is put back as it was, for the programs it starts.
+bool displayFallbackTaken();
+
 }  // namespace platform

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QThread>
@@ -126,5 +127,38 @@ TEST(ClientProcess, EndsSilentlyWhenAnotherProcessHoldsTheDatabase)
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_FALSE(r.err.contains("damaged")) << r.err.constData();
 }
+
+// With no display to be had, a start the user made ends with one line of its own and
+// code 1, never Qt's abort; the display that is named but gone counts as none.
+struct NoDisplayCase {
+    const char* name;
+    const char* display;  // nullptr: none named
+    friend void PrintTo(const NoDisplayCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class NoDisplay : public ::testing::TestWithParam<NoDisplayCase> {};
+
+TEST_P(NoDisplay, SaysSoInOneLine)
+{
+    QProcessEnvironment env;
+    if (GetParam().display)
+        env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(GetParam().display));
+    QStringList unset{QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("WAYLAND_DISPLAY")};
+    if (!GetParam().display)
+        unset << QStringLiteral("DISPLAY");
+    testsupport::TracedProgram client(testsupport::programPath(QStringLiteral("OvexKelvo")), QString(), env, unset);
+    client.start();
+    ASSERT_TRUE(client.finish(20000)) << client.err().constData();
+    EXPECT_EQ(client.exitCode(), 1);
+    EXPECT_EQ(client.err(), QByteArray("OvexKelvo: no display to show its windows on (DISPLAY and WAYLAND_DISPLAY name "
+                                       "none that can be opened); start it in a desktop session, or with /auto to "
+                                       "check for messages without windows\n"));
+    // It ended before anything was opened.
+    EXPECT_FALSE(QFile::exists(Database::GetFolder() + QStringLiteral("/brevant.dat")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Environments, NoDisplay,
+                         ::testing::Values(NoDisplayCase{"NoneNamed", nullptr}, NoDisplayCase{"GoneX11", ":4711"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

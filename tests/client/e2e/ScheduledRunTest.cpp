@@ -96,6 +96,22 @@ TEST_F(ScheduledRun, ImportsChecksStoresAndAnnounces)
                            "o-2|Firmware" + mark + "|0"}));
 }
 
+// A scheduled run in a session without any display (no platform asked for either) does
+// its check without windows, where a start of the user's ends at once.
+TEST_F(ScheduledRun, WithoutAnyDisplayChecksHeadless)
+{
+    testpeers::MessageService service(testsupport::sandboxRoot() + "/service", {serviceAnswers(), false, {}, {}});
+    ASSERT_TRUE(service.started());
+    ClientProcess client(serviceEnv(service), {"QT_QPA_PLATFORM"});
+    client.start({"/auto", "/test"});
+    ASSERT_TRUE(client.waitFor(kAnnounced)) << client.err().toStdString();
+    ASSERT_TRUE(client.terminate());
+    EXPECT_EQ(client.exitCode(), 0);
+    EXPECT_FALSE(client.err().contains("no display")) << client.err().toStdString();
+    EXPECT_EQ(service.received().size(), 2);
+    EXPECT_EQ(rows("SELECT msgid FROM Message ORDER BY msgorder", {"msgid"}), (QStringList{kWelcome, "o-1", "o-2"}));
+}
+
 // No tray here (offscreen); the balloon goes to the desktop's notification server, and a
 // click on it opens the first unread message.
 TEST_F(ScheduledRun, WithoutATrayTheNotificationOpensTheMessage)
