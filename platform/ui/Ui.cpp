@@ -363,7 +363,7 @@ void quitOnTerminationSignals()
     installed = true;
 }
 
-bool terminationRequested() { return g_terminationSignalled || quitPending(); }
+bool terminationRequested() { return g_terminationSignalled; }
 
 // The pipe stays readable until the loop drains it, so a signal that came just before the
 // poll still ends the sleep; a signal during it interrupts the poll.
@@ -376,9 +376,9 @@ bool sleepUnlessTerminated(int ms)
         const qint64 left = deadline.remainingTime();
         if (left <= 0)
             return true;
-        if (g_signalPipe[0] < 0) {
-            QThread::msleep(quint64(qMin<qint64>(left, 100)));
-            continue;
+        if (g_signalPipe[0] < 0) {  // no signal can end it
+            QThread::msleep(quint64(left));
+            return true;
         }
         pollfd fd{g_signalPipe[0], POLLIN, 0};
         if (::poll(&fd, 1, int(left)) > 0)

@@ -67,8 +67,9 @@ void removeIdleHook(int id);
 
 // SIGTERM and SIGINT post a quit with code 0, so a logout ends the program in order.
 void quitOnTerminationSignals();
-// True once SIGTERM or SIGINT has come (after quitOnTerminationSignals), or a quit is
-// pending: every wait should then end, so the loop can take the quit.
+// True once SIGTERM or SIGINT has come (after quitOnTerminationSignals): every wait
+// should then end, so the loop can take the quit. A quit the program posts itself waits
+// for the end of a wait, as pumpUntil says.
 bool terminationRequested();
 // Blocks the calling thread for `ms`, without running the event loop; returns early, and
 // false, when a termination signal comes or has come.
