@@ -20,6 +20,7 @@
 #include "platform/version/Version.h"
 
 #include <QApplication>
+#include <QThread>
 
 namespace client {
 
@@ -38,6 +39,36 @@ void ReportDamagedDatabase(const StorageException& e)
                              e.path(), e.reason()),
         ResString(57344), platform::mb::IconHand);
 }
+
+// A folder the user cannot read or write, or none at all: like a damaged file, no start
+// would get further, so it is said.
+void ReportUnusableDatabase(const StorageException& e)
+{
+    const QString text =
+        e.path().isEmpty()
+            ? e.message()
+            : platform::formatText(QStringLiteral("The message database \"%s\" cannot be opened (%s).\n\n"
+                                                  "Make sure you can read and write it and its folder."),
+                                   e.path(), e.reason());
+    platform::alertUser(text, ResString(57344), platform::mb::IconHand);
+}
+// Said once a run: a read-only or full data folder fails every save alike. A box asked
+// for inside a save that the event loop drives (a check) comes once that work has
+// returned to the loop, not in the middle of it.
+void ReportFailedSave(const QString& path, const QString& message)
+{
+    const QString text = platform::formatText(
+        QStringLiteral("Ovex Kelvo could not save your changes in \"%s\" (%s).\n\n"
+                       "Messages you read or deleted and settings you changed stay as they were stored before. "
+                       "Make sure the folder can be written and the disk has room."),
+        path, message);
+    auto say = [text] { platform::alertUser(text, ResString(57344), platform::mb::IconExclamation); };
+    if (QThread::currentThread()->loopLevel() > 0)
+        QMetaObject::invokeMethod(QCoreApplication::instance(), say, Qt::QueuedConnection);
+    else
+        say();
+}
+
 }  // namespace
 
 CBrevantApp::CBrevantApp() : CBrevantApp(Services{}) {}
@@ -70,18 +101,25 @@ bool CBrevantApp::InitInstance(const QStringList& arguments)
     }
 
     // 2. The database and its exclusive lock; without them there is nothing to do. A file
-    // another process holds ends the run silently; a damaged one is said.
+    // another process holds ends the run silently; a damaged or unusable one is said.
     try {
         Database::Instance();
     } catch (const StorageException& e) {
+        if (e.IsHeldByAnother()) {
+            qCWarning(lcClient) << e.message();
+            return false;
+        }
         if (e.IsDamaged()) {
             ReportDamagedDatabase(e);
             exitCode_ = kExitDamagedDatabase;
-            return false;
+        } else {
+            ReportUnusableDatabase(e);
+            exitCode_ = kExitUnusableDatabase;
         }
-        qCWarning(lcClient) << e.message();
         return false;
     }
+
+    Database::SetFailureReporter(ReportFailedSave);
 
     // 3. Settings.
     Settings::Instance().Load();

@@ -33,6 +33,7 @@ public:
     // Exit codes of a start that cannot go on; 0 for the ends the design means.
     static constexpr int kExitNoDisplay = 1;
     static constexpr int kExitDamagedDatabase = 2;
+    static constexpr int kExitUnusableDatabase = 3;
 
     CBrevantApp();
     explicit CBrevantApp(Services services);

@@ -32,10 +32,21 @@ bool CBrevantDoc::ImportRegistration(const QString& path)
     if (!ImportTovaFile(model_, path, Database::Instance(), true))
         return false;
     TakeImportedMessages();
-    messages_.Save();
+    SaveMessages();
     RebuildShownList();
     UpdateAllViews();
     return true;
+}
+
+bool CBrevantDoc::SaveMessages()
+{
+    if (messages_.Save())
+        return true;
+    messages_ = MessageList();
+    messages_.Load();
+    RebuildShownList();
+    UpdateAllViews();
+    return false;
 }
 
 // A message the list has already keeps its state: the owner may have read or deleted it.

@@ -44,6 +44,55 @@ AtomicWork& atomicWork()
     return w;
 }
 
+// A statement failed for want of a file that works; what was written since the last
+// commit is then no whole save.
+struct StorageFailure {
+    bool sinceCommit = false;
+    bool reported = false;
+    Database::FailureReporter reporter;
+};
+
+StorageFailure& storageFailure()
+{
+    static StorageFailure f;
+    return f;
+}
+
+bool isStorageFailure(int rc)
+{
+    switch (rc & 0xff) {
+    case SQLITE_PERM:
+    case SQLITE_READONLY:
+    case SQLITE_IOERR:
+    case SQLITE_CORRUPT:
+    case SQLITE_FULL:
+    case SQLITE_CANTOPEN:
+    case SQLITE_NOTADB:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void noteStorageFailure(sqlite3* db)
+{
+    StorageFailure& f = storageFailure();
+    f.sinceCommit = true;
+    if (f.reported || !f.reporter)
+        return;
+    f.reported = true;
+    const char* file = sqlite3_db_filename(db, "main");
+    f.reporter(file ? QString::fromUtf8(file) : QString(), QString::fromUtf8(sqlite3_errmsg(db)));
+}
+
+// Puts the lock back after a rollback that ended the transaction.
+void rollBack(sqlite3* db, const char* sql)
+{
+    sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    if (sqlite3_get_autocommit(db))
+        sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+}
+
 bool insideAtomicWork(sqlite3* db)
 {
     return db && atomicWork().depth > 0 && atomicWork().db == db;
@@ -70,6 +119,12 @@ bool StorageException::IsDamaged() const
 {
     const int primary = sqliteCode_ & 0xff;
     return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+bool StorageException::IsHeldByAnother() const
+{
+    const int primary = sqliteCode_ & 0xff;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
 }
 
 QString Database::GetFolder()
@@ -118,6 +173,8 @@ Database::Rows Database::Query(const QString& sql, sqlite3* db, int* error)
     const int rc = db ? sqlite3_exec(db, sql.toUtf8().constData(), collectRow, &rows, nullptr) : SQLITE_MISUSE;
     if (rc != SQLITE_OK && insideAtomicWork(db))
         atomicWork().failed = true;
+    if (db && isStorageFailure(rc))
+        noteStorageFailure(db);
     if (error)
         *error = rc;
     return rows;
@@ -156,6 +213,12 @@ bool Database::Commit(sqlite3* db)
 {
     if (insideAtomicWork(db))
         return true;
+    // Half a save must not become durable (settings deleted and not written again).
+    if (storageFailure().sinceCommit) {
+        storageFailure().sinceCommit = false;
+        rollBack(db, "ROLLBACK");
+        return false;
+    }
     int error = 0;
     Query(QStringLiteral("COMMIT"), db, &error);
     if (error != SQLITE_OK)
@@ -192,9 +255,9 @@ bool Database::RunAtomically(sqlite3* db, const std::function<bool()>& work)
     const bool keep = done && !w.failed;
     if (!keep) {
         w.failed = !outermost;  // an enclosing work fails with this one
-        sqlite3_exec(db, "ROLLBACK TO atomicWork; RELEASE atomicWork", nullptr, nullptr, nullptr);
-        if (sqlite3_get_autocommit(db))
-            sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+        rollBack(db, "ROLLBACK TO atomicWork; RELEASE atomicWork");
+        if (outermost)
+            storageFailure().sinceCommit = false;  // what failed is undone
     } else {
         Query(QStringLiteral("RELEASE atomicWork"), db, &error);
     }
@@ -207,15 +270,21 @@ bool Database::RunAtomically(sqlite3* db, const std::function<bool()>& work)
     if (error == SQLITE_OK && Commit(db))
         return true;
     // A commit that failed may leave the work pending, to be made durable by the next save.
-    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-    if (sqlite3_get_autocommit(db))
-        sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+    rollBack(db, "ROLLBACK");
+    storageFailure().sinceCommit = false;
     return false;
 }
 
 void Database::Close()
 {
     connection().close();
+    storageFailure().sinceCommit = false;
+}
+
+void Database::SetFailureReporter(FailureReporter reporter)
+{
+    storageFailure().reporter = std::move(reporter);
+    storageFailure().reported = false;
 }
 
 }  // namespace client

@@ -28,6 +28,8 @@ public:
     // The file is there but is no sound database (SQLITE_CORRUPT, SQLITE_NOTADB), as
     // opposed to one that another process holds.
     bool IsDamaged() const;
+    // Another process holds the lock (SQLITE_BUSY, SQLITE_LOCKED).
+    bool IsHeldByAnother() const;
 
 private:
     QString message_;
@@ -79,6 +81,13 @@ public:
 
     // Closes the connection made by Instance() now (process exit does this otherwise).
     static void Close();
+
+    // Called on the first statement of the run that fails because the file cannot be
+    // written or read (read-only, full, damaged, an I/O error), with the file's path and
+    // SQLite's message; later failures are not passed on. Until the next commit the save is
+    // lost: that commit rolls back what the save wrote before it failed.
+    using FailureReporter = std::function<void(const QString& path, const QString& message)>;
+    static void SetFailureReporter(FailureReporter reporter);
 };
 
 }  // namespace client

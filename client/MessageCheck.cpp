@@ -99,7 +99,7 @@ void MessageCheck::CheckEntry(std::size_t index, const QString& today, sqlite3* 
     }
     channelSet.sort();
     RegRecord::UpdateLastCheck(checked.records, channelSet, db);
-    messages.Save();
+    document_->SaveMessages();
     qCInfo(lcClient) << "Checked" << checked.code << ':' << channels.size() << "channels," << offers.size()
                      << "offers";
 

@@ -62,17 +62,19 @@ void MessageList::Load()
         Add(Message::Load(GetField(row, QStringLiteral("msgid")), db));
 }
 
-void MessageList::Save()
+bool MessageList::Save()
 {
     sqlite3* db = Database::Instance();
     if (!Message::CreateSchema(db))
-        return;
+        return false;
+    bool saved = true;
     for (Message& message : messages_) {
         if (!message.modified)
             continue;
         message.NextOrder(db);
-        message.Save(db);
+        saved = message.Save(db) && saved;
     }
+    return saved;
 }
 
 }  // namespace client

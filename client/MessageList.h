@@ -31,7 +31,8 @@ public:
     // Fills the list from the database (Database::Instance()).
     void Load();
     // Gives each modified message its sequence number and saves it; each save commits.
-    void Save();
+    // False when any could not be saved.
+    bool Save();
 
     int Count() const { return int(messages_.size()); }
 

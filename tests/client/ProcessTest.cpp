@@ -7,12 +7,17 @@
 #include <gtest/gtest.h>
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QThread>
 
 #include <csignal>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace client;
 
@@ -126,6 +131,61 @@ TEST(ClientProcess, EndsSilentlyWhenAnotherProcessHoldsTheDatabase)
     EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_FALSE(r.err.contains("damaged")) << r.err.constData();
+}
+
+// A data folder the user cannot write: a save that fails (here "/reset" deleting the
+// messages, then the read mark of the message shown) is said once, with the file and
+// SQLite's reason; what is stored stays, and the run goes on and ends in order.
+TEST(ClientProcess, FailedSaveInAReadOnlyFolderIsSaidOnce)
+{
+    const QString folder = Database::GetFolder();
+    const QString db = folder + QStringLiteral("/brevant.dat");
+    testsupport::writeFile(folder + QStringLiteral("/Ovex Kelvo.tova"),
+                           testsupport::readFile(testsupport::fixturePath(QStringLiteral("tova/launcher-template.tova"))));
+    {
+        // A scheduled run imports and keeps the welcome message unread.
+        Client setup;
+        setup.start({QStringLiteral("/auto")});
+        ASSERT_TRUE(setup.waitFor("Announcing:")) << setup.err().constData();
+        ASSERT_TRUE(setup.terminate());
+    }
+    const QStringList stored = testsupport::readRows(db, "SELECT msgid, deleted, read FROM Message");
+    ASSERT_EQ(stored, QStringList{QStringLiteral("44cc1539-8360-4de3-8981-f70bb6c73714|0|0")});
+
+    // The file stays writable for the user; the folder, where SQLite writes its journal, not.
+    // Folders are made private; the user must get through them to the file.
+    for (QString dir = folder; dir.startsWith(testsupport::sandboxRoot()); dir = QFileInfo(dir).path())
+        ASSERT_EQ(::chmod(QFile::encodeName(dir).constData(), 0755), 0) << dir.toStdString();
+    const QString runtime = testsupport::sandboxRoot() + QStringLiteral("/nobody-runtime");
+    QDir().mkpath(runtime);
+    ASSERT_EQ(::chmod(QFile::encodeName(runtime).constData(), 0700), 0);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(QFile::encodeName(runtime).constData(), 65534, 65534), 0);
+        ASSERT_EQ(::chown(QFile::encodeName(db).constData(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    testsupport::TracedProgram client(testsupport::programPath(QStringLiteral("OvexKelvo")),
+                                      QStringLiteral("ovex.client.info=true"), env);
+    testsupport::runAsNobodyWhenRoot(client.process());
+    client.start({QStringLiteral("/reset")});
+    const bool shown = client.waitFor("Showing message");
+    ::chmod(QFile::encodeName(folder).constData(), 0755);
+    if (testsupport::couldNotBecomeNobody(client.process()))
+        GTEST_SKIP() << "cannot run as nobody";
+    ASSERT_TRUE(shown) << client.err().constData();
+    ASSERT_TRUE(client.terminate());
+    EXPECT_EQ(client.exitCode(), 0);
+    const QString said = QString::fromLocal8Bit(client.err());
+    EXPECT_EQ(said.count(QStringLiteral("Ovex Kelvo: Ovex Kelvo could not save your changes in \"%1\" "
+                                        "(attempt to write a readonly database).")
+                             .arg(db)),
+              1)
+        << client.err().constData();
+    EXPECT_EQ(said.count(QStringLiteral("could not save")), 1) << client.err().constData();
+    EXPECT_EQ(testsupport::readRows(db, "SELECT msgid, deleted, read FROM Message"), stored);
 }
 
 // With no display to be had, a start the user made ends with one line of its own and
