@@ -15,12 +15,18 @@ bool CBrevantDoc::OnNewDocument()
     messages_.Load();
 
     const QString& importPath = client::runState().importPath;
+    // The launcher's file in the data folder is used up by the import; a file of the
+    // user's own elsewhere is theirs, and stays.
+    const bool keepFile = !importPath.isEmpty() && !LiesInDataFolder(importPath);
     if (!importPath.isEmpty())
-        ImportTovaFile(model_, importPath, Database::Instance(), false);
+        ImportTovaFile(model_, importPath, Database::Instance(), keepFile);
     else
         ImportFolder(model_);
 
     TakeImportedMessages();
+    // A kept file's messages are stored by the list, not by the import.
+    if (keepFile)
+        SaveMessages();
     RebuildShownList();
     return true;
 }

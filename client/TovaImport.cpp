@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 
 #include <vector>
@@ -148,6 +149,13 @@ bool ImportTovaFile(MfgrModel& model, const QString& path, sqlite3* db, bool kee
     }
     qCInfo(lcClient) << "Imported registration file" << path;
     return true;
+}
+
+bool LiesInDataFolder(const QString& path)
+{
+    const QString folder = QFileInfo(Database::GetFolder()).canonicalFilePath();
+    const QFileInfo file(QFileInfo(path).canonicalFilePath());
+    return !folder.isEmpty() && file.exists() && file.isFile() && file.absolutePath() == folder;
 }
 
 bool ImportFolder(MfgrModel& model)
