@@ -188,4 +188,58 @@ TEST_F(BrowserProcess, WithoutTheBrowserLibraryTheWindowShowsNoPages)
     endClient();
 }
 
+// What the window manager says of the message window ("Ovex Kelvo" on the empty page).
+QByteArray windowState()
+{
+    QProcess tool;
+    tool.start(QStringLiteral(OVEX_X_WINDOW_TOOL), {QStringLiteral("state"), QStringLiteral("Ovex Kelvo")});
+    tool.waitForFinished(10000);
+    return tool.readAllStandardOutput().trimmed();
+}
+
+bool waitForWindowState(const QByteArray& state)
+{
+    const QDeadlineTimer deadline(30000);
+    while (windowState() != state) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+// Under a window manager the user minimizes the message window; starting the program
+// again brings it back, restored, and the second start ends.
+TEST_F(BrowserProcess, ASecondStartRestoresAMinimizedWindow)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty())
+        GTEST_SKIP() << "openbox is not installed";
+    const QByteArray display = qgetenv("DISPLAY");
+    qputenv("DISPLAY", x_.display());
+    QProcess wm;
+    wm.start(QStringLiteral("openbox"), {});
+    ASSERT_TRUE(wm.waitForStarted(10000));
+
+    startClient({});
+    ASSERT_TRUE(waitForOutput("Showing the empty page")) << output().toStdString();
+    ASSERT_TRUE(waitForWindowState("normal")) << windowState().constData();
+    ASSERT_EQ(QProcess::execute(QStringLiteral(OVEX_X_WINDOW_TOOL), {QStringLiteral("iconify"), QStringLiteral("Ovex Kelvo")}),
+              0);
+    ASSERT_TRUE(waitForWindowState("iconic")) << windowState().constData();
+
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(x_.display()));
+    const testsupport::RunResult second =
+        testsupport::runProgram(testsupport::programPath(QStringLiteral("OvexKelvo")), {}, env);
+    EXPECT_EQ(second.exitCode, 0);
+    EXPECT_TRUE(waitForOutput("Bringing the message window to the front")) << output().toStdString();
+    EXPECT_TRUE(waitForWindowState("normal")) << windowState().constData();
+
+    endClient();
+    wm.terminate();
+    wm.waitForFinished(5000);
+    qputenv("DISPLAY", display);
+}
+
 }  // namespace
