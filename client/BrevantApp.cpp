@@ -209,7 +209,9 @@ int CBrevantApp::Run(const QStringList& arguments)
         ExitInstance();
         return exitCode_;
     }
-    const int code = QCoreApplication::exec();
+    // A logout while start-up showed a box was taken by the box's own loop; the program
+    // ends as it would have in the loop.
+    const int code = platform::terminationRequested() ? 0 : QCoreApplication::exec();
     // A quit that did not come through the frame (a logout's SIGTERM) still closes the
     // document, so what the run changed is saved.
     if (frame_)
