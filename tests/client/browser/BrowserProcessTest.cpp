@@ -6,7 +6,9 @@
 #include "client/Database.h"
 #include "client/ui/MessageBrowser.h"
 #include "tests/client/doc/DocTestSupport.h"
+#include "tests/client/browser/BrowserTestSupport.h"
 #include "tests/support/Processes.h"
+#include "tests/support/SqliteProbe.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -186,6 +188,24 @@ TEST_F(BrowserProcess, WithoutTheBrowserLibraryTheWindowShowsNoPages)
     EXPECT_FALSE(QString::fromUtf8(mappedFiles()).contains(kEngineLibrary));
     EXPECT_EQ(engineStarts(), 0);
     endClient();
+}
+
+// A logout while the message page still loads (its server holds the reply for minutes)
+// ends the program in order, and what it changed (the message now read) is saved.
+TEST_F(BrowserProcess, ALogoutDuringAPageLoadEndsTheProgram)
+{
+    browsertest::PageServer pages;
+    ASSERT_TRUE(pages.started());
+    const QString url = pages.Url(QStringLiteral("button.html?delay=300")).toString();
+    testsupport::writeFile(Database::GetFolder() + QStringLiteral("/r.tova"),
+                           ">BeginMfgrInfo\nmfgr:OVEX\nfullname:Ovex Inc.\n>EndMfgrInfo\n>BeginMessage\nid:m1\n"
+                           "offer:Slow\nurl:" + url.toUtf8() + "\n>EndMessage\n");
+    startClient({});
+    ASSERT_TRUE(waitForOutput("Showing message \"m1\"")) << output().toStdString();
+    endClient();
+    EXPECT_EQ(testsupport::readRows(Database::GetFolder() + QStringLiteral("/brevant.dat"),
+                                    "SELECT msgid, read FROM Message"),
+              QStringList{QStringLiteral("m1|1")});
 }
 
 // What the window manager says of the message window ("Ovex Kelvo" on the empty page).
