@@ -161,11 +161,15 @@ TEST(DatabaseOpen, NoDataFolderThrows)
 TEST(DatabaseFailure, HalfASaveIsRolledBackAndReportedOnce)
 {
     sqlite3* db = Database::Instance();
-    Database::Query(QStringLiteral("CREATE TABLE Setting (setting TEXT, value TEXT); INSERT INTO Setting VALUES ('a','1')"), db);
+    Database::Query(QStringLiteral("CREATE TABLE Setting (setting TEXT, value TEXT);"
+                                   "INSERT INTO Setting VALUES ('a','1')"),
+                    db);
     ASSERT_TRUE(Database::Commit(db));
     QStringList reports;
-    Database::SetFailureReporter([&](const QString& path, const QString& message) { reports << path + u'|' + message; });
-    const QString pages = Database::Query(QStringLiteral("PRAGMA page_count"), db).front().value(QStringLiteral("page_count"));
+    Database::SetFailureReporter(
+        [&](const QString& path, const QString& message) { reports << path + u'|' + message; });
+    const QString pages =
+        Database::Query(QStringLiteral("PRAGMA page_count"), db).front().value(QStringLiteral("page_count"));
     Database::Query(QStringLiteral("PRAGMA max_page_count = ") + pages, db);
 
     for (int attempt = 0; attempt < 2; ++attempt) {

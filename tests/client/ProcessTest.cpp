@@ -109,7 +109,8 @@ TEST_P(DamagedDatabase, IsSaidOnceAndLeftAlone)
     EXPECT_FALSE(r.crashed);
     EXPECT_EQ(r.exitCode, 2);
     const QString said = QString::fromLocal8Bit(r.err);
-    const QString line = QStringLiteral("Ovex Kelvo: The message database \"%1\" is damaged (%2).").arg(db, GetParam().reason);
+    const QString line =
+        QStringLiteral("Ovex Kelvo: The message database \"%1\" is damaged (%2).").arg(db, GetParam().reason);
     EXPECT_EQ(said.count(line), 1) << r.err.constData();
     EXPECT_EQ(said.count(QStringLiteral("is damaged")), 1) << r.err.constData();
     EXPECT_TRUE(said.contains(QStringLiteral("Restore the file from a backup"))) << r.err.constData();
@@ -140,8 +141,8 @@ TEST(ClientProcess, FailedSaveInAReadOnlyFolderIsSaidOnce)
 {
     const QString folder = Database::GetFolder();
     const QString db = folder + QStringLiteral("/brevant.dat");
-    testsupport::writeFile(folder + QStringLiteral("/Ovex Kelvo.tova"),
-                           testsupport::readFile(testsupport::fixturePath(QStringLiteral("tova/launcher-template.tova"))));
+    const QString fixture = testsupport::fixturePath(QStringLiteral("tova/launcher-template.tova"));
+    testsupport::writeFile(folder + QStringLiteral("/Ovex Kelvo.tova"), testsupport::readFile(fixture));
     {
         // A scheduled run imports and keeps the welcome message unread.
         Client setup;

@@ -243,8 +243,8 @@ TEST_F(BrowserProcess, ASecondStartRestoresAMinimizedWindow)
     startClient({});
     ASSERT_TRUE(waitForOutput("Showing the empty page")) << output().toStdString();
     ASSERT_TRUE(waitForWindowState("normal")) << windowState().constData();
-    ASSERT_EQ(QProcess::execute(QStringLiteral(OVEX_X_WINDOW_TOOL), {QStringLiteral("iconify"), QStringLiteral("Ovex Kelvo")}),
-              0);
+    const QStringList iconify{QStringLiteral("iconify"), QStringLiteral("Ovex Kelvo")};
+    ASSERT_EQ(QProcess::execute(QStringLiteral(OVEX_X_WINDOW_TOOL), iconify), 0);
     ASSERT_TRUE(waitForWindowState("iconic")) << windowState().constData();
 
     QProcessEnvironment env;
