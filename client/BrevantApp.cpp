@@ -6,6 +6,7 @@
 #include "client/Globals.h"
 #include "client/ui/MainFrame.h"
 #include "client/Message.h"
+#include "client/ResString.h"
 #include "client/ScheduledTask.h"
 #include "client/Settings.h"
 #include "client/Trace.h"
@@ -14,15 +15,60 @@
 #include "platform/instance/Instance.h"
 #include "platform/nls/Nls.h"
 #include "platform/text/Ascii.h"
+#include "platform/text/Format.h"
 #include "platform/ui/Ui.h"
 #include "platform/version/Version.h"
 
 #include <QApplication>
+#include <QThread>
 
 namespace client {
 
 namespace {
 CBrevantApp* g_app = nullptr;
+
+// A damaged file is no lock that clears by itself: every start would end the same way,
+// and the user would never learn why no message comes any more.
+void ReportDamagedDatabase(const StorageException& e)
+{
+    platform::alertUser(
+        platform::formatText(QStringLiteral("The message database \"%s\" is damaged (%s).\n\n"
+                                            "Ovex Kelvo has left the file as it is and cannot start. Restore the file "
+                                            "from a backup, or move it out of its folder to start again without "
+                                            "your stored messages."),
+                             e.path(), e.reason()),
+        ResString(57344), platform::mb::IconHand);
+}
+
+// A folder the user cannot read or write, or none at all: like a damaged file, no start
+// would get further, so it is said.
+void ReportUnusableDatabase(const StorageException& e)
+{
+    const QString text =
+        e.path().isEmpty()
+            ? e.message()
+            : platform::formatText(QStringLiteral("The message database \"%s\" cannot be opened (%s).\n\n"
+                                                  "Make sure you can read and write it and its folder."),
+                                   e.path(), e.reason());
+    platform::alertUser(text, ResString(57344), platform::mb::IconHand);
+}
+// Said once a run: a read-only or full data folder fails every save alike. A box asked
+// for inside a save that the event loop drives (a check) comes once that work has
+// returned to the loop, not in the middle of it.
+void ReportFailedSave(const QString& path, const QString& message)
+{
+    const QString text = platform::formatText(
+        QStringLiteral("Ovex Kelvo could not save your changes in \"%s\" (%s).\n\n"
+                       "Messages you read or deleted and settings you changed stay as they were stored before. "
+                       "Make sure the folder can be written and the disk has room."),
+        path, message);
+    auto say = [text] { platform::alertUser(text, ResString(57344), platform::mb::IconExclamation); };
+    if (QThread::currentThread()->loopLevel() > 0)
+        QMetaObject::invokeMethod(QCoreApplication::instance(), say, Qt::QueuedConnection);
+    else
+        say();
+}
+
 }  // namespace
 
 CBrevantApp::CBrevantApp() : CBrevantApp(Services{}) {}
@@ -54,13 +100,26 @@ bool CBrevantApp::InitInstance(const QStringList& arguments)
         return false;
     }
 
-    // 2. The database and its exclusive lock; without them there is nothing to do.
+    // 2. The database and its exclusive lock; without them there is nothing to do. A file
+    // another process holds ends the run silently; a damaged or unusable one is said.
     try {
         Database::Instance();
     } catch (const StorageException& e) {
-        qCWarning(lcClient) << e.message();
+        if (e.IsHeldByAnother()) {
+            qCWarning(lcClient) << e.message();
+            return false;
+        }
+        if (e.IsDamaged()) {
+            ReportDamagedDatabase(e);
+            exitCode_ = kExitDamagedDatabase;
+        } else {
+            ReportUnusableDatabase(e);
+            exitCode_ = kExitUnusableDatabase;
+        }
         return false;
     }
+
+    Database::SetFailureReporter(ReportFailedSave);
 
     // 3. Settings.
     Settings::Instance().Load();
@@ -148,9 +207,11 @@ int CBrevantApp::Run(const QStringList& arguments)
     platform::quitOnTerminationSignals();
     if (!InitInstance(arguments)) {
         ExitInstance();
-        return 0;
+        return exitCode_;
     }
-    const int code = QCoreApplication::exec();
+    // A logout while start-up showed a box was taken by the box's own loop; the program
+    // ends as it would have in the loop.
+    const int code = platform::terminationRequested() ? 0 : QCoreApplication::exec();
     // A quit that did not come through the frame (a logout's SIGTERM) still closes the
     // document, so what the run changed is saved.
     if (frame_)

@@ -30,6 +30,11 @@ public:
         CBrevantView::Services view;                           // the tray, the idle clock, the file chooser
     };
 
+    // Exit codes of a start that cannot go on; 0 for the ends the design means.
+    static constexpr int kExitNoDisplay = 1;
+    static constexpr int kExitDamagedDatabase = 2;
+    static constexpr int kExitUnusableDatabase = 3;
+
     CBrevantApp();
     explicit CBrevantApp(Services services);
     ~CBrevantApp() override;
@@ -56,6 +61,7 @@ private:
     std::unique_ptr<CBrevantDoc> document_;
     std::unique_ptr<CMainFrame> frame_;
     CBrevantView* view_ = nullptr;  // owned by the frame
+    int exitCode_ = 0;              // of a start that ended in InitInstance
 };
 
 }  // namespace client

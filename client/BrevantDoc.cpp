@@ -15,12 +15,18 @@ bool CBrevantDoc::OnNewDocument()
     messages_.Load();
 
     const QString& importPath = client::runState().importPath;
+    // The launcher's file in the data folder is used up by the import; a file of the
+    // user's own elsewhere is theirs, and stays.
+    const bool keepFile = !importPath.isEmpty() && !LiesInDataFolder(importPath);
     if (!importPath.isEmpty())
-        ImportTovaFile(model_, importPath, Database::Instance(), false);
+        ImportTovaFile(model_, importPath, Database::Instance(), keepFile);
     else
         ImportFolder(model_);
 
     TakeImportedMessages();
+    // A kept file's messages are stored by the list, not by the import.
+    if (keepFile)
+        SaveMessages();
     RebuildShownList();
     return true;
 }
@@ -32,10 +38,21 @@ bool CBrevantDoc::ImportRegistration(const QString& path)
     if (!ImportTovaFile(model_, path, Database::Instance(), true))
         return false;
     TakeImportedMessages();
-    messages_.Save();
+    SaveMessages();
     RebuildShownList();
     UpdateAllViews();
     return true;
+}
+
+bool CBrevantDoc::SaveMessages()
+{
+    if (messages_.Save())
+        return true;
+    messages_ = MessageList();
+    messages_.Load();
+    RebuildShownList();
+    UpdateAllViews();
+    return false;
 }
 
 // A message the list has already keeps its state: the owner may have read or deleted it.

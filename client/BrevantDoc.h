@@ -34,6 +34,10 @@ public:
     // shownIds = the listed messages that have a "url" and are not deleted, in list order.
     void RebuildShownList();
 
+    // Saves the modified messages. When that fails, the list is read again from the
+    // database, so that what the user sees is what is stored; false then.
+    bool SaveMessages();
+
     // Tells the views that the messages or the shown list changed.
     void UpdateAllViews() { emit allViewsUpdated(); }
 

@@ -44,6 +44,55 @@ AtomicWork& atomicWork()
     return w;
 }
 
+// A statement failed for want of a file that works; what was written since the last
+// commit is then no whole save.
+struct StorageFailure {
+    bool sinceCommit = false;
+    bool reported = false;
+    Database::FailureReporter reporter;
+};
+
+StorageFailure& storageFailure()
+{
+    static StorageFailure f;
+    return f;
+}
+
+bool isStorageFailure(int rc)
+{
+    switch (rc & 0xff) {
+    case SQLITE_PERM:
+    case SQLITE_READONLY:
+    case SQLITE_IOERR:
+    case SQLITE_CORRUPT:
+    case SQLITE_FULL:
+    case SQLITE_CANTOPEN:
+    case SQLITE_NOTADB:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void noteStorageFailure(sqlite3* db)
+{
+    StorageFailure& f = storageFailure();
+    f.sinceCommit = true;
+    if (f.reported || !f.reporter)
+        return;
+    f.reported = true;
+    const char* file = sqlite3_db_filename(db, "main");
+    f.reporter(file ? QString::fromUtf8(file) : QString(), QString::fromUtf8(sqlite3_errmsg(db)));
+}
+
+// Puts the lock back after a rollback that ended the transaction.
+void rollBack(sqlite3* db, const char* sql)
+{
+    sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    if (sqlite3_get_autocommit(db))
+        sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+}
+
 bool insideAtomicWork(sqlite3* db)
 {
     return db && atomicWork().depth > 0 && atomicWork().db == db;
@@ -69,8 +118,12 @@ bool insideBatch(sqlite3* db)
 
 void noteFailure(sqlite3* db, int rc)
 {
-    if (rc != SQLITE_OK && rc != SQLITE_ROW && rc != SQLITE_DONE && insideAtomicWork(db))
+    if (rc == SQLITE_OK || rc == SQLITE_ROW || rc == SQLITE_DONE)
+        return;
+    if (insideAtomicWork(db))
         atomicWork().failed = true;
+    if (db && isStorageFailure(rc))
+        noteStorageFailure(db);
 }
 
 // COMMIT, then BEGIN EXCLUSIVE when the commit succeeded.
@@ -101,6 +154,18 @@ QString errorText(sqlite3* db)
 
 }  // namespace
 
+bool StorageException::IsDamaged() const
+{
+    const int primary = sqliteCode_ & 0xff;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+bool StorageException::IsHeldByAnother() const
+{
+    const int primary = sqliteCode_ & 0xff;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
 QString Database::GetFolder()
 {
     return platform::dataFolder();
@@ -120,20 +185,24 @@ sqlite3* Database::Open(const QString& fileName)
     if (folder.size() < 3)
         throw StorageException(QStringLiteral("Unable to open database file: the data folder cannot be found"));
 
-    const QByteArray path = (folder + u'/' + fileName).toUtf8();
+    const QString filePath = folder + u'/' + fileName;
+    const QByteArray path = filePath.toUtf8();
     sqlite3* db = nullptr;
+    auto fail = [&](const char* what, int rc) {
+        const QString message = errorText(db);
+        sqlite3_close(db);
+        StorageException e(platform::formatText(QString::fromLatin1(what), message), rc, filePath);
+        e.setReason(message);
+        throw e;
+    };
     const int rc = sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    if (rc != SQLITE_OK) {
-        const QString message = errorText(db);
-        sqlite3_close(db);
-        throw StorageException(platform::formatText(QStringLiteral("Unable to open database file: %s"), message));
-    }
-    // No busy handler: a file that another process holds fails at once.
-    if (sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        const QString message = errorText(db);
-        sqlite3_close(db);
-        throw StorageException(platform::formatText(QStringLiteral("Unable to lock database file: %s"), message));
-    }
+    if (rc != SQLITE_OK)
+        fail("Unable to open database file: %s", rc);
+    // No busy handler: a file that another process holds fails at once. Taking the lock
+    // reads the file's first page, so a file that is no database fails here too.
+    const int locked = sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+    if (locked != SQLITE_OK)
+        fail("Unable to lock database file: %s", locked);
     return db;
 }
 
@@ -184,6 +253,12 @@ bool Database::Commit(sqlite3* db)
         batchState().pending = true;
         return true;
     }
+    // Half a save must not become durable (settings deleted and not written again).
+    if (storageFailure().sinceCommit) {
+        storageFailure().sinceCommit = false;
+        rollBack(db, "ROLLBACK");
+        return false;
+    }
     return commitNow(db);
 }
 
@@ -215,9 +290,9 @@ bool Database::RunAtomically(sqlite3* db, const std::function<bool()>& work)
     const bool keep = done && !w.failed;
     if (!keep) {
         w.failed = !outermost;  // an enclosing work fails with this one
-        sqlite3_exec(db, "ROLLBACK TO atomicWork; RELEASE atomicWork", nullptr, nullptr, nullptr);
-        if (sqlite3_get_autocommit(db))
-            sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+        rollBack(db, "ROLLBACK TO atomicWork; RELEASE atomicWork");
+        if (outermost)
+            storageFailure().sinceCommit = false;  // what failed is undone
     } else {
         Query(QStringLiteral("RELEASE atomicWork"), db, &error);
     }
@@ -227,21 +302,27 @@ bool Database::RunAtomically(sqlite3* db, const std::function<bool()>& work)
     w.failed = false;
     if (!keep)
         return false;
-    if (error == SQLITE_OK && commitNow(db)) {
+    if (error == SQLITE_OK && !storageFailure().sinceCommit && commitNow(db)) {
         if (insideBatch(db))
             batchState().pending = false;  // what the batch held went with this commit
         return true;
     }
     // A commit that failed may leave the work pending, to be made durable by the next save.
-    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-    if (sqlite3_get_autocommit(db))
-        sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+    rollBack(db, "ROLLBACK");
+    storageFailure().sinceCommit = false;
     return false;
 }
 
 void Database::Close()
 {
     connection().close();
+    storageFailure().sinceCommit = false;
+}
+
+void Database::SetFailureReporter(FailureReporter reporter)
+{
+    storageFailure().reporter = std::move(reporter);
+    storageFailure().reported = false;
 }
 
 // A batch on a second connection while one is open on the first does not wait: the two

@@ -16,11 +16,27 @@ namespace client {
 // Thrown when the message database cannot be opened or locked.
 class StorageException {
 public:
-    explicit StorageException(QString message) : message_(std::move(message)) {}
+    explicit StorageException(QString message, int sqliteCode = 0, QString path = {})
+        : message_(std::move(message)), path_(std::move(path)), sqliteCode_(sqliteCode)
+    {
+    }
     const QString& message() const { return message_; }
+    // The file, when one was opened.
+    const QString& path() const { return path_; }
+    // SQLite's reason ("file is not a database"), without our words around it.
+    const QString& reason() const { return reason_; }
+    void setReason(const QString& reason) { reason_ = reason; }
+    // The file is there but is no sound database (SQLITE_CORRUPT, SQLITE_NOTADB), as
+    // opposed to one that another process holds.
+    bool IsDamaged() const;
+    // Another process holds the lock (SQLITE_BUSY, SQLITE_LOCKED).
+    bool IsHeldByAnother() const;
 
 private:
     QString message_;
+    QString path_;
+    QString reason_;
+    int sqliteCode_;
 };
 
 // The one connection to brevant.dat. It holds an exclusive transaction for the whole run:
@@ -113,6 +129,13 @@ public:
         sqlite3_stmt* statement_ = nullptr;
         int error_ = 0;
     };
+
+    // Called on the first statement of the run that fails because the file cannot be
+    // written or read (read-only, full, damaged, an I/O error), with the file's path and
+    // SQLite's message; later failures are not passed on. Until the next commit the save is
+    // lost: that commit rolls back what the save wrote before it failed.
+    using FailureReporter = std::function<void(const QString& path, const QString& message)>;
+    static void SetFailureReporter(FailureReporter reporter);
 };
 
 }  // namespace client

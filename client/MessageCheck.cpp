@@ -52,8 +52,9 @@ bool MessageCheck::CheckAll()
     }
     catch (const ProxyError& error) {
         qCWarning(lcClient).noquote() << "The message check failed:" << error.message();
-        // Read now: a click on the tray during the check makes the run interactive.
-        if (!client::runState().scheduledRun)
+        // Read now: a click on the tray during the check makes the run interactive. A
+        // check cut short by a logout has nobody to tell.
+        if (!client::runState().scheduledRun && !platform::terminationRequested())
             platform::messageBox(ResString(116, error.message()), ResString(117), mb::IconHand);
         return false;
     }
@@ -101,7 +102,7 @@ void MessageCheck::CheckEntry(std::size_t index, const QString& today, sqlite3* 
     }
     channelSet.sort();
     RegRecord::UpdateLastCheck(checked.records, channelSet, db);
-    messages.Save();
+    document_->SaveMessages();
     qCInfo(lcClient) << "Checked" << checked.code << ':' << channels.size() << "channels," << offers.size()
                      << "offers";
 

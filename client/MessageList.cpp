@@ -65,25 +65,31 @@ void MessageList::Load()
         Add(message);
 }
 
-void MessageList::Save()
+bool MessageList::Save()
 {
     sqlite3* db = Database::Instance();
     if (!Message::CreateSchema(db))
-        return;
+        return false;
     // One commit for the whole list: a commit is a sync, and a check may bring hundreds.
     Message::Writer writer(db);
     std::vector<Message*> written;
+    bool saved = true;
     for (Message& message : messages_) {
         if (!message.modified)
             continue;
         writer.NextOrder(message);
         if (writer.Write(message))
             written.push_back(&message);
+        else
+            saved = false;
     }
-    if (written.empty() || !Database::Commit(db))
-        return;
+    if (written.empty())
+        return saved;
+    if (!Database::Commit(db))
+        return false;
     for (Message* message : written)
         message->modified = false;
+    return saved;
 }
 
 }  // namespace client

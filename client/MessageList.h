@@ -31,8 +31,8 @@ public:
     // Fills the list from the database (Database::Instance()).
     void Load();
     // Gives each modified message its sequence number and saves them all in one commit;
-    // those written are no longer modified once it succeeded.
-    void Save();
+    // those written are no longer modified once it succeeded. False when any could not be saved.
+    bool Save();
 
     int Count() const { return int(messages_.size()); }
 

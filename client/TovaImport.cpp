@@ -191,6 +191,13 @@ bool ImportTovaFile(MfgrModel& model, const QString& path, sqlite3* db, bool kee
     return true;
 }
 
+bool LiesInDataFolder(const QString& path)
+{
+    const QString folder = QFileInfo(Database::GetFolder()).canonicalFilePath();
+    const QFileInfo file(QFileInfo(path).canonicalFilePath());
+    return !folder.isEmpty() && file.exists() && file.isFile() && file.absolutePath() == folder;
+}
+
 bool ImportFolder(MfgrModel& model)
 {
     const QString folder = Database::GetFolder();

@@ -14,6 +14,9 @@ class MfgrModel;
 // False, with nothing imported and the file left alone, when the file is unusable.
 bool ImportTovaFile(MfgrModel& model, const QString& path, sqlite3* db, bool keepFile);
 
+// True when `path`, links resolved, is a file directly in the data folder.
+bool LiesInDataFolder(const QString& path);
+
 // Imports and deletes every .tova file of the data folder; when any was imported, the
 // scheduled check is set up again by the user's frequency. True when any was imported.
 bool ImportFolder(MfgrModel& model);

@@ -26,6 +26,8 @@ public:
     QStringList otherArguments;
 
     void Parse(const QStringList& arguments);  // without the program name
+    // The runs that show nothing unless the user asks: they go on without a display.
+    bool NeedsNoDisplay() const { return autoRun || schedule; }
     void ParseParam(const QString& param, bool isSwitch, bool last);
 
     // The switch name of `argument` ("import" for "-IMPORT"), or empty when it is plain.

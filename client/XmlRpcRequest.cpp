@@ -44,11 +44,14 @@ void StatusCallback(OvexInetHandle, uintptr_t context, uint32_t status, const vo
 
 // The interface stays alive while the call waits, and a quit met meanwhile is posted
 // again for after it. No limit here: the layer's connect and idle time-outs end every
-// transfer that stalls, and that completes the wait.
-void PumpMessagesWhileWaiting(const unsigned char& flag)
+// transfer that stalls, and that completes the wait. A quit (a logout) ends the wait too,
+// as a slow service must not hold the program past it; false then.
+bool PumpMessagesWhileWaiting(const unsigned char& flag)
 {
-    platform::pumpUntil([&flag] { return flag != 0; });
+    return platform::pumpUntil([&flag] { return flag != 0; }, -1, [] { return platform::terminationRequested(); });
 }
+
+const QString kEnding = QStringLiteral("the program is ending");
 
 QString TextOf(XMLRPC_VALUE value)
 {
@@ -124,14 +127,16 @@ bool XmlRpcRequest::Send()
     // never end.
     if (opened == nullptr)
         return Fail(-2, formatText(QStringLiteral("Unable to open request (error %d)"), ovex_inet_last_error()));
-    PumpMessagesWhileWaiting(wait.handleCreated);
+    if (!PumpMessagesWhileWaiting(wait.handleCreated))
+        return Fail(-2, formatText(QStringLiteral("Unable to open request (%s)"), kEnding));
 
     wait.handleSlot = nullptr;
     wait.handleCreated = wait.requestComplete = 0;
     bool sent = ovex_inet_send_request(request, "Content-Type: text/xml\r\n", xml.constData(), size_t(xml.size())) != 0;
     uint32_t error = sent ? 0 : ovex_inet_last_error();
     if (!sent && error == OVEX_INET_ERROR_IO_PENDING) {
-        PumpMessagesWhileWaiting(wait.requestComplete);
+        if (!PumpMessagesWhileWaiting(wait.requestComplete))
+            return Fail(-2, formatText(QStringLiteral("Unable to send request (%s)"), kEnding));
         sent = wait.result != 0;
         error = wait.error;
     }
@@ -164,7 +169,8 @@ bool XmlRpcRequest::Send()
         if (!ovex_inet_read(request, buffer.data() + offset, size_t(length - offset), &got)) {
             error = ovex_inet_last_error();
             if (error == OVEX_INET_ERROR_IO_PENDING) {
-                PumpMessagesWhileWaiting(wait.requestComplete);
+                if (!PumpMessagesWhileWaiting(wait.requestComplete))
+                    return Fail(-2, formatText(QStringLiteral("Unable to read response from server (%s)"), kEnding));
                 if (wait.result != 0)
                     continue;
                 error = wait.error;

@@ -364,8 +364,9 @@ void CBrevantView::RemoveTrayIcon()
 
 void CBrevantView::NotifyNewMessages(bool announce)
 {
-    if (announce && unreadCount_ > 0)
-        WaitForIdleUser();
+    // A logout during the wait ends it; the balloon would come as the program goes.
+    if (announce && unreadCount_ > 0 && !WaitForIdleUser())
+        return;
     if (!trayIconShown_)
         ShowTrayIcon();
     if (unreadCount_ <= 0 || !trayAdded_) {
@@ -386,18 +387,24 @@ void CBrevantView::NotifyNewMessages(bool announce)
 // The balloon should come while the user is at the machine but has paused. The wait
 // blocks without running the event loop; it runs only in scheduled runs, before any
 // window is shown. Where nothing can tell the idle time, every step would end the wait
-// unanswered, so it is not begun.
-void CBrevantView::WaitForIdleUser()
+// unanswered, so it is not begun. False when a quit (a logout) ended it.
+bool CBrevantView::WaitForIdleUser()
 {
     platform::Desktop& desktop = platform::desktop();
     if (desktop.idleMilliseconds() < 0) {
         qCInfo(lcClient) << "The idle time cannot be read; announcing without waiting";
-        return;
+        return true;
     }
+    qCInfo(lcClient) << "Waiting for the user to pause before announcing";
     platform::WaitClock& clock = services_.clock ? *services_.clock : platform::systemWaitClock();
-    const platform::IdleWaitResult result = platform::waitForIdleUser(desktop, clock);
+    const platform::IdleWaitResult result =
+        platform::waitForIdleUser(desktop, clock, {}, [] { return platform::terminationRequested(); });
     if (result == platform::IdleWaitResult::TimedOut)
         qCInfo(lcClient) << "The user did not pause; announcing all the same";
+    if (result != platform::IdleWaitResult::Stopped)
+        return true;
+    qCInfo(lcClient) << "The program is ending; not announcing";
+    return false;
 }
 
 void CBrevantView::OnTrayNotify()

@@ -108,7 +108,7 @@ private:
     void OnCheckFromPage();
     void ShowTrayIcon();
     void RemoveTrayIcon();
-    void WaitForIdleUser();
+    bool WaitForIdleUser();
     TrayNotifier& Tray();
     bool IsShowable(int index) const;
     bool IsUnread(int index) const;

@@ -81,7 +81,24 @@ CMessageViewer::CMessageViewer(QWidget* parent)
 
 CMessageViewer::~CMessageViewer() = default;
 
-void CMessageViewer::SetDocument(CBrevantDoc* document) { document_ = document; }
+// A check or an import changes the shown list while a message is on screen: the counter
+// and the buttons follow it, the message keeping its place by its id. A message that left
+// the list keeps its old place, from which the delete goes on to the next one.
+void CMessageViewer::SetDocument(CBrevantDoc* document)
+{
+    if (document_ != nullptr)
+        disconnect(document_, nullptr, this, nullptr);
+    document_ = document;
+    if (document_ == nullptr)
+        return;
+    connect(document_, &CBrevantDoc::allViewsUpdated, this, [this] {
+        const int at = int(document_->ShownIds().indexOf(currentId_));
+        if (currentIndex_ >= 0 && at >= 0)
+            currentIndex_ = at;
+        UpdateCounter();
+        UpdateButtons();
+    });
+}
 
 // Fixed pixel positions: the browser fills the top, the buttons sit in the band below it,
 // the counter ends 20 pixels left of Previous and the progress bar starts 20 pixels right
@@ -187,6 +204,9 @@ void CMessageViewer::BringToFront()
 {
     qCInfo(lcClient) << "Bringing the message window to the front";
     if (isVisible()) {
+        // A minimized window is not forward until it is restored.
+        if (isMinimized())
+            setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
         raise();
         activateWindow();
     }

@@ -4,9 +4,7 @@
 #include "platform/text/Ascii.h"
 #include "platform/ui/Ui.h"
 
-#include <cerrno>
 #include <chrono>
-#include <ctime>
 
 namespace platform {
 namespace {
@@ -22,14 +20,9 @@ public:
             .count();
     }
 
-    // A signal handler (the termination signals' self-pipe writer) interrupts the sleep;
-    // the rest is slept so each step keeps its length.
-    void sleepMilliseconds(int ms) override
-    {
-        timespec left{ms / 1000, long(ms % 1000) * 1000000L};
-        while (::nanosleep(&left, &left) != 0 && errno == EINTR) {
-        }
-    }
+    // A logout must not wait for the rest of a step: the sleep ends when a termination
+    // signal comes, and the wait's `stop` then ends the wait.
+    void sleepMilliseconds(int ms) override { sleepUnlessTerminated(ms); }
 };
 
 }  // namespace
@@ -73,7 +66,11 @@ IdleWaitResult waitForIdleUser(Desktop& desktop, WaitClock& clock, const IdleWai
 {
     const qint64 started = clock.elapsedMilliseconds();
     for (;;) {
+        if (stop && stop())
+            return IdleWaitResult::Stopped;
         clock.sleepMilliseconds(options.stepMs);
+        if (stop && stop())
+            return IdleWaitResult::Stopped;
         const qint64 idle = desktop.idleMilliseconds();
         if (idle < 0)
             return IdleWaitResult::IdleUnknown;
@@ -81,8 +78,6 @@ IdleWaitResult waitForIdleUser(Desktop& desktop, WaitClock& clock, const IdleWai
             return IdleWaitResult::UserIdle;
         if (clock.elapsedMilliseconds() - started >= options.limitMs)
             return IdleWaitResult::TimedOut;
-        if (stop && stop())
-            return IdleWaitResult::Stopped;
     }
 }
 

@@ -34,7 +34,8 @@ public:
     virtual ~WaitClock() = default;
     // Milliseconds of a monotonic clock.
     virtual qint64 elapsedMilliseconds() = 0;
-    // Blocks the calling thread for `ms`, signals or not.
+    // Blocks the calling thread for `ms`; the system's clock ends early on a termination
+    // signal (platform::sleepUnlessTerminated).
     virtual void sleepMilliseconds(int ms) = 0;
 };
 WaitClock& systemWaitClock();
@@ -55,7 +56,7 @@ enum class IdleWaitResult {
 
 // Waits, without running the event loop, until the user has been idle for a short while:
 // every step it sleeps, then reads the idle time, until it lies within
-// [minIdleMs, maxIdleMs]. `stop`, when given, is asked after every step.
+// [minIdleMs, maxIdleMs]. `stop`, when given, is asked before and after every sleep.
 IdleWaitResult waitForIdleUser(Desktop& desktop, WaitClock& clock, const IdleWaitOptions& options = {},
                                const std::function<bool()>& stop = {});
 

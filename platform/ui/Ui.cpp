@@ -6,6 +6,7 @@
 #include <QDeadlineTimer>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSocketNotifier>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 namespace platform {
@@ -71,14 +73,19 @@ bool canShowWidgets()
     return app != nullptr && !isHeadless() && QThread::currentThread() == app->thread();
 }
 
+void writeToJournal(const QString& text, const QString& caption)
+{
+    const QString line = caption.isEmpty() ? text : caption + QStringLiteral(": ") + text;
+    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
 class DefaultMessageSink final : public MessageSink {
 public:
     int messageBox(const QString& text, const QString& caption, unsigned style) override
     {
         if (!canShowWidgets()) {
-            const QString line = caption.isEmpty() ? text : caption + QStringLiteral(": ") + text;
-            std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
-            std::fflush(stderr);
+            writeToJournal(text, caption);
             return defaultButton(style);
         }
         QMessageBox box(iconOf(style), caption, text);
@@ -131,8 +138,10 @@ std::map<int, std::function<void()>> g_idleHooks;
 int g_nextHookId = 1;
 bool g_inIdleHooks = false;
 
-// Termination signals reach the loop through this pipe.
+// Termination signals reach the loop through this pipe; the flag stays set for the run.
 int g_signalPipe[2] = {-1, -1};
+std::atomic<bool> g_terminationSignalled{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set in a signal handler");
 
 // Receives quit events and runs idle hooks, on the main thread.
 class Receiver final : public QObject {
@@ -211,6 +220,7 @@ bool onMainThread()
 void onTerminationSignal(int)
 {
     const int saved = errno;
+    g_terminationSignalled = true;
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
     errno = saved;
@@ -232,6 +242,16 @@ int messageBox(const QString& text, const QString& caption, unsigned style)
 }
 
 void beep(unsigned style) { messageSink().beep(style); }
+
+int alertUser(const QString& text, const QString& caption, unsigned style)
+{
+    // The default sink writes to stderr by itself where it shows no box.
+    if (g_sink != nullptr || canShowWidgets() || terminationRequested())
+        writeToJournal(text, caption);
+    if (terminationRequested())
+        return defaultButton(style);
+    return messageSink().messageBox(text, caption, style);
+}
 
 int defaultButton(unsigned style)
 {
@@ -341,6 +361,56 @@ void quitOnTerminationSignals()
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
     installed = true;
+}
+
+bool terminationRequested() { return g_terminationSignalled; }
+
+// The pipe stays readable until the loop drains it, so a signal that came just before the
+// poll still ends the sleep; a signal during it interrupts the poll.
+bool sleepUnlessTerminated(int ms)
+{
+    const QDeadlineTimer deadline(ms);
+    for (;;) {
+        if (terminationRequested())
+            return false;
+        const qint64 left = deadline.remainingTime();
+        if (left <= 0)
+            return true;
+        if (g_signalPipe[0] < 0) {  // no signal can end it
+            QThread::msleep(quint64(left));
+            return true;
+        }
+        pollfd fd{g_signalPipe[0], POLLIN, 0};
+        if (::poll(&fd, 1, int(left)) > 0)
+            return false;
+    }
+}
+
+namespace {
+bool g_fallbackPrepared = false;
+}  // namespace
+
+// A Wayland session is left to Qt's own choice; an X11 one tries the display first.
+void prepareDisplayFallback()
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return;
+    const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
+    qputenv("QT_QPA_PLATFORM", x11 ? "xcb;offscreen" : "offscreen");
+    // The display that is gone is the program's to say, in its own words.
+    if (x11)
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.qpa.xcb=false\nqt.qpa.plugin=false"));
+    g_fallbackPrepared = true;
+}
+
+bool displayFallbackTaken()
+{
+    if (!g_fallbackPrepared)
+        return false;
+    g_fallbackPrepared = false;
+    qunsetenv("QT_QPA_PLATFORM");
+    QLoggingCategory::setFilterRules(QString());
+    return QGuiApplication::platformName() == u"offscreen";
 }
 
 bool isHeadless()

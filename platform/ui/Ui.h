@@ -37,6 +37,11 @@ void setMessageSink(MessageSink* sink);
 int messageBox(const QString& text, const QString& caption, unsigned style = mb::Ok);
 void beep(unsigned style);
 
+// A message box for a failure the user must hear of: the text also goes to stderr, the
+// session's journal, exactly once, display or not. After a termination signal (a logout)
+// no box is shown, as nobody is there to close it.
+int alertUser(const QString& text, const QString& caption, unsigned style = mb::Ok);
+
 // The button a headless answer takes: the default button of the style.
 int defaultButton(unsigned style);
 
@@ -62,8 +67,23 @@ void removeIdleHook(int id);
 
 // SIGTERM and SIGINT post a quit with code 0, so a logout ends the program in order.
 void quitOnTerminationSignals();
+// True once SIGTERM or SIGINT has come (after quitOnTerminationSignals): every wait
+// should then end, so the loop can take the quit. A quit the program posts itself waits
+// for the end of a wait, as pumpUntil says.
+bool terminationRequested();
+// Blocks the calling thread for `ms`, without running the event loop; returns early, and
+// false, when a termination signal comes or has come.
+bool sleepUnlessTerminated(int ms);
 
 // True when the program runs without a display (offscreen or minimal platform).
 bool isHeadless();
+
+// Before the application object exists: where the environment asks for no platform and
+// names no display, or only an X display that may be gone, Qt is let fall back to the
+// offscreen platform, where it would otherwise abort.
+void prepareDisplayFallback();
+// Once the application object exists: true when that fallback was taken, so the program
+// has no display. The environment is put back as it was, for the programs it starts.
+bool displayFallbackTaken();
 
 }  // namespace platform

@@ -103,6 +103,8 @@ TEST(DatabaseLock, OpenFailsWhileAnotherProcessHoldsTheFile)
         FAIL() << "the lock was taken twice";
     } catch (const StorageException& e) {
         EXPECT_EQ(e.message(), QStringLiteral("Unable to lock database file: database is locked"));
+        EXPECT_TRUE(e.IsHeldByAnother());
+        EXPECT_FALSE(e.IsDamaged());
     }
     holder.closeWriteChannel();
     holder.waitForFinished(10000);
@@ -113,7 +115,15 @@ TEST(DatabaseOpen, NotADatabaseIsRefusedAndUntouched)
 {
     const QByteArray junk = QByteArray("this is not a database file, just text\n").repeated(200);
     testsupport::writeFile(dbPath(), junk);
-    EXPECT_THROW(Database::Instance(), StorageException);
+    try {
+        Database::Instance();
+        FAIL() << "opened a file that is not a database";
+    } catch (const StorageException& e) {
+        EXPECT_TRUE(e.IsDamaged());
+        EXPECT_FALSE(e.IsHeldByAnother());
+        EXPECT_EQ(e.path(), dbPath());
+        EXPECT_EQ(e.reason(), QStringLiteral("file is not a database"));
+    }
     EXPECT_EQ(testsupport::readFile(dbPath()), junk);
     EXPECT_FALSE(QFile::exists(dbPath() + QStringLiteral("-journal")));
 }
@@ -144,6 +154,41 @@ TEST(DatabaseOpen, NoDataFolderThrows)
     } catch (const StorageException& e) {
         EXPECT_TRUE(e.message().startsWith(QStringLiteral("Unable to open database file")));
     }
+}
+
+// A save that fails halfway (the disk filled after its DELETE) is rolled back by its
+// commit, so the old rows stay; the first such failure of the run is reported, once.
+TEST(DatabaseFailure, HalfASaveIsRolledBackAndReportedOnce)
+{
+    sqlite3* db = Database::Instance();
+    Database::Query(QStringLiteral("CREATE TABLE Setting (setting TEXT, value TEXT);"
+                                   "INSERT INTO Setting VALUES ('a','1')"),
+                    db);
+    ASSERT_TRUE(Database::Commit(db));
+    QStringList reports;
+    Database::SetFailureReporter(
+        [&](const QString& path, const QString& message) { reports << path + u'|' + message; });
+    const QString pages =
+        Database::Query(QStringLiteral("PRAGMA page_count"), db).front().value(QStringLiteral("page_count"));
+    Database::Query(QStringLiteral("PRAGMA max_page_count = ") + pages, db);
+
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        Database::Query(QStringLiteral("DELETE FROM Setting"), db);
+        int error = 0;
+        Database::Query(QStringLiteral("INSERT INTO Setting VALUES ('big', hex(randomblob(100000)))"), db, &error);
+        EXPECT_EQ(error & 0xff, SQLITE_FULL);
+        EXPECT_FALSE(Database::Commit(db));
+    }
+    EXPECT_EQ(reports, QStringList{dbPath() + QStringLiteral("|database or disk is full")});
+
+    // Room again: the next save is whole and durable.
+    Database::Query(QStringLiteral("PRAGMA max_page_count = 1000000"), db);
+    Database::Query(QStringLiteral("INSERT INTO Setting VALUES ('b','2')"), db);
+    EXPECT_TRUE(Database::Commit(db));
+    Database::SetFailureReporter({});
+    Database::Close();
+    EXPECT_EQ(testsupport::readRows(dbPath(), "SELECT setting, value FROM Setting ORDER BY setting"),
+              (QStringList{"a|1", "b|2"}));
 }
 
 // Each save is durable when it returns; what came after the last save is gone when the

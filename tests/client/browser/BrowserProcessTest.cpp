@@ -6,7 +6,9 @@
 #include "client/Database.h"
 #include "client/ui/MessageBrowser.h"
 #include "tests/client/doc/DocTestSupport.h"
+#include "tests/client/browser/BrowserTestSupport.h"
 #include "tests/support/Processes.h"
+#include "tests/support/SqliteProbe.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -186,6 +188,78 @@ TEST_F(BrowserProcess, WithoutTheBrowserLibraryTheWindowShowsNoPages)
     EXPECT_FALSE(QString::fromUtf8(mappedFiles()).contains(kEngineLibrary));
     EXPECT_EQ(engineStarts(), 0);
     endClient();
+}
+
+// A logout while the message page still loads (its server holds the reply for minutes)
+// ends the program in order, and what it changed (the message now read) is saved.
+TEST_F(BrowserProcess, ALogoutDuringAPageLoadEndsTheProgram)
+{
+    browsertest::PageServer pages;
+    ASSERT_TRUE(pages.started());
+    const QString url = pages.Url(QStringLiteral("button.html?delay=300")).toString();
+    testsupport::writeFile(Database::GetFolder() + QStringLiteral("/r.tova"),
+                           ">BeginMfgrInfo\nmfgr:OVEX\nfullname:Ovex Inc.\n>EndMfgrInfo\n>BeginMessage\nid:m1\n"
+                           "offer:Slow\nurl:" + url.toUtf8() + "\n>EndMessage\n");
+    startClient({});
+    ASSERT_TRUE(waitForOutput("Showing message \"m1\"")) << output().toStdString();
+    endClient();
+    EXPECT_EQ(testsupport::readRows(Database::GetFolder() + QStringLiteral("/brevant.dat"),
+                                    "SELECT msgid, read FROM Message"),
+              QStringList{QStringLiteral("m1|1")});
+}
+
+// What the window manager says of the message window ("Ovex Kelvo" on the empty page).
+QByteArray windowState()
+{
+    QProcess tool;
+    tool.start(QStringLiteral(OVEX_X_WINDOW_TOOL), {QStringLiteral("state"), QStringLiteral("Ovex Kelvo")});
+    tool.waitForFinished(10000);
+    return tool.readAllStandardOutput().trimmed();
+}
+
+bool waitForWindowState(const QByteArray& state)
+{
+    const QDeadlineTimer deadline(30000);
+    while (windowState() != state) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+// Under a window manager the user minimizes the message window; starting the program
+// again brings it back, restored, and the second start ends.
+TEST_F(BrowserProcess, ASecondStartRestoresAMinimizedWindow)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty())
+        GTEST_SKIP() << "openbox is not installed";
+    const QByteArray display = qgetenv("DISPLAY");
+    qputenv("DISPLAY", x_.display());
+    QProcess wm;
+    wm.start(QStringLiteral("openbox"), {});
+    ASSERT_TRUE(wm.waitForStarted(10000));
+
+    startClient({});
+    ASSERT_TRUE(waitForOutput("Showing the empty page")) << output().toStdString();
+    ASSERT_TRUE(waitForWindowState("normal")) << windowState().constData();
+    const QStringList iconify{QStringLiteral("iconify"), QStringLiteral("Ovex Kelvo")};
+    ASSERT_EQ(QProcess::execute(QStringLiteral(OVEX_X_WINDOW_TOOL), iconify), 0);
+    ASSERT_TRUE(waitForWindowState("iconic")) << windowState().constData();
+
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(x_.display()));
+    const testsupport::RunResult second =
+        testsupport::runProgram(testsupport::programPath(QStringLiteral("OvexKelvo")), {}, env);
+    EXPECT_EQ(second.exitCode, 0);
+    EXPECT_TRUE(waitForOutput("Bringing the message window to the front")) << output().toStdString();
+    EXPECT_TRUE(waitForWindowState("normal")) << windowState().constData();
+
+    endClient();
+    wm.terminate();
+    wm.waitForFinished(5000);
+    qputenv("DISPLAY", display);
 }
 
 }  // namespace

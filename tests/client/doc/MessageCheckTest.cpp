@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QJsonDocument>
 #include <QTest>
 #include <QTimer>
@@ -260,15 +261,23 @@ TEST_F(MessageCheck, F5InTheMessageWindowChecks)
 {
     testpeers::MessageService service(dir, {answers(kChannels, {offer("m-1", "news", "x")}), false, {}, {}});
     useService(service);
-    putInDataFolder("r.tova", tovaFile("OVEX"));
+    putInDataFolder("r.tova", tovaFile("OVEX", {"w-1"}));
     ASSERT_TRUE(start({"/test"}));  // not opted in: no check at start
     CMessageViewer* window = view()->Viewer();
     ASSERT_TRUE(window->isVisible());
+    QLabel* counter = window->findChild<QLabel*>("counter");
+    ASSERT_NE(counter, nullptr);
+    EXPECT_EQ(counter->text(), "Message 1 of 1");
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     QTest::keyClick(window, Qt::Key_F5);
     EXPECT_EQ(service.received().size(), 2);
-    EXPECT_EQ(doc()->Messages().Count(), 1);
+    EXPECT_EQ(doc()->Messages().Count(), 2);
+    // The open window counts what the check brought, still on the message it shows.
+    EXPECT_EQ(window->CurrentId(), "w-1");
+    EXPECT_EQ(counter->text(), "Message " + QString::number(window->CurrentIndex() + 1) + " of 2");
+    EXPECT_TRUE(window->findChild<QWidget*>("next")->isEnabled());
+    EXPECT_TRUE(window->findChild<QWidget*>("previous")->isEnabled());
 }
 
 // F5, a close of the window and an import that arrive while a call waits are dispatched

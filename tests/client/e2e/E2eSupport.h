@@ -19,13 +19,15 @@ namespace e2etest {
 // scheduled run announces without its idle wait.
 class ClientProcess : public testsupport::TracedProgram {
 public:
-    explicit ClientProcess(const QProcessEnvironment& extra = {})
+    // `unset` goes with the variables above.
+    explicit ClientProcess(const QProcessEnvironment& extra = {}, const QStringList& unset = {})
         : TracedProgram(testsupport::programPath(QStringLiteral("OvexKelvo")), QStringLiteral("ovex.client.info=true"),
                         extra,
-                        {QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY"),
-                         QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("http_proxy"),
-                         QStringLiteral("https_proxy"), QStringLiteral("HTTPS_PROXY"), QStringLiteral("all_proxy"),
-                         QStringLiteral("ALL_PROXY")})
+                        QStringList{QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY"),
+                                    QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("http_proxy"),
+                                    QStringLiteral("https_proxy"), QStringLiteral("HTTPS_PROXY"),
+                                    QStringLiteral("all_proxy"), QStringLiteral("ALL_PROXY")} +
+                            unset)
     {
     }
 };

@@ -10,7 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QThread>
+
+#include <cstdio>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -94,6 +100,22 @@ TEST_F(ScheduledRun, ImportsChecksStoresAndAnnounces)
                    {"msgid", "value", "read"}),
               (QStringList{QString(kWelcome) + "|Welcome to Ovex Kelvo|0", "o-1|Battery tips" + mark + "|0",
                            "o-2|Firmware" + mark + "|0"}));
+}
+
+// A scheduled run in a session without any display (no platform asked for either) does
+// its check without windows, where a start of the user's ends at once.
+TEST_F(ScheduledRun, WithoutAnyDisplayChecksHeadless)
+{
+    testpeers::MessageService service(testsupport::sandboxRoot() + "/service", {serviceAnswers(), false, {}, {}});
+    ASSERT_TRUE(service.started());
+    ClientProcess client(serviceEnv(service), {"QT_QPA_PLATFORM"});
+    client.start({"/auto", "/test"});
+    ASSERT_TRUE(client.waitFor(kAnnounced)) << client.err().toStdString();
+    ASSERT_TRUE(client.terminate());
+    EXPECT_EQ(client.exitCode(), 0);
+    EXPECT_FALSE(client.err().contains("no display")) << client.err().toStdString();
+    EXPECT_EQ(service.received().size(), 2);
+    EXPECT_EQ(rows("SELECT msgid FROM Message ORDER BY msgorder", {"msgid"}), (QStringList{kWelcome, "o-1", "o-2"}));
 }
 
 // No tray here (offscreen); the balloon goes to the desktop's notification server, and a
@@ -232,5 +254,83 @@ TEST_F(ScheduledRun, NoNetworkAsksNothingAndChangesNothing)
     EXPECT_TRUE(offline.err().contains("Checking for new messages")) << offline.err().toStdString();
     EXPECT_EQ(everyRow(), stored);
 }
+
+// ---- A logout ---------------------------------------------------------------------------
+
+// What a run stored is whole after a logout: every parameter row has its message.
+void expectStoredIntact(const QStringList& messages)
+{
+    EXPECT_EQ(rows("PRAGMA integrity_check", {"integrity_check"}), QStringList{"ok"});
+    EXPECT_EQ(rows("SELECT msgid FROM Message ORDER BY msgorder", {"msgid"}), messages);
+    EXPECT_EQ(rows("SELECT COUNT(*) AS n FROM MessageParam p LEFT JOIN Message m ON m.msgid = p.msgid "
+                   "WHERE m.msgid IS NULL",
+                   {"n"}),
+              QStringList{"0"});
+    EXPECT_EQ(rows("SELECT value FROM Setting WHERE setting = 'useroptin'", {"value"}), QStringList{"1"});
+}
+
+// A desktop whose user never pauses: the scheduled run waits for the idle time before its
+// balloon, which a logout ends at once, well within the wait's first 8-second step.
+TEST_F(ScheduledRun, LogoutEndsTheIdleWait)
+{
+    PrivateBus bus;
+    ASSERT_TRUE(bus.up());
+    QProcessEnvironment busEnv = QProcessEnvironment::systemEnvironment();
+    busEnv.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
+    QProcess monitor;
+    monitor.setProcessEnvironment(busEnv);
+    monitor.start(OVEX_IDLE_MONITOR_PEER, {"0"});
+    ASSERT_TRUE(monitor.waitForReadyRead(10000) && monitor.readLine().trimmed() == "ready");
+
+    testpeers::MessageService service(testsupport::sandboxRoot() + "/service", {serviceAnswers(), false, {}, {}});
+    ASSERT_TRUE(service.started());
+    QProcessEnvironment env = serviceEnv(service);
+    env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
+    env.insert("WAYLAND_DISPLAY", "wayland-test");  // the idle time comes from the monitor
+    ClientProcess client(env);
+    client.start({"/auto", "/test"});
+    ASSERT_TRUE(client.waitFor("Waiting for the user to pause")) << client.err().toStdString();
+    QElapsedTimer ended;
+    ended.start();
+    ASSERT_TRUE(client.terminate(7500)) << client.err().toStdString();
+    std::printf("ended %lld ms after the signal\n", ended.elapsed());
+    EXPECT_EQ(client.exitCode(), 0);
+    EXPECT_FALSE(client.err().contains("Announcing:")) << client.err().toStdString();
+    expectStoredIntact({kWelcome, "o-1", "o-2"});
+    monitor.kill();
+    monitor.waitForFinished(5000);
+}
+
+// A service that takes its time: the logout ends the call, the check says nothing of it
+// (no error box for an interactive run either) and the program ends in order.
+class SlowServiceRun : public ScheduledRun, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SlowServiceRun, LogoutEndsTheCall)
+{
+    QJsonObject config = serviceAnswers();
+    config["delay"] = 120;
+    testpeers::MessageService service(testsupport::sandboxRoot() + "/service", {config, false, {}, {}});
+    ASSERT_TRUE(service.started());
+    ClientProcess client(serviceEnv(service));
+    client.start(GetParam() ? QStringList{"/auto", "/test"} : QStringList{"/test"});
+    ASSERT_TRUE(client.waitFor("Checking for new messages")) << client.err().toStdString();
+    const QDeadlineTimer asked(30000);
+    while (service.received().isEmpty() && !asked.hasExpired())
+        QThread::msleep(20);
+    ASSERT_EQ(service.received().size(), 1);
+    QElapsedTimer ended;
+    ended.start();
+    // Far less than the service's delay: the call did not run to its end.
+    ASSERT_TRUE(client.terminate(20000)) << client.err().toStdString();
+    std::printf("ended %lld ms after the signal\n", ended.elapsed());
+    EXPECT_EQ(client.exitCode(), 0);
+    EXPECT_FALSE(client.err().contains("Communications Error")) << client.err().toStdString();
+    EXPECT_TRUE(client.err().contains("the program is ending")) << client.err().toStdString();
+    expectStoredIntact({kWelcome});
+    EXPECT_EQ(rows("SELECT mfgr FROM Manufacturer", {"mfgr"}), QStringList{"OVEX"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, SlowServiceRun, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Scheduled" : "Interactive"; });
 
 }  // namespace

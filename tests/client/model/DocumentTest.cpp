@@ -34,7 +34,8 @@ void storeReadMessage()
 class Document : public ::testing::TestWithParam<bool> {};
 
 // Opening imports the "/import" file or the data folder's files and takes in their
-// messages; a message already listed keeps its state.
+// messages; a message already listed keeps its state. The data folder's file is used up,
+// the user's own elsewhere kept.
 TEST_P(Document, OpensWithImportAndMerges)
 {
     const bool fromCommandLine = GetParam();
@@ -46,7 +47,7 @@ TEST_P(Document, OpensWithImportAndMerges)
 
     CBrevantDoc doc;
     ASSERT_TRUE(doc.OnNewDocument());
-    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_EQ(QFile::exists(path), fromCommandLine);
     ASSERT_EQ(doc.Model().entries.size(), 1u);
     EXPECT_EQ(doc.Model().entries[0].records.size(), 1u);
     EXPECT_EQ(doc.Messages().Count(), 3);
@@ -81,6 +82,27 @@ TEST(DocumentClose, DeletionAndReadStateAreSaved)
     EXPECT_EQ(reopened.ShownIds(), QStringList({"new"}));
     EXPECT_EQ(rows("SELECT msgid,deleted FROM Message ORDER BY msgid", {"msgid", "deleted"}),
               QStringList({"new|0", "old|1"}));
+}
+
+// A save the file refuses leaves the list as the file has it: the read mark goes, and the
+// user does not take for stored what is not.
+TEST(DocumentSave, AFailedSaveShowsWhatIsStored)
+{
+    storeReadMessage();
+    CBrevantDoc doc;
+    ASSERT_TRUE(doc.OnNewDocument());
+    Message& old = doc.Messages().GetAt(doc.Messages().IndexOf("old"));
+    old.unread = true;
+    old.modified = true;
+    int updates = 0;
+    QObject::connect(&doc, &CBrevantDoc::allViewsUpdated, [&] { ++updates; });
+    Database::Query("PRAGMA query_only = 1", Database::Instance());
+    EXPECT_FALSE(doc.SaveMessages());
+    Database::Query("PRAGMA query_only = 0", Database::Instance());
+    EXPECT_EQ(updates, 1);
+    EXPECT_FALSE(doc.Messages().GetAt(doc.Messages().IndexOf("old")).unread);
+    EXPECT_EQ(doc.ShownIds(), QStringList({"old"}));
+    EXPECT_TRUE(doc.SaveMessages());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -45,13 +46,42 @@ void expectTemplateStored()
               QStringList({"44cc1539-8360-4de3-8981-f70bb6c73714|Welcome to Ovex Kelvo"}));
 }
 
-TEST(ClientImport, ImportSwitch)
+// "/import FILE" uses up a file of the data folder, as the folder's own import does; a
+// file elsewhere is the user's and stays. Either way what it holds is stored.
+TEST(ClientImport, ImportSwitchDeletesOnlyInTheDataFolder)
 {
-    const QString file = testsupport::sandboxRoot() + "/Downloads/Ovex Kelvo.tova";
-    testsupport::writeFile(file, testsupport::readFile(modeltest::fixture("launcher-template.tova")));
-    runClient({"/import", file});
-    EXPECT_FALSE(QFile::exists(file));
-    expectTemplateStored();
+    struct Case {
+        const char* name;
+        QString file;
+        bool kept;
+    };
+    const QString folder = Database::GetFolder();
+    QDir().mkpath(testsupport::sandboxRoot() + "/Downloads");
+    // A link in the data folder to the user's own copy is still the user's file.
+    const QString outside = testsupport::sandboxRoot() + "/Downloads/Ovex Kelvo.tova";
+    const Case cases[] = {
+        {"outside", outside, true},
+        {"inside", folder + "/Ovex Kelvo.tova", false},
+        {"inside by a relative path", folder + "/../Ovex Kelvo/Ovex Kelvo.tova", false},
+        {"a link inside to a file outside", folder + "/link.tova", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(folder + "/brevant.dat");
+        const QByteArray tova = testsupport::readFile(modeltest::fixture("launcher-template.tova"));
+        if (QString(c.name).startsWith("a link")) {
+            testsupport::writeFile(outside, tova);
+            ASSERT_TRUE(QFile::link(outside, c.file));
+        } else {
+            testsupport::writeFile(c.file, tova);
+        }
+        runClient({"/import", c.file});
+        EXPECT_EQ(QFile::exists(c.file), c.kept);
+        EXPECT_TRUE(QFile::exists(outside) || !c.kept);
+        expectTemplateStored();
+        QFile::remove(c.file);
+        QFile::remove(outside);
+    }
 }
 
 TEST(ClientImport, DataFolder)

@@ -55,13 +55,23 @@ TEST(IdleWait, EndsOnlyInTheIdleWindowOrWhenItCannotGoOn)
     }
 }
 
-TEST(IdleWait, StopIsAskedAfterEveryStep)
+// A quit must not wait for a reading: the stop is asked before each sleep and again as it
+// ends, before the idle time is read.
+TEST(IdleWait, StopIsAskedAroundEverySleep)
 {
-    ScriptedDesktop desktop({100});
-    CountingClock clock;
-    int asked = 0;
-    EXPECT_EQ(platform::waitForIdleUser(desktop, clock, {}, [&] { return ++asked == 3; }), IdleWaitResult::Stopped);
-    EXPECT_EQ(desktop.reads, 3);
+    struct Case {
+        int stopAtAsk;
+        int reads, sleeps;
+    };
+    for (const Case c : {Case{1, 0, 0}, Case{2, 0, 1}, Case{3, 1, 1}, Case{4, 1, 2}}) {
+        ScriptedDesktop desktop({100});
+        CountingClock clock;
+        int asked = 0;
+        EXPECT_EQ(platform::waitForIdleUser(desktop, clock, {}, [&] { return ++asked == c.stopAtAsk; }),
+                  IdleWaitResult::Stopped);
+        EXPECT_EQ(desktop.reads, c.reads) << "stopped at ask " << c.stopAtAsk;
+        EXPECT_EQ(clock.sleeps.size(), c.sleeps) << "stopped at ask " << c.stopAtAsk;
+    }
 }
 
 // ---- Sounds ---------------------------------------------------------------------------

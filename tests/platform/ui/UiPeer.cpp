@@ -1,6 +1,7 @@
 // The child process of the ui tests.
 //   sigterm-idle          run the loop until a termination signal; print "stopped <code>"
 //   sigterm-wait FILE     pump until FILE exists, then run the loop as above
+//   sigterm-sleep         sleep 30 s unless a termination signal ends it, then as above
 //   messagebox STYLE:KEY...  show each box, press KEY (return|escape), print the answer
 #include "platform/ui/Ui.h"
 #include "tests/peers/PeerLines.h"
@@ -70,6 +71,11 @@ int main(int argc, char** argv)
         say(done ? "wait done" : "wait timed out");
         return runLoop();
     }
-    std::fprintf(stderr, "usage: ui_peer sigterm-idle | sigterm-wait FILE | messagebox STYLE:KEY...\n");
+    if (mode == u"sigterm-sleep") {
+        say("sleeping");
+        say(platform::sleepUnlessTerminated(30000) ? "slept" : "woken");
+        return runLoop();
+    }
+    std::fprintf(stderr, "usage: ui_peer sigterm-idle | sigterm-wait FILE | sigterm-sleep | messagebox STYLE:KEY...\n");
     return 64;
 }

@@ -335,4 +335,17 @@ TEST(TerminationSignals, SignalDuringAStartUpWaitEndsTheProgramAfterIt)
     EXPECT_EQ(child.line(), "stopped 0 0");
 }
 
+// A wait that blocks without the loop (the idle wait before a balloon) ends on the signal,
+// and the quit follows as soon as the loop runs.
+TEST(TerminationSignals, EndASleepAtOnce)
+{
+    Child child({"sigterm-sleep"});
+    ASSERT_EQ(child.line(), "sleeping");
+    ASSERT_EQ(::kill(pid_t(child.process.processId()), SIGTERM), 0);
+    EXPECT_EQ(child.line(), "woken");
+    ASSERT_TRUE(child.process.waitForFinished(10000));
+    EXPECT_EQ(child.process.exitCode(), 0);
+    EXPECT_EQ(child.line(), "stopped 0 0");
+}
+
 }  // namespace
