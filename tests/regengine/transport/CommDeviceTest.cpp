@@ -13,6 +13,8 @@
 #include <atomic>
 #include <thread>
 
+#include <poll.h>
+
 using namespace engine;
 using transporttest::Lines;
 using transporttest::Pty;
@@ -30,6 +32,23 @@ struct OpenDevice {
     StepClock clock;
     SerialDevice device;
     int opened = -1;
+};
+
+// The step clock, whose every sleep also waits for the line to have input again.
+class LineFedClock final : public engine::Clock {
+public:
+    LineFedClock(const StepClock& time, const Pty& pty) : time_(time), pty_(pty) {}
+    qint64 MonotonicMs() const override { return time_.MonotonicMs(); }
+    qint64 CurrentTime() const override { return time_.CurrentTime(); }
+    void SleepMs(qint64 ms) const override
+    {
+        time_.SleepMs(ms);
+        pty_.waitForInput();
+    }
+
+private:
+    const StepClock& time_;
+    const Pty& pty_;
 };
 
 TEST(CommDevice, WaitForStringFindsTextsThatOverlapThemselves)
@@ -81,16 +100,22 @@ TEST(CommDevice, FlushKeepsTheTimeOutValueAndEndsUnderEndlessInput)
     EXPECT_EQ(d.device.GetTimeoutValue(), 300);
 
     // A peer that never pauses: a flush without a limit still ends, and one with a limit
-    // ends at the limit.
+    // ends at the limit. The peer keeps the line full until told to stop, and every wait of
+    // the device lasts until the line has input again, so the flush never meets a quiet line
+    // however the machine schedules the peer.
     std::atomic<bool> stop{false};
     std::thread noise([&] {
+        const QByteArray block(1024, 'n');
         while (!stop) {
-            d.pty.write(QByteArray(1024, 'n'));
-            QThread::usleep(200);
+            pollfd room{d.pty.master, POLLOUT, 0};
+            if (::poll(&room, 1, 50) > 0)
+                d.pty.write(block);
         }
     });
-    QThread::msleep(20);
+    const LineFedClock fed(d.clock, d.pty);
+    d.device.SetClock(&fed);
     for (const int limit : {0, 200}) {
+        EXPECT_TRUE(d.pty.waitForInput());
         const qint64 start = d.clock.MonotonicMs();
         EXPECT_EQ(d.device.FlushInput(10, limit), CommDevice::kTimedOut) << limit;
         const qint64 spent = d.clock.MonotonicMs() - start;
@@ -99,6 +124,7 @@ TEST(CommDevice, FlushKeepsTheTimeOutValueAndEndsUnderEndlessInput)
     }
     stop = true;
     noise.join();
+    d.device.SetClock(&d.clock);
     EXPECT_EQ(d.device.GetTimeoutValue(), 300);
 }
 

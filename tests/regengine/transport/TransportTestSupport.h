@@ -10,6 +10,7 @@
 #include <atomic>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace transporttest {
@@ -77,6 +78,18 @@ struct Pty {
             QThread::msleep(5);
         }
         return out;
+    }
+    // Waits until the device's side has `bytes` to read: the kernel moves what the master
+    // writes across in a worker of its own, which a busy machine may run late.
+    bool waitForInput(int bytes = 1, int timeoutMs = 20000) const
+    {
+        for (int waited = 0; waited < timeoutMs; ++waited) {
+            int n = 0;
+            if (::ioctl(slave, FIONREAD, &n) == 0 && n >= bytes)
+                return true;
+            QThread::msleep(1);
+        }
+        return false;
     }
     void closeMaster()
     {
