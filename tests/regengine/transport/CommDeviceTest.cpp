@@ -8,9 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QThread>
-
 #include <atomic>
+#include <cstring>
 #include <thread>
 
 #include <poll.h>
@@ -64,7 +63,7 @@ TEST(CommDevice, WaitForStringFindsTextsThatOverlapThemselves)
         OpenDevice d;
         ASSERT_EQ(d.opened, 0);
         d.pty.write(c.input);
-        QThread::msleep(20);
+        ASSERT_TRUE(d.pty.waitForInput(int(std::strlen(c.input))));
         EXPECT_EQ(d.device.WaitForString(c.text, 300, 0), c.result) << c.input << " / " << c.text;
     }
 }
@@ -74,14 +73,14 @@ TEST(CommDevice, ReadFullyEndsAShortReadWithAZeroByte)
     OpenDevice d;
     ASSERT_EQ(d.opened, 0);
     d.pty.write("abc");
-    QThread::msleep(20);
+    ASSERT_TRUE(d.pty.waitForInput(3));
     char buffer[11];
     std::memset(buffer, 'z', sizeof buffer);
     EXPECT_EQ(d.device.ReadFully(buffer, 10, 3), 3);
     EXPECT_EQ(QByteArray(buffer), "abc");
 
     d.pty.write("0123456789tail");
-    QThread::msleep(20);
+    ASSERT_TRUE(d.pty.waitForInput(14));
     EXPECT_EQ(d.device.ReadFully(buffer, 10, 3), 10);
     EXPECT_EQ(QByteArray(buffer, 10), "0123456789");
     EXPECT_EQ(d.device.ComInMin(buffer, 4, 3), 4);
@@ -173,7 +172,7 @@ TEST(CommDevice, TheDumperSeesTrafficButNeverASecret)
     ASSERT_EQ(d.device.SendSecret("hunter2\r", 8), 0);
     EXPECT_EQ(d.pty.readAll(), "ATDT5551234\rhunter2\r");
     d.pty.write("OK");
-    QThread::msleep(20);
+    ASSERT_TRUE(d.pty.waitForInput(2));
     char buffer[3];
     EXPECT_EQ(d.device.ReadFully(buffer, 2, 3), 2);
     EXPECT_TRUE(dump.text.contains(QStringLiteral("Sent 12  @ 0")));
