@@ -8,6 +8,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <functional>
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/ioctl.h>
@@ -36,6 +37,18 @@ private:
     qint64 divisor_;
     mutable std::atomic<qint64> now_{1000};
 };
+
+// Waits, in real time, until a peer's thread has brought about `done`; false when `timeoutMs`
+// passed first. The bound is generous: it only ends a test whose peer has failed.
+inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 20000)
+{
+    for (int waited = 0; !done(); waited += 5) {
+        if (waited >= timeoutMs)
+            return false;
+        QThread::msleep(5);
+    }
+    return true;
+}
 
 // A displayer that keeps what it is given.
 class Lines final : public engine::Displayer {
