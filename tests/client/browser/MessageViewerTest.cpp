@@ -427,6 +427,9 @@ TEST_F(MessageWindow, ThePageGetsItsKeysBeforeTheWindow)
     ::setenv("OVEXKELVO_TEST_SERVICE", service.hostPort().toUtf8().constData(), 1);
     startWith({{"m1", server.Url("keys.html")}}, {"/test"});
     ASSERT_TRUE(waitFor(server.Url("keys.html")));
+    // The engine drops keys that come before the page has drawn its first frame, and a key
+    // given before the page's handler is in is never recorded: wait for both, and the focus.
+    ASSERT_TRUE(WaitForScript(page(), "Array.isArray(window.keys) && window.painted === true"));
     viewer()->activateWindow();
     input()->setFocus();
     ASSERT_TRUE(WaitForScript(page(), "document.hasFocus()"));

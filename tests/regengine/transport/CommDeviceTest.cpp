@@ -8,10 +8,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QThread>
-
 #include <atomic>
+#include <cstring>
 #include <thread>
+
+#include <poll.h>
 
 using namespace engine;
 using transporttest::Lines;
@@ -32,6 +33,23 @@ struct OpenDevice {
     int opened = -1;
 };
 
+// The step clock, whose every sleep also waits for the line to have input again.
+class LineFedClock final : public engine::Clock {
+public:
+    LineFedClock(const StepClock& time, const Pty& pty) : time_(time), pty_(pty) {}
+    qint64 MonotonicMs() const override { return time_.MonotonicMs(); }
+    qint64 CurrentTime() const override { return time_.CurrentTime(); }
+    void SleepMs(qint64 ms) const override
+    {
+        time_.SleepMs(ms);
+        pty_.waitForInput();
+    }
+
+private:
+    const StepClock& time_;
+    const Pty& pty_;
+};
+
 TEST(CommDevice, WaitForStringFindsTextsThatOverlapThemselves)
 {
     struct Case {
@@ -45,7 +63,7 @@ TEST(CommDevice, WaitForStringFindsTextsThatOverlapThemselves)
         OpenDevice d;
         ASSERT_EQ(d.opened, 0);
         d.pty.write(c.input);
-        QThread::msleep(20);
+        ASSERT_TRUE(d.pty.waitForInput(int(std::strlen(c.input))));
         EXPECT_EQ(d.device.WaitForString(c.text, 300, 0), c.result) << c.input << " / " << c.text;
     }
 }
@@ -55,14 +73,14 @@ TEST(CommDevice, ReadFullyEndsAShortReadWithAZeroByte)
     OpenDevice d;
     ASSERT_EQ(d.opened, 0);
     d.pty.write("abc");
-    QThread::msleep(20);
+    ASSERT_TRUE(d.pty.waitForInput(3));
     char buffer[11];
     std::memset(buffer, 'z', sizeof buffer);
     EXPECT_EQ(d.device.ReadFully(buffer, 10, 3), 3);
     EXPECT_EQ(QByteArray(buffer), "abc");
 
     d.pty.write("0123456789tail");
-    QThread::msleep(20);
+    ASSERT_TRUE(d.pty.waitForInput(14));
     EXPECT_EQ(d.device.ReadFully(buffer, 10, 3), 10);
     EXPECT_EQ(QByteArray(buffer, 10), "0123456789");
     EXPECT_EQ(d.device.ComInMin(buffer, 4, 3), 4);
@@ -81,16 +99,22 @@ TEST(CommDevice, FlushKeepsTheTimeOutValueAndEndsUnderEndlessInput)
     EXPECT_EQ(d.device.GetTimeoutValue(), 300);
 
     // A peer that never pauses: a flush without a limit still ends, and one with a limit
-    // ends at the limit.
+    // ends at the limit. The peer keeps the line full until told to stop, and every wait of
+    // the device lasts until the line has input again, so the flush never meets a quiet line
+    // however the machine schedules the peer.
     std::atomic<bool> stop{false};
     std::thread noise([&] {
+        const QByteArray block(1024, 'n');
         while (!stop) {
-            d.pty.write(QByteArray(1024, 'n'));
-            QThread::usleep(200);
+            pollfd room{d.pty.master, POLLOUT, 0};
+            if (::poll(&room, 1, 50) > 0)
+                d.pty.write(block);
         }
     });
-    QThread::msleep(20);
+    const LineFedClock fed(d.clock, d.pty);
+    d.device.SetClock(&fed);
     for (const int limit : {0, 200}) {
+        EXPECT_TRUE(d.pty.waitForInput());
         const qint64 start = d.clock.MonotonicMs();
         EXPECT_EQ(d.device.FlushInput(10, limit), CommDevice::kTimedOut) << limit;
         const qint64 spent = d.clock.MonotonicMs() - start;
@@ -99,6 +123,7 @@ TEST(CommDevice, FlushKeepsTheTimeOutValueAndEndsUnderEndlessInput)
     }
     stop = true;
     noise.join();
+    d.device.SetClock(&d.clock);
     EXPECT_EQ(d.device.GetTimeoutValue(), 300);
 }
 
@@ -147,7 +172,7 @@ TEST(CommDevice, TheDumperSeesTrafficButNeverASecret)
     ASSERT_EQ(d.device.SendSecret("hunter2\r", 8), 0);
     EXPECT_EQ(d.pty.readAll(), "ATDT5551234\rhunter2\r");
     d.pty.write("OK");
-    QThread::msleep(20);
+    ASSERT_TRUE(d.pty.waitForInput(2));
     char buffer[3];
     EXPECT_EQ(d.device.ReadFully(buffer, 2, 3), 2);
     EXPECT_TRUE(dump.text.contains(QStringLiteral("Sent 12  @ 0")));

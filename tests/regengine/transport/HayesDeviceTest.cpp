@@ -19,6 +19,7 @@ using testpeers::FakeModem;
 using transporttest::Lines;
 using transporttest::Pty;
 using transporttest::StepClock;
+using transporttest::waitUntil;
 using testpeers::telephonyFor;
 
 namespace {
@@ -149,8 +150,7 @@ TEST(HayesDevice, SwitchesAutoAnswerOffWhenItGoes)
         HayesDevice device(modem.devicePath());
         ASSERT_EQ(device.SerialDevice::Open(), 0);
     }
-    for (int i = 0; i < 100 && modem.commands().isEmpty(); ++i)
-        QThread::msleep(10);
+    ASSERT_TRUE(waitUntil([&] { return !modem.commands().isEmpty(); }));
     EXPECT_EQ(modem.commands(), QStringList{QStringLiteral("38400 ATE0Q0S0=0")});
 }
 
@@ -187,7 +187,7 @@ TEST(TapiHayes, DialsAndHangsUpWithoutResettingTheConnectedModem)
     EXPECT_EQ(device.ClearError(), 0);
     EXPECT_FALSE(device.GetAbortFlag());
     ASSERT_EQ(device.Send("data", 4), 0);
-    QThread::msleep(50);
+    ASSERT_TRUE(waitUntil([&] { return modem.dataReceived() == "data"; }));
     EXPECT_FALSE(status.text.contains(QStringLiteral("Resetting")));
     EXPECT_EQ(modem.escapes(), 0);
     EXPECT_EQ(int(modem.commands().size()), commandsBefore);
@@ -197,10 +197,8 @@ TEST(TapiHayes, DialsAndHangsUpWithoutResettingTheConnectedModem)
     EXPECT_EQ(device.HangUp(), 0);
     EXPECT_FALSE(device.HasPort());
     EXPECT_EQ(device.GetStatusWord(), 0);
-    for (int i = 0; i < 100 && !modem.commands().last().endsWith(QStringLiteral("ATH0")); ++i)
-        QThread::msleep(10);
+    ASSERT_TRUE(waitUntil([&] { return modem.commands().last().endsWith(QStringLiteral("ATH0")); }));
     EXPECT_EQ(modem.escapes(), 1);
-    EXPECT_TRUE(modem.commands().last().endsWith(QStringLiteral("ATH0")));
 }
 
 // Telephony whose connected calls hand out a line that is already gone, as when the modem

@@ -8,8 +8,10 @@
 #include <QThread>
 
 #include <atomic>
+#include <functional>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace transporttest {
@@ -35,6 +37,18 @@ private:
     qint64 divisor_;
     mutable std::atomic<qint64> now_{1000};
 };
+
+// Waits, in real time, until a peer's thread has brought about `done`; false when `timeoutMs`
+// passed first. The bound is generous: it only ends a test whose peer has failed.
+inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 20000)
+{
+    for (int waited = 0; !done(); waited += 5) {
+        if (waited >= timeoutMs)
+            return false;
+        QThread::msleep(5);
+    }
+    return true;
+}
 
 // A displayer that keeps what it is given.
 class Lines final : public engine::Displayer {
@@ -77,6 +91,18 @@ struct Pty {
             QThread::msleep(5);
         }
         return out;
+    }
+    // Waits until the device's side has `bytes` to read: the kernel moves what the master
+    // writes across in a worker of its own, which a busy machine may run late.
+    bool waitForInput(int bytes = 1, int timeoutMs = 20000) const
+    {
+        for (int waited = 0; waited < timeoutMs; ++waited) {
+            int n = 0;
+            if (::ioctl(slave, FIONREAD, &n) == 0 && n >= bytes)
+                return true;
+            QThread::msleep(1);
+        }
+        return false;
     }
     void closeMaster()
     {
