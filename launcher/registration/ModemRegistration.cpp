@@ -118,11 +118,24 @@ bool ModemRegistration::ChooseX25(const QString& number, const QString& serviceN
 
 bool ModemRegistration::Run(const engine::FieldList& record)
 {
+    engine::SetCancelFlag(0);
+    // The record is made into its packet before anything is shown or dialled: one the service
+    // could not read back as written is refused here, with the reason, not lost on the line.
+    engine::Packet fields;
+    QString refused;
+    if (!fields.AddFields(record, engine::Packet::kSkipUnderscore, &refused)) {
+        engine::EngineTrace(refused);
+        platform::messageBox(QStringLiteral("Your registration was not sent. %1.").arg(refused),
+                             QStringLiteral("Registration"), platform::mb::IconHand);
+        window_.PerformEvent(engine::AttachEvent::RegisterFailed);
+        return false;
+    }
+    fields.Finish();
+
     std::unique_ptr<ModemStatus> status = options_.status ? options_.status() : nullptr;
     if (!status)
         status = MakeStatusDialog(&window_);
     status->Open(engine::CancelFlagPointer());
-    engine::SetCancelFlag(0);
     window_.setEnabled(false);
 
     // The modem: the modem page's choice when it has one.
@@ -177,21 +190,6 @@ bool ModemRegistration::Run(const engine::FieldList& record)
         status->Hide();
         return finish(false);
     };
-
-    // The record is made into its packet before anything is dialled: one the service could
-    // not read back as written is refused here, with the reason, not lost on the line.
-    engine::Packet fields;
-    QString refused;
-    if (!fields.AddFields(record, engine::Packet::kSkipUnderscore, &refused)) {
-        engine::EngineTrace(refused);
-        status->Close();
-        window_.setEnabled(true);
-        platform::messageBox(QStringLiteral("Your registration was not sent. %1.").arg(refused),
-                             QStringLiteral("Registration"), platform::mb::IconHand);
-        window_.PerformEvent(engine::AttachEvent::RegisterFailed);
-        return false;
-    }
-    fields.Finish();
 
     // An emergency number is never dialled, whatever the prefix made of it. The "+" of an
     // international number is dialled as an international prefix, which begins with 0: a

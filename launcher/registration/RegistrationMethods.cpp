@@ -231,14 +231,14 @@ void RegistrationMethods::OpenThankYouUrls()
     if (list == nullptr || !list->GetItemAsString(0, address) || address.isEmpty())
         return;
     address.truncate(kThankYouLimit);
-    // The hex text is the record's too: a plain-http page gets none.
-    address = window_.AddressForUser(address, false, [this](QString& text, bool withRecord) {
-        if (const qsizetype at = text.indexOf(QStringLiteral("%u")); at >= 0) {
-            text.remove(at, 3);
-            if (withRecord)
-                text.insert(at, window_.EncodeFieldsHex());
-        }
-    });
+    bool withRecord = false;
+    address = window_.AddressForUser(address, false, &withRecord);
+    if (const qsizetype at = address.indexOf(QStringLiteral("%u")); at >= 0) {
+        address.remove(at, 3);
+        // The hex text is the record's too: a plain-http page gets none.
+        if (withRecord)
+            address.insert(at, window_.EncodeFieldsHex());
+    }
     window_.OpenInShell(address);
     window_.SetQuitAfterThankYou(true);
 }
@@ -288,6 +288,8 @@ bool RegistrationMethods::RegisterByXmlRpc()
         EngineTrace(QStringLiteral("*** End of XML-RPC registration ***"));
     } else {
         net.Display(QString());
+        // A cancelled run is a failed attempt too, so the script's hooks hear of it; only the
+        // error texts stay away.
         window_.PerformEvent(AttachEvent::RegisterFailed);
     }
     net.Reset();

@@ -25,7 +25,6 @@
 #include <QWidget>
 
 #include <array>
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -158,10 +157,10 @@ public:
     // The value of an application name, any letter case; empty for an unknown one.
     virtual QString GetAppValue(const QString& name) const;
     // An address opened for the user, its tags URL-encoded (application tags too with
-    // `appTags`) and `finish` applied (given whether the record is in). Record data goes out
-    // over https only: a plain-http address opens without it, its field tags left empty.
-    using AddressFinish = std::function<void(QString& address, bool withRecord)>;
-    QString AddressForUser(const QString& address, bool appTags, const AddressFinish& finish = {});
+    // `appTags`). Record data goes out over https only: a plain-http address opens with its
+    // field tags left empty, and `withRecord` (optional) tells the caller whether its own
+    // record data may go in.
+    QString AddressForUser(const QString& address, bool appTags, bool* withRecord = nullptr);
     // DOLISTSUBS: field tags substituted in every item of the reader's list of that name.
     void ExpandListText(const QString& listName) override;
     AppValues& GetAppValues() { return appValues_; }

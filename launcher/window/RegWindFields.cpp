@@ -183,25 +183,24 @@ bool RegWind::SubstituteFieldTags(QString& text, bool urlEncode) const
     return replaced;
 }
 
-QString RegWind::AddressForUser(const QString& address, bool appTags, const AddressFinish& finish)
+QString RegWind::AddressForUser(const QString& address, bool appTags, bool* withRecord)
 {
     QString filled = address;
     if (appTags)
         filled = SubstituteTags(address, true);
     else
         SubstituteFieldTags(filled, true);
-    if (finish)
-        finish(filled, true);
-    if (!IsPlainHttpAddress(filled))
+    const bool secure = !IsPlainHttpAddress(filled);
+    if (withRecord != nullptr)
+        *withRecord = secure;
+    if (secure)
         return filled;
     // Anyone on the way reads plain HTTP: the page opens, the owner's data stays home.
     TagSources blank;
     blank.field = [](const FourCC&) { return QString(); };
     if (appTags)
         blank.app = [this](const QString& name) { return GetAppValue(name); };
-    QString without = SubstituteTagText(address, true, blank);
-    if (finish)
-        finish(without, false);
+    const QString without = SubstituteTagText(address, true, blank);
     if (without != filled)
         EngineTrace(platform::formatText(QStringLiteral("Opening %s without the record: not https"), without));
     return without;

@@ -192,9 +192,10 @@ qint32 HayesTelephony::makeCall(quint32 line, quint32* call, const QString& numb
         return qint32(kErrInvalLineHandle);
     // A number that did not go through translateAddress is dialled only when it is dialable
     // as it stands: a "+" would otherwise reach the modem and be dropped or refused there.
-    QString dialable;
-    if (!dialableNumber(number, options_.internationalPrefix, &dialable) || number.contains(u'+'))
+    if (number.contains(u'+'))
         return qint32(kErrInvalAddress);
+    QString dialable;
+    dialableNumber(number, options_.internationalPrefix, &dialable);
     for (const auto& [handle, c] : calls_) {
         if (c->line == line)
             return qint32(kErrCallUnavail);
