@@ -249,17 +249,28 @@ bool Database::Commit(sqlite3* db)
 {
     if (insideAtomicWork(db))
         return true;
+    // Half a save must not become durable (settings deleted and not written again). A batch
+    // rolls back at once too: a caller that reloads after the failure must read what stays.
+    if (storageFailure().sinceCommit) {
+        storageFailure().sinceCommit = false;
+        if (insideBatch(db))
+            batchState().pending = false;
+        rollBack(db, "ROLLBACK");
+        return false;
+    }
     if (insideBatch(db)) {
         batchState().pending = true;
         return true;
     }
-    // Half a save must not become durable (settings deleted and not written again).
+    if (commitNow(db))
+        return true;
+    // A COMMIT the file refused may leave the transaction open; what it held is lost, and
+    // a caller that reloads must not read it.
     if (storageFailure().sinceCommit) {
         storageFailure().sinceCommit = false;
         rollBack(db, "ROLLBACK");
-        return false;
     }
-    return commitNow(db);
+    return false;
 }
 
 // A savepoint inside the exclusive transaction; the saves' commits are held back until the

@@ -191,6 +191,40 @@ TEST(DatabaseFailure, HalfASaveIsRolledBackAndReportedOnce)
               (QStringList{"a|1", "b|2"}));
 }
 
+// Inside a batch a save that failed halfway rolls back at its own commit, not at the
+// batch's end: the caller reloads at once and must read the rows that stay; a whole save
+// later in the batch is still made durable by it.
+TEST(DatabaseFailure, HalfASaveInABatchIsRolledBackAtItsCommit)
+{
+    sqlite3* db = Database::Instance();
+    Database::Query(QStringLiteral("CREATE TABLE Setting (setting TEXT, value TEXT);"
+                                   "INSERT INTO Setting VALUES ('a','1')"),
+                    db);
+    ASSERT_TRUE(Database::Commit(db));
+    Database::SetFailureReporter([](const QString&, const QString&) {});
+    const QString pages =
+        Database::Query(QStringLiteral("PRAGMA page_count"), db).front().value(QStringLiteral("page_count"));
+    {
+        Database::Batch batch(db);
+        Database::Query(QStringLiteral("PRAGMA max_page_count = ") + pages, db);
+        Database::Query(QStringLiteral("DELETE FROM Setting"), db);
+        Database::Query(QStringLiteral("INSERT INTO Setting VALUES ('big', hex(randomblob(100000)))"), db);
+        EXPECT_FALSE(Database::Commit(db));
+        const Database::Rows rows = Database::Query(QStringLiteral("SELECT setting FROM Setting"), db);
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows.front().value(QStringLiteral("setting")), QStringLiteral("a"));
+
+        Database::Query(QStringLiteral("PRAGMA max_page_count = 1000000"), db);
+        Database::Query(QStringLiteral("INSERT INTO Setting VALUES ('b','2')"), db);
+        EXPECT_TRUE(Database::Commit(db));
+        EXPECT_TRUE(batch.Finish());
+    }
+    Database::SetFailureReporter({});
+    Database::Close();
+    EXPECT_EQ(testsupport::readRows(dbPath(), "SELECT setting, value FROM Setting ORDER BY setting"),
+              (QStringList{"a|1", "b|2"}));
+}
+
 // Each save is durable when it returns; what came after the last save is gone when the
 // process dies.
 TEST(DatabaseDurability, KilledProcessKeepsOnlyCommittedWork)
