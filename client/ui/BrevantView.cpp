@@ -9,10 +9,8 @@
 #include "client/Trace.h"
 #include "client/ui/MessageViewer.h"
 #include "client/ui/SettingsEditor.h"
-#include "client/ui/TrayNotifier.h"
-#include "platform/desktop/Desktop.h"
+#include "client/ui/TrayAnnouncer.h"
 #include "platform/instance/Instance.h"
-#include "platform/text/Format.h"
 #include "platform/ui/Ui.h"
 
 #include <QApplication>
@@ -28,26 +26,6 @@ namespace client {
 
 namespace mb = platform::mb;
 
-namespace {
-
-constexpr int kNewIcon = 137;     // the icon as it is added
-constexpr int kUnreadIcon = 128;  // the icon once the count is brought up to date
-constexpr int kBalloonMs = 15000;
-
-QString NewMessagesTip(int count)
-{
-    return count == 1 ? QStringLiteral("You have one new message available.")
-                      : platform::formatText(QStringLiteral("You have %d new messages available."), count);
-}
-
-QString UnreadMessagesText(int count)
-{
-    return count == 1 ? QStringLiteral("You have one unread message available.")
-                      : platform::formatText(QStringLiteral("You have %d unread messages available."), count);
-}
-
-}  // namespace
-
 CBrevantView::CBrevantView(CBrevantDoc* document, InstanceGuard* guard, QWidget* parent)
     : CBrevantView(document, guard, Services{}, parent)
 {
@@ -55,7 +33,7 @@ CBrevantView::CBrevantView(CBrevantDoc* document, InstanceGuard* guard, QWidget*
 
 CBrevantView::CBrevantView(CBrevantDoc* document, InstanceGuard* guard, Services services, QWidget* parent)
     : QWidget(parent), document_(document), guard_(guard), services_(std::move(services)),
-      check_(new MessageCheck(document, this))
+      check_(new MessageCheck(document, this)), tray_(new TrayAnnouncer(services_.tray, services_.clock, this))
 {
     list_ = new QTreeWidget(this);
     list_->setObjectName(QStringLiteral("list"));
@@ -78,12 +56,11 @@ CBrevantView::CBrevantView(CBrevantDoc* document, InstanceGuard* guard, Services
         connect(document_, &CBrevantDoc::allViewsUpdated, this, &CBrevantView::OnUpdate);
     connect(check_, &MessageCheck::runningChanged, this, &CBrevantView::checkingChanged);
     connect(check_, &MessageCheck::entryChecked, this, &CBrevantView::SizeColumns);
-    if (services_.tray != nullptr)
-        connect(services_.tray, &TrayNotifier::activated, this, &CBrevantView::OnTrayNotify);
+    connect(tray_, &TrayAnnouncer::activated, this, &CBrevantView::OnTrayNotify);
 }
 
 // The icon goes before the message window does.
-CBrevantView::~CBrevantView() { RemoveTrayIcon(); }
+CBrevantView::~CBrevantView() { tray_->RemoveIcon(); }
 
 void CBrevantView::AddMessageWindowAction(QAction* action)
 {
@@ -334,78 +311,9 @@ bool CBrevantView::IsUnread(int index) const
 
 // ---- The tray -------------------------------------------------------------------
 
-TrayNotifier& CBrevantView::Tray()
-{
-    if (services_.tray != nullptr)
-        return *services_.tray;
-    if (!ownTray_) {
-        ownTray_ = std::make_unique<DesktopTrayNotifier>();
-        connect(ownTray_.get(), &TrayNotifier::activated, this, &CBrevantView::OnTrayNotify);
-    }
-    return *ownTray_;
-}
+void CBrevantView::NotifyNewMessages(bool announce) { tray_->NotifyNewMessages(unreadCount_, announce); }
 
-void CBrevantView::ShowTrayIcon()
-{
-    if (unreadCount_ <= 0)
-        return;
-    Tray().AddIcon(kNewIcon, NewMessagesTip(unreadCount_));
-    trayAdded_ = true;
-    trayIconShown_ = true;
-}
-
-void CBrevantView::RemoveTrayIcon()
-{
-    if (trayAdded_)
-        Tray().RemoveIcon();
-    trayIconShown_ = false;
-    trayAdded_ = false;
-}
-
-void CBrevantView::NotifyNewMessages(bool announce)
-{
-    // A logout during the wait ends it; the balloon would come as the program goes.
-    if (announce && unreadCount_ > 0 && !WaitForIdleUser())
-        return;
-    if (!trayIconShown_)
-        ShowTrayIcon();
-    if (unreadCount_ <= 0 || !trayAdded_) {
-        RemoveTrayIcon();
-        return;
-    }
-    const QString text = UnreadMessagesText(unreadCount_);
-    Tray().ModifyIcon(kUnreadIcon, text);
-    if (!announce)
-        return;
-    const QString title = platform::formatText(QStringLiteral("New message from %s"), QStringLiteral("Ovex Inc"));
-    qCInfo(lcClient).noquote() << "Announcing:" << title << '-' << text;
-    Tray().ShowBalloon(title, text, kBalloonMs);
-    if (GetSetting(QStringLiteral("PlayNewMessageSound")) == u"1")
-        platform::desktop().playSound(mb::IconAsterisk);
-}
-
-// The balloon should come while the user is at the machine but has paused. The wait
-// blocks without running the event loop; it runs only in scheduled runs, before any
-// window is shown. Where nothing can tell the idle time, every step would end the wait
-// unanswered, so it is not begun. False when a quit (a logout) ended it.
-bool CBrevantView::WaitForIdleUser()
-{
-    platform::Desktop& desktop = platform::desktop();
-    if (desktop.idleMilliseconds() < 0) {
-        qCInfo(lcClient) << "The idle time cannot be read; announcing without waiting";
-        return true;
-    }
-    qCInfo(lcClient) << "Waiting for the user to pause before announcing";
-    platform::WaitClock& clock = services_.clock ? *services_.clock : platform::systemWaitClock();
-    const platform::IdleWaitResult result =
-        platform::waitForIdleUser(desktop, clock, {}, [] { return platform::terminationRequested(); });
-    if (result == platform::IdleWaitResult::TimedOut)
-        qCInfo(lcClient) << "The user did not pause; announcing all the same";
-    if (result != platform::IdleWaitResult::Stopped)
-        return true;
-    qCInfo(lcClient) << "The program is ending; not announcing";
-    return false;
-}
+bool CBrevantView::TrayIconShown() const { return tray_->IconShown(); }
 
 void CBrevantView::OnTrayNotify()
 {

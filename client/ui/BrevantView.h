@@ -21,6 +21,7 @@ class CBrevantDoc;
 class CMessageViewer;
 class InstanceGuard;
 class MessageCheck;
+class TrayAnnouncer;
 class TrayNotifier;
 
 // The view inside the hidden main frame: the list of messages (a report list of
@@ -90,7 +91,7 @@ public:
     int Current() const { return current_; }
     void SetCurrent(int current) { current_ = current; }
     int UnreadCount() const { return unreadCount_; }
-    bool TrayIconShown() const { return trayIconShown_; }
+    bool TrayIconShown() const;
 
 signals:
     // A check began or ended; the frame defers a close meanwhile.
@@ -106,10 +107,6 @@ private:
     void OnDeleteMessage();
     void OnSettings();
     void OnCheckFromPage();
-    void ShowTrayIcon();
-    void RemoveTrayIcon();
-    bool WaitForIdleUser();
-    TrayNotifier& Tray();
     bool IsShowable(int index) const;
     bool IsUnread(int index) const;
     QString ItemId(int index) const;
@@ -119,18 +116,16 @@ private:
     CBrevantDoc* document_;
     InstanceGuard* guard_;
     Services services_;
-    std::unique_ptr<TrayNotifier> ownTray_;
     QTreeWidget* list_ = nullptr;
     std::unique_ptr<CMessageViewer> viewer_;
     QList<QAction*> windowActions_;
     MessageCheck* check_;
+    TrayAnnouncer* tray_;
     platform::WindowRaiseServer* raiseServer_ = nullptr;
     int current_ = -1;
     bool listReady_ = false;
     bool placeNearTray_ = false;  // the message window opens by the tray once made
     bool columnsPending_ = false;  // sized when the list is first shown
-    bool trayAdded_ = false;      // an icon was added and not yet removed
-    bool trayIconShown_ = false;
     int unreadCount_ = 0;
     bool closeAfterCheck_ = false;
 };

@@ -13,9 +13,9 @@ class Notifications;
 
 namespace client {
 
-// The notification-area icon through which the view announces unread messages. The view
-// keeps the state (whether an icon was added, the counts, the texts); this only puts it
-// on the desktop. Tests substitute a recording one.
+// The notification-area icon through which the view announces unread messages. The tray
+// announcer keeps the state (whether an icon was added, the counts, the texts); this only
+// puts it on the desktop. Tests substitute a recording one.
 class TrayNotifier : public QObject {
     Q_OBJECT
 public:
