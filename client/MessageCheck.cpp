@@ -36,6 +36,21 @@ MessageCheck::Result MessageCheck::Run()
     return completed ? Result::Completed : Result::Failed;
 }
 
+bool MessageCheck::CheckForNewMessages()
+{
+    const Result result = Run();
+    if (result == Result::AlreadyRunning)
+        return false;
+    const bool done = result == Result::Completed;
+    if (done)
+        emit completed(client::runState().scheduledRun);
+    if (!done || closeAfterCheck_) {
+        closeAfterCheck_ = false;
+        emit closeRequested();
+    }
+    return done;
+}
+
 bool MessageCheck::CheckAll()
 {
     const QString today = TodayDateText();

@@ -12,8 +12,9 @@ namespace client {
 class CBrevantDoc;
 
 // The message check: for each manufacturer entry of the document, its channels and its new
-// messages from the service, stored and saved as they come. The view starts it
-// (CheckForNewMessages) and announces what it brought; this knows nothing of windows.
+// messages from the service, stored and saved as they come. Its end is handed on: what it
+// brought is announced, and a failed check or a close that waited for it ends the run. The
+// view does both; this knows nothing of windows.
 class MessageCheck : public QObject {
     Q_OBJECT
 public:
@@ -31,11 +32,23 @@ public:
     // True while a check waits for the service.
     bool IsRunning() const { return running_; }
 
+    // Runs the check and hands on its end: `completed` after one that completed (announced
+    // in a scheduled run), then `closeRequested` when it failed or a close waited for it.
+    // False when the check did not complete: it failed, or another one was still under way.
+    bool CheckForNewMessages();
+    // The program was asked to close during a check: it closes once the check is over.
+    void CloseAfterCheck() { closeAfterCheck_ = true; }
+
 signals:
     // The check began or ended; a close of the program must wait for its end.
     void runningChanged(bool running);
     // One entry is checked: its messages are in the document and saved.
     void entryChecked();
+    // The check completed: the unread count is to be brought up to date, and with
+    // `announce` announced.
+    void completed(bool announce);
+    // The run is to end, once back in the event loop.
+    void closeRequested();
 
 private:
     bool CheckAll();
@@ -44,6 +57,7 @@ private:
 
     CBrevantDoc* document_;
     bool running_ = false;
+    bool closeAfterCheck_ = false;
 };
 
 }  // namespace client

@@ -56,6 +56,8 @@ CBrevantView::CBrevantView(CBrevantDoc* document, InstanceGuard* guard, Services
         connect(document_, &CBrevantDoc::allViewsUpdated, this, &CBrevantView::OnUpdate);
     connect(check_, &MessageCheck::runningChanged, this, &CBrevantView::checkingChanged);
     connect(check_, &MessageCheck::entryChecked, this, &CBrevantView::SizeColumns);
+    connect(check_, &MessageCheck::completed, this, &CBrevantView::NotifyNewMessages);
+    connect(check_, &MessageCheck::closeRequested, this, &CBrevantView::PostClose);
     connect(tray_, &TrayAnnouncer::activated, this, &CBrevantView::OnTrayNotify);
 }
 
@@ -328,20 +330,9 @@ void CBrevantView::OnTrayNotify()
 
 bool CBrevantView::IsChecking() const { return check_->IsRunning(); }
 
-bool CBrevantView::CheckForNewMessages()
-{
-    const MessageCheck::Result result = check_->Run();
-    if (result == MessageCheck::Result::AlreadyRunning)
-        return false;
-    const bool completed = result == MessageCheck::Result::Completed;
-    if (completed)
-        NotifyNewMessages(client::runState().scheduledRun);
-    if (!completed || closeAfterCheck_) {
-        closeAfterCheck_ = false;
-        PostClose();
-    }
-    return completed;
-}
+bool CBrevantView::CheckForNewMessages() { return check_->CheckForNewMessages(); }
+
+void CBrevantView::CloseAfterCheck() { check_->CloseAfterCheck(); }
 
 // Posted, as the close message is: it takes effect once the caller has returned to the loop.
 void CBrevantView::PostClose()

@@ -81,7 +81,7 @@ public:
     // True while a check waits for the service; the window's close waits for its end.
     bool IsChecking() const;
     // The main frame was asked to close during a check: it closes once the check is over.
-    void CloseAfterCheck() { closeAfterCheck_ = true; }
+    void CloseAfterCheck();
 
     // File > Import Registration.
     void OnImportRegistration();
@@ -127,7 +127,6 @@ private:
     bool placeNearTray_ = false;  // the message window opens by the tray once made
     bool columnsPending_ = false;  // sized when the list is first shown
     int unreadCount_ = 0;
-    bool closeAfterCheck_ = false;
 };
 
 }  // namespace client
