@@ -2,6 +2,7 @@
 
 #include "client/BrevantDoc.h"
 #include "client/Globals.h"
+#include "client/ImportCommand.h"
 #include "client/InstanceGuard.h"
 #include "client/MessageCheck.h"
 #include "client/RecordMap.h"
@@ -14,7 +15,6 @@
 #include "platform/ui/Ui.h"
 
 #include <QApplication>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QScreen>
@@ -32,8 +32,9 @@ CBrevantView::CBrevantView(CBrevantDoc* document, InstanceGuard* guard, QWidget*
 }
 
 CBrevantView::CBrevantView(CBrevantDoc* document, InstanceGuard* guard, Services services, QWidget* parent)
-    : QWidget(parent), document_(document), guard_(guard), services_(std::move(services)),
-      check_(new MessageCheck(document, this)), tray_(new TrayAnnouncer(services_.tray, services_.clock, this))
+    : QWidget(parent), document_(document), guard_(guard), check_(new MessageCheck(document, this)),
+      tray_(new TrayAnnouncer(services.tray, services.clock, this)),
+      import_(std::make_unique<ImportCommand>(document, check_, std::move(services.chooseImportFile)))
 {
     list_ = new QTreeWidget(this);
     list_->setObjectName(QStringLiteral("list"));
@@ -311,12 +312,6 @@ bool CBrevantView::IsUnread(int index) const
     return messages.GetAt(messages.IndexOf(ItemId(index))).unread;
 }
 
-// ---- The tray -------------------------------------------------------------------
-
-void CBrevantView::NotifyNewMessages(bool announce) { tray_->NotifyNewMessages(unreadCount_, announce); }
-
-bool CBrevantView::TrayIconShown() const { return tray_->IconShown(); }
-
 void CBrevantView::OnTrayNotify()
 {
     // From now on the run is interactive: no more balloons, and errors are shown.
@@ -325,14 +320,6 @@ void CBrevantView::OnTrayNotify()
     ShowMessage();
     Viewer()->BringToFront();
 }
-
-// ---- The message check ------------------------------------------------------------
-
-bool CBrevantView::IsChecking() const { return check_->IsRunning(); }
-
-bool CBrevantView::CheckForNewMessages() { return check_->CheckForNewMessages(); }
-
-void CBrevantView::CloseAfterCheck() { check_->CloseAfterCheck(); }
 
 // Posted, as the close message is: it takes effect once the caller has returned to the loop.
 void CBrevantView::PostClose()
@@ -355,37 +342,19 @@ void CBrevantView::PlaceNearTray()
                   area.y() + area.height() - viewer_->height() - frame - caption);
 }
 
-// ---- Import -------------------------------------------------------------------------
+// ---- Handed on: the tray's announcing, the message check, the import -------------
 
-void CBrevantView::OnImportRegistration()
-{
-    // The import adds entries, which a waiting check still walks.
-    if (IsChecking()) {
-        qCInfo(lcClient) << "A message check is under way; import not started";
-        return;
-    }
-    QString path;
-    if (services_.chooseImportFile)
-        path = services_.chooseImportFile(window());
-    else if (!platform::isHeadless()) {
-        QFileDialog dialog(window());
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(QFileDialog::ExistingFile);
-        dialog.setDefaultSuffix(QStringLiteral("tova"));
-        dialog.setNameFilters({QStringLiteral("Registration Files (*.tova)"), QStringLiteral("All Files (*.*)")});
-        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-            path = dialog.selectedFiles().constFirst();
-    }
-    if (path.isEmpty())
-        return;
-    // Saying the data was imported when it was not would be a false success.
-    if (!document_->ImportRegistration(path))
-        return;
-    if (platform::messageBox(QStringLiteral("The data from your registration file was imported.\n\n"
-                                            "Would you like to check for new messages now?"),
-                             QStringLiteral("Import successful"), mb::YesNo) == platform::id::Yes)
-        CheckForNewMessages();
-}
+void CBrevantView::NotifyNewMessages(bool announce) { tray_->NotifyNewMessages(unreadCount_, announce); }
+
+bool CBrevantView::TrayIconShown() const { return tray_->IconShown(); }
+
+bool CBrevantView::IsChecking() const { return check_->IsRunning(); }
+
+bool CBrevantView::CheckForNewMessages() { return check_->CheckForNewMessages(); }
+
+void CBrevantView::CloseAfterCheck() { check_->CloseAfterCheck(); }
+
+void CBrevantView::OnImportRegistration() { import_->Run(window()); }
 
 // ---- The message window's requests ------------------------------------------------------
 

@@ -19,16 +19,18 @@ namespace client {
 
 class CBrevantDoc;
 class CMessageViewer;
+class ImportCommand;
 class InstanceGuard;
 class MessageCheck;
 class TrayAnnouncer;
 class TrayNotifier;
 
 // The view inside the hidden main frame: the list of messages (a report list of
-// manufacturer, title and date), the message window, the tray icon and the message check.
-// Its first update is the start-up road that decides whether the program checks, shows,
-// announces or ends. It owns the message window and answers its requests; it knows its
-// frame only as the window it closes.
+// manufacturer, title and date) and the message window. Its first update is the start-up
+// road that decides whether the program checks, shows, announces or ends. It owns the
+// message window and answers its requests; the tray's announcing, the message check and
+// the import are classes of their own that it drives. It knows its frame only as the
+// window it closes.
 class CBrevantView : public QWidget {
     Q_OBJECT
 public:
@@ -115,12 +117,12 @@ private:
 
     CBrevantDoc* document_;
     InstanceGuard* guard_;
-    Services services_;
     QTreeWidget* list_ = nullptr;
     std::unique_ptr<CMessageViewer> viewer_;
     QList<QAction*> windowActions_;
     MessageCheck* check_;
     TrayAnnouncer* tray_;
+    std::unique_ptr<ImportCommand> import_;
     platform::WindowRaiseServer* raiseServer_ = nullptr;
     int current_ = -1;
     bool listReady_ = false;
