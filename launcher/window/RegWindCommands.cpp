@@ -132,7 +132,7 @@ int RegWind::OnNotify(QmWind* source, int code, int value)
             GoToPage(currentPage_ - 1);
         break;
     case RegCommand::NextPage:
-        if (currentPage_ + 1 < pageCount_ && (serialMade_ || serialMaker_.CheckMade())) {
+        if (currentPage_ + 1 < pageCount_ && (serialMade_ || serialMaker_->CheckMade())) {
             GoToPage(currentPage_ + 1);
             StoreMadeSerialNumber();
         }
@@ -163,7 +163,7 @@ int RegWind::OnNotify(QmWind* source, int code, int value)
         break;
     case RegCommand::ConditionalNextPage:
         StoreMadeSerialNumber();
-        if (serialMaker_.CheckMade())
+        if (serialMaker_->CheckMade())
             GoToConditionalNextPage();
         break;
     case RegCommand::NavigateBack:

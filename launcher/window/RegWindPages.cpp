@@ -159,7 +159,7 @@ int RegWind::ShowStartPage(int page)
 
 bool RegWind::StartMode(int mode)
 {
-    return reminders_.StartMode(mode);
+    return reminders_->StartMode(mode);
 }
 
 void RegWind::GoToSuccessPage()

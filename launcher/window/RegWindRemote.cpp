@@ -29,7 +29,7 @@ void RegWind::RunScriptText(const QString& text)
 
 bool RegWind::RegisterByModem(const engine::FieldList& record)
 {
-    ModemRegistration run(*this, modemOptions_);
+    ModemRegistration run(*this, *modemOptions_);
     return run.Run(record);
 }
 
