@@ -5,13 +5,20 @@
 // (prefs file and serial number).
 #include "launcher/window/RegWind.h"
 
+#include "launcher/registration/ModemRegistration.h"
+#include "launcher/registration/RegistrationMethods.h"
+#include "launcher/reminders/Reminders.h"
 #include "launcher/script/ScriptReader.h"
+#include "launcher/update/ResourceUpdate.h"
+#include "launcher/window/AppValues.h"
 
 #include "regengine/core/QmRect.h"
 #include "regengine/core/QmStrStream.h"
 #include "regengine/core/RegFile.h"
+#include "regengine/core/SerialNumberMaker.h"
 #include "regengine/core/StringTableMgr.h"
 #include "regengine/core/WMIQuery.h"
+#include "regengine/transport/Packet.h"
 #include "regengine/ui/element/ScreenInfo.h"
 #include "regengine/ui/graphics/DrawBitmapInRect.h"
 

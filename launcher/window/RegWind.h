@@ -1,20 +1,11 @@
 #pragma once
 
-#include "launcher/registration/ModemRegistration.h"
-#include "launcher/registration/RegistrationMethods.h"
-#include "launcher/reminders/Reminders.h"
 #include "launcher/script/ScriptTarget.h"
-#include "launcher/update/ResourceUpdate.h"
-#include "launcher/window/AppValues.h"
 #include "launcher/window/RegWindSettings.h"
 
 #include "regengine/core/FieldList.h"
 #include "regengine/core/FourCC.h"
-#include "regengine/core/LangCode.h"
 #include "regengine/core/RegRecordLists.h"
-#include "regengine/core/SerialNumberMaker.h"
-#include "regengine/transport/Packet.h"
-#include "regengine/ui/pages/QmRegPage.h"
 #include "regengine/ui/element/FieldNameSource.h"
 #include "regengine/ui/element/QmWind.h"
 
@@ -32,14 +23,23 @@ class QTextStream;
 
 namespace engine {
 class Clock;
+class LangCode;
+class Packet;
 struct RemoteRecord;
+class QmRegPage;
 class QmStrStream;
 class QmStringList;
 class RegFile;
+class SerialNumberMaker;
 }  // namespace engine
 
 namespace launcher {
 
+class AppValues;
+struct ModemRunOptions;
+class RegistrationMethods;
+class Reminders;
+class ResourceUpdate;
 class ScriptReader;
 
 // Command numbers the pages' controls send to the window.

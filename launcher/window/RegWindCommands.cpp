@@ -4,7 +4,9 @@
 #include "launcher/window/RegWind.h"
 
 #include "regengine/core/EngineTrace.h"
+#include "regengine/core/LangCode.h"
 #include "regengine/core/ModalWait.h"
+#include "regengine/core/SerialNumberMaker.h"
 
 #include "platform/nls/Nls.h"
 #include "platform/shell/Shell.h"

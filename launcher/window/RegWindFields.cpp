@@ -5,11 +5,13 @@
 #include "launcher/reminders/EngineRemoval.h"
 
 #include "launcher/script/ScriptReader.h"
+#include "launcher/window/AppValues.h"
 #include "launcher/window/TagSubstitution.h"
 
 #include "regengine/core/EngineRegistry.h"
 #include "regengine/core/EngineTrace.h"
 #include "regengine/core/QmStringList.h"
+#include "regengine/transport/Packet.h"
 
 #include "platform/text/Format.h"
 

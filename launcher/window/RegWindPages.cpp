@@ -2,6 +2,7 @@
 // filling their controls, and rebuilding them in another language.
 #include "launcher/window/RegWind.h"
 
+#include "launcher/reminders/Reminders.h"
 #include "launcher/script/ScriptReader.h"
 
 #include "regengine/core/Constraint.h"

@@ -5,6 +5,7 @@
 
 #include "regengine/core/EngineTrace.h"
 #include "regengine/core/RegFile.h"
+#include "regengine/core/SerialNumberMaker.h"
 
 #include "platform/shell/Shell.h"
 #include "platform/text/Format.h"

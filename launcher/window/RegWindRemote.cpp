@@ -6,6 +6,7 @@
 #include "launcher/window/RegWind.h"
 
 #include "regengine/core/QmStrStream.h"
+#include "regengine/ui/pages/QmRegPage.h"
 
 namespace launcher {
 
