@@ -1,5 +1,6 @@
 #include "launcher/window/OvexVaskStubRegWind.h"
 
+#include "launcher/registration/RegistrationMethods.h"
 #include "launcher/window/UuidString.h"
 
 #include "regengine/core/EngineTrace.h"

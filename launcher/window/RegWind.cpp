@@ -5,13 +5,20 @@
 // (prefs file and serial number).
 #include "launcher/window/RegWind.h"
 
+#include "launcher/registration/ModemRegistration.h"
+#include "launcher/registration/RegistrationMethods.h"
+#include "launcher/reminders/Reminders.h"
 #include "launcher/script/ScriptReader.h"
+#include "launcher/update/ResourceUpdate.h"
+#include "launcher/window/AppValues.h"
 
 #include "regengine/core/QmRect.h"
 #include "regengine/core/QmStrStream.h"
 #include "regengine/core/RegFile.h"
+#include "regengine/core/SerialNumberMaker.h"
 #include "regengine/core/StringTableMgr.h"
 #include "regengine/core/WMIQuery.h"
+#include "regengine/transport/Packet.h"
 #include "regengine/ui/element/ScreenInfo.h"
 #include "regengine/ui/graphics/DrawBitmapInRect.h"
 
@@ -26,7 +33,15 @@ using namespace engine;
 
 namespace launcher {
 
-RegWind::RegWind(QmStrStream& script) : QWidget(nullptr, Qt::Window), reminders_(*this), update_(*this)
+RegWind::RegWind(QmStrStream& script)
+    : QWidget(nullptr, Qt::Window),
+      registration_(std::make_unique<RegistrationMethods>(*this)),
+      reminders_(std::make_unique<Reminders>(*this)),
+      update_(std::make_unique<ResourceUpdate>(*this)),
+      headerPacket_(std::make_unique<Packet>()),
+      appValues_(std::make_unique<AppValues>()),
+      serialMaker_(std::make_unique<SerialNumberMaker>()),
+      modemOptions_(std::make_unique<ModemRunOptions>())
 {
     SetWindow(this);
     SetCode(FourCC(script));
@@ -96,48 +111,48 @@ void RegWind::SetScriptReader(ScriptReader* reader)
 
 bool RegWind::Register(const QString& method)
 {
-    return registration_.Register(method, lastStatus_);
+    return registration_->Register(method, lastStatus_);
 }
 
 bool RegWind::ScheduleReminder(bool fromFinalPage)
 {
-    return reminders_.ScheduleReminder(fromFinalPage);
+    return reminders_->ScheduleReminder(fromFinalPage);
 }
 
 void RegWind::SetReminder()
 {
-    reminders_.SetReminder();
+    reminders_->SetReminder();
 }
 
 void RegWind::DeleteReminder()
 {
-    reminders_.DeleteReminder();
+    reminders_->DeleteReminder();
 }
 
 void RegWind::WriteRegStatus(QChar letter)
 {
-    registration_.WriteRegStatus(letter);
+    registration_->WriteRegStatus(letter);
 }
 
 void RegWind::SavePrefs()
 {
-    registration_.SavePrefs();
+    registration_->SavePrefs();
 }
 
 void RegWind::AskOnlineUpdate()
 {
-    update_.AskOnlineUpdate();
+    update_->AskOnlineUpdate();
 }
 
 // After a registration only the serial number is kept privately; an engine set up to clean
 // up after itself goes with its registry keys (and, with flag 8, the prefs file).
 void RegWind::OnRegistered()
 {
-    registration_.OnRegistered();
+    registration_->OnRegistered();
     SavePrivatePrefs(nullptr);
     DeleteReminder();
     if (settings_.cleanupFlags & 0x1)
-        reminders_.RemoveEverything();
+        reminders_->RemoveEverything();
 }
 
 bool RegWind::EnableConstraint(const QString& name, bool on)
@@ -147,7 +162,7 @@ bool RegWind::EnableConstraint(const QString& name, bool on)
 
 void RegWind::OpenThankYouUrls()
 {
-    registration_.OpenThankYouUrls();
+    registration_->OpenThankYouUrls();
 }
 
 QString RegWind::EncodeFieldsHex()
@@ -160,8 +175,8 @@ QString RegWind::EncodeFieldsHex()
 
 void RegWind::OnFirstPage()
 {
-    registration_.SetProductHeaders();
-    update_.LoadUpdatedPages();
+    registration_->SetProductHeaders();
+    update_->LoadUpdatedPages();
 }
 
 // ---- Window events -------------------------------------------------------------------

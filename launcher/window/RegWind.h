@@ -1,20 +1,11 @@
 #pragma once
 
-#include "launcher/registration/ModemRegistration.h"
-#include "launcher/registration/RegistrationMethods.h"
-#include "launcher/reminders/Reminders.h"
 #include "launcher/script/ScriptTarget.h"
-#include "launcher/update/ResourceUpdate.h"
-#include "launcher/window/AppValues.h"
 #include "launcher/window/RegWindSettings.h"
 
 #include "regengine/core/FieldList.h"
 #include "regengine/core/FourCC.h"
-#include "regengine/core/LangCode.h"
 #include "regengine/core/RegRecordLists.h"
-#include "regengine/core/SerialNumberMaker.h"
-#include "regengine/transport/Packet.h"
-#include "regengine/ui/pages/QmRegPage.h"
 #include "regengine/ui/element/FieldNameSource.h"
 #include "regengine/ui/element/QmWind.h"
 
@@ -32,14 +23,23 @@ class QTextStream;
 
 namespace engine {
 class Clock;
+class LangCode;
+class Packet;
 struct RemoteRecord;
+class QmRegPage;
 class QmStrStream;
 class QmStringList;
 class RegFile;
+class SerialNumberMaker;
 }  // namespace engine
 
 namespace launcher {
 
+class AppValues;
+struct ModemRunOptions;
+class RegistrationMethods;
+class Reminders;
+class ResourceUpdate;
 class ScriptReader;
 
 // Command numbers the pages' controls send to the window.
@@ -163,14 +163,14 @@ public:
     QString AddressForUser(const QString& address, bool appTags, bool* withRecord = nullptr);
     // DOLISTSUBS: field tags substituted in every item of the reader's list of that name.
     void ExpandListText(const QString& listName) override;
-    AppValues& GetAppValues() { return appValues_; }
+    AppValues& GetAppValues() { return *appValues_; }
 
     // ---- The record -----------------------------------------------------------------
 
     // The header packet: the header record without "_nil" values and private codes, as
     // field records.
     void BuildPacket();
-    const engine::Packet& GetHeaderPacket() const { return headerPacket_; }
+    const engine::Packet& GetHeaderPacket() const { return *headerPacket_; }
     // Writes fields as code, ':', value and the separator (a line feed follows a carriage
     // return). Without a list, the whole record: the header packet read back, the page
     // fields, the stored values, blank values applied, derived fields added and private codes
@@ -296,7 +296,7 @@ public:
     bool GetUseX25() const { return useX25_; }
     void SetUseX25(bool on) { useX25_ = on; }
     // The modem run's peers, clock and status dialog.
-    ModemRunOptions& GetModemOptions() { return modemOptions_; }
+    ModemRunOptions& GetModemOptions() { return *modemOptions_; }
 
     // ---- Script state ---------------------------------------------------------------
 
@@ -308,7 +308,7 @@ public:
     // The command line's field arguments as the launcher repeats them.
     void SetPassThroughText(const QString& text) { passThrough_ = text; }
     const QString& GetPassThroughText() const { return passThrough_; }
-    engine::SerialNumberMaker& GetSerialNumberMaker() { return serialMaker_; }
+    engine::SerialNumberMaker& GetSerialNumberMaker() { return *serialMaker_; }
     // The times the serial number is made from; null: the system clock. The maker starts
     // again, as a new window's does.
     void SetSerialNumberClock(const engine::Clock* clock);
@@ -344,7 +344,7 @@ public:
     void SavePrivatePrefs(const engine::QmStringList* list = nullptr);
 
     // The registration runs, their status and prefs bookkeeping.
-    RegistrationMethods& GetRegistration() { return registration_; }
+    RegistrationMethods& GetRegistration() { return *registration_; }
     // The constraint with exactly that name becomes required (or not); false when none.
     virtual bool EnableConstraint(const QString& name, bool on);
     virtual void OpenThankYouUrls();
@@ -357,8 +357,8 @@ public:
     Settings& GetSettings() override { return settings_; }
     const Settings& GetSettings() const { return settings_; }
     // The reminder and update runs, for their dialogs and clocks.
-    Reminders& GetReminders() { return reminders_; }
-    ResourceUpdate& GetResourceUpdate() { return update_; }
+    Reminders& GetReminders() { return *reminders_; }
+    ResourceUpdate& GetResourceUpdate() { return *update_; }
 
 protected:
     // Steps of the registration, reminder and update runs, forwarded to the classes of
@@ -397,10 +397,12 @@ private:
     void OnAutoLanguage();
 
     engine::RegRecordLists record_;
-    RegistrationMethods registration_{*this};
-    Reminders reminders_;
-    ResourceUpdate update_;
-    engine::Packet headerPacket_;
+    // Helpers are held by pointer so that this header need not include theirs. The
+    // constructor makes them in member order.
+    std::unique_ptr<RegistrationMethods> registration_;
+    std::unique_ptr<Reminders> reminders_;
+    std::unique_ptr<ResourceUpdate> update_;
+    std::unique_ptr<engine::Packet> headerPacket_;
     std::array<engine::QmRegPage*, kMaxPages> pages_{};
     int pageCount_ = 0;
     int currentPage_ = -1;
@@ -411,9 +413,9 @@ private:
     QString flagsText_;
     QString passThrough_;
     Settings settings_;
-    AppValues appValues_;
+    std::unique_ptr<AppValues> appValues_;
     QHash<QString, QString> mapValues_;
-    engine::SerialNumberMaker serialMaker_;
+    std::unique_ptr<engine::SerialNumberMaker> serialMaker_;
     engine::FourCC serialCode_;
     bool serialPending_ = false;
     // A number was made and is not stored yet. Kept apart from the maker's own made flag,
@@ -425,7 +427,7 @@ private:
     bool exchangeFinished_ = false;
     bool remoteMoved_ = false;
     bool useX25_ = false;
-    ModemRunOptions modemOptions_;
+    std::unique_ptr<ModemRunOptions> modemOptions_;
     bool pagesReplaced_ = false;
     bool quitAfterThankYou_ = false;
     QChar lastStatus_;

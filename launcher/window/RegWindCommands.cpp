@@ -4,7 +4,9 @@
 #include "launcher/window/RegWind.h"
 
 #include "regengine/core/EngineTrace.h"
+#include "regengine/core/LangCode.h"
 #include "regengine/core/ModalWait.h"
+#include "regengine/core/SerialNumberMaker.h"
 
 #include "platform/nls/Nls.h"
 #include "platform/shell/Shell.h"
@@ -132,7 +134,7 @@ int RegWind::OnNotify(QmWind* source, int code, int value)
             GoToPage(currentPage_ - 1);
         break;
     case RegCommand::NextPage:
-        if (currentPage_ + 1 < pageCount_ && (serialMade_ || serialMaker_.CheckMade())) {
+        if (currentPage_ + 1 < pageCount_ && (serialMade_ || serialMaker_->CheckMade())) {
             GoToPage(currentPage_ + 1);
             StoreMadeSerialNumber();
         }
@@ -163,7 +165,7 @@ int RegWind::OnNotify(QmWind* source, int code, int value)
         break;
     case RegCommand::ConditionalNextPage:
         StoreMadeSerialNumber();
-        if (serialMaker_.CheckMade())
+        if (serialMaker_->CheckMade())
             GoToConditionalNextPage();
         break;
     case RegCommand::NavigateBack:

@@ -5,11 +5,13 @@
 #include "launcher/reminders/EngineRemoval.h"
 
 #include "launcher/script/ScriptReader.h"
+#include "launcher/window/AppValues.h"
 #include "launcher/window/TagSubstitution.h"
 
 #include "regengine/core/EngineRegistry.h"
 #include "regengine/core/EngineTrace.h"
 #include "regengine/core/QmStringList.h"
+#include "regengine/transport/Packet.h"
 
 #include "platform/text/Format.h"
 
@@ -208,7 +210,7 @@ QString RegWind::AddressForUser(const QString& address, bool appTags, bool* with
 
 QString RegWind::GetAppValue(const QString& name) const
 {
-    const std::optional<QString> value = appValues_.Value(name);
+    const std::optional<QString> value = appValues_->Value(name);
     if (!value) {
         EngineTrace(platform::formatText(QStringLiteral("<$APP.%s> is unknown in substitution"), name));
         return {};
@@ -238,16 +240,16 @@ RegRecordLists::FieldTagFiller RegWind::DerivedTextFiller() const
 
 void RegWind::BuildPacket()
 {
-    headerPacket_.Begin(Packet::kData);
+    headerPacket_->Begin(Packet::kData);
     QString refused;
     // A header the packet cannot carry goes as none; the modem run refuses the record
     // that holds it, and says why.
-    if (!headerPacket_.AddFields(record_.HeaderForPacket(), 0, &refused)) {
+    if (!headerPacket_->AddFields(record_.HeaderForPacket(), 0, &refused)) {
         EngineTrace(refused);
-        headerPacket_.Clear();
+        headerPacket_->Clear();
         return;
     }
-    headerPacket_.Finish();
+    headerPacket_->Finish();
 }
 
 QString RegWind::OneLine(const QString& value)
@@ -267,7 +269,7 @@ void RegWind::WriteFields(QTextStream& stream, QChar separator, quint32 flags, c
 FieldList RegWind::CompleteRecord() const
 {
     FieldList header;
-    headerPacket_.ReadFields(nullptr, &header);
+    headerPacket_->ReadFields(nullptr, &header);
     return record_.CompleteRecord(header, DerivedTextFiller());
 }
 

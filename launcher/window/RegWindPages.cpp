@@ -2,6 +2,7 @@
 // filling their controls, and rebuilding them in another language.
 #include "launcher/window/RegWind.h"
 
+#include "launcher/reminders/Reminders.h"
 #include "launcher/script/ScriptReader.h"
 
 #include "regengine/core/Constraint.h"
@@ -159,7 +160,7 @@ int RegWind::ShowStartPage(int page)
 
 bool RegWind::StartMode(int mode)
 {
-    return reminders_.StartMode(mode);
+    return reminders_->StartMode(mode);
 }
 
 void RegWind::GoToSuccessPage()

@@ -5,6 +5,7 @@
 
 #include "regengine/core/EngineTrace.h"
 #include "regengine/core/RegFile.h"
+#include "regengine/core/SerialNumberMaker.h"
 
 #include "platform/shell/Shell.h"
 #include "platform/text/Format.h"
@@ -48,7 +49,7 @@ void RegWind::SavePrivatePrefs(const QmStringList* list)
 
 void RegWind::SetSerialNumberClock(const Clock* clock)
 {
-    serialMaker_ = SerialNumberMaker(clock);
+    *serialMaker_ = SerialNumberMaker(clock);
     serialMade_ = false;
 }
 
@@ -66,23 +67,23 @@ void RegWind::DefineSerialNumber(const FourCC& code, const QString& location)
     const QString prefix = header.GetField(FourCC("snPR"));
     const QString suffix = header.GetField(FourCC("snSF"));
     const QString valueName = header.GetField(FourCC("snFL"));
-    serialMaker_.SetMode(mode);
+    serialMaker_->SetMode(mode);
     if (mode == u'T' || mode == u't')
-        serialMaker_.SetRegistryPath(location);
+        serialMaker_->SetRegistryPath(location);
     // Empty, not null: a definition without affixes has none, whatever an earlier one said.
-    serialMaker_.SetAffixes(prefix.isNull() ? QStringLiteral("") : prefix,
+    serialMaker_->SetAffixes(prefix.isNull() ? QStringLiteral("") : prefix,
                             suffix.isNull() ? QStringLiteral("") : suffix);
-    serialMaker_.SetValueName(valueName);
+    serialMaker_->SetValueName(valueName);
     serialPending_ = true;
-    serialMaker_.GetResult();
-    serialMade_ = serialMaker_.IsMade();
+    serialMaker_->GetResult();
+    serialMade_ = serialMaker_->IsMade();
 }
 
 void RegWind::StoreMadeSerialNumber()
 {
     if (!serialMade_ || !serialPending_)
         return;
-    const QString number = serialMaker_.GetResult();
+    const QString number = serialMaker_->GetResult();
     record_.List(HeaderRecord).SetField(serialCode_, number);
     record_.List(PageFields).SetField(serialCode_, number);
     serialMade_ = false;

@@ -6,6 +6,7 @@
 #include "launcher/window/RegWind.h"
 
 #include "regengine/core/QmStrStream.h"
+#include "regengine/ui/pages/QmRegPage.h"
 
 namespace launcher {
 
@@ -29,7 +30,7 @@ void RegWind::RunScriptText(const QString& text)
 
 bool RegWind::RegisterByModem(const engine::FieldList& record)
 {
-    ModemRegistration run(*this, modemOptions_);
+    ModemRegistration run(*this, *modemOptions_);
     return run.Run(record);
 }
 

@@ -31,6 +31,7 @@
 // option failed, 2 for a bad command line.
 #include "launcher/app/TextResource.h"
 #include "launcher/attachments/LauncherAttachments.h"
+#include "launcher/registration/RegistrationMethods.h"
 #include "launcher/script/ScriptReader.h"
 #include "launcher/window/OvexVaskStubRegWind.h"
 #include "launcher/window/RegWind.h"

@@ -11,6 +11,7 @@
 #include "regengine/core/ModalWait.h"
 #include "regengine/ui/element/QmBasicDialog.h"
 #include "regengine/ui/element/QmBasicWindow.h"
+#include "regengine/ui/pages/QmRegPage.h"
 
 #include "platform/registry/Registry.h"
 #include "platform/ui/Ui.h"

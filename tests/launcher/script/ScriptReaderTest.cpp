@@ -13,6 +13,7 @@
 #include "regengine/ui/dialogs/ReminderKeeper.h"
 #include "regengine/ui/element/QmBasicDialog.h"
 #include "regengine/ui/element/QmBasicWindow.h"
+#include "regengine/ui/pages/QmRegPage.h"
 
 #include "platform/registry/Registry.h"
 #include "platform/shell/Shell.h"

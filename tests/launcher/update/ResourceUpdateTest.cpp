@@ -9,6 +9,7 @@
 #include "regengine/core/EngineRegistry.h"
 #include "regengine/core/QmStrStream.h"
 #include "regengine/core/SmartFile.h"
+#include "regengine/ui/pages/QmRegPage.h"
 
 #include "platform/registry/Registry.h"
 

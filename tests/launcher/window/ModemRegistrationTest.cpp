@@ -5,6 +5,7 @@
 #include "regengine/core/FieldList.h"
 #include "regengine/core/ModalWait.h"
 #include "regengine/core/SmartFile.h"
+#include "regengine/transport/Packet.h"
 #include "regengine/ui/dialogs/StatusDialog.h"
 #include "regengine/ui/display/DialogItem.h"
 

@@ -7,6 +7,7 @@
 #include "tests/support/TestEnvironment.h"
 
 #include "regengine/core/QmStrStream.h"
+#include "regengine/transport/Packet.h"
 
 #include <gtest/gtest.h>
 

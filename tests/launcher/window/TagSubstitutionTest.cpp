@@ -1,5 +1,6 @@
 #include "launcher/window/RegWind.h"
 #include "launcher/script/ScriptReader.h"
+#include "launcher/window/AppValues.h"
 #include "tests/launcher/LauncherTestSupport.h"
 #include "tests/launcher/window/RegWindTestSupport.h"
 #include "tests/support/FakeClock.h"
