@@ -89,7 +89,10 @@ CBrevantApp::~CBrevantApp()
         g_app = nullptr;
 }
 
-CBrevantApp* CBrevantApp::Instance() { return g_app; }
+CBrevantApp* CBrevantApp::Instance()
+{
+    return g_app;
+}
 
 bool CBrevantApp::InitInstance(const QStringList& arguments)
 {

@@ -52,9 +52,10 @@ Channel Channel::Load(const QString& chnid, sqlite3* db)
 {
     Channel result;
     result.chnid = chnid;
-    const Database::Rows rows = Database::Query(
-        formatText(QStringLiteral("SELECT name,title,description,mfgr FROM Channel WHERE chnid='%s'"), Database::Quote(chnid)),
-        db);
+    const Database::Rows rows =
+        Database::Query(formatText(QStringLiteral("SELECT name,title,description,mfgr FROM Channel WHERE chnid='%s'"),
+                                   Database::Quote(chnid)),
+                        db);
     if (rows.size() != 1)
         return result;
     for (const char* key : {"name", "title", "description", "mfgr"})
@@ -104,7 +105,8 @@ bool Channel::Save(sqlite3* db)
 
 bool Channel::IsSame(const Channel& other) const
 {
-    return platform::asciiEqualsIgnoreCase(Name(), other.Name()) && platform::asciiEqualsIgnoreCase(Mfgr(), other.Mfgr());
+    return platform::asciiEqualsIgnoreCase(Name(), other.Name()) &&
+           platform::asciiEqualsIgnoreCase(Mfgr(), other.Mfgr());
 }
 
 }  // namespace client

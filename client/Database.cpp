@@ -67,10 +67,8 @@ bool isStorageFailure(int rc)
     case SQLITE_CORRUPT:
     case SQLITE_FULL:
     case SQLITE_CANTOPEN:
-    case SQLITE_NOTADB:
-        return true;
-    default:
-        return false;
+    case SQLITE_NOTADB: return true;
+    default: return false;
     }
 }
 
@@ -237,8 +235,8 @@ QString Database::Quote(const QString& text)
 QString Database::NextId(const QString& column, sqlite3* db, const QString& table)
 {
     int error = 0;
-    const Rows rows = Query(platform::formatText(QStringLiteral("SELECT MAX(%s)+1 AS NEXT FROM %s"), column, table), db,
-                            &error);
+    const Rows rows =
+        Query(platform::formatText(QStringLiteral("SELECT MAX(%s)+1 AS NEXT FROM %s"), column, table), db, &error);
     if (error != SQLITE_OK)
         return {};
     const QString next = rows.empty() ? QString() : GetField(rows.front(), QStringLiteral("NEXT"));
@@ -351,7 +349,10 @@ Database::Batch::Batch(sqlite3* db) : db_(db)
     }
 }
 
-Database::Batch::~Batch() { Finish(); }
+Database::Batch::~Batch()
+{
+    Finish();
+}
 
 bool Database::Batch::Finish()
 {
@@ -373,7 +374,10 @@ Database::Statement::Statement(sqlite3* db, const char* sql) : db_(db)
     noteFailure(db, error_);
 }
 
-Database::Statement::~Statement() { sqlite3_finalize(statement_); }
+Database::Statement::~Statement()
+{
+    sqlite3_finalize(statement_);
+}
 
 Database::Statement& Database::Statement::Bind(int index, const QString& text)
 {

@@ -18,8 +18,7 @@ class StorageException {
 public:
     explicit StorageException(QString message, int sqliteCode = 0, QString path = {})
         : message_(std::move(message)), path_(std::move(path)), sqliteCode_(sqliteCode)
-    {
-    }
+    {}
     const QString& message() const { return message_; }
     // The file, when one was opened.
     const QString& path() const { return path_; }

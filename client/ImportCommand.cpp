@@ -13,8 +13,7 @@ namespace mb = platform::mb;
 
 ImportCommand::ImportCommand(CBrevantDoc* document, MessageCheck* check, FileChooser chooseFile)
     : document_(document), check_(check), chooseFile_(std::move(chooseFile))
-{
-}
+{}
 
 void ImportCommand::Run(QWidget* owner)
 {

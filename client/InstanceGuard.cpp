@@ -17,8 +17,7 @@ void InstanceGuard::Open(const QString& id)
     const QString prefix = QStringLiteral("Local\\") + id;
 
     switch (mutex_.create(prefix + QStringLiteral("_mutex"))) {
-    case platform::NamedMutex::Result::Failed:
-        return;
+    case platform::NamedMutex::Result::Failed: return;
     case platform::NamedMutex::Result::AlreadyExists:
         // Another process is the first; look at its block, if it has one we understand.
         if (!block_.open(prefix + QStringLiteral("_shmem")))
@@ -26,8 +25,7 @@ void InstanceGuard::Open(const QString& id)
         if (block_.size() < kBlockSize || block_.data()[0] != kBlockSize || block_.data()[1] != kLayoutVersion)
             block_.close();
         return;
-    case platform::NamedMutex::Result::Created:
-        break;
+    case platform::NamedMutex::Result::Created: break;
     }
 
     first_ = true;

@@ -55,17 +55,17 @@ bool upgradeParamTable(sqlite3* db)
         return true;
     // Under a savepoint, so that a failure half-way leaves the old table as it was.
     int error = 0;
-    Database::Query(QStringLiteral(
-                        "SAVEPOINT upgradeParams;"
-                        "DROP INDEX IF EXISTS MessageParam_msgid;"
-                        "ALTER TABLE MessageParam RENAME TO MessageParam_byNumber;"
-                        "CREATE TABLE MessageParam ( msgid TEXT NOT NULL, param TEXT NOT NULL, value TEXT NOT NULL, "
-                        "UNIQUE(msgid,param) );"
-                        "INSERT OR REPLACE INTO MessageParam (msgid,param,value) SELECT m.msgid,p.param,p.value "
-                        "FROM Message m JOIN MessageParam_byNumber p ON p.msgid=m.msgid;"
-                        "DROP TABLE MessageParam_byNumber;"
-                        "RELEASE upgradeParams"),
-                    db, &error);
+    Database::Query(
+        QStringLiteral("SAVEPOINT upgradeParams;"
+                       "DROP INDEX IF EXISTS MessageParam_msgid;"
+                       "ALTER TABLE MessageParam RENAME TO MessageParam_byNumber;"
+                       "CREATE TABLE MessageParam ( msgid TEXT NOT NULL, param TEXT NOT NULL, value TEXT NOT NULL, "
+                       "UNIQUE(msgid,param) );"
+                       "INSERT OR REPLACE INTO MessageParam (msgid,param,value) SELECT m.msgid,p.param,p.value "
+                       "FROM Message m JOIN MessageParam_byNumber p ON p.msgid=m.msgid;"
+                       "DROP TABLE MessageParam_byNumber;"
+                       "RELEASE upgradeParams"),
+        db, &error);
     if (error != 0)
         Database::Query(QStringLiteral("ROLLBACK TO upgradeParams; RELEASE upgradeParams"), db);
     return error == 0;
@@ -146,8 +146,8 @@ std::vector<Message> Message::LoadAll(sqlite3* db)
     std::vector<Message> messages;
     QHash<QString, size_t> byId;
     QHash<qint64, QString> dates;
-    Database::Statement rows(db,
-                             (QByteArray("SELECT ") + kRowColumns + " FROM Message ORDER BY added,msgorder").constData());
+    Database::Statement rows(
+        db, (QByteArray("SELECT ") + kRowColumns + " FROM Message ORDER BY added,msgorder").constData());
     while (rows.Next()) {
         byId.insert(rows.Text(0), messages.size());
         messages.push_back(fromRow(rows, dates));
@@ -164,10 +164,11 @@ std::vector<Message> Message::LoadAll(sqlite3* db)
 // The message table comes first: the parameter table's upgrade reads the ids it holds.
 bool Message::CreateSchema(sqlite3* db)
 {
-    return Database::Execute({"CREATE TABLE IF NOT EXISTS Message ( msgid TEXT NOT NULL PRIMARY KEY, mfgr TEXT NOT NULL, "
-                              "channel TEXT NOT NULL, added INTEGER NOT NULL, deleted INTEGER NOT NULL, read INTEGER "
-                              "NOT NULL, msgorder INTEGER NOT NULL )"},
-                             db) &&
+    return Database::Execute(
+               {"CREATE TABLE IF NOT EXISTS Message ( msgid TEXT NOT NULL PRIMARY KEY, mfgr TEXT NOT NULL, "
+                "channel TEXT NOT NULL, added INTEGER NOT NULL, deleted INTEGER NOT NULL, read INTEGER "
+                "NOT NULL, msgorder INTEGER NOT NULL )"},
+               db) &&
            upgradeParamTable(db) &&
            Database::Execute(
                {
@@ -206,11 +207,9 @@ bool Message::Write(sqlite3* db)
 }
 
 Message::Writer::Writer(sqlite3* db)
-    : db_(db),
-      row_(db, "REPLACE INTO Message (msgid,mfgr,channel,added,deleted,read,msgorder) VALUES (?,?,?,?,?,?,?)"),
+    : db_(db), row_(db, "REPLACE INTO Message (msgid,mfgr,channel,added,deleted,read,msgorder) VALUES (?,?,?,?,?,?,?)"),
       param_(db, "REPLACE INTO MessageParam (msgid,param,value) VALUES (?,?,?)")
-{
-}
+{}
 
 void Message::Writer::NextOrder(Message& message)
 {
@@ -268,8 +267,8 @@ void Message::DeleteAll(const QString& mfgr, sqlite3* db)
     const Database::Rows rows =
         mfgr.isEmpty()
             ? Database::Query(QStringLiteral("SELECT msgid FROM Message"), db)
-            : Database::Query(formatText(QStringLiteral("SELECT msgid FROM Message WHERE mfgr='%s'"), Database::Quote(mfgr)),
-                              db);
+            : Database::Query(
+                  formatText(QStringLiteral("SELECT msgid FROM Message WHERE mfgr='%s'"), Database::Quote(mfgr)), db);
     for (const RecordMap& row : rows) {
         const QString id = Database::Quote(GetField(row, QStringLiteral("msgid")));
         Database::Query(formatText(QStringLiteral("DELETE FROM MessageParam WHERE msgid='%s'"), id), db);

@@ -79,7 +79,7 @@ public:
     bool modified = true;  // only modified messages are written
     bool deleted = false;  // kept and stored, never shown
     bool unread = false;
-    int order = -1;        // msgorder; assigned on the first save
+    int order = -1;  // msgorder; assigned on the first save
 };
 
 }  // namespace client

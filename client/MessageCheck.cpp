@@ -64,8 +64,7 @@ bool MessageCheck::CheckAll()
     try {
         for (std::size_t i = 0; i < model.entries.size(); ++i)
             CheckEntry(i, today, db);
-    }
-    catch (const ProxyError& error) {
+    } catch (const ProxyError& error) {
         qCWarning(lcClient).noquote() << "The message check failed:" << error.message();
         // Read now: a click on the tray during the check makes the run interactive. A
         // check cut short by a logout has nobody to tell.
@@ -109,7 +108,8 @@ void MessageCheck::CheckEntry(std::size_t index, const QString& today, sqlite3* 
         message.params.insert(QStringLiteral("mfgr"), checked.code);
         message.params.insert(QStringLiteral("added"), today);
         if (run.testRun)
-            message.params.insert(QStringLiteral("title"), GetField(message.params, QStringLiteral("title")) + kTestMark);
+            message.params.insert(QStringLiteral("title"),
+                                  GetField(message.params, QStringLiteral("title")) + kTestMark);
         messages.Add(message);
         const QString channel = GetField(message.params, QStringLiteral("channel"));
         if (!channelSet.contains(channel))
@@ -118,8 +118,7 @@ void MessageCheck::CheckEntry(std::size_t index, const QString& today, sqlite3* 
     channelSet.sort();
     RegRecord::UpdateLastCheck(checked.records, channelSet, db);
     document_->SaveMessages();
-    qCInfo(lcClient) << "Checked" << checked.code << ':' << channels.size() << "channels," << offers.size()
-                     << "offers";
+    qCInfo(lcClient) << "Checked" << checked.code << ':' << channels.size() << "channels," << offers.size() << "offers";
 
     document_->RebuildShownList();
     document_->UpdateAllViews();

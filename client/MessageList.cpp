@@ -43,8 +43,7 @@ int MessageList::Add(const Message& message)
         stored.deleted = stored.deleted || deleted;
         if (read)
             stored.unread = false;
-    }
-    else {
+    } else {
         position = Count();
         messages_.push_back(message);
         index_.insert(message.id, position);

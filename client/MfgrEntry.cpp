@@ -12,8 +12,7 @@ namespace client {
 
 MfgrEntry::MfgrEntry(const QString& code, const RecordMap& map)
     : code(code), fullname(GetField(map, QStringLiteral("fullname")))
-{
-}
+{}
 
 bool MfgrEntry::AddChannel(const Channel& channel, bool replace)
 {
@@ -110,8 +109,8 @@ namespace Manufacturer {
 
 bool CreateSchema(sqlite3* db)
 {
-    return Database::Execute({"CREATE TABLE IF NOT EXISTS Manufacturer ( mfgr TEXT NOT NULL PRIMARY KEY, fullname TEXT )"},
-                             db);
+    return Database::Execute(
+        {"CREATE TABLE IF NOT EXISTS Manufacturer ( mfgr TEXT NOT NULL PRIMARY KEY, fullname TEXT )"}, db);
 }
 
 void Save(sqlite3* db, const MfgrEntry& entry)

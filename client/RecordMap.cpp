@@ -63,11 +63,8 @@ bool XmlRpcValueText(XMLRPC_VALUE value, QString* text)
         *text = s ? QString::fromUtf8(s, XMLRPC_GetValueStringLen(value)) : QString();
         return true;
     }
-    case xmlrpc_type_int:
-        *text = QString::number(XMLRPC_GetValueInt(value));
-        return true;
-    default:
-        return false;
+    case xmlrpc_type_int: *text = QString::number(XMLRPC_GetValueInt(value)); return true;
+    default: return false;
     }
 }
 
@@ -89,8 +86,8 @@ public:
             u"(?:T(?P<hour>\\d\\d):(?P<minute>\\d\\d):(?P<second>\\d\\d))?$";
         int error = 0;
         PCRE2_SIZE offset = 0;
-        code_ = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern), PCRE2_ZERO_TERMINATED, 0, &error, &offset,
-                              nullptr);
+        code_ =
+            pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern), PCRE2_ZERO_TERMINATED, 0, &error, &offset, nullptr);
         if (code_)
             match_ = pcre2_match_data_create_from_pattern(code_, nullptr);
     }

@@ -12,8 +12,7 @@ class ResString : public QString {
 public:
     template <typename... Args>
     explicit ResString(int id, const Args&... args) : QString(Load(id, {platform::FormatArg(args)...}))
-    {
-    }
+    {}
 
 private:
     static QString Load(int id, std::initializer_list<platform::FormatArg> args);

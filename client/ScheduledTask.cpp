@@ -26,7 +26,10 @@ QString TaskName()
     return QStringLiteral("New Message Check - ") + user;
 }
 
-QString TaskFolder() { return client::kMakerName + u'\\' + client::kProductName; }
+QString TaskFolder()
+{
+    return client::kMakerName + u'\\' + client::kProductName;
+}
 
 // Qt's addMonths and addYears keep the day when the target month has it and take the
 // month's last day otherwise: 31 January plus a month is the end of February, and

@@ -50,12 +50,14 @@ void Settings::Load()
 {
     sqlite3* db = Database::Instance();
     int error = 0;
-    Database::Query(QStringLiteral("CREATE TABLE IF NOT EXISTS Setting ( setting TEXT NOT NULL PRIMARY KEY, value TEXT NOT NULL )"),
-                    db, &error);
+    Database::Query(
+        QStringLiteral("CREATE TABLE IF NOT EXISTS Setting ( setting TEXT NOT NULL PRIMARY KEY, value TEXT NOT NULL )"),
+        db, &error);
     if (error != 0)
         return;
     for (const RecordMap& row : Database::Query(QStringLiteral("SELECT setting,value FROM Setting"), db))
-        values_.insert(platform::asciiLower(GetField(row, QStringLiteral("setting"))), GetField(row, QStringLiteral("value")));
+        values_.insert(platform::asciiLower(GetField(row, QStringLiteral("setting"))),
+                       GetField(row, QStringLiteral("value")));
 }
 
 void Settings::Save()
@@ -83,8 +85,14 @@ void Settings::Reset()
     values_.clear();
 }
 
-QString GetSetting(const QString& name) { return Settings::Instance().Get(name); }
+QString GetSetting(const QString& name)
+{
+    return Settings::Instance().Get(name);
+}
 
-void SetSetting(const QString& name, const QString& value) { Settings::Instance().Set(name, value); }
+void SetSetting(const QString& name, const QString& value)
+{
+    Settings::Instance().Set(name, value);
+}
 
 }  // namespace client

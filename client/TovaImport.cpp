@@ -87,8 +87,8 @@ void forgetStored(const QString& path, sqlite3* db)
 bool ImportTovaFile(MfgrModel& model, const QString& path, sqlite3* db, bool keepFile)
 {
     const QFileInfo info(path);
-    const QString digest = QString::number(info.size()) + u':' +
-                           QString::number(info.lastModified().toMSecsSinceEpoch());
+    const QString digest =
+        QString::number(info.size()) + u':' + QString::number(info.lastModified().toMSecsSinceEpoch());
     if (!keepFile && createImportedFileSchema(db) && isAlreadyStored(path, digest, db)) {
         qCInfo(lcClient) << "Registration file" << path << "was stored before; deleting it";
         if (QFile::remove(path))

@@ -71,8 +71,7 @@ void TovaReader::ReadLine(const QString& line)
             currentName = platform::asciiLower(line.mid(6));
             currentMap.clear();
             state = 1;
-        }
-        else
+        } else
             Fail();
         break;
     case 1: {
@@ -82,8 +81,7 @@ void TovaReader::ReadLine(const QString& line)
                 currentName.clear();
                 currentMap.clear();
                 state = 0;
-            }
-            else
+            } else
                 Fail();
             break;
         }

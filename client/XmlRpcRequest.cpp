@@ -74,8 +74,7 @@ bool HasFaultMember(XMLRPC_VALUE structValue)
 
 XmlRpcRequest::XmlRpcRequest(OvexInetHandle connection, const QString& path, const QString& methodName, bool secure)
     : connection_(connection), call_(methodName.toUtf8()), path_(path.toUtf8()), secure_(secure)
-{
-}
+{}
 
 XmlRpcRequest::~XmlRpcRequest() = default;
 
@@ -119,8 +118,8 @@ bool XmlRpcRequest::Send()
     WaitRecord wait;
     wait.handleSlot = &request;
     const char* const acceptTypes[] = {"text/xml", nullptr};
-    const uint32_t flags = OVEX_INET_FLAG_NO_CACHE_WRITE | OVEX_INET_FLAG_PRAGMA_NOCACHE |
-                           (secure_ ? OVEX_INET_FLAG_SECURE : 0u);
+    const uint32_t flags =
+        OVEX_INET_FLAG_NO_CACHE_WRITE | OVEX_INET_FLAG_PRAGMA_NOCACHE | (secure_ ? OVEX_INET_FLAG_SECURE : 0u);
     opened = ovex_inet_open_request(connection_, "POST", path_.constData(), acceptTypes, flags,
                                     reinterpret_cast<uintptr_t>(&wait));
     // A request that could not be opened announces no handle; waiting for one would
@@ -152,8 +151,8 @@ bool XmlRpcRequest::Send()
 
     uint64_t length = 0;
     if (!ovex_inet_query_content_length(request, &length))
-        return Fail(-2, formatText(QStringLiteral("Invalid Content-Length from server (error %d)"),
-                                   ovex_inet_last_error()));
+        return Fail(
+            -2, formatText(QStringLiteral("Invalid Content-Length from server (error %d)"), ovex_inet_last_error()));
     if (length == 0)
         return Fail(-3, QStringLiteral("Empty response from server"));
     // Checked before allocating: a stated length is only a claim.
@@ -237,15 +236,9 @@ bool XmlRpcRequest::ReadResponse(const char* data, int length)
         base64Result_ = QByteArray(bytes ? bytes : "", bytes ? XMLRPC_GetValueStringLen(value) : 0);
         break;
     }
-    case xmlrpc_type_boolean:
-        boolResult_ = XMLRPC_GetValueBoolean(value) != 0;
-        break;
-    case xmlrpc_type_int:
-        intResult_ = XMLRPC_GetValueInt(value);
-        break;
-    case xmlrpc_type_string:
-        stringResult_ = TextOf(value);
-        break;
+    case xmlrpc_type_boolean: boolResult_ = XMLRPC_GetValueBoolean(value) != 0; break;
+    case xmlrpc_type_int: intResult_ = XMLRPC_GetValueInt(value); break;
+    case xmlrpc_type_string: stringResult_ = TextOf(value); break;
     case xmlrpc_type_struct:
         // Servers may send a fault as a plain result; its member names say what it is.
         if (HasFaultMember(value))

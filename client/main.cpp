@@ -20,10 +20,11 @@ int main(int argc, char* argv[])
         client::VaskCommandLineInfo cmd;
         cmd.Parse(arguments);
         if (!cmd.NeedsNoDisplay()) {
-            std::fputs("OvexKelvo: no display to show its windows on (DISPLAY and WAYLAND_DISPLAY name none that "
-                       "can be opened); start it in a desktop session, or with /auto to check for messages "
-                       "without windows\n",
-                       stderr);
+            std::fputs(
+                "OvexKelvo: no display to show its windows on (DISPLAY and WAYLAND_DISPLAY name none that "
+                "can be opened); start it in a desktop session, or with /auto to check for messages "
+                "without windows\n",
+                stderr);
             return client::CBrevantApp::kExitNoDisplay;
         }
     }

@@ -24,10 +24,8 @@ bool ReachesPage(const QKeyEvent& key)
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Escape:
-    case Qt::Key_F5:
-        return true;
-    default:
-        return false;
+    case Qt::Key_F5: return true;
+    default: return false;
     }
 }
 
@@ -65,8 +63,7 @@ protected:
             if (!ReachesPage(*static_cast<QKeyEvent*>(event)))
                 return true;
             break;
-        default:
-            break;
+        default: break;
         }
         return QWebEngineView::eventFilter(watched, event);
     }
@@ -105,7 +102,8 @@ CMessagePane::CMessagePane(MessagePageCalls* calls, QWidget* parent) : MessageBr
     setFocusProxy(view_);
 
     connect(controller_, &QWebEnginePage::loadingChanged, this, &CMessagePane::OnLoadingChanged);
-    connect(controller_, &QWebEnginePage::loadProgress, this, [this](int progress) { emit ProgressChange(progress, 100); });
+    connect(controller_, &QWebEnginePage::loadProgress, this,
+            [this](int progress) { emit ProgressChange(progress, 100); });
 }
 
 CMessagePane::~CMessagePane()
@@ -133,16 +131,13 @@ void CMessagePane::OnLoadingChanged(const QWebEngineLoadingInfo& info)
 {
     qCDebug(lcClient) << "Load" << info.status() << info.url().toDisplayString();
     switch (info.status()) {
-    case QWebEngineLoadingInfo::LoadSucceededStatus:
-        emit DocumentComplete(info.url(), true);
-        break;
+    case QWebEngineLoadingInfo::LoadSucceededStatus: emit DocumentComplete(info.url(), true); break;
     case QWebEngineLoadingInfo::LoadFailedStatus:
         qCInfo(lcClient) << "Loading" << info.url().toDisplayString() << "failed:" << info.errorString();
         emit DocumentComplete(info.url(), false);
         break;
     case QWebEngineLoadingInfo::LoadStartedStatus:
-    case QWebEngineLoadingInfo::LoadStoppedStatus:
-        break;
+    case QWebEngineLoadingInfo::LoadStoppedStatus: break;
     }
 }
 

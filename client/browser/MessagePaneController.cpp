@@ -43,8 +43,8 @@ constexpr char kExternalScript[] = R"JS(
 // The browser shows these itself; anything else belongs to another program.
 bool IsBrowserScheme(const QString& scheme)
 {
-    static const QStringList shown{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("file"),
-                                   QStringLiteral("about"), QStringLiteral("data"), QStringLiteral("blob")};
+    static const QStringList shown{QStringLiteral("http"),  QStringLiteral("https"), QStringLiteral("file"),
+                                   QStringLiteral("about"), QStringLiteral("data"),  QStringLiteral("blob")};
     return shown.contains(scheme) || scheme == QString::fromLatin1(MessageBrowser::ResourceScheme());
 }
 
@@ -84,11 +84,26 @@ void MessagePaneExternal::Post(void (MessagePageCalls::*call)())
         this, [this, call] { (calls_->*call)(); }, Qt::QueuedConnection);
 }
 
-void MessagePaneExternal::NextMessage() { Post(&MessagePageCalls::NextMessage); }
-void MessagePaneExternal::PrevMssage() { Post(&MessagePageCalls::PrevMssage); }
-void MessagePaneExternal::DeleteMssage() { Post(&MessagePageCalls::DeleteMssage); }
-void MessagePaneExternal::ShowSettings() { Post(&MessagePageCalls::ShowSettings); }
-void MessagePaneExternal::StartMessaging() { Post(&MessagePageCalls::StartMessaging); }
+void MessagePaneExternal::NextMessage()
+{
+    Post(&MessagePageCalls::NextMessage);
+}
+void MessagePaneExternal::PrevMssage()
+{
+    Post(&MessagePageCalls::PrevMssage);
+}
+void MessagePaneExternal::DeleteMssage()
+{
+    Post(&MessagePageCalls::DeleteMssage);
+}
+void MessagePaneExternal::ShowSettings()
+{
+    Post(&MessagePageCalls::ShowSettings);
+}
+void MessagePaneExternal::StartMessaging()
+{
+    Post(&MessagePageCalls::StartMessaging);
+}
 
 void MessageResourceHandler::requestStarted(QWebEngineUrlRequestJob* job)
 {

@@ -28,8 +28,7 @@ namespace mb = platform::mb;
 
 CBrevantView::CBrevantView(CBrevantDoc* document, InstanceGuard* guard, QWidget* parent)
     : CBrevantView(document, guard, Services{}, parent)
-{
-}
+{}
 
 CBrevantView::CBrevantView(CBrevantDoc* document, InstanceGuard* guard, Services services, QWidget* parent)
     : QWidget(parent), document_(document), guard_(guard), check_(new MessageCheck(document, this)),
@@ -63,7 +62,10 @@ CBrevantView::CBrevantView(CBrevantDoc* document, InstanceGuard* guard, Services
 }
 
 // The icon goes before the message window does.
-CBrevantView::~CBrevantView() { tray_->RemoveIcon(); }
+CBrevantView::~CBrevantView()
+{
+    tray_->RemoveIcon();
+}
 
 void CBrevantView::AddMessageWindowAction(QAction* action)
 {
@@ -117,8 +119,7 @@ void CBrevantView::OnInitialUpdate()
         if (token != 0) {
             guard_->SetWindowHandle(token);
             qCInfo(lcClient) << "Message window published for later starts";
-        }
-        else
+        } else
             qCWarning(lcClient) << "Unable to publish the message window for later starts";
     }
 
@@ -143,8 +144,7 @@ void CBrevantView::OnInitialUpdate()
         if (!optedIn)
             NotifyNewMessages(true);
         current_ = 0;
-    }
-    else {
+    } else {
         qCInfo(lcClient) << "Scheduled run with nothing unread; ending";
         PostClose();
     }
@@ -344,17 +344,35 @@ void CBrevantView::PlaceNearTray()
 
 // ---- Handed on: the tray's announcing, the message check, the import -------------
 
-void CBrevantView::NotifyNewMessages(bool announce) { tray_->NotifyNewMessages(unreadCount_, announce); }
+void CBrevantView::NotifyNewMessages(bool announce)
+{
+    tray_->NotifyNewMessages(unreadCount_, announce);
+}
 
-bool CBrevantView::TrayIconShown() const { return tray_->IconShown(); }
+bool CBrevantView::TrayIconShown() const
+{
+    return tray_->IconShown();
+}
 
-bool CBrevantView::IsChecking() const { return check_->IsRunning(); }
+bool CBrevantView::IsChecking() const
+{
+    return check_->IsRunning();
+}
 
-bool CBrevantView::CheckForNewMessages() { return check_->CheckForNewMessages(); }
+bool CBrevantView::CheckForNewMessages()
+{
+    return check_->CheckForNewMessages();
+}
 
-void CBrevantView::CloseAfterCheck() { check_->CloseAfterCheck(); }
+void CBrevantView::CloseAfterCheck()
+{
+    check_->CloseAfterCheck();
+}
 
-void CBrevantView::OnImportRegistration() { import_->Run(window()); }
+void CBrevantView::OnImportRegistration()
+{
+    import_->Run(window());
+}
 
 // ---- The message window's requests ------------------------------------------------------
 
@@ -367,7 +385,10 @@ void CBrevantView::OnDeleteMessage()
     ShowMessage();
 }
 
-void CBrevantView::OnSettings() { RunSettingsSheet(Viewer(), document_->Model()); }
+void CBrevantView::OnSettings()
+{
+    RunSettingsSheet(Viewer(), document_->Model());
+}
 
 // The welcome page's opt-in asked for a check; the page has done its work.
 void CBrevantView::OnCheckFromPage()

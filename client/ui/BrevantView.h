@@ -126,7 +126,7 @@ private:
     platform::WindowRaiseServer* raiseServer_ = nullptr;
     int current_ = -1;
     bool listReady_ = false;
-    bool placeNearTray_ = false;  // the message window opens by the tray once made
+    bool placeNearTray_ = false;   // the message window opens by the tray once made
     bool columnsPending_ = false;  // sized when the list is first shown
     int unreadCount_ = 0;
 };

@@ -14,7 +14,10 @@ namespace {
 const QString kSubscribe = QStringLiteral("subscribe");
 
 // The one channel the owner cannot leave.
-bool isMandatory(const Channel& channel) { return channel.Name() == u"critical_updates"; }
+bool isMandatory(const Channel& channel)
+{
+    return channel.Name() == u"critical_updates";
+}
 
 // Every change of a row's check box, whether by click, key, activation or code, passes
 // through the item, so the page can refuse one before it happens.
@@ -37,12 +40,14 @@ private:
     CChannelSettings* page_;
 };
 
-int channelIndex(const QTreeWidgetItem* item) { return item->data(0, Qt::UserRole).toInt(); }
+int channelIndex(const QTreeWidgetItem* item)
+{
+    return item->data(0, Qt::UserRole).toInt();
+}
 
 }  // namespace
 
-CChannelSettings::CChannelSettings(QWidget* parent)
-    : QWidget(parent), ui_(std::make_unique<Ui::CChannelSettings>())
+CChannelSettings::CChannelSettings(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::CChannelSettings>())
 {
     ui_->setupUi(this);
     ui_->list->setHeaderLabels({ResString(109)});
@@ -53,7 +58,10 @@ CChannelSettings::CChannelSettings(QWidget* parent)
 
 CChannelSettings::~CChannelSettings() = default;
 
-QTreeWidget* CChannelSettings::List() const { return ui_->list; }
+QTreeWidget* CChannelSettings::List() const
+{
+    return ui_->list;
+}
 
 void CChannelSettings::SetChannels(const std::vector<Channel>& channels)
 {

@@ -7,8 +7,7 @@
 
 namespace client {
 
-CGeneralSettings::CGeneralSettings(QWidget* parent)
-    : QWidget(parent), ui_(std::make_unique<Ui::CGeneralSettings>())
+CGeneralSettings::CGeneralSettings(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::CGeneralSettings>())
 {
     ui_->setupUi(this);
     frequencyButtons_ = new QButtonGroup(this);

@@ -24,8 +24,14 @@ CHelpTab::CHelpTab(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::
 
 CHelpTab::~CHelpTab() = default;
 
-QUrl CHelpTab::FaqUrl() { return supportPage(QStringLiteral("faq")); }
+QUrl CHelpTab::FaqUrl()
+{
+    return supportPage(QStringLiteral("faq"));
+}
 
-QUrl CHelpTab::PrivacyUrl() { return supportPage(QStringLiteral("privacy")); }
+QUrl CHelpTab::PrivacyUrl()
+{
+    return supportPage(QStringLiteral("privacy"));
+}
 
 }  // namespace client

@@ -60,7 +60,10 @@ int MessageBrowser::ShowMessageBox(const QString& text, unsigned style)
     return platform::messageBox(text, ResString(57344), style);
 }
 
-bool MessageBrowser::OpenOutside(const QUrl& url) { return platform::openUrl(url); }
+bool MessageBrowser::OpenOutside(const QUrl& url)
+{
+    return platform::openUrl(url);
+}
 
 std::optional<QByteArray> MessageBrowser::ClientPage(const QString& name)
 {
@@ -153,8 +156,14 @@ MessageBrowserMaker* g_maker = &g_defaultMaker;
 
 }  // namespace
 
-MessageBrowserMaker& messageBrowserMaker() { return *g_maker; }
+MessageBrowserMaker& messageBrowserMaker()
+{
+    return *g_maker;
+}
 
-void setMessageBrowserMaker(MessageBrowserMaker* maker) { g_maker = maker != nullptr ? maker : &g_defaultMaker; }
+void setMessageBrowserMaker(MessageBrowserMaker* maker)
+{
+    g_maker = maker != nullptr ? maker : &g_defaultMaker;
+}
 
 }  // namespace client

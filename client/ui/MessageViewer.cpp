@@ -38,7 +38,10 @@ const QString& CMessageViewer::WelcomeMessageId()
     return id;
 }
 
-QString CMessageViewer::MessagesFolder() { return platform::moduleDirectory() + QStringLiteral("/messages"); }
+QString CMessageViewer::MessagesFolder()
+{
+    return platform::moduleDirectory() + QStringLiteral("/messages");
+}
 
 CMessageViewer::CMessageViewer(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
@@ -266,17 +269,35 @@ bool CMessageViewer::event(QEvent* event)
     return QDialog::event(event);
 }
 
-void CMessageViewer::OnRunCheck() { emit checkRequested(); }
+void CMessageViewer::OnRunCheck()
+{
+    emit checkRequested();
+}
 
-void CMessageViewer::NextMessage() { emit nextRequested(); }
+void CMessageViewer::NextMessage()
+{
+    emit nextRequested();
+}
 
-void CMessageViewer::PrevMssage() { emit previousRequested(); }
+void CMessageViewer::PrevMssage()
+{
+    emit previousRequested();
+}
 
-void CMessageViewer::DeleteMssage() { emit deleteRequested(); }
+void CMessageViewer::DeleteMssage()
+{
+    emit deleteRequested();
+}
 
-void CMessageViewer::ShowSettings() { OnSettings(); }
+void CMessageViewer::ShowSettings()
+{
+    OnSettings();
+}
 
-void CMessageViewer::OnSettings() { emit settingsRequested(); }
+void CMessageViewer::OnSettings()
+{
+    emit settingsRequested();
+}
 
 void CMessageViewer::StartMessaging()
 {

@@ -85,9 +85,15 @@ void CSettingsEditor::FillChannelPage(const MfgrEntry& entry)
     SetChannels(channels);
 }
 
-void CSettingsEditor::SetChannels(const std::vector<Channel>& channels) { channels_->SetChannels(channels); }
+void CSettingsEditor::SetChannels(const std::vector<Channel>& channels)
+{
+    channels_->SetChannels(channels);
+}
 
-const std::vector<Channel>& CSettingsEditor::Chosen() const { return channels_->Chosen(); }
+const std::vector<Channel>& CSettingsEditor::Chosen() const
+{
+    return channels_->Chosen();
+}
 
 void CSettingsEditor::accept()
 {

@@ -12,7 +12,10 @@ namespace client {
 
 namespace {
 
-QIcon IconResource(int id) { return QIcon(QStringLiteral(":/client/ICON/%1").arg(id)); }
+QIcon IconResource(int id)
+{
+    return QIcon(QStringLiteral(":/client/ICON/%1").arg(id));
+}
 
 }  // namespace
 
@@ -52,9 +55,8 @@ void DesktopTrayNotifier::AddIcon(int iconId, const QString& tip)
             if (reason == QSystemTrayIcon::Trigger) {
                 lastTrigger_.start();
                 emit activated();
-            }
-            else if (reason == QSystemTrayIcon::DoubleClick &&
-                     (!lastTrigger_.isValid() || lastTrigger_.elapsed() > QApplication::doubleClickInterval()))
+            } else if (reason == QSystemTrayIcon::DoubleClick &&
+                       (!lastTrigger_.isValid() || lastTrigger_.elapsed() > QApplication::doubleClickInterval()))
                 emit activated();
         });
         connect(icon_.get(), &QSystemTrayIcon::messageClicked, this, &TrayNotifier::activated);

@@ -19,13 +19,30 @@ namespace xmlrpc {
 namespace {
 
 enum class Kind : unsigned char {
-    MethodResponse, Params, Param, Fault, Value, Struct, Member, Name, Array, Data,
+    MethodResponse,
+    Params,
+    Param,
+    Fault,
+    Value,
+    Struct,
+    Member,
+    Name,
+    Array,
+    Data,
     // the scalars, kept together and last but one
-    String, Int, Boolean, Double, DateTime, Base64,
+    String,
+    Int,
+    Boolean,
+    Double,
+    DateTime,
+    Base64,
     Unknown,
 };
 
-bool IsScalar(Kind kind) { return kind >= Kind::String && kind <= Kind::Base64; }
+bool IsScalar(Kind kind)
+{
+    return kind >= Kind::String && kind <= Kind::Base64;
+}
 
 Kind KindOf(std::string_view name)
 {
@@ -34,12 +51,19 @@ Kind KindOf(std::string_view name)
     case 3: return name == "int" ? Kind::Int : Kind::Unknown;
     case 4: return name == "name" ? Kind::Name : name == "data" ? Kind::Data : Kind::Unknown;
     case 5:
-        return name == "value" ? Kind::Value : name == "param" ? Kind::Param : name == "array" ? Kind::Array
-               : name == "fault" ? Kind::Fault : Kind::Unknown;
+        return name == "value"   ? Kind::Value
+               : name == "param" ? Kind::Param
+               : name == "array" ? Kind::Array
+               : name == "fault" ? Kind::Fault
+                                 : Kind::Unknown;
     case 6:
-        return name == "string" ? Kind::String : name == "member" ? Kind::Member : name == "struct" ? Kind::Struct
-               : name == "params" ? Kind::Params : name == "double" ? Kind::Double : name == "base64" ? Kind::Base64
-               : Kind::Unknown;
+        return name == "string"   ? Kind::String
+               : name == "member" ? Kind::Member
+               : name == "struct" ? Kind::Struct
+               : name == "params" ? Kind::Params
+               : name == "double" ? Kind::Double
+               : name == "base64" ? Kind::Base64
+                                  : Kind::Unknown;
     case 7: return name == "boolean" ? Kind::Boolean : Kind::Unknown;
     case 14: return name == "methodResponse" ? Kind::MethodResponse : Kind::Unknown;
     case 16: return name == "dateTime.iso8601" ? Kind::DateTime : Kind::Unknown;
@@ -47,7 +71,10 @@ Kind KindOf(std::string_view name)
     }
 }
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 bool IsSpace(std::string_view s)
 {
@@ -67,7 +94,10 @@ std::string_view Trimmed(std::string_view s)
     return s;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // A whole decimal number in the 32-bit range, white space around it allowed. atoi, which
 // xmlrpc-epi uses, reads "12abc" as 12 and wraps 2^31.
@@ -148,9 +178,9 @@ bool IsBase64(std::string_view s)
 
 const char* NameOf(Kind kind)
 {
-    static const char* const kNames[] = {"methodResponse", "params", "param", "fault", "value", "struct", "member",
-                                         "name", "array", "data", "string", "int", "boolean", "double",
-                                         "dateTime.iso8601", "base64", "?"};
+    static const char* const kNames[] = {
+        "methodResponse", "params", "param", "fault",   "value",  "struct",           "member", "name", "array",
+        "data",           "string", "int",   "boolean", "double", "dateTime.iso8601", "base64", "?"};
     return kNames[int(kind)];
 }
 
@@ -180,9 +210,9 @@ public:
 private:
     struct Frame {
         Kind kind;
-        int children = 0;              // child elements so far
+        int children = 0;               // child elements so far
         XMLRPC_VALUE target = nullptr;  // the value this element fills
-        Value made;                    // a value begun here, not yet given to its vector
+        Value made;                     // a value begun here, not yet given to its vector
     };
 
     static void XMLCALL OnStart(void* self, const XML_Char* name, const XML_Char**)
@@ -213,7 +243,7 @@ private:
     bool stopped_ = false;
     QString error_;
     std::vector<Frame> stack_;
-    size_t made_ = 0;  // values begun so far
+    size_t made_ = 0;   // values begun so far
     std::string text_;  // the innermost element's text since it began, where text may be
     Value value_;       // the params' or the fault's value, once complete
     bool fault_ = false;
@@ -303,9 +333,7 @@ bool ReplyReader::Place(Frame& parent, Frame& frame)
         fits = nth == 1 && (kind == Kind::Params || kind == Kind::Fault);
         fault_ = fits && kind == Kind::Fault;
         break;
-    case Kind::Params:
-        fits = nth == 1 && kind == Kind::Param;
-        break;
+    case Kind::Params: fits = nth == 1 && kind == Kind::Param; break;
     case Kind::Param:
     case Kind::Fault:
     case Kind::Data:
@@ -368,9 +396,7 @@ void ReplyReader::SetScalar(const Frame& frame)
     const char* text = text_.c_str();
     const int length = int(text_.size());
     switch (frame.kind) {
-    case Kind::String:
-        XMLRPC_SetValueString(target, text, length);
-        return;
+    case Kind::String: XMLRPC_SetValueString(target, text, length); return;
     case Kind::Int: {
         int n = 0;
         if (!ParseInt(text_, &n))
@@ -411,8 +437,7 @@ void ReplyReader::SetScalar(const Frame& frame)
         buffer_delete(&decoded);
         return;
     }
-    default:
-        return;
+    default: return;
     }
 }
 
@@ -455,8 +480,9 @@ void ReplyReader::End()
     case Kind::Fault:
     case Kind::Array:
         if (frame.children == 0) {
-            const Kind wanted = frame.kind == Kind::Params ? Kind::Param : frame.kind == Kind::Array ? Kind::Data
-                                                                                                    : Kind::Value;
+            const Kind wanted = frame.kind == Kind::Params  ? Kind::Param
+                                : frame.kind == Kind::Array ? Kind::Data
+                                                            : Kind::Value;
             return Refuse(QStringLiteral("<%1> without a <%2>").arg(NameOf(frame.kind), NameOf(wanted)));
         }
         if (frame.kind == Kind::Fault && XMLRPC_GetValueTypeEasy(value_.get()) != xmlrpc_type_struct)
@@ -464,8 +490,7 @@ void ReplyReader::End()
         break;
     case Kind::Struct:
     case Kind::Data:
-    case Kind::Unknown:
-        break;
+    case Kind::Unknown: break;
     default:
         SetScalar(frame);
         if (stopped_)

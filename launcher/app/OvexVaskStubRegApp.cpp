@@ -22,8 +22,7 @@ OvexVaskStubRegApp::OvexVaskStubRegApp() : OvexVaskStubRegApp(Services{}) {}
 
 OvexVaskStubRegApp::OvexVaskStubRegApp(Services services)
     : services_(std::move(services)), language_(QmCommandLineInfo::NoLanguage())
-{
-}
+{}
 
 OvexVaskStubRegApp::~OvexVaskStubRegApp()
 {

@@ -32,10 +32,10 @@ constexpr OperationToken kOperations[] = {
 bool matches(FieldTest::Operation operation, const QString& left, const QString& right)
 {
     switch (operation) {
-        case FieldTest::Equal: return left == right;
-        case FieldTest::Contains: return left.contains(right);
-        case FieldTest::LessThan: return LeadingDecimal(left) < LeadingDecimal(right);
-        case FieldTest::GreaterThan: return LeadingDecimal(left) > LeadingDecimal(right);
+    case FieldTest::Equal: return left == right;
+    case FieldTest::Contains: return left.contains(right);
+    case FieldTest::LessThan: return LeadingDecimal(left) < LeadingDecimal(right);
+    case FieldTest::GreaterThan: return LeadingDecimal(left) > LeadingDecimal(right);
     }
     return false;
 }

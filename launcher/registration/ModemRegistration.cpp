@@ -102,8 +102,7 @@ QString DefaultServiceNumber()
 
 ModemRegistration::ModemRegistration(RegWind& window, const ModemRunOptions& options)
     : window_(window), options_(options)
-{
-}
+{}
 
 bool ModemRegistration::ChooseX25(const QString& number, const QString& serviceNumber)
 {
@@ -251,8 +250,7 @@ bool ModemRegistration::Run(const engine::FieldList& record)
     } catch (int) {
         const bool cancelled = engine::CancelFlag() != 0;
         window_.PerformEvent(engine::AttachEvent::RegisterFailed);
-        return fail(cancelled ? text(12, "Connection cancelled.") : text(6, "Connection failed."),
-                    cancelled ? 35 : 0);
+        return fail(cancelled ? text(12, "Connection cancelled.") : text(6, "Connection failed."), cancelled ? 35 : 0);
     }
     status->StopAnimation();
     device.WaitTicks(20);

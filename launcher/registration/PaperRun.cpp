@@ -31,7 +31,8 @@ bool RegisterOnPaper(RegWind& window, int kind, CPrintMeView* view)
     // A copy of the script's list: the view prints it, the script keeps its own lines.
     QStringList lines;
     if (ScriptReader* reader = window.GetScriptReader()) {
-        if (const QmStringList* list = reader->FindList(kind != 0 ? QStringLiteral("MailHeader") : QStringLiteral("FaxHeader"))) {
+        if (const QmStringList* list =
+                reader->FindList(kind != 0 ? QStringLiteral("MailHeader") : QStringLiteral("FaxHeader"))) {
             for (int i = 0; i < list->GetCount(); ++i) {
                 QString line = *list->GetItem(i);
                 window.SubstituteFieldTags(line, false);

@@ -47,7 +47,8 @@ bool SavePrivatePrefs(const QString& name, const FieldList& pageFields, const Qm
         return false;
     const QString plain = PrivatePrefsFileName(name);
     if (plain.isEmpty()) {
-        EngineTrace(platform::formatText(QStringLiteral("Private prefs %s refused: not a file of the engine folder"), name));
+        EngineTrace(
+            platform::formatText(QStringLiteral("Private prefs %s refused: not a file of the engine folder"), name));
         return false;
     }
     QmPrefFile file(QLatin1Char('/') + plain);

@@ -161,16 +161,14 @@ bool RegistrationMethods::RunMethod(int index)
             return false;
         window_.GoToSuccessPage();
         return true;
-    case Web:
-        return true;
+    case Web: return true;
     case Internet:
         if (!RegisterByXmlRpc())
             return false;
         window_.GoToSuccessPage();
         OpenThankYouUrls();
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 

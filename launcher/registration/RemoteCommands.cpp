@@ -34,13 +34,48 @@ QString utf16From(QByteArrayView bytes, qsizetype offset)
 using K = ScriptReader;
 // Controls, fields, rules and the script's own flow; everything else is refused.
 constexpr std::array kRemoteKeywords = {
-    K::LIST, K::FONT, K::USEFONT, K::CAPTION, K::SUBCAPTION, K::CHECKBOX, K::RADIOBUTTON,
-    K::BASICGROUP, K::CHECKGROUP, K::GROUP, K::MULTIGROUP, K::ENDGROUP, K::EDIT, K::MASKEDIT,
-    K::POPUP, K::COMBO, K::DATEFIELD, K::DATAHOLDER, K::BOX, K::HORIZRULE, K::CLEARBUTTON,
-    K::COUNTRYDIALER, K::SETFIELD, K::SETINITIALVALUE, K::SETBLANKVALUE, K::DERIVE, K::RULE,
-    K::CONSTRAINT, K::MASK, K::SETCONSTRAINT, K::SETCONSTRAINTTRIES, K::STRINGTABLE,
-    K::DEFAULTFLAG, K::SETFONTCOLOR, K::SETFONTWEIGHT, K::SETERRORHANDLER, K::DOLISTSUBS,
-    K::USELIST, K::CMNT, K::SKIP, K::ENDSKIP, K::END,
+    K::LIST,
+    K::FONT,
+    K::USEFONT,
+    K::CAPTION,
+    K::SUBCAPTION,
+    K::CHECKBOX,
+    K::RADIOBUTTON,
+    K::BASICGROUP,
+    K::CHECKGROUP,
+    K::GROUP,
+    K::MULTIGROUP,
+    K::ENDGROUP,
+    K::EDIT,
+    K::MASKEDIT,
+    K::POPUP,
+    K::COMBO,
+    K::DATEFIELD,
+    K::DATAHOLDER,
+    K::BOX,
+    K::HORIZRULE,
+    K::CLEARBUTTON,
+    K::COUNTRYDIALER,
+    K::SETFIELD,
+    K::SETINITIALVALUE,
+    K::SETBLANKVALUE,
+    K::DERIVE,
+    K::RULE,
+    K::CONSTRAINT,
+    K::MASK,
+    K::SETCONSTRAINT,
+    K::SETCONSTRAINTTRIES,
+    K::STRINGTABLE,
+    K::DEFAULTFLAG,
+    K::SETFONTCOLOR,
+    K::SETFONTWEIGHT,
+    K::SETERRORHANDLER,
+    K::DOLISTSUBS,
+    K::USELIST,
+    K::CMNT,
+    K::SKIP,
+    K::ENDSKIP,
+    K::END,
 };
 
 }  // namespace
@@ -68,8 +103,7 @@ bool ReadRemoteArguments(const engine::RemoteRecord& record, RemoteArguments& ou
             return false;
         out.text = utf16From(bytes, kScriptTextOffset);
         return true;
-    default:
-        return true;
+    default: return true;
     }
 }
 
@@ -87,13 +121,9 @@ int ExecuteRemoteCommand(RegWind& window, const engine::RemoteRecord& record)
         return command;
     }
     switch (command) {
-    case SETF:
-        window.SetControlValue(args.code, args.text, 0);
-        break;
+    case SETF: window.SetControlValue(args.code, args.text, 0); break;
     case HIDF:
-    case SHOF:
-        window.ShowChild(args.code, command == SHOF);
-        break;
+    case SHOF: window.ShowChild(args.code, command == SHOF); break;
     case NSCR:
     case PSCR: {
         const int before = window.GetCurrentPageIndex();
@@ -102,11 +132,8 @@ int ExecuteRemoteCommand(RegWind& window, const engine::RemoteRecord& record)
             window.SetRemoteMoved(true);
         break;
     }
-    case TCMD:
-        window.RunScriptText(args.text);
-        break;
-    default:
-        break;
+    case TCMD: window.RunScriptText(args.text); break;
+    default: break;
     }
     return command;
 }

@@ -69,7 +69,8 @@ bool RunDeleterHelper()
 
 void DeleteOnReboot(const QString& path)
 {
-    EngineTrace(platform::formatText(QStringLiteral("DeleteOnReboot: %s stays, Linux deletes nothing at restart"), path));
+    EngineTrace(
+        platform::formatText(QStringLiteral("DeleteOnReboot: %s stays, Linux deletes nothing at restart"), path));
 }
 
 void RemoveEngine()
@@ -96,7 +97,8 @@ bool DeleteEngineDataFolder(const QString& folder)
     for (const QFileInfo& entry : dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
         // A link is removed itself, never what it points at.
         if (!QFile::remove(entry.filePath()))
-            EngineTrace(platform::formatText(QStringLiteral("DeleteEngineDataFolder: cannot delete %s"), entry.filePath()));
+            EngineTrace(
+                platform::formatText(QStringLiteral("DeleteEngineDataFolder: cannot delete %s"), entry.filePath()));
     }
     // The folder, then its parents while they are empty, up to "Quenmark" itself.
     const QString quenmark = QFileInfo(engine).path();

@@ -40,13 +40,11 @@ int RunRegisterLaterDialog(const RegisterLaterRequest& request, ReminderKeeper& 
 }
 
 Reminders::Reminders(RegWind& window)
-    : window_(window),
-      dialog_([this](const RegisterLaterRequest& request) {
+    : window_(window), dialog_([this](const RegisterLaterRequest& request) {
           return RunRegisterLaterDialog(request, keeper_, &window_);
       }),
       clock_(&Clock::System())
-{
-}
+{}
 
 void Reminders::SetClock(const Clock* clock)
 {

@@ -43,9 +43,8 @@ void InstallButtonHandlers(ScriptReader& reader)
     reader.SetKeywordHandler(ScriptReader::RADIOBUTTON, [](ScriptReader& r) {
         onButton<QmStateButton, true>(r, ScriptReader::RADIOBUTTON, int(QmStateButton::RadioButton));
     });
-    reader.SetKeywordHandler(ScriptReader::GRAPHICBUTTON, [](ScriptReader& r) {
-        onButton<QmGraphicButton, false>(r, ScriptReader::GRAPHICBUTTON);
-    });
+    reader.SetKeywordHandler(ScriptReader::GRAPHICBUTTON,
+                             [](ScriptReader& r) { onButton<QmGraphicButton, false>(r, ScriptReader::GRAPHICBUTTON); });
     reader.SetKeywordHandler(ScriptReader::HOVERBUTTON,
                              [](ScriptReader& r) { onButton<CHoverButton, false>(r, ScriptReader::HOVERBUTTON); });
     reader.SetKeywordHandler(ScriptReader::TOGGLEBUTTON,

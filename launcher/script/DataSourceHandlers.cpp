@@ -98,8 +98,8 @@ void onGetRegistry(ScriptReader& reader)
         }
         fullPath = EngineRegistryKeyPath() + u'\\' + path;
     } else if (!root.startsWith(u'U')) {
-        EngineTrace(platform::formatText(QStringLiteral("GETREGISTRY %s: unknown root %s"), FieldCodeToString(code),
-                                         root));
+        EngineTrace(
+            platform::formatText(QStringLiteral("GETREGISTRY %s: unknown root %s"), FieldCodeToString(code), root));
         return;
     }
     QString value;

@@ -26,7 +26,8 @@ void onUseFont(ScriptReader& reader)
 
 qint16 colorPart(qint32 value)
 {
-    return qint16(qBound(qint32(std::numeric_limits<qint16>::min()), value, qint32(std::numeric_limits<qint16>::max())));
+    return qint16(
+        qBound(qint32(std::numeric_limits<qint16>::min()), value, qint32(std::numeric_limits<qint16>::max())));
 }
 
 void onSetFontColor(ScriptReader& reader)

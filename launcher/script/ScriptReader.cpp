@@ -25,6 +25,7 @@ namespace launcher {
 
 namespace {
 
+// clang-format off
 constexpr QStringView kKeywords[ScriptReader::KeywordCount] = {
     u"LIST", u"FONT", u"WIND", u"PAGE", u"METHODPAGE", u"MODEMPAGE", u"USEFONT", u"CAPTION", u"CHECKBOX",
     u"RADIOBUTTON", u"PUSHBUTTON", u"GRAPHIC", u"HOVERBUTTON", u"TOGGLEBUTTON", u"BASICGROUP", u"CHECKGROUP",
@@ -41,6 +42,7 @@ constexpr QStringView kKeywords[ScriptReader::KeywordCount] = {
     u"WEBVIEW", u"GRAPHICBUTTON", u"SETPAGEBACKGROUND", u"SETPAGECOLOR", u"BACKUPREGMETHOD", u"LISTFROMINI",
     u"FIELDFROMINI", u"END",
 };
+// clang-format on
 
 struct PageBackground {
     QString name;
@@ -261,8 +263,8 @@ void ScriptReader::ReportNoPageScript()
 void ScriptReader::Include(const QString& fileName)
 {
     if (!platform::isPlainFileName(fileName)) {
-        EngineTrace(platform::formatText(QStringLiteral("INCLUDE %s refused: not a file of the program's folder"),
-                                         fileName));
+        EngineTrace(
+            platform::formatText(QStringLiteral("INCLUDE %s refused: not a file of the program's folder"), fileName));
         return;
     }
     // A file that includes itself, directly or not, would otherwise recurse until the stack
@@ -274,8 +276,8 @@ void ScriptReader::Include(const QString& fileName)
     }
     QFile file(ProgramFolder() + u'/' + fileName);
     if (!file.open(QIODevice::ReadOnly)) {
-        EngineTrace(platform::formatText(QStringLiteral("INCLUDE %s skipped: %s"), file.fileName(),
-                                         file.errorString()));
+        EngineTrace(
+            platform::formatText(QStringLiteral("INCLUDE %s skipped: %s"), file.fileName(), file.errorString()));
         return;
     }
     // 8-bit text, one character per byte.

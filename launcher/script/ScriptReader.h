@@ -40,6 +40,7 @@ class RegWind;
 class ScriptReader {
 public:
     // Index order is the keyword table's order.
+    // clang-format off
     enum Keyword {
         LIST, FONT, WIND, PAGE, METHODPAGE, MODEMPAGE, USEFONT, CAPTION, CHECKBOX, RADIOBUTTON,
         PUSHBUTTON, GRAPHIC, HOVERBUTTON, TOGGLEBUTTON, BASICGROUP, CHECKGROUP, GROUP, MULTIGROUP,
@@ -56,6 +57,7 @@ public:
         LISTFROMINI, FIELDFROMINI, END,
         KeywordCount
     };
+    // clang-format on
 
     // Makes the window from the WIND line; any callable whose window converts to a
     // ScriptTarget will do.

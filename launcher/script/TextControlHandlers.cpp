@@ -47,9 +47,8 @@ void InstallTextControlHandlers(ScriptReader& reader)
                              [](ScriptReader& r) { onControl<QmHyperLink>(r, ScriptReader::HYPERLINK); });
     reader.SetKeywordHandler(ScriptReader::EDIT,
                              [](ScriptReader& r) { onControl<QmEdit>(r, ScriptReader::EDIT, editStyle(r)); });
-    reader.SetKeywordHandler(ScriptReader::MASKEDIT, [](ScriptReader& r) {
-        onControl<QmMaskEdit>(r, ScriptReader::MASKEDIT, editStyle(r));
-    });
+    reader.SetKeywordHandler(ScriptReader::MASKEDIT,
+                             [](ScriptReader& r) { onControl<QmMaskEdit>(r, ScriptReader::MASKEDIT, editStyle(r)); });
     reader.SetKeywordHandler(ScriptReader::DATAHOLDER, [](ScriptReader& r) {
         if (QmWind* parent = ParentForControl(r, ScriptReader::DATAHOLDER))
             new QmDataHolder(r.Stream(), parent);

@@ -53,9 +53,7 @@ void onWindowSetting(ScriptReader& reader, int keyword)
             case u'N': flags |= 2; break;
             case u'R': flags |= 4; break;
             case u'P': flags |= 8; break;
-            default:
-                EngineTrace(platform::formatText(QStringLiteral("CleanupFlags:  Unknown flag %c"), letter));
-                break;
+            default: EngineTrace(platform::formatText(QStringLiteral("CleanupFlags:  Unknown flag %c"), letter)); break;
             }
         }
         settings.cleanupFlags = flags;
@@ -151,12 +149,13 @@ void onAutoLanguage(ScriptReader& reader)
 void InstallWindowSettingHandlers(ScriptReader& reader)
 {
     for (const int keyword :
-         {ScriptReader::WEBREGSITE, ScriptReader::REMINDID, ScriptReader::REGSUCCESSPAGE,
+         {ScriptReader::WEBREGSITE,     ScriptReader::REMINDID,         ScriptReader::REGSUCCESSPAGE,
           ScriptReader::FTPREDIRECTLOC, ScriptReader::DEFAULTCANCELCMD, ScriptReader::APPCLEANUP,
-          ScriptReader::SETSTARTPAGES, ScriptReader::IPREDIRECTLOC, ScriptReader::RPCREDIRECTLOC,
-          ScriptReader::GENUNIQUEREGID, ScriptReader::GENUNIQUEREGKEY, ScriptReader::REMINDLINK,
-          ScriptReader::REMINDDAYS, ScriptReader::REGKEY, ScriptReader::RESUPDATE, ScriptReader::REMINDFLAGS,
-          ScriptReader::OUTPUTORDER, ScriptReader::BACKUPREGMETHOD, ScriptReader::SETMAIL, ScriptReader::PREFFILE})
+          ScriptReader::SETSTARTPAGES,  ScriptReader::IPREDIRECTLOC,    ScriptReader::RPCREDIRECTLOC,
+          ScriptReader::GENUNIQUEREGID, ScriptReader::GENUNIQUEREGKEY,  ScriptReader::REMINDLINK,
+          ScriptReader::REMINDDAYS,     ScriptReader::REGKEY,           ScriptReader::RESUPDATE,
+          ScriptReader::REMINDFLAGS,    ScriptReader::OUTPUTORDER,      ScriptReader::BACKUPREGMETHOD,
+          ScriptReader::SETMAIL,        ScriptReader::PREFFILE})
         reader.SetKeywordHandler(keyword, [keyword](ScriptReader& r) { onWindowSetting(r, keyword); });
     reader.SetKeywordHandler(ScriptReader::SERNUMCREATE, onSerNumCreate);
     reader.SetKeywordHandler(ScriptReader::AUTOLANGUAGE, onAutoLanguage);

@@ -106,7 +106,8 @@ void ResUpdateWorker::Report(int message)
     // Queued: a call for a receiver deleted meanwhile is dropped by Qt, and the dialog
     // detaches under this mutex before it goes.
     std::function<void(int)> handler = onMessage_;
-    QMetaObject::invokeMethod(receiver_.data(), [handler, message] { handler(message); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        receiver_.data(), [handler, message] { handler(message); }, Qt::QueuedConnection);
 }
 
 QString ResUpdateWorker::StatusText() const
@@ -203,11 +204,14 @@ void ResUpdateWorker::Run()
 
         SetStatus(7);
         xmlrpc::Value check;
-        const int checked = rpc.Call("appUpdateCheck", [this](XMLRPC_VALUE p) {
-            XMLRPC_VectorAppendInt(p, nullptr, 374);
-            for (const QString& s : {config_.product, config_.build, config_.version, config_.language})
-                XMLRPC_VectorAppendString(p, nullptr, s.toUtf8().constData(), 0);
-        }, &check);
+        const int checked = rpc.Call(
+            "appUpdateCheck",
+            [this](XMLRPC_VALUE p) {
+                XMLRPC_VectorAppendInt(p, nullptr, 374);
+                for (const QString& s : {config_.product, config_.build, config_.version, config_.language})
+                    XMLRPC_VectorAppendString(p, nullptr, s.toUtf8().constData(), 0);
+            },
+            &check);
         QString id;
         if (checked == UpdateRpc::kOk) {
             id = textOf(check.get());

@@ -41,9 +41,9 @@ public:
     struct Config {
         QString host;
         quint16 port = 443;
-        QString product;   // PROD
-        QString build;     // BlVr
-        QString version;   // VERS
+        QString product;  // PROD
+        QString build;    // BlVr
+        QString version;  // VERS
         QString language;
         // Status texts by number (table "RUPD", by position), resolved on the window's
         // thread before the worker starts.

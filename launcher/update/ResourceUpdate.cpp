@@ -96,7 +96,8 @@ QString ResourceUpdate::StoredFolder(const QString& keyPath)
         return {};
     const QString folder = insideEngineFolder(value->text);
     if (folder.isEmpty())
-        EngineTrace(platform::formatText(QStringLiteral("The update folder %s is not the engine's: ignored"), value->text));
+        EngineTrace(
+            platform::formatText(QStringLiteral("The update folder %s is not the engine's: ignored"), value->text));
     return folder;
 }
 
@@ -160,8 +161,9 @@ void ResourceUpdate::AskOnlineUpdate()
     if (!IsUpdateAllowed() || type == 0)
         return;
     if (type == 1) {
-        const QString question = GetTableString(
-            QStringLiteral("Veldora would like to check online for possible updates.  Is this OK?"), 14, FourCC("RGWN"));
+        const QString question =
+            GetTableString(QStringLiteral("Veldora would like to check online for possible updates.  Is this OK?"), 14,
+                           FourCC("RGWN"));
         const QString caption = GetTableString(QStringLiteral("Question"), 13, FourCC("RGWN"));
         if (platform::messageBox(question, caption, platform::mb::YesNo | platform::mb::IconQuestion) !=
             platform::id::Yes) {

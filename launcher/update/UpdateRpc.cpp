@@ -89,8 +89,8 @@ int UpdateRpc::Call(const QByteArray& method, const std::function<void(XMLRPC_VA
     if (xml.isEmpty())
         return kNoXml;
     // Always HTTPS: the library verifies the server's certificate and cannot be told not to.
-    const quint32 flags = OVEX_INET_FLAG_SECURE | OVEX_INET_FLAG_RELOAD | OVEX_INET_FLAG_NO_CACHE_WRITE |
-                          OVEX_INET_FLAG_PRAGMA_NOCACHE;
+    const quint32 flags =
+        OVEX_INET_FLAG_SECURE | OVEX_INET_FLAG_RELOAD | OVEX_INET_FLAG_NO_CACHE_WRITE | OVEX_INET_FLAG_PRAGMA_NOCACHE;
     OvexInetHandle request = api().openRequest(handle(connection_), "POST", kPath, nullptr, flags, 0);
     if (request == nullptr)
         return kTransport;

@@ -34,14 +34,10 @@ using namespace engine;
 namespace launcher {
 
 RegWind::RegWind(QmStrStream& script)
-    : QWidget(nullptr, Qt::Window),
-      registration_(std::make_unique<RegistrationMethods>(*this)),
-      reminders_(std::make_unique<Reminders>(*this)),
-      update_(std::make_unique<ResourceUpdate>(*this)),
-      headerPacket_(std::make_unique<Packet>()),
-      appValues_(std::make_unique<AppValues>()),
-      serialMaker_(std::make_unique<SerialNumberMaker>()),
-      modemOptions_(std::make_unique<ModemRunOptions>())
+    : QWidget(nullptr, Qt::Window), registration_(std::make_unique<RegistrationMethods>(*this)),
+      reminders_(std::make_unique<Reminders>(*this)), update_(std::make_unique<ResourceUpdate>(*this)),
+      headerPacket_(std::make_unique<Packet>()), appValues_(std::make_unique<AppValues>()),
+      serialMaker_(std::make_unique<SerialNumberMaker>()), modemOptions_(std::make_unique<ModemRunOptions>())
 {
     SetWindow(this);
     SetCode(FourCC(script));
@@ -169,8 +165,8 @@ QString RegWind::EncodeFieldsHex()
 {
     while (!settings_.uniqueIdCodes.isEmpty() && settings_.uniqueIdCodes.back().isSpace())
         settings_.uniqueIdCodes.chop(1);
-    return RegistrationMethods::EncodeFieldsHex(settings_.uniqueIdCount, settings_.uniqueIdCodes,
-                                                settings_.keyText, record_.List(PageFields));
+    return RegistrationMethods::EncodeFieldsHex(settings_.uniqueIdCount, settings_.uniqueIdCodes, settings_.keyText,
+                                                record_.List(PageFields));
 }
 
 void RegWind::OnFirstPage()

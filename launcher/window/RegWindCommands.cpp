@@ -169,9 +169,7 @@ int RegWind::OnNotify(QmWind* source, int code, int value)
             GoToConditionalNextPage();
         break;
     case RegCommand::NavigateBack:
-    case RegCommand::NavigateForward:
-        OnNavCommand(code);
-        break;
+    case RegCommand::NavigateForward: OnNavCommand(code); break;
     case RegCommand::Quit:
         CollectPageFields(false);
         QuitWithExitCode();
@@ -231,12 +229,14 @@ void RegWind::QuitWithExitCode()
 
 void RegWind::PostLanguageChange(int index)
 {
-    QMetaObject::invokeMethod(this, [this, index] { OnLanguageChange(index); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, index] { OnLanguageChange(index); }, Qt::QueuedConnection);
 }
 
 void RegWind::PostAutoLanguage()
 {
-    QMetaObject::invokeMethod(this, [this] { OnAutoLanguage(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { OnAutoLanguage(); }, Qt::QueuedConnection);
 }
 
 void RegWind::OnLanguageChange(int index)
@@ -269,8 +269,8 @@ void RegWind::OnAutoLanguage()
 bool RegWind::OpenInShell(const QString& text)
 {
     if (!platform::openWebOrMailAddress(text)) {
-        EngineTrace(platform::formatText(QStringLiteral("Not opened: %s is not an http, https or mailto address"),
-                                         text));
+        EngineTrace(
+            platform::formatText(QStringLiteral("Not opened: %s is not an http, https or mailto address"), text));
         return false;
     }
     return true;

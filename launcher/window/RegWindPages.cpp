@@ -342,7 +342,8 @@ QmWind* RegWind::FindControl(const FourCC& code)
     for (QmWind* child : GetChildren()) {
         if (child == nullptr)
             continue;
-        const bool isPage = std::find(pages_.begin(), pages_.begin() + pageCount_, child) != pages_.begin() + pageCount_;
+        const bool isPage =
+            std::find(pages_.begin(), pages_.begin() + pageCount_, child) != pages_.begin() + pageCount_;
         if (!isPage) {
             if (QmWind* found = child->FindByCode(code))
                 return found;

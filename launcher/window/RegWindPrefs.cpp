@@ -72,7 +72,7 @@ void RegWind::DefineSerialNumber(const FourCC& code, const QString& location)
         serialMaker_->SetRegistryPath(location);
     // Empty, not null: a definition without affixes has none, whatever an earlier one said.
     serialMaker_->SetAffixes(prefix.isNull() ? QStringLiteral("") : prefix,
-                            suffix.isNull() ? QStringLiteral("") : suffix);
+                             suffix.isNull() ? QStringLiteral("") : suffix);
     serialMaker_->SetValueName(valueName);
     serialPending_ = true;
     serialMaker_->GetResult();

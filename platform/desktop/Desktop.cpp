@@ -33,7 +33,10 @@ Desktop& desktop()
     return g_desktop ? *g_desktop : linuxDesktop;
 }
 
-void setDesktop(Desktop* desktop) { g_desktop = desktop; }
+void setDesktop(Desktop* desktop)
+{
+    g_desktop = desktop;
+}
 
 // Names from the freedesktop sound theme's naming.
 QString soundName(unsigned style)

@@ -41,9 +41,9 @@ public:
 WaitClock& systemWaitClock();
 
 struct IdleWaitOptions {
-    int stepMs = 8000;           // how often the idle time is read
-    qint64 minIdleMs = 10000;    // the user has paused...
-    qint64 maxIdleMs = 60000;    // ...but is still at the machine
+    int stepMs = 8000;                // how often the idle time is read
+    qint64 minIdleMs = 10000;         // the user has paused...
+    qint64 maxIdleMs = 60000;         // ...but is still at the machine
     qint64 limitMs = 30 * 60 * 1000;  // after this the wait gives up
 };
 

@@ -20,9 +20,8 @@ constexpr int kBusTimeoutMs = 1000;
 
 bool isWaylandSession()
 {
-    const QString platformName = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
-                                     ? QGuiApplication::platformName()
-                                     : QString();
+    const QString platformName =
+        qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::platformName() : QString();
     if (platformName == QLatin1String("xcb"))
         return false;
     if (platformName.startsWith(QLatin1String("wayland")))
@@ -95,8 +94,7 @@ qint64 LinuxDesktop::idleMilliseconds()
 void LinuxDesktop::playSound(unsigned style)
 {
     const QString player = QStandardPaths::findExecutable(QStringLiteral("canberra-gtk-play"));
-    if (!player.isEmpty() &&
-        QProcess::startDetached(player, {QStringLiteral("--id=") + soundName(style)}))
+    if (!player.isEmpty() && QProcess::startDetached(player, {QStringLiteral("--id=") + soundName(style)}))
         return;
     if (qobject_cast<QApplication*>(QCoreApplication::instance()))
         QApplication::beep();

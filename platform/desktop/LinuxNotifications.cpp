@@ -22,7 +22,10 @@ constexpr int kBusTimeoutMs = 2000;
 
 }  // namespace
 
-std::unique_ptr<Notifications> desktopNotifications() { return std::make_unique<LinuxNotifications>(); }
+std::unique_ptr<Notifications> desktopNotifications()
+{
+    return std::make_unique<LinuxNotifications>();
+}
 
 LinuxNotifications::LinuxNotifications(QObject* parent) : QObject(parent) {}
 
@@ -83,7 +86,8 @@ void LinuxNotifications::CloseShown(bool wait)
 {
     if (notificationId_ == 0 || !busConnected_)
         return;
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("CloseNotification"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("CloseNotification"));
     call << notificationId_;
     notificationId_ = 0;
     if (wait)

@@ -11,7 +11,7 @@ namespace platform {
 struct EdidInfo {
     QString manufacturer;  // the three-letter PNP id, "DEL"
     quint16 productCode = 0;
-    QString name;          // the monitor name descriptor, empty when it has none
+    QString name;  // the monitor name descriptor, empty when it has none
 };
 
 // Reads the base block of an EDID (the first 128 bytes of the sysfs "edid" file). nullopt

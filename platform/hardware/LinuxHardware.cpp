@@ -43,9 +43,8 @@ QStringList drmCards(const QString& drm)
         if (name.startsWith(u"card") && !name.contains(u'-'))
             cards << name;
     }
-    std::sort(cards.begin(), cards.end(), [](const QString& a, const QString& b) {
-        return a.mid(4).toInt() < b.mid(4).toInt();
-    });
+    std::sort(cards.begin(), cards.end(),
+              [](const QString& a, const QString& b) { return a.mid(4).toInt() < b.mid(4).toInt(); });
     return cards;
 }
 
@@ -128,8 +127,8 @@ std::optional<DisplayDevice> LinuxHardware::displayDevice() const
     if (d.driverVersion.isEmpty())
         d.driverVersion = readLine(roots_.proc + QStringLiteral("/sys/kernel/osrelease"));
 
-    QStringList connectors =
-        QDir(drm).entryList({card + QStringLiteral("-*")}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
+    QStringList connectors = QDir(drm).entryList({card + QStringLiteral("-*")},
+                                                 QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
     for (const QString& connector : connectors) {
         const QString folder = drm + u'/' + connector;
         if (readLine(folder + QStringLiteral("/status")) != u"connected")

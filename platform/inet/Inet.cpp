@@ -146,7 +146,10 @@ bool copyPart(const char* value, char* buffer, size_t size)
 
 }  // namespace
 
-void setLastError(uint32_t error) { t_lastError = error; }
+void setLastError(uint32_t error)
+{
+    t_lastError = error;
+}
 
 void Object::notify(uint32_t status, const void* info, uint32_t infoLength)
 {
@@ -160,9 +163,15 @@ using namespace ovexinet;
 
 extern "C" {
 
-int ovex_inet_api_version(void) { return OVEX_INET_API_VERSION; }
+int ovex_inet_api_version(void)
+{
+    return OVEX_INET_API_VERSION;
+}
 
-uint32_t ovex_inet_last_error(void) { return t_lastError; }
+uint32_t ovex_inet_last_error(void)
+{
+    return t_lastError;
+}
 
 // A state set by hand stands; left connected, it is what the desktop says of the network,
 // and a desktop that says nothing (no system bus, no NetworkManager) leaves it connected.

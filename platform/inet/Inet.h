@@ -54,8 +54,8 @@ typedef struct OvexInetAsyncResult {
 
 /* `context` is the value given when the handle was made. A new handle takes the callback
 ** of the handle it was made from, as that handle has it at that moment. */
-typedef void (*OvexInetStatusCallback)(OvexInetHandle handle, uintptr_t context, uint32_t status,
-                                       const void* info, uint32_t infoLength);
+typedef void (*OvexInetStatusCallback)(OvexInetHandle handle, uintptr_t context, uint32_t status, const void* info,
+                                       uint32_t infoLength);
 
 /* Session flags. */
 #define OVEX_INET_FLAG_ASYNC 0x10000000u
@@ -108,11 +108,11 @@ typedef void (*OvexInetStatusCallback)(OvexInetHandle handle, uintptr_t context,
 
 /* The parts of a URL. The caller gives the buffers and their sizes in bytes. */
 typedef struct OvexInetUrlParts {
-    int scheme;        /* out: OVEX_INET_SCHEME_HTTP or _HTTPS */
-    char* host;        /* out: the host name, IPv6 literals in brackets */
+    int scheme; /* out: OVEX_INET_SCHEME_HTTP or _HTTPS */
+    char* host; /* out: the host name, IPv6 literals in brackets */
     size_t hostSize;
-    uint16_t port;     /* out: the given port, else the scheme's default */
-    char* path;        /* out: the path and query, "/" at least; the fragment is dropped */
+    uint16_t port; /* out: the given port, else the scheme's default */
+    char* path;    /* out: the path and query, "/" at least; the fragment is dropped */
     size_t pathSize;
 } OvexInetUrlParts;
 
@@ -161,8 +161,7 @@ OVEX_INET_API OvexInetHandle ovex_inet_connect(OvexInetHandle session, const cha
 /* A request for `path` (with its query) on a connection. `acceptTypes` is a null-ended
 ** list or null; flags are the OVEX_INET_FLAG_ request flags. */
 OVEX_INET_API OvexInetHandle ovex_inet_open_request(OvexInetHandle connection, const char* verb, const char* path,
-                                                    const char* const* acceptTypes, uint32_t flags,
-                                                    uintptr_t context);
+                                                    const char* const* acceptTypes, uint32_t flags, uintptr_t context);
 
 /* Sends the request with extra `headers` ("Name: value" lines ended by CRLF; may be null)
 ** and `body` (copied), and waits for the response's headers. Succeeds whatever the HTTP

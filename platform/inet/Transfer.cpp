@@ -180,7 +180,10 @@ uint32_t transferError(const Request& r)
 
 // ---- Requests ----------------------------------------------------------------------
 
-Request::~Request() { stopTransfer(); }
+Request::~Request()
+{
+    stopTransfer();
+}
 
 void Request::stopTransfer()
 {

@@ -32,7 +32,6 @@ private:
 
 // The private-profile read: the value of `key` in `section` of the file, or `fallback`
 // when the file, the section or the key is missing.
-QString readProfileString(const QString& path, const QString& section, const QString& key,
-                          const QString& fallback);
+QString readProfileString(const QString& path, const QString& section, const QString& key, const QString& fallback);
 
 }  // namespace platform

@@ -70,7 +70,10 @@ QString kernelObjectPath(const QString& name, const QString& suffix)
 
 // ---- NamedMutex ---------------------------------------------------------------
 
-NamedMutex::~NamedMutex() { close(); }
+NamedMutex::~NamedMutex()
+{
+    close();
+}
 
 NamedMutex::Result NamedMutex::create(const QString& name)
 {
@@ -96,13 +99,22 @@ NamedMutex::Result NamedMutex::create(const QString& name)
     return Result::Created;
 }
 
-bool NamedMutex::isOpen() const { return fd_ >= 0; }
+bool NamedMutex::isOpen() const
+{
+    return fd_ >= 0;
+}
 
-void NamedMutex::close() { closeFd(fd_); }
+void NamedMutex::close()
+{
+    closeFd(fd_);
+}
 
 // ---- SharedBlock --------------------------------------------------------------
 
-SharedBlock::~SharedBlock() { close(); }
+SharedBlock::~SharedBlock()
+{
+    close();
+}
 
 // The new block is built under a temporary name and renamed into place. Truncating the
 // existing file instead would shrink it under any process that still maps it, and that
@@ -162,11 +174,20 @@ bool SharedBlock::open(const QString& name)
     return true;
 }
 
-bool SharedBlock::isMapped() const { return data_ != nullptr; }
+bool SharedBlock::isMapped() const
+{
+    return data_ != nullptr;
+}
 
-unsigned char* SharedBlock::data() const { return data_; }
+unsigned char* SharedBlock::data() const
+{
+    return data_;
+}
 
-int SharedBlock::size() const { return size_; }
+int SharedBlock::size() const
+{
+    return size_;
+}
 
 void SharedBlock::close()
 {
@@ -186,8 +207,7 @@ QString windowRaiseSocketPath(const QString& name, quint32 token)
     const QString path = kernelObjectPath(name + u'_' + tokenText, QStringLiteral(".sock"));
     if (path.isEmpty() || QFile::encodeName(path).size() < qsizetype(sizeof(sockaddr_un::sun_path)))
         return path;
-    const QByteArray digest =
-        QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
+    const QByteArray digest = QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
     return kernelObjectPath(QStringLiteral("raise-") + QString::fromLatin1(digest) + u'_' + tokenText,
                             QStringLiteral(".sock"));
 }
@@ -257,7 +277,10 @@ quint32 WindowRaiseServer::listen(const QString& name)
     return token;
 }
 
-quint32 WindowRaiseServer::token() const { return token_; }
+quint32 WindowRaiseServer::token() const
+{
+    return token_;
+}
 
 bool requestWindowRaise(const QString& name, quint32 token, int timeoutMs)
 {
@@ -266,8 +289,7 @@ bool requestWindowRaise(const QString& name, quint32 token, int timeoutMs)
     const QString path = windowRaiseSocketPath(name, token);
     if (path.isEmpty())
         return false;
-    const QDeadlineTimer deadline =
-        timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeoutMs);
+    const QDeadlineTimer deadline = timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeoutMs);
     QLocalSocket socket;
     socket.connectToServer(path);
     if (!socket.waitForConnected(int(deadline.remainingTime())))

@@ -86,8 +86,7 @@ int ovex_mail_send(const OvexMailMessage* message)
         written += n;
         process.waitForBytesWritten(OVEX_MAIL_TIMEOUT_MS);
     }
-    while (process.bytesToWrite() > 0 && process.waitForBytesWritten(OVEX_MAIL_TIMEOUT_MS)) {
-    }
+    while (process.bytesToWrite() > 0 && process.waitForBytesWritten(OVEX_MAIL_TIMEOUT_MS)) {}
     process.closeWriteChannel();
     if (!process.waitForFinished(OVEX_MAIL_TIMEOUT_MS)) {
         process.kill();
@@ -98,14 +97,16 @@ int ovex_mail_send(const OvexMailMessage* message)
         return fail(OVEX_MAIL_E_FAILURE, QStringLiteral("%1 crashed").arg(program));
     switch (process.exitCode()) {
     case 0:
-        return written == text.size() ? OVEX_MAIL_SUCCESS
-                                      : fail(OVEX_MAIL_E_FAILURE, QStringLiteral("%1 did not read the whole message").arg(program));
+        return written == text.size()
+                   ? OVEX_MAIL_SUCCESS
+                   : fail(OVEX_MAIL_E_FAILURE, QStringLiteral("%1 did not read the whole message").arg(program));
     case 67:  // EX_NOUSER
         return fail(OVEX_MAIL_E_UNKNOWN_RECIPIENT, QStringLiteral("Unknown recipient %1").arg(recipient));
     case 75:  // EX_TEMPFAIL: not taken now
         return fail(OVEX_MAIL_E_FAILURE, QStringLiteral("%1 could not take the message now (exit 75)").arg(program));
     default:
-        return fail(OVEX_MAIL_E_FAILURE, QStringLiteral("%1 failed with exit code %2").arg(program).arg(process.exitCode()));
+        return fail(OVEX_MAIL_E_FAILURE,
+                    QStringLiteral("%1 failed with exit code %2").arg(program).arg(process.exitCode()));
     }
 }
 

@@ -43,7 +43,7 @@ typedef struct OvexMailMessage {
     const char* senderName; /* the display name of the From address; may be empty */
     const char* recipient;  /* one address: the To header and the program's argument */
     const char* subject;
-    const char* body;       /* UTF-8 bytes, `bodyLength` of them */
+    const char* body; /* UTF-8 bytes, `bodyLength` of them */
     size_t bodyLength;
 } OvexMailMessage;
 

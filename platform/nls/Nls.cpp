@@ -33,35 +33,34 @@ struct Variety {
 };
 
 constexpr Variety kVarieties[] = {
-    {"en", "US", "ENU"}, {"en", "GB", "ENG"}, {"en", "AU", "ENA"}, {"en", "CA", "ENC"}, {"en", "NZ", "ENZ"},
-    {"en", "IE", "ENI"}, {"en", "ZA", "ENS"}, {"en", "JM", "ENJ"}, {"en", "BZ", "ENL"}, {"en", "TT", "ENT"},
-    {"en", "ZW", "ENW"}, {"en", "PH", "ENP"}, {"en", "IN", "ENN"}, {"en", "MY", "ENM"}, {"en", "SG", "ENE"},
-    {"en", nullptr, "ENU"},
-    {"de", "DE", "DEU"}, {"de", "CH", "DES"}, {"de", "AT", "DEA"}, {"de", "LU", "DEL"}, {"de", "LI", "DEC"},
-    {"de", nullptr, "DEU"},
-    {"fr", "FR", "FRA"}, {"fr", "BE", "FRB"}, {"fr", "CA", "FRC"}, {"fr", "CH", "FRS"}, {"fr", "LU", "FRL"},
-    {"fr", "MC", "FRM"}, {"fr", nullptr, "FRA"},
-    {"es", "ES", "ESN"}, {"es", "MX", "ESM"}, {"es", "GT", "ESG"}, {"es", "CR", "ESC"}, {"es", "PA", "ESA"},
-    {"es", "DO", "ESD"}, {"es", "VE", "ESV"}, {"es", "CO", "ESO"}, {"es", "PE", "ESR"}, {"es", "AR", "ESS"},
-    {"es", "EC", "ESF"}, {"es", "CL", "ESL"}, {"es", "UY", "ESY"}, {"es", "PY", "ESZ"}, {"es", "BO", "ESB"},
-    {"es", "SV", "ESE"}, {"es", "HN", "ESH"}, {"es", "NI", "ESI"}, {"es", "PR", "ESU"}, {"es", "US", "EST"},
-    {"es", nullptr, "ESN"},
-    {"pt", "BR", "PTB"}, {"pt", "PT", "PTG"}, {"pt", nullptr, "PTG"},
-    {"it", "IT", "ITA"}, {"it", "CH", "ITS"}, {"it", nullptr, "ITA"},
-    {"nl", "NL", "NLD"}, {"nl", "BE", "NLB"}, {"nl", nullptr, "NLD"},
-    {"zh", "CN", "CHS"}, {"zh", "SG", "ZHI"}, {"zh", "TW", "CHT"}, {"zh", "HK", "ZHH"}, {"zh", "MO", "ZHM"},
-    {"zh", nullptr, "CHS"},
-    {"ja", nullptr, "JPN"}, {"ko", nullptr, "KOR"}, {"sv", "FI", "SVF"}, {"sv", nullptr, "SVE"},
-    {"nb", nullptr, "NOR"}, {"no", nullptr, "NOR"}, {"nn", nullptr, "NON"}, {"da", nullptr, "DAN"},
-    {"fi", nullptr, "FIN"}, {"pl", nullptr, "PLK"}, {"ru", nullptr, "RUS"}, {"cs", nullptr, "CSY"},
-    {"sk", nullptr, "SKY"}, {"hu", nullptr, "HUN"}, {"tr", nullptr, "TRK"}, {"el", nullptr, "ELL"},
-    {"he", nullptr, "HEB"}, {"ar", "SA", "ARA"}, {"ar", "EG", "ARE"}, {"ar", nullptr, "ARA"},
-    {"th", nullptr, "THA"}, {"uk", nullptr, "UKR"}, {"ro", nullptr, "ROM"}, {"hr", nullptr, "HRV"},
-    {"sl", nullptr, "SLV"}, {"bg", nullptr, "BGR"}, {"et", nullptr, "ETI"}, {"lv", nullptr, "LVI"},
-    {"lt", nullptr, "LTH"}, {"is", nullptr, "ISL"}, {"id", nullptr, "IND"}, {"ms", nullptr, "MSL"},
-    {"vi", nullptr, "VIT"}, {"ca", nullptr, "CAT"}, {"eu", nullptr, "EUQ"}, {"sr", nullptr, "SRL"},
-    {"hi", nullptr, "HIN"}, {"fa", nullptr, "FAR"}, {"af", nullptr, "AFK"}, {"sq", nullptr, "SQI"},
-    {"be", nullptr, "BEL"}, {"mk", nullptr, "MKI"}, {"gl", nullptr, "GLC"}, {"ka", nullptr, "KAT"},
+    {"en", "US", "ENU"},    {"en", "GB", "ENG"},    {"en", "AU", "ENA"},    {"en", "CA", "ENC"},
+    {"en", "NZ", "ENZ"},    {"en", "IE", "ENI"},    {"en", "ZA", "ENS"},    {"en", "JM", "ENJ"},
+    {"en", "BZ", "ENL"},    {"en", "TT", "ENT"},    {"en", "ZW", "ENW"},    {"en", "PH", "ENP"},
+    {"en", "IN", "ENN"},    {"en", "MY", "ENM"},    {"en", "SG", "ENE"},    {"en", nullptr, "ENU"},
+    {"de", "DE", "DEU"},    {"de", "CH", "DES"},    {"de", "AT", "DEA"},    {"de", "LU", "DEL"},
+    {"de", "LI", "DEC"},    {"de", nullptr, "DEU"}, {"fr", "FR", "FRA"},    {"fr", "BE", "FRB"},
+    {"fr", "CA", "FRC"},    {"fr", "CH", "FRS"},    {"fr", "LU", "FRL"},    {"fr", "MC", "FRM"},
+    {"fr", nullptr, "FRA"}, {"es", "ES", "ESN"},    {"es", "MX", "ESM"},    {"es", "GT", "ESG"},
+    {"es", "CR", "ESC"},    {"es", "PA", "ESA"},    {"es", "DO", "ESD"},    {"es", "VE", "ESV"},
+    {"es", "CO", "ESO"},    {"es", "PE", "ESR"},    {"es", "AR", "ESS"},    {"es", "EC", "ESF"},
+    {"es", "CL", "ESL"},    {"es", "UY", "ESY"},    {"es", "PY", "ESZ"},    {"es", "BO", "ESB"},
+    {"es", "SV", "ESE"},    {"es", "HN", "ESH"},    {"es", "NI", "ESI"},    {"es", "PR", "ESU"},
+    {"es", "US", "EST"},    {"es", nullptr, "ESN"}, {"pt", "BR", "PTB"},    {"pt", "PT", "PTG"},
+    {"pt", nullptr, "PTG"}, {"it", "IT", "ITA"},    {"it", "CH", "ITS"},    {"it", nullptr, "ITA"},
+    {"nl", "NL", "NLD"},    {"nl", "BE", "NLB"},    {"nl", nullptr, "NLD"}, {"zh", "CN", "CHS"},
+    {"zh", "SG", "ZHI"},    {"zh", "TW", "CHT"},    {"zh", "HK", "ZHH"},    {"zh", "MO", "ZHM"},
+    {"zh", nullptr, "CHS"}, {"ja", nullptr, "JPN"}, {"ko", nullptr, "KOR"}, {"sv", "FI", "SVF"},
+    {"sv", nullptr, "SVE"}, {"nb", nullptr, "NOR"}, {"no", nullptr, "NOR"}, {"nn", nullptr, "NON"},
+    {"da", nullptr, "DAN"}, {"fi", nullptr, "FIN"}, {"pl", nullptr, "PLK"}, {"ru", nullptr, "RUS"},
+    {"cs", nullptr, "CSY"}, {"sk", nullptr, "SKY"}, {"hu", nullptr, "HUN"}, {"tr", nullptr, "TRK"},
+    {"el", nullptr, "ELL"}, {"he", nullptr, "HEB"}, {"ar", "SA", "ARA"},    {"ar", "EG", "ARE"},
+    {"ar", nullptr, "ARA"}, {"th", nullptr, "THA"}, {"uk", nullptr, "UKR"}, {"ro", nullptr, "ROM"},
+    {"hr", nullptr, "HRV"}, {"sl", nullptr, "SLV"}, {"bg", nullptr, "BGR"}, {"et", nullptr, "ETI"},
+    {"lv", nullptr, "LVI"}, {"lt", nullptr, "LTH"}, {"is", nullptr, "ISL"}, {"id", nullptr, "IND"},
+    {"ms", nullptr, "MSL"}, {"vi", nullptr, "VIT"}, {"ca", nullptr, "CAT"}, {"eu", nullptr, "EUQ"},
+    {"sr", nullptr, "SRL"}, {"hi", nullptr, "HIN"}, {"fa", nullptr, "FAR"}, {"af", nullptr, "AFK"},
+    {"sq", nullptr, "SQI"}, {"be", nullptr, "BEL"}, {"mk", nullptr, "MKI"}, {"gl", nullptr, "GLC"},
+    {"ka", nullptr, "KAT"},
 };
 
 }  // namespace
@@ -110,7 +109,10 @@ QString languageAbbreviation(const UserLocale& locale)
     return lang + (locale.country.isEmpty() ? lang.left(1) : locale.country.left(1));
 }
 
-QString languageAbbreviation() { return languageAbbreviation(userLocale()); }
+QString languageAbbreviation()
+{
+    return languageAbbreviation(userLocale());
+}
 
 QString countryIso3(const UserLocale& locale)
 {

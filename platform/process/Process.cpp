@@ -108,8 +108,7 @@ bool spawnDetached(const QString& program, const QStringList& arguments, const Q
     // process ends first, the child passes to init, which reaps it.
     std::thread([pid] {
         int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     }).detach();
     return true;
 }

@@ -11,7 +11,10 @@ using regkeys::storableName;
 
 Hive::Hive(RootKey root) : root_(root) {}
 
-RootKey Hive::root() const { return root_; }
+RootKey Hive::root() const
+{
+    return root_;
+}
 
 const Hive::Key* Hive::findKey(const QString& path) const
 {

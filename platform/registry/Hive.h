@@ -59,7 +59,7 @@ private:
     };
     const Key* findKey(const QString& path) const;  // path already normalised
     Key* findKey(const QString& path);
-    Key& ensureKey(const QString& path);             // and the keys above it
+    Key& ensureKey(const QString& path);  // and the keys above it
     void reindex();
 
     RootKey root_;

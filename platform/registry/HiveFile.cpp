@@ -36,13 +36,25 @@ private:
     int fd_;
 };
 
-QString errnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+QString errnoText(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
+}
 
 // Users read the machine hive; the user hive is theirs alone.
-mode_t fileMode(RootKey root) { return root == RootKey::LocalMachine ? 0644 : 0600; }
-mode_t folderMode(RootKey root) { return root == RootKey::LocalMachine ? 0755 : 0700; }
+mode_t fileMode(RootKey root)
+{
+    return root == RootKey::LocalMachine ? 0644 : 0600;
+}
+mode_t folderMode(RootKey root)
+{
+    return root == RootKey::LocalMachine ? 0755 : 0700;
+}
 
-QString folderOf(const QString& path) { return path.left(qMax<qsizetype>(path.lastIndexOf(u'/'), 1)); }
+QString folderOf(const QString& path)
+{
+    return path.left(qMax<qsizetype>(path.lastIndexOf(u'/'), 1));
+}
 
 bool lockFd(int fd, int how)
 {
@@ -92,7 +104,10 @@ HiveCache& hiveCache()
     return cache;
 }
 
-bool sameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+bool sameTime(const timespec& a, const timespec& b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
 
 // Reads and parses the hive file; a missing file is an empty hive. An unchanged file is
 // not parsed again.
@@ -212,7 +227,10 @@ bool writeHive(RootKey root, const QString& path, const Hive& hive, QString* err
     return true;
 }
 
-QString lockPathOf(const QString& hivePath) { return hivePath + QStringLiteral(".lock"); }
+QString lockPathOf(const QString& hivePath)
+{
+    return hivePath + QStringLiteral(".lock");
+}
 
 }  // namespace
 

@@ -71,22 +71,14 @@ void appendData(QByteArray& out, const RegValue& v)
             appendHex(out, v.rawBytes());
         }
         return;
-    case RegType::ExpandString:
-        out.append("hex(2):");
-        break;
+    case RegType::ExpandString: out.append("hex(2):"); break;
     case RegType::DWord:
         out.append("dword:");
         out.append(QByteArray::number(quint32(v.number), 16).rightJustified(8, '0'));
         return;
-    case RegType::QWord:
-        out.append("hex(b):");
-        break;
-    case RegType::MultiString:
-        out.append("hex(7):");
-        break;
-    case RegType::Binary:
-        out.append("hex:");
-        break;
+    case RegType::QWord: out.append("hex(b):"); break;
+    case RegType::MultiString: out.append("hex(7):"); break;
+    case RegType::Binary: out.append("hex:"); break;
     }
     appendHex(out, v.rawBytes());
 }
@@ -98,7 +90,10 @@ bool isHexDigit(QChar c)
     return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
 }
 
-bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
 
 bool allBlank(QStringView s)
 {
@@ -184,8 +179,7 @@ std::optional<RegValue> valueFromBytes(uint type, const QByteArray& bytes, QStri
         v.text = chars;
         return v;
     }
-    case 0x3:
-        return RegValue::fromBinary(bytes);
+    case 0x3: return RegValue::fromBinary(bytes);
     case 0x4:
     case 0xb: {
         const int size = type == 0x4 ? 4 : 8;
@@ -200,9 +194,7 @@ std::optional<RegValue> valueFromBytes(uint type, const QByteArray& bytes, QStri
         v.number = readLittleEndian(bytes);
         return v;
     }
-    default:
-        *what = QStringLiteral("unsupported value type hex(%1)").arg(type, 0, 16);
-        return std::nullopt;
+    default: *what = QStringLiteral("unsupported value type hex(%1)").arg(type, 0, 16); return std::nullopt;
     }
 }
 

@@ -4,8 +4,7 @@ namespace platform::regkeys {
 
 QString rootName(RootKey root)
 {
-    return root == RootKey::LocalMachine ? QStringLiteral("HKEY_LOCAL_MACHINE")
-                                         : QStringLiteral("HKEY_CURRENT_USER");
+    return root == RootKey::LocalMachine ? QStringLiteral("HKEY_LOCAL_MACHINE") : QStringLiteral("HKEY_CURRENT_USER");
 }
 
 QString normalizePath(const QString& path)

@@ -12,7 +12,10 @@ void appendUtf16le(QByteArray& out, const QString& s)
     }
 }
 
-void appendZeroChar(QByteArray& out) { out.append(2, '\0'); }
+void appendZeroChar(QByteArray& out)
+{
+    out.append(2, '\0');
+}
 
 void appendLittleEndian(QByteArray& out, quint64 v, int size)
 {
@@ -71,12 +74,8 @@ QByteArray RegValue::rawBytes() const
         appendUtf16le(out, text);
         appendZeroChar(out);
         break;
-    case RegType::DWord:
-        appendLittleEndian(out, number, 4);
-        break;
-    case RegType::QWord:
-        appendLittleEndian(out, number, 8);
-        break;
+    case RegType::DWord: appendLittleEndian(out, number, 4); break;
+    case RegType::QWord: appendLittleEndian(out, number, 8); break;
     case RegType::MultiString:
         for (const QString& s : strings) {
             appendUtf16le(out, s);
@@ -84,9 +83,7 @@ QByteArray RegValue::rawBytes() const
         }
         appendZeroChar(out);
         break;
-    case RegType::Binary:
-        out = bytes;
-        break;
+    case RegType::Binary: out = bytes; break;
     }
     return out;
 }
@@ -97,16 +94,11 @@ bool RegValue::operator==(const RegValue& other) const
         return false;
     switch (type) {
     case RegType::String:
-    case RegType::ExpandString:
-        return text == other.text;
-    case RegType::DWord:
-        return quint32(number) == quint32(other.number);
-    case RegType::QWord:
-        return number == other.number;
-    case RegType::MultiString:
-        return strings == other.strings;
-    case RegType::Binary:
-        return bytes == other.bytes;
+    case RegType::ExpandString: return text == other.text;
+    case RegType::DWord: return quint32(number) == quint32(other.number);
+    case RegType::QWord: return number == other.number;
+    case RegType::MultiString: return strings == other.strings;
+    case RegType::Binary: return bytes == other.bytes;
     }
     return false;
 }

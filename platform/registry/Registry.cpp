@@ -22,7 +22,10 @@ QString userConfigHome()
     return home + QStringLiteral("/.config");
 }
 
-std::optional<Hive> load(RootKey root) { return loadHiveShared(root, Registry::hiveFilePath(root)); }
+std::optional<Hive> load(RootKey root)
+{
+    return loadHiveShared(root, Registry::hiveFilePath(root));
+}
 
 bool modify(RootKey root, const std::function<bool(Hive&)>& change)
 {
@@ -51,15 +54,16 @@ bool Registry::keyExists(RootKey root, const QString& path)
 bool Registry::createKey(RootKey root, const QString& path)
 {
     bool ok = false;
-    return modify(root, [&](Hive& hive) {
-               if (hive.keyExists(path)) {
-                   ok = true;
-                   return false;
-               }
-               ok = hive.createKey(path);
-               return ok;
-           })
-        && ok;
+    return modify(root,
+                  [&](Hive& hive) {
+                      if (hive.keyExists(path)) {
+                          ok = true;
+                          return false;
+                      }
+                      ok = hive.createKey(path);
+                      return ok;
+                  }) &&
+           ok;
 }
 
 bool Registry::removeKey(RootKey root, const QString& path, bool recursive)
@@ -107,10 +111,12 @@ bool Registry::update(RootKey root, const std::function<bool(Hive&)>& change)
 
 Profile::Profile(const QString& company, const QString& application)
     : keyPath_(QStringLiteral("Software\\") + company + u'\\' + application)
-{
-}
+{}
 
-QString Profile::keyPath() const { return keyPath_; }
+QString Profile::keyPath() const
+{
+    return keyPath_;
+}
 
 QString Profile::readString(const QString& section, const QString& entry, const QString& fallback) const
 {

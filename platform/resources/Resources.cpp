@@ -21,10 +21,14 @@ QString unescape(QStringView s)
             continue;
         }
         const QChar n = s[++i];
-        if (n == u'n') out += u'\n';
-        else if (n == u't') out += u'\t';
-        else if (n == u'r') out += u'\r';
-        else out += n;
+        if (n == u'n')
+            out += u'\n';
+        else if (n == u't')
+            out += u'\t';
+        else if (n == u'r')
+            out += u'\r';
+        else
+            out += n;
     }
     return out;
 }
@@ -81,8 +85,14 @@ std::optional<QByteArray> findLocalizedResource(const QString& module, const QSt
     return std::nullopt;
 }
 
-QString loadString(const QString& module, int id) { return stringTable(module).value(id); }
+QString loadString(const QString& module, int id)
+{
+    return stringTable(module).value(id);
+}
 
-bool hasString(const QString& module, int id) { return stringTable(module).contains(id); }
+bool hasString(const QString& module, int id)
+{
+    return stringTable(module).contains(id);
+}
 
 }  // namespace platform

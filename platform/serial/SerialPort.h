@@ -21,13 +21,13 @@ struct ModemLines {
 struct SerialSettings {
     qint32 baudRate = 0;
     bool parityCheck = false;
-    bool ctsFlow = false;      // output waits for CTS
-    bool dsrFlow = false;      // output waits for DSR (never on termios)
-    int dtrControl = 0;        // 1: DTR held up while open
+    bool ctsFlow = false;  // output waits for CTS
+    bool dsrFlow = false;  // output waits for DSR (never on termios)
+    int dtrControl = 0;    // 1: DTR held up while open
     bool dsrSensitivity = false;
     bool xonOut = false;
     bool xonIn = false;
-    int rtsControl = 0;        // 1: RTS held up, 2: RTS handshake
+    int rtsControl = 0;  // 1: RTS held up, 2: RTS handshake
 };
 
 // The device of a port name: "COMn" or "COMn:" (any case, n from 1) is the n-th

@@ -56,8 +56,8 @@ bool makePath(const QString& path)
 bool isPrivateDir(const QString& path)
 {
     struct stat st {};
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
-           st.st_uid == ::getuid() && (st.st_mode & 0077) == 0;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
+           (st.st_mode & 0077) == 0;
 }
 
 class DesktopUrlOpener final : public UrlOpener {
@@ -149,13 +149,15 @@ UrlOpener& urlOpener()
     return g_opener ? *g_opener : desktop;
 }
 
-void setUrlOpener(UrlOpener* opener) { g_opener = opener; }
+void setUrlOpener(UrlOpener* opener)
+{
+    g_opener = opener;
+}
 
 bool isOpenableScheme(const QUrl& url)
 {
     const QString scheme = asciiLower(url.scheme());
-    return url.isValid() &&
-           (scheme == u"http" || scheme == u"https" || scheme == u"mailto" || scheme == u"file");
+    return url.isValid() && (scheme == u"http" || scheme == u"https" || scheme == u"mailto" || scheme == u"file");
 }
 
 bool openUrl(const QUrl& url)
@@ -230,7 +232,8 @@ bool writeAutostartEntry(const QString& name, const QString& program, const QStr
     if (!isPlainFileName(name) || folderPath(Folder::Startup, {}, true).isEmpty())
         return false;
     const QString text =
-        QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nComment=%2\nExec=%3\nTerminal=false\nNoDisplay=true\n")
+        QStringLiteral(
+            "[Desktop Entry]\nType=Application\nName=%1\nComment=%2\nExec=%3\nTerminal=false\nNoDisplay=true\n")
             .arg(entryString(description), entryString(description), desktopExecLine(program, arguments));
     QSaveFile file(autostartEntryPath(name));
     if (!file.open(QIODevice::WriteOnly))

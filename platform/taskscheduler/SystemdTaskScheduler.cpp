@@ -39,7 +39,10 @@ bool systemctl(const QString& program, const QStringList& args)
     return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
-QString findSystemctl() { return QStandardPaths::findExecutable(QStringLiteral("systemctl")); }
+QString findSystemctl()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("systemctl"));
+}
 
 struct UnitNames {
     QString service;
@@ -100,7 +103,10 @@ bool writeUnit(const QString& path, const QString& text)
     return file.write(data) == data.size() && file.commit();
 }
 
-bool hasNul(const QString& text) { return text.contains(QChar(u'\0')); }
+bool hasNul(const QString& text)
+{
+    return text.contains(QChar(u'\0'));
+}
 
 bool isRunnable(const TaskDefinition& task)
 {
@@ -165,9 +171,8 @@ TaskStatus SystemdTaskScheduler::registerTask(const QString& folder, const QStri
     else if (written)
         written = removeIfPresent(timerPath) && removeIfPresent(wantsLink(dir, units.timer));
     if (written && !expiryCalendar.isEmpty()) {
-        const systemd::ExecCommand removal =
-            systemd::removalCommand(QFileInfo(program).absoluteFilePath(), QFileInfo(dir).absoluteFilePath(),
-                                    units.all());
+        const systemd::ExecCommand removal = systemd::removalCommand(QFileInfo(program).absoluteFilePath(),
+                                                                     QFileInfo(dir).absoluteFilePath(), units.all());
         written =
             writeUnit(dir + u'/' + units.expiryService, systemd::expiryServiceUnit(taskPath, effective, removal)) &&
             writeUnit(expiryTimerPath, systemd::expiryTimerUnit(taskPath, effective, expiryCalendar));

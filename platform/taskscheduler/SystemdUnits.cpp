@@ -20,8 +20,8 @@ QString escapeBytes(const QString& text, bool atStart)
     const QByteArray utf8 = text.toUtf8();
     for (qsizetype i = 0; i < utf8.size(); ++i) {
         const auto c = static_cast<unsigned char>(utf8[i]);
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                           c == ':' || c == '_' || (c == '.' && !(atStart && i == 0));
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ':' ||
+                           c == '_' || (c == '.' && !(atStart && i == 0));
         if (plain)
             out += QChar(c);
         else
@@ -38,7 +38,10 @@ QString joinEscaped(const QStringList& parts)
     return escaped.join(u'-');
 }
 
-bool isControl(QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; }
+bool isControl(QChar c)
+{
+    return c.unicode() < 0x20 || c.unicode() == 0x7f;
+}
 
 // One word of an Exec line. Inside double quotes systemd undoes C escapes; specifiers are
 // resolved after that, so '%' is doubled whatever the quoting.
@@ -108,8 +111,7 @@ const QString kShell = QStringLiteral("/bin/sh");
 bool runsOn(const TaskTrigger& t, const QDate& first, const QDate& d)
 {
     switch (t.type) {
-    case TaskTrigger::Type::Daily:
-        return first.daysTo(d) % t.daysInterval == 0;
+    case TaskTrigger::Type::Daily: return first.daysTo(d) % t.daysInterval == 0;
     case TaskTrigger::Type::Weekly: {
         if ((t.daysOfWeek & (1u << (d.dayOfWeek() % 7))) == 0)
             return false;
@@ -120,8 +122,7 @@ bool runsOn(const TaskTrigger& t, const QDate& first, const QDate& d)
     case TaskTrigger::Type::Monthly:
         if ((t.monthsOfYear & (1u << (d.month() - 1))) == 0)
             return false;
-        return (t.daysOfMonth & (1u << (d.day() - 1))) != 0 ||
-               (t.runOnLastDayOfMonth && d.day() == d.daysInMonth());
+        return (t.daysOfMonth & (1u << (d.day() - 1))) != 0 || (t.runOnLastDayOfMonth && d.day() == d.daysInMonth());
     }
     return false;
 }
@@ -131,10 +132,8 @@ bool isWellFormed(const TaskTrigger& t)
     if (!t.start.isValid() || !t.end.isValid() || t.randomDelay.count() < 0)
         return false;
     switch (t.type) {
-    case TaskTrigger::Type::Daily:
-        return t.daysInterval >= 1;
-    case TaskTrigger::Type::Weekly:
-        return t.weeksInterval >= 1 && (t.daysOfWeek & 0x7F) != 0;
+    case TaskTrigger::Type::Daily: return t.daysInterval >= 1;
+    case TaskTrigger::Type::Weekly: return t.weeksInterval >= 1 && (t.daysOfWeek & 0x7F) != 0;
     case TaskTrigger::Type::Monthly:
         return (t.monthsOfYear & 0xFFF) != 0 && ((t.daysOfMonth & 0x7FFFFFFF) != 0 || t.runOnLastDayOfMonth);
     }
@@ -166,8 +165,8 @@ QString fitStem(const QString& stem, int max)
 {
     if (stem.size() <= max)
         return stem;
-    const QString hash = QString::fromLatin1(
-        QCryptographicHash::hash(stem.toUtf8(), QCryptographicHash::Sha256).toHex().left(16));
+    const QString hash =
+        QString::fromLatin1(QCryptographicHash::hash(stem.toUtf8(), QCryptographicHash::Sha256).toHex().left(16));
     int cut = max - 1 - int(hash.size());
     // Never split a \xNN escape; only escapes hold backslashes.
     for (int back = 1; back <= 3; ++back) {
@@ -181,7 +180,10 @@ QString fitStem(const QString& stem, int max)
 
 }  // namespace
 
-QString escapeName(const QString& text) { return escapeBytes(text, true); }
+QString escapeName(const QString& text)
+{
+    return escapeBytes(text, true);
+}
 
 QStringList folderParts(const QString& folder)
 {
@@ -207,7 +209,10 @@ QString expiryStem(const QString& folder, const QString& name)
 }
 
 // A task's stem never ends so: its parts are never empty, and a cut one ends in a hash.
-bool isExpiryStem(const QString& stem) { return stem.endsWith(kExpiryMark); }
+bool isExpiryStem(const QString& stem)
+{
+    return stem.endsWith(kExpiryMark);
+}
 
 QString execLine(const ExecCommand& command)
 {

@@ -13,6 +13,9 @@ TaskScheduler& taskScheduler()
     return g_scheduler ? *g_scheduler : systemdScheduler;
 }
 
-void setTaskScheduler(TaskScheduler* scheduler) { g_scheduler = scheduler; }
+void setTaskScheduler(TaskScheduler* scheduler)
+{
+    g_scheduler = scheduler;
+}
 
 }  // namespace platform

@@ -24,15 +24,15 @@ enum class TaskStatus {
 struct TaskTrigger {
     enum class Type { Daily, Weekly, Monthly };
     Type type = Type::Daily;
-    QString id;                        // "Trigger1"; for people reading the units
-    QDateTime start;                   // local time
-    QDateTime end;                     // local time; required, so a task never runs forever
-    int daysInterval = 1;              // daily: every n-th day from the start
-    int weeksInterval = 1;             // weekly: every n-th week from the start's week
-    unsigned daysOfWeek = 0;           // weekly: Sunday 1, Monday 2, ... Saturday 64
-    unsigned monthsOfYear = 0xFFF;     // monthly: January 1, February 2, ... December 2048
-    unsigned daysOfMonth = 0;          // monthly: day 1 is bit 0
-    bool runOnLastDayOfMonth = false;  // monthly: also the last day, whatever its number
+    QString id;                           // "Trigger1"; for people reading the units
+    QDateTime start;                      // local time
+    QDateTime end;                        // local time; required, so a task never runs forever
+    int daysInterval = 1;                 // daily: every n-th day from the start
+    int weeksInterval = 1;                // weekly: every n-th week from the start's week
+    unsigned daysOfWeek = 0;              // weekly: Sunday 1, Monday 2, ... Saturday 64
+    unsigned monthsOfYear = 0xFFF;        // monthly: January 1, February 2, ... December 2048
+    unsigned daysOfMonth = 0;             // monthly: day 1 is bit 0
+    bool runOnLastDayOfMonth = false;     // monthly: also the last day, whatever its number
     std::chrono::seconds randomDelay{0};  // each run is put off by up to this much
 };
 
@@ -45,7 +45,7 @@ struct TaskDefinition {
     std::optional<TaskTrigger> trigger;      // none: the task only runs when started by hand
     // The task removes itself this long after its trigger's end; none: it stays.
     std::optional<std::chrono::seconds> deleteExpiredAfter;
-    QString programPath;                     // absolute
+    QString programPath;  // absolute
     QStringList arguments;
 };
 

@@ -54,9 +54,7 @@ void writeCommand(SerialPort& port, const QByteArray& command)
 
 }  // namespace
 
-HayesTelephony::HayesTelephony(HayesTelephonyOptions options) : options_(std::move(options))
-{
-}
+HayesTelephony::HayesTelephony(HayesTelephonyOptions options) : options_(std::move(options)) {}
 
 HayesTelephony::~HayesTelephony()
 {

@@ -27,7 +27,8 @@ QList<ModemDevice> listModems(const QString& sysfsRoot, const QString& devRoot, 
     const QDir root(sysfsRoot);
     const QSet<QString> consoles = [&] {
         QSet<QString> names;
-        for (const QString& name : readLine(root.filePath(QStringLiteral("console/active"))).split(u' ', Qt::SkipEmptyParts))
+        for (const QString& name :
+             readLine(root.filePath(QStringLiteral("console/active"))).split(u' ', Qt::SkipEmptyParts))
             names.insert(name);
         return names;
     }();

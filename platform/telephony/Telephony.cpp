@@ -34,9 +34,9 @@ quint32 modulationMaxRate(const QByteArray& answer)
     static const struct {
         const char* name;
         quint32 rate;
-    } kModulations[] = {{"V92", 56000}, {"V90", 56000}, {"K56", 56000},   {"K56FLEX", 56000}, {"X2", 56000},
-                        {"V34", 33600}, {"VFC", 28800}, {"V32B", 14400},  {"V32", 9600},      {"V22B", 2400},
-                        {"V22", 1200},  {"V23C", 1200}, {"B212", 1200},   {"V21", 300},       {"B103", 300}};
+    } kModulations[] = {{"V92", 56000}, {"V90", 56000}, {"K56", 56000},  {"K56FLEX", 56000}, {"X2", 56000},
+                        {"V34", 33600}, {"VFC", 28800}, {"V32B", 14400}, {"V32", 9600},      {"V22B", 2400},
+                        {"V22", 1200},  {"V23C", 1200}, {"B212", 1200},  {"V21", 300},       {"B103", 300}};
     for (const auto& m : kModulations) {
         if (name == m.name)
             return m.rate;

@@ -101,8 +101,7 @@ public:
     // It talks to the device, so it may take a moment; lines that cannot be asked fail.
     virtual qint32 queryLineRates(quint32 device, LineCaps* caps);
     // `device` may be tel::kLineMapper.
-    virtual qint32 openLine(quint32 device, quint32 version, quintptr instance, quint32 mediaModes,
-                            quint32* line) = 0;
+    virtual qint32 openLine(quint32 device, quint32 version, quintptr instance, quint32 mediaModes, quint32* line) = 0;
     // The device a line was opened on.
     virtual qint32 lineDeviceId(quint32 line, quint32* device) = 0;
     // The number as the modem dials it (dialableNumber with the dialling location's

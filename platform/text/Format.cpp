@@ -2,7 +2,6 @@
 
 #include <QLocale>
 
-
 namespace platform {
 namespace {
 
@@ -102,8 +101,8 @@ QString integer(const FormatArg& a, const Spec& s)
     if (c == u'd' || c == u'i') {
         const long long v = a.asSigned();
         negative = v < 0;
-        const unsigned long long mag = negative ? 0ULL - static_cast<unsigned long long>(v)
-                                                : static_cast<unsigned long long>(v);
+        const unsigned long long mag =
+            negative ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
         digits = QString::number(mag);
     } else {
         unsigned long long v = a.asUnsigned();
@@ -174,12 +173,18 @@ QString format(const QString& pattern, std::span<const FormatArg> list)
         Spec s;
         for (; j < n; ++j) {
             const QChar f = pattern[j];
-            if (f == u'-') s.left = true;
-            else if (f == u'+') s.plus = true;
-            else if (f == u' ') s.space = true;
-            else if (f == u'#') s.alt = true;
-            else if (f == u'0') s.zero = true;
-            else break;
+            if (f == u'-')
+                s.left = true;
+            else if (f == u'+')
+                s.plus = true;
+            else if (f == u' ')
+                s.space = true;
+            else if (f == u'#')
+                s.alt = true;
+            else if (f == u'0')
+                s.zero = true;
+            else
+                break;
         }
         if (j < n && pattern[j] == u'*') {
             s.width = next < list.size() ? int(list[next++].asSigned()) : 0;
@@ -222,9 +227,9 @@ QString format(const QString& pattern, std::span<const FormatArg> list)
         }
         s.conv = pattern[j];
         const char16_t c = s.conv.unicode();
-        const bool known = c == u's' || c == u'S' || c == u'c' || c == u'C' || c == u'd' || c == u'i' ||
-                           c == u'u' || c == u'x' || c == u'X' || c == u'o' || c == u'e' || c == u'E' ||
-                           c == u'f' || c == u'F' || c == u'g' || c == u'G';
+        const bool known = c == u's' || c == u'S' || c == u'c' || c == u'C' || c == u'd' || c == u'i' || c == u'u' ||
+                           c == u'x' || c == u'X' || c == u'o' || c == u'e' || c == u'E' || c == u'f' || c == u'F' ||
+                           c == u'g' || c == u'G';
         if (!known) {
             out += pattern.mid(start, j - start + 1);
             i = j;
@@ -250,12 +255,13 @@ QString format(const QString& pattern, std::span<const FormatArg> list)
             out += pad(t, s, false);
             break;
         }
-        case u'e': case u'E': case u'f': case u'F': case u'g': case u'G':
-            out += real(a, s);
-            break;
-        default:
-            out += integer(a, s);
-            break;
+        case u'e':
+        case u'E':
+        case u'f':
+        case u'F':
+        case u'g':
+        case u'G': out += real(a, s); break;
+        default: out += integer(a, s); break;
         }
     }
     return out;

@@ -234,14 +234,20 @@ MessageSink& messageSink()
     return g_sink ? *g_sink : fallback;
 }
 
-void setMessageSink(MessageSink* sink) { g_sink = sink; }
+void setMessageSink(MessageSink* sink)
+{
+    g_sink = sink;
+}
 
 int messageBox(const QString& text, const QString& caption, unsigned style)
 {
     return messageSink().messageBox(text, caption, style);
 }
 
-void beep(unsigned style) { messageSink().beep(style); }
+void beep(unsigned style)
+{
+    messageSink().beep(style);
+}
 
 int alertUser(const QString& text, const QString& caption, unsigned style)
 {
@@ -272,14 +278,19 @@ void postQuit(int exitCode)
     QCoreApplication::postEvent(receiver(), new QuitEvent(exitCode));
 }
 
-bool quitPending() { return g_quitsInFlight > 0 || g_quitHeld; }
+bool quitPending()
+{
+    return g_quitsInFlight > 0 || g_quitHeld;
+}
 
-int lastQuitCode() { return g_lastQuitCode; }
+int lastQuitCode()
+{
+    return g_lastQuitCode;
+}
 
 bool pumpUntil(const std::function<bool()>& done, int timeoutMs, const std::function<bool()>& cancelled)
 {
-    const QDeadlineTimer deadline =
-        timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeoutMs);
+    const QDeadlineTimer deadline = timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeoutMs);
     // What `done` waits for may change without an event (another thread, a file), so
     // the loop wakes at least this often to look again.
     constexpr int kSliceMs = 50;
@@ -335,7 +346,10 @@ int addIdleHook(const std::function<void()>& hook)
     return hookId;
 }
 
-void removeIdleHook(int hookId) { g_idleHooks.erase(hookId); }
+void removeIdleHook(int hookId)
+{
+    g_idleHooks.erase(hookId);
+}
 
 // Self-pipe: the handler only writes a byte; the loop reads it and posts the quit.
 // Without an application there is no loop to read the pipe, and the default handlers,
@@ -350,8 +364,7 @@ void quitOnTerminationSignals()
     auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, receiver());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
         char buffer[64];
-        while (::read(g_signalPipe[0], buffer, sizeof buffer) > 0) {
-        }
+        while (::read(g_signalPipe[0], buffer, sizeof buffer) > 0) {}
         postQuit(0);
     });
     struct sigaction action {};
@@ -363,7 +376,10 @@ void quitOnTerminationSignals()
     installed = true;
 }
 
-bool terminationRequested() { return g_terminationSignalled; }
+bool terminationRequested()
+{
+    return g_terminationSignalled;
+}
 
 // The pipe stays readable until the loop drains it, so a signal that came just before the
 // poll still ends the sleep; a signal during it interrupts the poll.

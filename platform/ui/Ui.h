@@ -8,10 +8,9 @@ namespace platform {
 
 // Message box styles and results, with the values the callers were written against.
 namespace mb {
-constexpr unsigned Ok = 0x0, OkCancel = 0x1, AbortRetryIgnore = 0x2, YesNoCancel = 0x3, YesNo = 0x4,
-                   RetryCancel = 0x5, TypeMask = 0xF;
-constexpr unsigned IconHand = 0x10, IconQuestion = 0x20, IconExclamation = 0x30, IconAsterisk = 0x40,
-                   IconMask = 0xF0;
+constexpr unsigned Ok = 0x0, OkCancel = 0x1, AbortRetryIgnore = 0x2, YesNoCancel = 0x3, YesNo = 0x4, RetryCancel = 0x5,
+                   TypeMask = 0xF;
+constexpr unsigned IconHand = 0x10, IconQuestion = 0x20, IconExclamation = 0x30, IconAsterisk = 0x40, IconMask = 0xF0;
 constexpr unsigned DefButton2 = 0x100, DefButton3 = 0x200, DefMask = 0xF00;
 }  // namespace mb
 namespace id {
@@ -57,8 +56,7 @@ int lastQuitCode();
 // Runs the event loop until `done` returns true, `timeoutMs` passes (negative: no limit)
 // or `cancelled` (optional) returns true. A quit met meanwhile is held back and posted
 // again when the wait ends, so it takes effect after the wait. Returns true when `done`.
-bool pumpUntil(const std::function<bool()>& done, int timeoutMs = -1,
-               const std::function<bool()>& cancelled = {});
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs = -1, const std::function<bool()>& cancelled = {});
 
 // Calls `hook` whenever the event loop has gone idle, until the returned id is removed.
 // Main thread only, once the application object exists; hooks do not run during pumpUntil.

@@ -10,7 +10,7 @@ namespace platform {
 OsVersion systemOsVersion()
 {
     OsVersion v;
-    utsname u {};
+    utsname u{};
     if (::uname(&u) == 0) {
         v.kernel = QString::fromLocal8Bit(u.release);
         // The build number carries the kernel's major and minor: 6.1 -> 601.
@@ -24,7 +24,10 @@ OsVersion systemOsVersion()
     return v;
 }
 
-OsVersion SystemOsVersion::osVersion() const { return systemOsVersion(); }
+OsVersion SystemOsVersion::osVersion() const
+{
+    return systemOsVersion();
+}
 
 QStringList defaultOsReleaseFiles()
 {

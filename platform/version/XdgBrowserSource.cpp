@@ -53,12 +53,18 @@ QString unescapeValue(const QString& value)
             continue;
         }
         const QChar c = value[++i];
-        if (c == u's') out += u' ';
-        else if (c == u'n') out += u'\n';
-        else if (c == u't') out += u'\t';
-        else if (c == u'r') out += u'\r';
-        else if (c == u'\\') out += u'\\';
-        else out += QString(u'\\') + c;
+        if (c == u's')
+            out += u' ';
+        else if (c == u'n')
+            out += u'\n';
+        else if (c == u't')
+            out += u'\t';
+        else if (c == u'r')
+            out += u'\r';
+        else if (c == u'\\')
+            out += u'\\';
+        else
+            out += QString(u'\\') + c;
     }
     return out;
 }

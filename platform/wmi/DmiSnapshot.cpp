@@ -48,7 +48,8 @@ bool writeDmiSnapshot(const QMap<QString, QString>& values, QString* error)
         return true;
     });
     if (!ok)
-        *error = QStringLiteral("Unable to write the machine hive %1").arg(Registry::hiveFilePath(RootKey::LocalMachine));
+        *error =
+            QStringLiteral("Unable to write the machine hive %1").arg(Registry::hiveFilePath(RootKey::LocalMachine));
     return ok;
 }
 

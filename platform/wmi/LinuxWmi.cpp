@@ -58,9 +58,15 @@ std::optional<QByteArray> readFile(const QString& path, int* error = nullptr)
     return data;
 }
 
-QVariant text(const std::optional<QString>& v) { return v ? QVariant(*v) : QVariant(); }
+QVariant text(const std::optional<QString>& v)
+{
+    return v ? QVariant(*v) : QVariant();
+}
 
-QString firstLine(const QByteArray& data) { return QString::fromUtf8(data.left(data.indexOf('\n'))); }
+QString firstLine(const QByteArray& data)
+{
+    return QString::fromUtf8(data.left(data.indexOf('\n')));
+}
 
 // /proc/meminfo in kilobytes by field name.
 QHash<QByteArray, quint64> memInfo(const LinuxWmi& wmi)
@@ -128,8 +134,8 @@ QList<QList<CpuBlock>> cpuPackages(const LinuxWmi& wmi)
 // A cpufreq reading of one processor, in MHz.
 std::optional<quint32> cpuFreqMhz(const LinuxWmi& wmi, const QString& cpu, const char* file)
 {
-    const auto data = readFile(wmi.roots().sys + QStringLiteral("/devices/system/cpu/cpu%1/cpufreq/%2")
-                                                     .arg(cpu, QLatin1String(file)));
+    const auto data = readFile(wmi.roots().sys +
+                               QStringLiteral("/devices/system/cpu/cpu%1/cpufreq/%2").arg(cpu, QLatin1String(file)));
     bool ok = false;
     const quint64 khz = data ? data->trimmed().toULongLong(&ok) : 0;
     if (!ok)
@@ -137,7 +143,10 @@ std::optional<quint32> cpuFreqMhz(const LinuxWmi& wmi, const QString& cpu, const
     return quint32((khz + 500) / 1000);
 }
 
-QString cpuArchitecture() { return QSysInfo::currentCpuArchitecture(); }
+QString cpuArchitecture()
+{
+    return QSysInfo::currentCpuArchitecture();
+}
 
 QString systemType()
 {
@@ -155,7 +164,7 @@ QString osArchitecture()
 {
     const QString arch = cpuArchitecture();
     return arch.contains(QLatin1String("64")) || arch == QLatin1String("s390x") ? QStringLiteral("64-bit")
-                                                                                  : QStringLiteral("32-bit");
+                                                                                : QStringLiteral("32-bit");
 }
 
 // sysfs writes the BIOS date as MM/DD/YYYY; WMI gives dates in the CIM form.
@@ -192,43 +201,35 @@ QList<Row> computerSystem(const LinuxWmi& wmi)
     const auto total = mem.constFind("MemTotal");
     const qsizetype packages = cpuPackages(wmi).size();
     const auto host = readFile(wmi.roots().proc + QStringLiteral("/sys/kernel/hostname"));
-    return {{text(wmi.dmiValue(QStringLiteral("sys_vendor"))),
-             text(wmi.dmiValue(QStringLiteral("product_name"))),
+    return {{text(wmi.dmiValue(QStringLiteral("sys_vendor"))), text(wmi.dmiValue(QStringLiteral("product_name"))),
              host ? QVariant(firstLine(*host)) : QVariant(),
-             packages > 0 ? QVariant::fromValue<quint32>(quint32(packages)) : QVariant(),
-             systemType(),
+             packages > 0 ? QVariant::fromValue<quint32>(quint32(packages)) : QVariant(), systemType(),
              total == mem.cend() ? QVariant() : QVariant::fromValue<quint64>(*total * 1024)}};
 }
 
 QList<Row> bios(const LinuxWmi& wmi)
 {
     const QVariant version = text(wmi.dmiValue(QStringLiteral("bios_version")));
-    return {{text(wmi.dmiValue(QStringLiteral("product_serial"))),
-             text(wmi.dmiValue(QStringLiteral("bios_vendor"))),
-             version,
-             cimDate(wmi.dmiValue(QStringLiteral("bios_date"))),
-             version}};
+    return {{text(wmi.dmiValue(QStringLiteral("product_serial"))), text(wmi.dmiValue(QStringLiteral("bios_vendor"))),
+             version, cimDate(wmi.dmiValue(QStringLiteral("bios_date"))), version}};
 }
 
 QList<Row> baseBoard(const LinuxWmi& wmi)
 {
-    return {{text(wmi.dmiValue(QStringLiteral("board_vendor"))),
-             text(wmi.dmiValue(QStringLiteral("board_name"))),
+    return {{text(wmi.dmiValue(QStringLiteral("board_vendor"))), text(wmi.dmiValue(QStringLiteral("board_name"))),
              text(wmi.dmiValue(QStringLiteral("board_serial")))}};
 }
 
 QList<Row> systemEnclosure(const LinuxWmi& wmi)
 {
-    return {{text(wmi.dmiValue(QStringLiteral("chassis_serial"))),
-             text(wmi.dmiValue(QStringLiteral("chassis_vendor")))}};
+    return {
+        {text(wmi.dmiValue(QStringLiteral("chassis_serial"))), text(wmi.dmiValue(QStringLiteral("chassis_vendor")))}};
 }
 
 QList<Row> computerSystemProduct(const LinuxWmi& wmi)
 {
-    return {{text(wmi.dmiValue(QStringLiteral("product_serial"))),
-             text(wmi.dmiValue(QStringLiteral("product_name"))),
-             text(wmi.dmiValue(QStringLiteral("sys_vendor"))),
-             text(wmi.dmiValue(QStringLiteral("product_uuid"))),
+    return {{text(wmi.dmiValue(QStringLiteral("product_serial"))), text(wmi.dmiValue(QStringLiteral("product_name"))),
+             text(wmi.dmiValue(QStringLiteral("sys_vendor"))), text(wmi.dmiValue(QStringLiteral("product_uuid"))),
              text(wmi.dmiValue(QStringLiteral("product_version")))}};
 }
 
@@ -242,12 +243,8 @@ QList<Row> operatingSystem(const LinuxWmi& wmi)
     const auto kernel = readFile(wmi.roots().proc + QStringLiteral("/sys/kernel/osrelease"));
     const auto mem = memInfo(wmi);
     const QVariant freeKb = mem.contains("MemAvailable") ? memKb(mem, "MemAvailable") : memKb(mem, "MemFree");
-    return {{caption,
-             versionId.isEmpty() ? QVariant() : QVariant(versionId),
-             kernel ? QVariant(firstLine(*kernel)) : QVariant(),
-             osArchitecture(),
-             memKb(mem, "MemTotal"),
-             freeKb}};
+    return {{caption, versionId.isEmpty() ? QVariant() : QVariant(versionId),
+             kernel ? QVariant(firstLine(*kernel)) : QVariant(), osArchitecture(), memKb(mem, "MemTotal"), freeKb}};
 }
 
 QList<Row> processors(const LinuxWmi& wmi)
@@ -277,9 +274,7 @@ QList<Row> processors(const LinuxWmi& wmi)
         auto orNull = [](const QString& s) { return s.isEmpty() ? QVariant() : QVariant(s); };
         auto number = [](const std::optional<quint32>& v) { return v ? QVariant::fromValue(*v) : QVariant(); };
         rows.append({orNull(first.value(QStringLiteral("model name"))),
-                     orNull(first.value(QStringLiteral("vendor_id"))),
-                     number(maximum),
-                     number(current),
+                     orNull(first.value(QStringLiteral("vendor_id"))), number(maximum), number(current),
                      QVariant::fromValue(cores)});
     }
     return rows;
@@ -330,7 +325,8 @@ const QList<WmiClass>& classes()
         {QStringLiteral("Win32_BaseBoard"),
          {QStringLiteral("Manufacturer"), QStringLiteral("Product"), QStringLiteral("SerialNumber")},
          baseBoard},
-        {QStringLiteral("Win32_SystemEnclosure"), {QStringLiteral("SerialNumber"), QStringLiteral("Manufacturer")},
+        {QStringLiteral("Win32_SystemEnclosure"),
+         {QStringLiteral("SerialNumber"), QStringLiteral("Manufacturer")},
          systemEnclosure},
         {QStringLiteral("Win32_ComputerSystemProduct"),
          {QStringLiteral("IdentifyingNumber"), QStringLiteral("Name"), QStringLiteral("Vendor"), QStringLiteral("UUID"),
@@ -346,7 +342,8 @@ const QList<WmiClass>& classes()
           QStringLiteral("CurrentClockSpeed"), QStringLiteral("NumberOfCores")},
          processors},
         {QStringLiteral("Win32_LogicalDisk"),
-         {QStringLiteral("DeviceID"), QStringLiteral("Size"), QStringLiteral("FreeSpace"), QStringLiteral("FileSystem")},
+         {QStringLiteral("DeviceID"), QStringLiteral("Size"), QStringLiteral("FreeSpace"),
+          QStringLiteral("FileSystem")},
          logicalDisks},
     };
     return table;
@@ -370,9 +367,15 @@ std::optional<QVariant> WmiObject::value(const QString& name) const
     return std::nullopt;
 }
 
-std::shared_ptr<Wmi> systemWmi() { return std::make_shared<LinuxWmi>(); }
+std::shared_ptr<Wmi> systemWmi()
+{
+    return std::make_shared<LinuxWmi>();
+}
 
-QString dmiSnapshotKey() { return QStringLiteral("SOFTWARE\\Ovex\\Ovex Kelvo\\DMI"); }
+QString dmiSnapshotKey()
+{
+    return QStringLiteral("SOFTWARE\\Ovex\\Ovex Kelvo\\DMI");
+}
 
 LinuxWmiRoots LinuxWmiRoots::fromEnvironment()
 {

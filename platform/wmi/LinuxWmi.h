@@ -11,9 +11,9 @@ namespace platform {
 
 // Where the Linux WMI reads the machine; tests point each root at fixtures.
 struct LinuxWmiRoots {
-    QString dmi;         // DMI value files: $OVEX_DMI_DIR, else /sys/class/dmi/id
-    QString proc;        // cpuinfo, meminfo, self/mounts, sys/kernel/{hostname,osrelease}
-    QString sys;         // devices/system/cpu/cpu<N>/cpufreq
+    QString dmi;            // DMI value files: $OVEX_DMI_DIR, else /sys/class/dmi/id
+    QString proc;           // cpuinfo, meminfo, self/mounts, sys/kernel/{hostname,osrelease}
+    QString sys;            // devices/system/cpu/cpu<N>/cpufreq
     QStringList osRelease;  // the os-release files, the first that can be read wins
 
     static LinuxWmiRoots fromEnvironment();

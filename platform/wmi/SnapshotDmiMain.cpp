@@ -15,9 +15,10 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (args.size() > 1 || (args.size() == 1 && args[0].startsWith(u'-'))) {
-        std::fprintf(stderr, "usage: ovex-snapshot-dmi [DMI-FOLDER]\n"
-                             "Records the DMI values of DMI-FOLDER (default /sys/class/dmi/id, or\n"
-                             "$OVEX_DMI_DIR) in the machine hive.\n");
+        std::fprintf(stderr,
+                     "usage: ovex-snapshot-dmi [DMI-FOLDER]\n"
+                     "Records the DMI values of DMI-FOLDER (default /sys/class/dmi/id, or\n"
+                     "$OVEX_DMI_DIR) in the machine hive.\n");
         return 2;
     }
     const QString folder = args.isEmpty() ? platform::LinuxWmiRoots::fromEnvironment().dmi : args[0];

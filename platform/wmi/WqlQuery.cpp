@@ -10,9 +10,18 @@ struct Token {
     QString text;
 };
 
-bool isNameStart(QChar c) { return c == u'_' || (c.unicode() < 128 && c.isLetter()); }
-bool isNameChar(QChar c) { return isNameStart(c) || (c.unicode() < 128 && c.isDigit()); }
-bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool isNameStart(QChar c)
+{
+    return c == u'_' || (c.unicode() < 128 && c.isLetter());
+}
+bool isNameChar(QChar c)
+{
+    return isNameStart(c) || (c.unicode() < 128 && c.isDigit());
+}
+bool isDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
 
 std::optional<QList<Token>> tokenize(const QString& s)
 {

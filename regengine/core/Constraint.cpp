@@ -301,9 +301,9 @@ void Constraint::ReportError(const QString& text, const QString& caption)
 void Constraint::ReportFailure(int kind, QChar character, const QString& label)
 {
     if (kind == 32)
-        ReportError(platform::formatText(ConstraintText(16, QStringLiteral("You may not use a future date for %s.")),
-                                         label),
-                    requiredCaption());
+        ReportError(
+            platform::formatText(ConstraintText(16, QStringLiteral("You may not use a future date for %s.")), label),
+            requiredCaption());
     else if (kind == 64)
         ReportError(platform::formatText(ConstraintText(17, QStringLiteral("The character '%c' is not allowable "
                                                                            "in %s")),
@@ -333,8 +333,8 @@ bool MaskConstraint::Validate(const QString& text, const QString*)
     if (GetFlags() & ConstraintFlag::Required) {
         if (filter.IsAllowed(text) && !text.isEmpty())
             return true;
-        message = platform::formatText(ConstraintText(10, QStringLiteral("The selected field should look like %s.")),
-                                       mask_);
+        message =
+            platform::formatText(ConstraintText(10, QStringLiteral("The selected field should look like %s.")), mask_);
     } else {
         if (filter.IsAllowed(text) || text == picture_)
             return true;

@@ -16,7 +16,7 @@ class QmWind;
 namespace ConstraintFlag {
 constexpr quint32 Required = 0x1;
 constexpr quint32 Letters = 0x2;
-constexpr quint32 Digits = 0x4;        // the library's digit class
+constexpr quint32 Digits = 0x4;  // the library's digit class
 constexpr quint32 Email = 0x8;
 constexpr quint32 AsciiDigits = 0x10;  // "0" to "9" only
 constexpr quint32 CharSet = 0x40;      // the line after the CONSTRAINT line is the character set

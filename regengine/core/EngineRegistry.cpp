@@ -60,8 +60,8 @@ bool OpenEngineRegistryKey(const FourCC& mfgr, const FourCC& prod, const QString
                            const QString& applicationName)
 {
     EngineKey& key = engineKey();
-    key.keyPath = EngineRegistryBasePath() + u'\\' + FieldCodeToString(mfgr) + u'\\' + FieldCodeToString(prod) +
-                  u'\\' + applicationName + u'\\' + version;
+    key.keyPath = EngineRegistryBasePath() + u'\\' + FieldCodeToString(mfgr) + u'\\' + FieldCodeToString(prod) + u'\\' +
+                  applicationName + u'\\' + version;
     key.applicationName = applicationName;
     key.open = platform::Registry::createKey(platform::RootKey::CurrentUser, key.keyPath);
     return key.open;
@@ -103,9 +103,7 @@ bool ReadRegistryValue(unsigned options, platform::RootKey root, const QString& 
                    : platform::formatText(QStringLiteral("%lld"), static_cast<long long>(value->number));
         break;
     case platform::RegType::String:
-    case platform::RegType::ExpandString:
-        text = textUpToNul(value->text);
-        break;
+    case platform::RegType::ExpandString: text = textUpToNul(value->text); break;
     case platform::RegType::MultiString:
         text = value->strings.isEmpty() ? QString() : textUpToNul(value->strings.first());
         break;

@@ -5,20 +5,13 @@ namespace engine {
 bool KeyFilter::MaskItem::Matches(QChar c) const
 {
     switch (kind.unicode()) {
-    case u'&':
-        return c.isLetterOrNumber();
-    case u'A':
-        return c.isLetter();
-    case u'D':
-        return c == u'-';
-    case u'N':
-        return c.isDigit();
-    case u'S':
-        return set.contains(c);
-    case u' ':
-        return c == u' ';
-    default:
-        return false;
+    case u'&': return c.isLetterOrNumber();
+    case u'A': return c.isLetter();
+    case u'D': return c == u'-';
+    case u'N': return c.isDigit();
+    case u'S': return set.contains(c);
+    case u' ': return c == u' ';
+    default: return false;
     }
 }
 
@@ -29,15 +22,9 @@ KeyFilter::KeyFilter(const QString& mask, const QString& picture) : picture_(pic
         switch (mask[i].unicode()) {
         case u'&':
         case u'A':
-        case u' ':
-            item.kind = mask[i];
-            break;
-        case u'-':
-            item.kind = u'D';
-            break;
-        case u'0':
-            item.kind = u'N';
-            break;
+        case u' ': item.kind = mask[i]; break;
+        case u'-': item.kind = u'D'; break;
+        case u'0': item.kind = u'N'; break;
         case u'{': {
             item.kind = u'S';
             const qsizetype close = mask.indexOf(u'}', i + 1);
@@ -46,9 +33,7 @@ KeyFilter::KeyFilter(const QString& mask, const QString& picture) : picture_(pic
             i = end;
             break;
         }
-        default:
-            item.kind = u'X';
-            break;
+        default: item.kind = u'X'; break;
         }
         items_.push_back(item);
     }

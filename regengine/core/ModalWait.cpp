@@ -71,11 +71,13 @@ bool PumpWhileBusy(int* cancelled)
     // are none. The layer holds back a quit met here and posts it again as the pass ends;
     // every quit the engine posts carries the launcher's exit code of that moment.
     bool passed = false;
-    platform::pumpUntil([&passed] {
-        const bool done = passed;
-        passed = true;
-        return done;
-    }, 5);
+    platform::pumpUntil(
+        [&passed] {
+            const bool done = passed;
+            passed = true;
+            return done;
+        },
+        5);
     return false;
 }
 

@@ -87,11 +87,13 @@ std::optional<PackedDib> PackedDib::Parse(QByteArrayView d, QString* error)
     if (!readHeader(d, dib, error))
         return std::nullopt;
     switch (dib.bitCount) {
-    case 1: case 4: case 8: case 16: case 24: case 32:
-        break;
-    default:
-        fail(error, QStringLiteral("bitmap with %1 bits per pixel").arg(dib.bitCount));
-        return std::nullopt;
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32: break;
+    default: fail(error, QStringLiteral("bitmap with %1 bits per pixel").arg(dib.bitCount)); return std::nullopt;
     }
     if (dib.width == 0 || dib.height == 0 || dib.width > kMaxSide || dib.height > kMaxSide) {
         fail(error, QStringLiteral("bitmap of %1 by %2 pixels").arg(dib.width).arg(dib.height));

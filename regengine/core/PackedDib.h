@@ -22,16 +22,16 @@ struct PackedDib {
     Header header = Header::Info;
     quint32 headerSize = 0;
     int width = 0;
-    int height = 0;         // always positive
-    bool topDown = false;   // rows stored from the top (a negative height in the header)
+    int height = 0;        // always positive
+    bool topDown = false;  // rows stored from the top (a negative height in the header)
     int bitCount = 0;
     quint32 compression = 0;
-    int numColors = 0;      // entries of the colour table
-    int paletteSize = 0;    // its bytes: 4 per entry, 3 for a core header
-    qsizetype bitsOffset = 0;  // header, bit-field masks and colour table
-    qsizetype stride = 0;   // bytes per row, a multiple of 4
-    std::vector<quint32> colors;           // the table as 0xFFRRGGBB
-    std::array<quint32, 3> masks{};        // red, green, blue for 16 and 32 bits
+    int numColors = 0;               // entries of the colour table
+    int paletteSize = 0;             // its bytes: 4 per entry, 3 for a core header
+    qsizetype bitsOffset = 0;        // header, bit-field masks and colour table
+    qsizetype stride = 0;            // bytes per row, a multiple of 4
+    std::vector<quint32> colors;     // the table as 0xFFRRGGBB
+    std::array<quint32, 3> masks{};  // red, green, blue for 16 and 32 bits
 
     // The header and table of `data`; nullopt with a reason in `error` when the data is no
     // bitmap this reader draws: unknown header, RLE or other compression, a bit count other

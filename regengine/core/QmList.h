@@ -27,10 +27,7 @@ public:
     QmList& operator=(QmList&&) noexcept = default;
 
     // Empties the list and gives its storage back.
-    void Init()
-    {
-        std::vector<T>().swap(items_);
-    }
+    void Init() { std::vector<T>().swap(items_); }
 
     // Room for `need` items: the capacity grows by the grow step, or to `need` when that is
     // more.
@@ -67,8 +64,7 @@ public:
     bool Add(T item) { return SetAt(GetCount(), std::move(item)); }
 
     // A copy of slot i into `out`; false when out is null or i is outside 0..count - 1.
-    bool GetAt(int i, T* out) const
-        requires std::copy_constructible<T>
+    bool GetAt(int i, T* out) const requires std::copy_constructible<T>
     {
         if (out == nullptr || i < 0 || i >= GetCount())
             return false;

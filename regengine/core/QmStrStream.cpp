@@ -8,8 +8,7 @@ namespace engine {
 
 QmStrStream::QmStrStream(const QChar* text, qsizetype length)
     : text_(text != nullptr && length > 0 ? QString(text, length) : QString())
-{
-}
+{}
 
 QmStrStream::QmStrStream(const QString& text) : text_(text) {}
 
@@ -152,8 +151,7 @@ bool QmStrStream::readInt(qint32& value)
     }
     if (negative)
         v = -v;
-    if (i == digits || overflow || v > std::numeric_limits<qint32>::max() ||
-        v < std::numeric_limits<qint32>::min()) {
+    if (i == digits || overflow || v > std::numeric_limits<qint32>::max() || v < std::numeric_limits<qint32>::min()) {
         pos_ = start;
         eof_ = false;
         fail_ = true;

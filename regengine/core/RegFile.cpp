@@ -214,8 +214,7 @@ void RegFile::Parse(const QByteArray& data)
             if (length == 24)
                 lastProd_ = FourCC::FromBytes(body.left(4));
             break;
-        default:
-            break;
+        default: break;
         }
         at += length;
     }

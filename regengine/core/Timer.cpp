@@ -4,9 +4,7 @@
 
 namespace engine {
 
-Timer::Timer(const Clock* clock) : clock_(clock != nullptr ? clock : &Clock::System()), start_(clock_->MonotonicMs())
-{
-}
+Timer::Timer(const Clock* clock) : clock_(clock != nullptr ? clock : &Clock::System()), start_(clock_->MonotonicMs()) {}
 
 Timer::~Timer() = default;
 

@@ -75,8 +75,14 @@ const OsVersionRecord& GetOsVersionRecord()
 
 // Filled on first use, so that a caller who did not run InitOsVersion is not told that the
 // system is neither family.
-bool IsWin9x() { return GetOsVersionRecord().platformId == kPlatformWin9x; }
-bool IsWinNT() { return GetOsVersionRecord().platformId == kPlatformWinNT; }
+bool IsWin9x()
+{
+    return GetOsVersionRecord().platformId == kPlatformWin9x;
+}
+bool IsWinNT()
+{
+    return GetOsVersionRecord().platformId == kPlatformWinNT;
+}
 
 bool IsOsAtLeast(quint32 major9x, quint32 minor9x, quint32 majorNT, quint32 minorNT, quint32 servicePackNT)
 {
@@ -157,9 +163,15 @@ QString GetBrowserVersion()
     return browserCache().version;
 }
 
-quint32 GetPlatformId() { return platform::systemOsVersion().platformId; }
+quint32 GetPlatformId()
+{
+    return platform::systemOsVersion().platformId;
+}
 
-quint32 ErrorOrLastError(quint32 code) { return code != 0 ? code : quint32(errno); }
+quint32 ErrorOrLastError(quint32 code)
+{
+    return code != 0 ? code : quint32(errno);
+}
 
 std::optional<QByteArray> FindLocalizedResource(const QString& name, const QString& type, const QString& language,
                                                 QString* found)

@@ -16,11 +16,20 @@ std::shared_ptr<platform::Wmi>& processWmi()
 
 }  // namespace
 
-void InitWmi() { processWmi() = platform::systemWmi(); }
+void InitWmi()
+{
+    processWmi() = platform::systemWmi();
+}
 
-void InitWmi(std::shared_ptr<platform::Wmi> wmi) { processWmi() = std::move(wmi); }
+void InitWmi(std::shared_ptr<platform::Wmi> wmi)
+{
+    processWmi() = std::move(wmi);
+}
 
-void ShutdownWmi() { processWmi().reset(); }
+void ShutdownWmi()
+{
+    processWmi().reset();
+}
 
 WMIQuery::WMIQuery()
 {

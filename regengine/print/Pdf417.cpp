@@ -216,8 +216,7 @@ Pdf417Symbol Pdf417Render(const std::vector<int>& codewords, int columns, int ro
 
 Pdf417Symbol Pdf417EncodeText(const char* bytes, std::size_t length, int columns, int rows)
 {
-    std::vector<int> codewords =
-        Pdf417ByteCompact(reinterpret_cast<const std::uint8_t*>(bytes), length, columns, rows);
+    std::vector<int> codewords = Pdf417ByteCompact(reinterpret_cast<const std::uint8_t*>(bytes), length, columns, rows);
     if (codewords.empty())
         return {};
     Pdf417ComputeEC(codewords, kPdf417Level);

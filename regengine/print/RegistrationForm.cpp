@@ -50,7 +50,8 @@ QFont formFont(int pixelSize, int weight)
 
 std::optional<QImage> iconResource(const char* id)
 {
-    const auto bytes = platform::findResource(QStringLiteral("launcher"), QStringLiteral("ICON"), QString::fromLatin1(id));
+    const auto bytes =
+        platform::findResource(QStringLiteral("launcher"), QStringLiteral("ICON"), QString::fromLatin1(id));
     if (!bytes)
         return std::nullopt;
     QImage image = QImage::fromData(*bytes);
@@ -69,8 +70,7 @@ struct RegistrationForm::Page {
 
 RegistrationForm::RegistrationForm(const FieldList* fields, const QStringList& headerLines, bool mailForm)
     : fields_(fields), headerLines_(headerLines), mailForm_(mailForm)
-{
-}
+{}
 
 int RegistrationForm::Paint(QPainter& painter, QPagedPaintDevice& device)
 {
@@ -225,9 +225,9 @@ void RegistrationForm::PaintSymbol(QPainter& painter, const Pdf417Symbol& symbol
             const int start = c;
             while (c < symbol.width && symbol.Dark(r, c))
                 ++c;
-            painter.fillRect(QRectF(x + start * kModuleWidth, y + r * kModuleHeight, (c - start) * kModuleWidth,
-                                    kModuleHeight),
-                             Qt::black);
+            painter.fillRect(
+                QRectF(x + start * kModuleWidth, y + r * kModuleHeight, (c - start) * kModuleWidth, kModuleHeight),
+                Qt::black);
         }
     }
 }

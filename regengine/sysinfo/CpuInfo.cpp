@@ -179,12 +179,10 @@ void GetCpuSpeed(CpuSpeedRecord* record)
         // Microsecond ticks: 50 to settle, then 2000 measured.
         const quint64 start = micros(Steady::now());
         quint64 t0 = start;
-        while ((t0 = micros(Steady::now())) - start < 50) {
-        }
+        while ((t0 = micros(Steady::now())) - start < 50) {}
         const quint64 c0 = __rdtsc();
         quint64 t1 = t0;
-        while ((t1 = micros(Steady::now())) - t0 < 2000) {
-        }
+        while ((t1 = micros(Steady::now())) - t0 < 2000) {}
         const quint64 c1 = __rdtsc();
         const quint64 us = t1 - t0;
         if (us == 0)
@@ -220,8 +218,8 @@ quint32 GetCpuSpeedMHz()
 
 quint32 GetCpuClockFromWmi()
 {
-    const QString text = WMIQuery().Query(QStringLiteral("select * from win32_processor"),
-                                          QStringLiteral("CurrentClockSpeed"));
+    const QString text =
+        WMIQuery().Query(QStringLiteral("select * from win32_processor"), QStringLiteral("CurrentClockSpeed"));
     bool ok = false;
     const quint32 mhz = text.toUInt(&ok);
     return ok ? mhz : 0;

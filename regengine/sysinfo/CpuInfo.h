@@ -14,8 +14,8 @@ constexpr quint32 Now3D = 0x8;
 }  // namespace CpuFeature
 
 struct CpuInfoRecord {
-    QString vendor;   // at most 12 characters
-    QString name;     // GetCpuName's, at most 31
+    QString vendor;  // at most 12 characters
+    QString name;    // GetCpuName's, at most 31
     int family = 0;
     int model = 0;
     int stepping = 0;

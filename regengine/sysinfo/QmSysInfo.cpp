@@ -18,8 +18,8 @@ namespace engine {
 namespace {
 
 // Item names in item order; the lookup takes the first match.
-constexpr std::array<const char16_t*, 12> kItemNames = {
-    u"CPUM", u"MNRZ", u"????", u"CTYP", u"WP04", u"WP02", u"WP03", u"WP01", u"OSYS", u"????", u"HDSZ", u"????"};
+constexpr std::array<const char16_t*, 12> kItemNames = {u"CPUM", u"MNRZ", u"????", u"CTYP", u"WP04", u"WP02",
+                                                        u"WP03", u"WP01", u"OSYS", u"????", u"HDSZ", u"????"};
 
 std::optional<platform::DiskSpace> currentDrive()
 {
@@ -72,36 +72,25 @@ void QmSysInfo::GetItem(int item, quint32, QString* text) const
 {
     switch (item) {
     case 0:
-    case 2:
-        *text = no_;
-        break;
+    case 2: *text = no_; break;
     case 1: {
         const std::optional<platform::ScreenSize> s = SysHardware().screen();
         *text = platform::formatText(QStringLiteral("%i x %i"), s ? s->width : 0, s ? s->height : 0);
         break;
     }
-    case 3:
-        *text = platform::formatText(QStringLiteral("%i"), GetProcessorType());
-        break;
+    case 3: *text = platform::formatText(QStringLiteral("%i"), GetProcessorType()); break;
     case 4:
-    case 5:
-        *text = yes_;
-        break;
-    case 6:
-        *text = SysHardware().defaultPrinter() ? yes_ : no_;
-        break;
-    case 7:
-        *text = anyModemLine() ? yes_ : no_;
-        break;
+    case 5: *text = yes_; break;
+    case 6: *text = SysHardware().defaultPrinter() ? yes_ : no_; break;
+    case 7: *text = anyModemLine() ? yes_ : no_; break;
     case 8:
         if (IsWin9x())
-            *text = GetOsVersionRecord().minorVersion != 0 ? QStringLiteral("Windows 98") : QStringLiteral("Windows 95");
+            *text =
+                GetOsVersionRecord().minorVersion != 0 ? QStringLiteral("Windows 98") : QStringLiteral("Windows 95");
         else
             *text = QStringLiteral("Windows NT");
         break;
-    case 9:
-        *text = GetOsVersionRecord().csdVersion;
-        break;
+    case 9: *text = GetOsVersionRecord().csdVersion; break;
     case 10: {
         const std::optional<platform::DiskSpace> d = currentDrive();
         *text = d ? DiskSizeClass(d->totalBytes) : QString();
@@ -112,9 +101,7 @@ void QmSysInfo::GetItem(int item, quint32, QString* text) const
         *text = d ? FreeSpaceText(d->freeBytes) : QString();
         break;
     }
-    default:
-        *text = QStringLiteral("default Info on unspecified Item");
-        break;
+    default: *text = QStringLiteral("default Info on unspecified Item"); break;
     }
 }
 

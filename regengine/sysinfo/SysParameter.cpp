@@ -229,15 +229,19 @@ QString GetOsName(const OsVersionRecord& v, const QString& systemName)
 {
     QString name;
     if (v.platformId == 1) {
-        name = v.minorVersion == 0 ? QStringLiteral("95") : v.minorVersion == 10 ? QStringLiteral("98")
-             : v.minorVersion == 90 ? QStringLiteral("Me") : QString();
+        name = v.minorVersion == 0    ? QStringLiteral("95")
+               : v.minorVersion == 10 ? QStringLiteral("98")
+               : v.minorVersion == 90 ? QStringLiteral("Me")
+                                      : QString();
     } else if (v.majorVersion == 3) {
         name = QStringLiteral("NT 3.51");
     } else if (v.majorVersion == 4) {
         name = QStringLiteral("NT 4.0");
     } else if (v.majorVersion == 5) {
-        name = v.minorVersion == 0 ? QStringLiteral("2000") : v.minorVersion == 1 ? QStringLiteral("XP")
-             : v.minorVersion == 2 ? QStringLiteral("2003") : QString();
+        name = v.minorVersion == 0   ? QStringLiteral("2000")
+               : v.minorVersion == 1 ? QStringLiteral("XP")
+               : v.minorVersion == 2 ? QStringLiteral("2003")
+                                     : QString();
     }
     QString text = name.isEmpty() && !systemName.isEmpty() ? systemName : QStringLiteral("Windows ") + name;
     if (!v.csdVersion.isEmpty())
@@ -284,8 +288,8 @@ void GetSysParameter(const QString& requested, QString* text, qsizetype limit)
         *text = GetBrowserVersion();
     } else {
         const bool win9x = IsWin9x();
-        EngineTrace(platform::formatText(win9x ? QStringLiteral("Getting 9x SYSPARAMETER %s")
-                                               : QStringLiteral("Getting NT SYSPARAMETER %s"), name));
+        EngineTrace(platform::formatText(
+            win9x ? QStringLiteral("Getting 9x SYSPARAMETER %s") : QStringLiteral("Getting NT SYSPARAMETER %s"), name));
         if (!familyParameter(name, win9x, text) && win9x) {
             *text = kUnknown;
             EngineTrace(platform::formatText(QStringLiteral("Unknown SYSPARAMETER %s requested"), name));

@@ -282,9 +282,7 @@ void ComLineMgr::LineCallback(quint32 device, quint32 message, quintptr, quintpt
     ReportStatus(platform::formatText(QStringLiteral("ComCallBack  dev:%lX   msg:%lX   p1:%lX  p2:%lX  p3:%lX"),
                                       unsigned(device), unsigned(message), unsigned(p1), unsigned(p2), unsigned(p3)));
     switch (message) {
-    case kMsgCallState:
-        OnCallState(quint32(p1), quint32(p2), quint32(p3));
-        break;
+    case kMsgCallState: OnCallState(quint32(p1), quint32(p2), quint32(p3)); break;
     case kMsgClose:
         line_ = 0;
         call_ = 0;
@@ -305,11 +303,8 @@ void ComLineMgr::LineCallback(quint32 device, quint32 message, quintptr, quintpt
         replyResult_ = qint32(p2);
         break;
     case kMsgLineDevState:
-    case kMsgCreate:
-        break;
-    default:
-        ReportStatus(QStringLiteral("lineCallbackFunc message ignored\n"));
-        break;
+    case kMsgCreate: break;
+    default: ReportStatus(QStringLiteral("lineCallbackFunc message ignored\n")); break;
     }
 }
 
@@ -385,8 +380,8 @@ void ComLineMgr::OnCallState(quint32 state, quint32 detail, quint32 privilege)
         static const struct {
             quint32 mode;
             int text;
-        } kModes[] = {{1, 8},     {2, 9},     {4, 10},    {8, 11},     {16, 12},    {32, 13},    {64, 14},
-                      {128, 15},  {256, 16},  {512, 17},  {1024, 18},  {2048, 19},  {4096, 20}};
+        } kModes[] = {{1, 8},    {2, 9},    {4, 10},   {8, 11},    {16, 12},   {32, 13},  {64, 14},
+                      {128, 15}, {256, 16}, {512, 17}, {1024, 18}, {2048, 19}, {4096, 20}};
         int n = 28;
         for (const auto& m : kModes) {
             if (m.mode == detail)
@@ -400,9 +395,7 @@ void ComLineMgr::OnCallState(quint32 state, quint32 detail, quint32 privilege)
         DropCall();
         return;
     }
-    default:
-        ReportStatus(QStringLiteral("Unhandled LINECALLSTATE message\n"));
-        return;
+    default: ReportStatus(QStringLiteral("Unhandled LINECALLSTATE message\n")); return;
     }
     SendStatus(text);
 }

@@ -41,8 +41,7 @@ MAPIMailer::MAPIMailer() : MAPIMailer(platform::libraryCandidates(QStringLiteral
 
 MAPIMailer::MAPIMailer(const QStringList& libraryCandidates)
     : candidates_(libraryCandidates), notice_([](const QString& text) { EngineTrace(text); }), modality_([](bool) {})
-{
-}
+{}
 
 MAPIMailer::~MAPIMailer() = default;
 
@@ -120,8 +119,8 @@ bool MAPIMailer::Send()
     const QByteArray subject = subject_.toUtf8();
     OvexMailMessage message{from.constData(), to.constData(), subject.constData(), body_.constData(),
                             std::size_t(body_.size())};
-    EngineTrace(platform::formatText(QStringLiteral("Message From: <%s> To: %s <%s> Subject: %s"), from_, to_, to_,
-                                     subject_));
+    EngineTrace(
+        platform::formatText(QStringLiteral("Message From: <%s> To: %s <%s> Subject: %s"), from_, to_, to_, subject_));
 
     modality_(true);
     EngineTrace(QStringLiteral("Calling MAPISendMail()"));

@@ -24,9 +24,7 @@ void trace(const QString& text)
 
 }  // namespace
 
-PacketExchanger::PacketExchanger(qint32 initiator, CommDevice* device) : initiator_(initiator), device_(device)
-{
-}
+PacketExchanger::PacketExchanger(qint32 initiator, CommDevice* device) : initiator_(initiator), device_(device) {}
 
 PacketExchanger::~PacketExchanger() = default;
 

@@ -8,9 +8,7 @@
 
 namespace engine {
 
-SerialDevice::SerialDevice(const QString& portName) : CommDevice(portName)
-{
-}
+SerialDevice::SerialDevice(const QString& portName) : CommDevice(portName) {}
 
 SerialDevice::~SerialDevice()
 {
@@ -169,8 +167,8 @@ void SerialDevice::DumpStatus(Displayer* displayer)
     displayer->WriteLine(platform::formatText(QStringLiteral("Baud  %ld "), long(s.baudRate)));
     displayer->WriteLine(platform::formatText(QStringLiteral("Parity  %d   OutCTS %d   OutDSR %d  "),
                                               int(s.parityCheck), int(s.ctsFlow), int(s.dsrFlow)));
-    displayer->WriteLine(platform::formatText(QStringLiteral("DTR ctrl %d   sensitivity %d"), s.dtrControl,
-                                              int(s.dsrSensitivity)));
+    displayer->WriteLine(
+        platform::formatText(QStringLiteral("DTR ctrl %d   sensitivity %d"), s.dtrControl, int(s.dsrSensitivity)));
     displayer->WriteLine(platform::formatText(QStringLiteral("XOnOff Out %d  XonOff In %d   RTS %d"), int(s.xonOut),
                                               int(s.xonIn), s.rtsControl));
 }

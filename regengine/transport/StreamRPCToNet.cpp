@@ -33,7 +33,10 @@ const char* const kTexts[] = {
     "Unable to open an Internet connection.",
     "Attempting to connect to Internet.",
     "Unable to connect to site.",
-    "", "", "", "",
+    "",
+    "",
+    "",
+    "",
     "Bad URL.",
     "To complete your registration, your computer needs to go online.\n\nDo you want to connect to the Internet?",
 };
@@ -77,7 +80,6 @@ bool StreamRPCToNet::SplitServerUrl(const QString& url, ServerUrl& out)
     return !out.host.isEmpty();
 }
 
-
 QString StreamRPCToNet::ServerUrlFromDocument(const QByteArray& document, const QString& fallback)
 {
     QString url = trimmedRight(QString::fromLatin1(document.left(kRedirectLimit)));
@@ -89,15 +91,15 @@ QString StreamRPCToNet::ServerUrlFromDocument(const QByteArray& document, const 
     // will be used: "http:/" becomes "http://1" once the "/1" is added.
     const qsizetype mark = url.indexOf(QStringLiteral("://"));
     if (mark >= 0 && QStringView(url).left(mark).compare(u"http", Qt::CaseInsensitive) == 0) {
-        EngineTrace(formatText(QStringLiteral("Not sending to plain HTTP %s; using fallback URL of %s"), url, fallback));
+        EngineTrace(
+            formatText(QStringLiteral("Not sending to plain HTTP %s; using fallback URL of %s"), url, fallback));
         url = trimmedRight(fallback) + QStringLiteral("/1");
     }
     return url;
 }
 
 StreamRPCToNet::StreamRPCToNet(Displayer* displayer, InetLoader* loader, RegistrationEndpoints endpoints)
-    : displayer_(displayer),
-      loader_(loader != nullptr ? *loader : InetLoader::Instance()),
+    : displayer_(displayer), loader_(loader != nullptr ? *loader : InetLoader::Instance()),
       endpoints_(std::move(endpoints))
 {
     loader_.Load();
@@ -270,8 +272,8 @@ void StreamRPCToNet::HttpGet(const QString& url)
         return;
     EngineTrace(formatText(QStringLiteral("Connecting to %s:%d"), host.constData(), parts.port));
     redirectConnectContext_ = WinInetContext();
-    redirectConnection_ = inet.connect(session_, host.constData(), parts.port,
-                                       reinterpret_cast<uintptr_t>(&redirectConnectContext_));
+    redirectConnection_ =
+        inet.connect(session_, host.constData(), parts.port, reinterpret_cast<uintptr_t>(&redirectConnectContext_));
     if (redirectConnection_ == nullptr)
         return;
     if (!WaitForFlag(redirectConnectContext_.handleCreated, 0, true)) {
@@ -364,8 +366,7 @@ bool StreamRPCToNet::AssociateDataWithRegistration(const QString& productCode, c
 {
     if (connection_ == nullptr)
         return false;
-    XmlRpcRequest request(connection_, objectPath_, QStringLiteral("associateDataWithRegistration"), secure_,
-                          &loader_);
+    XmlRpcRequest request(connection_, objectPath_, QStringLiteral("associateDataWithRegistration"), secure_, &loader_);
     request.AddBase64(productCode);
     request.AddBase64(token);
     request.AddString(name);

@@ -28,12 +28,8 @@ bool IsFaultMember(const char* name)
 
 XmlRpcRequest::XmlRpcRequest(OvexInetHandle connection, const QString& path, const QString& methodName, bool secure,
                              InetLoader* loader)
-    : loader_(loader != nullptr ? *loader : InetLoader::Instance()),
-      connection_(connection),
-      path_(path),
-      method_(methodName.toUtf8()),
-      secure_(secure),
-      call_(method_)
+    : loader_(loader != nullptr ? *loader : InetLoader::Instance()), connection_(connection), path_(path),
+      method_(methodName.toUtf8()), secure_(secure), call_(method_)
 {
     loader_.Load();
 }
@@ -48,13 +44,15 @@ void XmlRpcRequest::AddInt(int value)
 void XmlRpcRequest::AddString(const QString& text)
 {
     const QByteArray bytes = text.toUtf8();
-    XMLRPC_AddValueToVector(call_.Parameters(), XMLRPC_CreateValueString(nullptr, bytes.constData(), int(bytes.size())));
+    XMLRPC_AddValueToVector(call_.Parameters(),
+                            XMLRPC_CreateValueString(nullptr, bytes.constData(), int(bytes.size())));
 }
 
 void XmlRpcRequest::AddBase64(const QString& text)
 {
     const QByteArray bytes = text.toUtf8();
-    XMLRPC_AddValueToVector(call_.Parameters(), XMLRPC_CreateValueBase64(nullptr, bytes.constData(), int(bytes.size())));
+    XMLRPC_AddValueToVector(call_.Parameters(),
+                            XMLRPC_CreateValueBase64(nullptr, bytes.constData(), int(bytes.size())));
 }
 
 bool XmlRpcRequest::Fail(int code, const QString& text)
@@ -112,8 +110,8 @@ bool XmlRpcRequest::Execute(bool wait)
     WinInetContext context;
     context.handleSlot = &request;
     const char* const acceptTypes[] = {"text/xml", nullptr};
-    const uint32_t flags = OVEX_INET_FLAG_NO_CACHE_WRITE | OVEX_INET_FLAG_PRAGMA_NOCACHE |
-                           (secure_ ? OVEX_INET_FLAG_SECURE : 0u);
+    const uint32_t flags =
+        OVEX_INET_FLAG_NO_CACHE_WRITE | OVEX_INET_FLAG_PRAGMA_NOCACHE | (secure_ ? OVEX_INET_FLAG_SECURE : 0u);
     const QByteArray path = path_.toUtf8();
     opened = inet.openRequest(connection_, "POST", path.constData(), acceptTypes, flags,
                               reinterpret_cast<uintptr_t>(&context));
@@ -214,15 +212,9 @@ bool XmlRpcRequest::ReadResponse(const char* data, qsizetype length)
     XMLRPC_VALUE value = response_.get();
     resultType_ = XMLRPC_GetValueTypeEasy(value);
     switch (resultType_) {
-    case xmlrpc_type_string:
-        stringResult_ = TextOf(value);
-        break;
-    case xmlrpc_type_int:
-        intResult_ = XMLRPC_GetValueInt(value);
-        break;
-    case xmlrpc_type_boolean:
-        boolResult_ = XMLRPC_GetValueBoolean(value) != 0;
-        break;
+    case xmlrpc_type_string: stringResult_ = TextOf(value); break;
+    case xmlrpc_type_int: intResult_ = XMLRPC_GetValueInt(value); break;
+    case xmlrpc_type_boolean: boolResult_ = XMLRPC_GetValueBoolean(value) != 0; break;
     case xmlrpc_type_base64: {
         const char* bytes = XMLRPC_GetValueBase64(value);
         base64Result_ = QByteArray(bytes ? bytes : "", bytes ? XMLRPC_GetValueStringLen(value) : 0);
@@ -248,8 +240,7 @@ bool XmlRpcRequest::ReadResponse(const char* data, qsizetype length)
         }
         break;
     }
-    default:
-        break;
+    default: break;
     }
     return success_;
 }

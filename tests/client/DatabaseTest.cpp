@@ -19,7 +19,10 @@ using namespace client;
 
 namespace {
 
-QString dbPath() { return Database::GetFolder() + QStringLiteral("/brevant.dat"); }
+QString dbPath()
+{
+    return Database::GetFolder() + QStringLiteral("/brevant.dat");
+}
 
 TEST(DatabaseText, QuoteDoublesApostrophesOnly)
 {
@@ -64,8 +67,7 @@ TEST(DatabaseQuery, ExecuteStopsAtTheFirstFailingStatement)
     sqlite3* db = Database::Instance();
     EXPECT_TRUE(Database::Execute({"CREATE TABLE a (x)", "CREATE INDEX a_x ON a (x)"}, db));
     EXPECT_FALSE(Database::Execute({"CREATE TABLE b (x)", "CREATE TABLE a (x)", "CREATE TABLE c (x)"}, db));
-    const Database::Rows tables =
-        Database::Query(QStringLiteral("SELECT name FROM sqlite_master ORDER BY name"), db);
+    const Database::Rows tables = Database::Query(QStringLiteral("SELECT name FROM sqlite_master ORDER BY name"), db);
     QStringList names;
     for (const RecordMap& row : tables)
         names << GetField(row, QStringLiteral("name"));
@@ -137,7 +139,8 @@ TEST(DatabaseOpen, UnopenableFileThrowsAndALaterCallOpens)
         Database::Instance();
         FAIL() << "opened a folder as the database";
     } catch (const StorageException& e) {
-        EXPECT_TRUE(e.message().startsWith(QStringLiteral("Unable to open database file"))) << e.message().toStdString();
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("Unable to open database file")))
+            << e.message().toStdString();
     }
     ASSERT_TRUE(QDir().rmdir(dbPath()));
     EXPECT_NE(Database::Instance(), nullptr);
@@ -253,7 +256,8 @@ TEST(DatabaseDurability, KilledProcessKeepsOnlyCommittedWork)
     ::waitpid(child, &status, 0);
     ::close(ready[0]);
 
-    EXPECT_EQ(testsupport::readRows(dbPath(), "SELECT name FROM t ORDER BY name"), QStringList{QStringLiteral("saved")});
+    EXPECT_EQ(testsupport::readRows(dbPath(), "SELECT name FROM t ORDER BY name"),
+              QStringList{QStringLiteral("saved")});
 }
 
 }  // namespace

@@ -13,8 +13,8 @@ namespace {
 // writes through a block it does not have.
 TEST(InstanceGuard, FirstWithoutBlockWritesNothing)
 {
-    const QString block = platform::kernelObjectPath(QStringLiteral("Local\\") + client::kInstanceId + QStringLiteral("_shmem"),
-                                                     QStringLiteral(".shm"));
+    const QString block = platform::kernelObjectPath(
+        QStringLiteral("Local\\") + client::kInstanceId + QStringLiteral("_shmem"), QStringLiteral(".shm"));
     ASSERT_TRUE(QDir().mkpath(block));  // a folder where the block file would go
     InstanceGuard guard;
     guard.Open(client::kInstanceId);

@@ -29,7 +29,9 @@ const char kRaised[] = "Bringing the message window to the front";
 // The built client, run as a user would start it, with its traces on stderr.
 class Client : public testsupport::TracedProgram {
 public:
-    Client() : TracedProgram(testsupport::programPath(QStringLiteral("OvexKelvo")), QStringLiteral("ovex.client.info=true")) {}
+    Client()
+        : TracedProgram(testsupport::programPath(QStringLiteral("OvexKelvo")), QStringLiteral("ovex.client.info=true"))
+    {}
 };
 
 using testsupport::tryExclusiveLock;
@@ -44,7 +46,8 @@ TEST(ClientProcess, SingleInstanceAcrossStartsAndKills)
     EXPECT_EQ(tryExclusiveLock(db), QByteArray("database is locked"));
 
     // A second start ends at once and asks the first to raise its window.
-    const testsupport::RunResult second = testsupport::runProgram(testsupport::programPath(QStringLiteral("OvexKelvo")), {});
+    const testsupport::RunResult second =
+        testsupport::runProgram(testsupport::programPath(QStringLiteral("OvexKelvo")), {});
     EXPECT_FALSE(second.timedOut);
     EXPECT_EQ(second.exitCode, 0);
     EXPECT_TRUE(first.waitFor(kRaised, 10000));
@@ -86,9 +89,10 @@ QByteArray randomBytes()
 QByteArray truncatedMidPage()
 {
     sqlite3* db = Database::Instance();
-    Database::Query("CREATE TABLE Filler (text); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n "
-                    "WHERE i < 500) INSERT INTO Filler SELECT printf('%0200d', i) FROM n",
-                    db);
+    Database::Query(
+        "CREATE TABLE Filler (text); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n "
+        "WHERE i < 500) INSERT INTO Filler SELECT printf('%0200d', i) FROM n",
+        db);
     Database::Commit(db);
     Database::Close();
     const QString path = Database::GetFolder() + QStringLiteral("/brevant.dat");

@@ -7,7 +7,6 @@
 
 using namespace client;
 
-
 namespace {
 
 Database::Rows settingRows()

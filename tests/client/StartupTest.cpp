@@ -60,8 +60,12 @@ TEST_P(StartupWarning, OnOldSystem)
     const WarningCase& c = GetParam();
     if (c.storedSetting) {
         sqlite3* db = Database::Instance();
-        Database::Query(QStringLiteral("CREATE TABLE IF NOT EXISTS Setting ( setting TEXT NOT NULL PRIMARY KEY, value TEXT NOT NULL )"), db);
-        Database::Query(QStringLiteral("INSERT INTO Setting VALUES ('ShowVistaWarning','%1')").arg(c.storedSetting), db);
+        Database::Query(
+            QStringLiteral(
+                "CREATE TABLE IF NOT EXISTS Setting ( setting TEXT NOT NULL PRIMARY KEY, value TEXT NOT NULL )"),
+            db);
+        Database::Query(QStringLiteral("INSERT INTO Setting VALUES ('ShowVistaWarning','%1')").arg(c.storedSetting),
+                        db);
         Database::Commit(db);
     }
     CountingSink sink;

@@ -23,7 +23,10 @@ QString uniquePath(const QString& dir, const QString& stem)
 
 }  // namespace
 
-QString peerScript(const QString& name) { return testsupport::sourceDir() + "/tests/peers/" + name; }
+QString peerScript(const QString& name)
+{
+    return testsupport::sourceDir() + "/tests/peers/" + name;
+}
 
 Certificates makeCertificates(const QString& where)
 {
@@ -35,14 +38,15 @@ Certificates makeCertificates(const QString& where)
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     if (r.exitCode != 0)
         return {};
-    return {dir + "/ca.pem",          dir + "/server.pem",     dir + "/server.key", dir + "/wrong-host.pem",
-            dir + "/wrong-host.key",  dir + "/self-signed.pem", dir + "/self-signed.key"};
+    return {dir + "/ca.pem",         dir + "/server.pem",      dir + "/server.key",     dir + "/wrong-host.pem",
+            dir + "/wrong-host.key", dir + "/self-signed.pem", dir + "/self-signed.key"};
 }
 
 Peer::Peer(const QString& script, const QStringList& args)
 {
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start(QStringLiteral("python3"), QStringList{script, QStringLiteral("--port"), QStringLiteral("0")} + args);
+    process_.start(QStringLiteral("python3"),
+                   QStringList{script, QStringLiteral("--port"), QStringLiteral("0")} + args);
     if (!process_.waitForStarted(10000)) {
         ADD_FAILURE() << "cannot start " << script.toStdString() << ": " << process_.errorString().toStdString();
         return;
@@ -125,22 +129,25 @@ QJsonArray RegistrationServer::received() const
     return calls;
 }
 
-RawServer::RawServer(const QString& dir, const QByteArray& response, Mode mode, const QString& cert,
-                     const QString& key)
+RawServer::RawServer(const QString& dir, const QByteArray& response, Mode mode, const QString& cert, const QString& key)
 {
     QDir().mkpath(dir);
     const QString responseFile = uniquePath(dir, QStringLiteral("raw-response.bin"));
     record_ = uniquePath(dir, QStringLiteral("raw-record.bin"));
     testsupport::writeFile(responseFile, response);
     const char* modeName = mode == Mode::Reply ? "reply" : mode == Mode::Hang ? "hang" : "silent";
-    QStringList args{QStringLiteral("--response"), responseFile, QStringLiteral("--mode"), QString::fromLatin1(modeName),
-                     QStringLiteral("--record"), record_};
+    QStringList args{QStringLiteral("--response"), responseFile,
+                     QStringLiteral("--mode"),     QString::fromLatin1(modeName),
+                     QStringLiteral("--record"),   record_};
     if (!cert.isEmpty())
         args << QStringLiteral("--cert") << cert << QStringLiteral("--key") << key;
     peer_ = std::make_unique<Peer>(peerScript(QStringLiteral("raw_server.py")), args);
 }
 
-QByteArray RawServer::received() const { return testsupport::readFile(record_); }
+QByteArray RawServer::received() const
+{
+    return testsupport::readFile(record_);
+}
 
 NotificationServer::NotificationServer(const QString& program, const QString& busAddress)
     : record_(testsupport::sandboxRoot() + QStringLiteral("/notifications.log"))
@@ -197,7 +204,10 @@ PrivateBus::PrivateBus()
         ADD_FAILURE() << "dbus-daemon did not start: " << daemon_.errorString().toStdString();
 }
 
-PrivateBus::~PrivateBus() { stop(); }
+PrivateBus::~PrivateBus()
+{
+    stop();
+}
 
 void PrivateBus::stop()
 {
@@ -243,8 +253,14 @@ bool NetworkManager::command(const QByteArray& line)
     return peer_.readLine().trimmed() == "ok";
 }
 
-bool NetworkManager::setState(uint state) { return command("state " + QByteArray::number(state)); }
+bool NetworkManager::setState(uint state)
+{
+    return command("state " + QByteArray::number(state));
+}
 
-bool NetworkManager::silence() { return command("silent"); }
+bool NetworkManager::silence()
+{
+    return command("silent");
+}
 
 }  // namespace testpeers

@@ -16,10 +16,10 @@ namespace testpeers {
 
 // A throwaway authority and certificates, made by make_certs.py in a new folder under `dir`.
 struct Certificates {
-    QString caFile;                              // the authority to trust
-    QString serverCert, serverKey;               // for localhost and 127.0.0.1
-    QString wrongHostCert, wrongHostKey;         // signed, but for another name
-    QString selfSignedCert, selfSignedKey;       // the right names, no authority
+    QString caFile;                         // the authority to trust
+    QString serverCert, serverKey;          // for localhost and 127.0.0.1
+    QString wrongHostCert, wrongHostKey;    // signed, but for another name
+    QString selfSignedCert, selfSignedKey;  // the right names, no authority
 };
 // Fails the running test (and returns empty paths) when openssl cannot make them.
 Certificates makeCertificates(const QString& dir);
@@ -48,9 +48,9 @@ public:
     static QJsonObject answers(const QJsonArray& channels, const QJsonArray& offers);
 
     struct Options {
-        QJsonObject config;       // answers per method, see the script
+        QJsonObject config;  // answers per method, see the script
         bool tls = false;
-        QString cert, key;        // with tls; the server certificate by default
+        QString cert, key;  // with tls; the server certificate by default
     };
     // `dir` holds the config and the record; `certs` is needed for TLS.
     MessageService(const QString& dir, const Options& options, const Certificates* certs = nullptr);
@@ -87,8 +87,8 @@ private:
 class RawServer {
 public:
     enum class Mode { Reply, Hang, Silent };
-    RawServer(const QString& dir, const QByteArray& response, Mode mode = Mode::Reply,
-              const QString& cert = {}, const QString& key = {});
+    RawServer(const QString& dir, const QByteArray& response, Mode mode = Mode::Reply, const QString& cert = {},
+              const QString& key = {});
 
     bool started() const { return peer_ && peer_->started(); }
     quint16 port() const { return peer_->port(); }
@@ -143,8 +143,14 @@ private:
 
 // NetworkManager's NMState numbers.
 enum NmState : uint {
-    kNmUnknown = 0, kNmAsleep = 10, kNmDisconnected = 20, kNmDisconnecting = 30, kNmConnecting = 40,
-    kNmConnectedLocal = 50, kNmConnectedSite = 60, kNmConnectedGlobal = 70,
+    kNmUnknown = 0,
+    kNmAsleep = 10,
+    kNmDisconnected = 20,
+    kNmDisconnecting = 30,
+    kNmConnecting = 40,
+    kNmConnectedLocal = 50,
+    kNmConnectedSite = 60,
+    kNmConnectedGlobal = 70,
 };
 
 // The NetworkManager of tests/peers/NetworkManagerPeer.cpp, the built `program`, on a

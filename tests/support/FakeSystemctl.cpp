@@ -34,23 +34,27 @@ FakeSystemctl::FakeSystemctl()
     // A fresh one knows no calls and no failures of an earlier one.
     QFile::remove(log);
     QFile::remove(fail);
-    const QString script = QStringLiteral(
-        "#!/bin/sh\n"
-        "printf '%s\\n' \"$*\" >> %1\n"
-        "wants=\"$XDG_CONFIG_HOME/systemd/user/timers.target.wants\"\n"
-        "case \"$2\" in\n"
-        "  enable) mkdir -p \"$wants\"; ln -sf \"../$4\" \"$wants/$4\" ;;\n"
-        "  disable) rm -f \"$wants/$4\" ;;\n"
-        "esac\n"
-        "call=$*; call=${call#--user }\n"
-        "if [ -f %2 ] && { grep -qxF -- \"$2\" %2 || grep -qxF -- \"$call\" %2; }; then exit 1; fi\n"
-        "exit 0\n")
-                               .arg(shellQuote(log), shellQuote(fail));
+    const QString script =
+        QStringLiteral(
+            "#!/bin/sh\n"
+            "printf '%s\\n' \"$*\" >> %1\n"
+            "wants=\"$XDG_CONFIG_HOME/systemd/user/timers.target.wants\"\n"
+            "case \"$2\" in\n"
+            "  enable) mkdir -p \"$wants\"; ln -sf \"../$4\" \"$wants/$4\" ;;\n"
+            "  disable) rm -f \"$wants/$4\" ;;\n"
+            "esac\n"
+            "call=$*; call=${call#--user }\n"
+            "if [ -f %2 ] && { grep -qxF -- \"$2\" %2 || grep -qxF -- \"$call\" %2; }; then exit 1; fi\n"
+            "exit 0\n")
+            .arg(shellQuote(log), shellQuote(fail));
     testsupport::writeExecutable(dir_ + QStringLiteral("/systemctl"), script.toUtf8());
     qputenv("PATH", dir_.toLocal8Bit() + ':' + oldPath_);
 }
 
-FakeSystemctl::~FakeSystemctl() { qputenv("PATH", oldPath_); }
+FakeSystemctl::~FakeSystemctl()
+{
+    qputenv("PATH", oldPath_);
+}
 
 QStringList FakeSystemctl::calls() const
 {
@@ -58,7 +62,10 @@ QStringList FakeSystemctl::calls() const
     return text.split(u'\n', Qt::SkipEmptyParts);
 }
 
-void FakeSystemctl::clearCalls() { QFile::remove(dir_ + QStringLiteral("/calls.log")); }
+void FakeSystemctl::clearCalls()
+{
+    QFile::remove(dir_ + QStringLiteral("/calls.log"));
+}
 
 void FakeSystemctl::failOn(const QString& verbOrCall)
 {
@@ -74,7 +81,10 @@ void FakeSystemctl::uninstall()
     qputenv("PATH", dir_.toLocal8Bit());
 }
 
-QString unitFolder() { return qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/systemd/user"); }
+QString unitFolder()
+{
+    return qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/systemd/user");
+}
 
 QStringList unitFiles(const QString& suffix)
 {
@@ -90,8 +100,8 @@ Verify verifyUnits(const QStringList& paths)
 {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(QStringLiteral("systemd-analyze"), QStringList{QStringLiteral("--user"), QStringLiteral("verify"),
-                                                           QStringLiteral("--man=no")} + paths);
+    p.start(QStringLiteral("systemd-analyze"),
+            QStringList{QStringLiteral("--user"), QStringLiteral("verify"), QStringLiteral("--man=no")} + paths);
     Verify v;
     if (!p.waitForFinished(60000))
         return v;
@@ -196,7 +206,8 @@ int runArgv(const QStringList& argv, const QProcessEnvironment& env)
 
 void writeRecordingProgram(const QString& path, const QString& logPath)
 {
-    testsupport::writeExecutable(path, QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$*\" >> %1\n").arg(shellQuote(logPath)).toUtf8());
+    testsupport::writeExecutable(
+        path, QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$*\" >> %1\n").arg(shellQuote(logPath)).toUtf8());
 }
 
 }  // namespace systemdtest

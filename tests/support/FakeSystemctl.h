@@ -20,10 +20,10 @@ class FakeSystemctl {
 public:
     FakeSystemctl();
     ~FakeSystemctl();
-    QStringList calls() const;   // "--user daemon-reload", ...
+    QStringList calls() const;  // "--user daemon-reload", ...
     void clearCalls();
     void failOn(const QString& verbOrCall);
-    void uninstall();            // no systemctl on PATH at all
+    void uninstall();  // no systemctl on PATH at all
 
 private:
     QString dir_;

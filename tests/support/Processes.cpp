@@ -33,7 +33,10 @@ TracedProgram::~TracedProgram()
     }
 }
 
-void TracedProgram::start(const QStringList& args) { process_.start(program_, args); }
+void TracedProgram::start(const QStringList& args)
+{
+    process_.start(program_, args);
+}
 
 QByteArray TracedProgram::arrived()
 {
@@ -105,9 +108,10 @@ void LinePeer::killHard()
 
 Xvfb::Xvfb(const QString& screen)
 {
-    process_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
-                                            QStringLiteral("tcp"), QStringLiteral("-noreset"), QStringLiteral("-screen"),
-                                            QStringLiteral("0"), screen});
+    process_.start(
+        QStringLiteral("Xvfb"),
+        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+         QStringLiteral("-noreset"), QStringLiteral("-screen"), QStringLiteral("0"), screen});
     if (process_.waitForStarted(5000) && process_.waitForReadyRead(10000))
         display_ = ':' + process_.readLine().trimmed();
 }

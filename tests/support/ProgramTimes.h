@@ -110,8 +110,9 @@ inline double countInstructions(const QString& program, const QStringList& args,
     p.setProcessEnvironment(env);
     p.setStandardOutputFile(QProcess::nullDevice());
     p.setStandardErrorFile(QProcess::nullDevice());
-    p.start(QStringLiteral("valgrind"),
-            QStringList{QStringLiteral("--tool=callgrind"), QStringLiteral("--callgrind-out-file=") + out, program} + args);
+    p.start(
+        QStringLiteral("valgrind"),
+        QStringList{QStringLiteral("--tool=callgrind"), QStringLiteral("--callgrind-out-file=") + out, program} + args);
     if (!p.waitForFinished(300000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
         return 0;
     QFile file(out);

@@ -9,6 +9,15 @@
 
 #include <ostream>
 
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '{' << l.join(" | ").toStdString() << '}'; }
-inline void PrintTo(const QDateTime& t, std::ostream* os) { *os << t.toString(Qt::ISODate).toStdString(); }
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& l, std::ostream* os)
+{
+    *os << '{' << l.join(" | ").toStdString() << '}';
+}
+inline void PrintTo(const QDateTime& t, std::ostream* os)
+{
+    *os << t.toString(Qt::ISODate).toStdString();
+}

@@ -53,9 +53,9 @@ public:
     // longest_line; empty, with `defect` saying why, when it refused the message.
     QJsonObject Read(QString* defect = nullptr) const
     {
-        const RunResult r = runProgram(QStringLiteral("python3"),
-                                       {sourceDir() + QStringLiteral("/tests/peers/check_mail.py"),
-                                        QDir(folder_).filePath(QStringLiteral("message"))});
+        const RunResult r =
+            runProgram(QStringLiteral("python3"), {sourceDir() + QStringLiteral("/tests/peers/check_mail.py"),
+                                                   QDir(folder_).filePath(QStringLiteral("message"))});
         if (defect != nullptr)
             *defect = QString::fromUtf8(r.err);
         return r.exitCode == 0 ? QJsonDocument::fromJson(r.out).object() : QJsonObject();

@@ -36,8 +36,7 @@ QStringList readRows(const QString& path, const char* sql)
                 out << values.join(u'|');
             }
             sqlite3_finalize(st);
-        }
-        else
+        } else
             out << QString::fromUtf8(sqlite3_errmsg(db));
     }
     sqlite3_close(db);

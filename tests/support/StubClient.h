@@ -20,10 +20,10 @@ public:
           log_(sandboxRoot() + QStringLiteral("/stub-client.log"))
     {
         writeExecutable(path_, QStringLiteral("#!/bin/sh\n"
-                                             "{ pwd; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } "
-                                             "> '%1.part' && mv '%1.part' '%1'\n")
-                             .arg(log_)
-                             .toUtf8());
+                                              "{ pwd; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } "
+                                              "> '%1.part' && mv '%1.part' '%1'\n")
+                                   .arg(log_)
+                                   .toUtf8());
     }
     const QString& path() const { return path_; }
     bool started() const { return QFile::exists(log_); }

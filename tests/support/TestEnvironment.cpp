@@ -47,8 +47,8 @@ QString isolateEnvironment()
     g_root = QString::fromLocal8Bit(made);
     const QString home = g_root + "/home";
     const QString runtime = g_root + "/run";
-    for (const QString& d : {home, home + "/.config", home + "/.local/share", home + "/.cache", runtime,
-                             g_root + "/registry"})
+    for (const QString& d :
+         {home, home + "/.config", home + "/.local/share", home + "/.cache", runtime, g_root + "/registry"})
         std::filesystem::create_directories(d.toStdString());
     ::chmod(runtime.toLocal8Bit().constData(), 0700);
 
@@ -87,10 +87,19 @@ QString isolateEnvironment()
     return g_root;
 }
 
-QString sandboxRoot() { return g_root; }
+QString sandboxRoot()
+{
+    return g_root;
+}
 
-QString binaryDir() { return QStringLiteral(OVEX_TEST_BINARY_DIR); }
-QString sourceDir() { return QStringLiteral(OVEX_TEST_SOURCE_DIR); }
+QString binaryDir()
+{
+    return QStringLiteral(OVEX_TEST_BINARY_DIR);
+}
+QString sourceDir()
+{
+    return QStringLiteral(OVEX_TEST_SOURCE_DIR);
+}
 
 QString programPath(const QString& name)
 {
@@ -102,7 +111,10 @@ QString programPath(const QString& name)
     return binaryDir() + "/" + name;
 }
 
-QString fixturePath(const QString& name) { return sourceDir() + QStringLiteral("/tests/fixtures/") + name; }
+QString fixturePath(const QString& name)
+{
+    return sourceDir() + QStringLiteral("/tests/fixtures/") + name;
+}
 
 RunResult runProgram(const QString& program, const QStringList& args, const QProcessEnvironment& extraEnv,
                      int timeoutMs, const QString& workingDir)

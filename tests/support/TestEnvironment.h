@@ -15,8 +15,8 @@ QString isolateEnvironment();
 QString sandboxRoot();
 
 // Folder of the built programs and peers, as the build passed them in.
-QString binaryDir();   // the build tree's top folder
-QString sourceDir();   // the source tree's top folder
+QString binaryDir();                       // the build tree's top folder
+QString sourceDir();                       // the source tree's top folder
 QString programPath(const QString& name);  // a built program, e.g. "OvexKelvo"
 QString fixturePath(const QString& name);  // a shared sample under tests/fixtures, e.g. "dmi/laptop"
 
@@ -31,9 +31,8 @@ struct RunResult {
 
 // Runs `program` with `args` in the test's environment (plus `extraEnv`), waits at most
 // `timeoutMs`, and kills it when it runs longer.
-RunResult runProgram(const QString& program, const QStringList& args,
-                     const QProcessEnvironment& extraEnv = {}, int timeoutMs = 30000,
-                     const QString& workingDir = {});
+RunResult runProgram(const QString& program, const QStringList& args, const QProcessEnvironment& extraEnv = {},
+                     int timeoutMs = 30000, const QString& workingDir = {});
 
 // Writes `data` to `path`, creating folders; fails the test on error.
 void writeFile(const QString& path, const QByteArray& data);

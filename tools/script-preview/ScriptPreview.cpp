@@ -196,7 +196,9 @@ QString className(const QmWind& element)
 
 QString quoted(QString text)
 {
-    text.replace(u'\\', QStringLiteral("\\\\")).replace(u'\n', QStringLiteral("\\n")).replace(u'\r', QStringLiteral("\\r"));
+    text.replace(u'\\', QStringLiteral("\\\\"))
+        .replace(u'\n', QStringLiteral("\\n"))
+        .replace(u'\r', QStringLiteral("\\r"));
     return u'"' + text.replace(u'"', QStringLiteral("\\\"")) + u'"';
 }
 
@@ -414,10 +416,8 @@ bool runOption(RegWind& window, const Option& option)
         QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, widget->rect().center());
         return true;
     }
-    case Option::Focus:
-        return focusElement(window, option.argument);
-    case Option::Key:
-        return sendKey(window, option.argument);
+    case Option::Focus: return focusElement(window, option.argument);
+    case Option::Key: return sendKey(window, option.argument);
     case Option::Tree:
         if (QmRegPage* page = window.GetCurrentPage())
             printTree(*page, 0);
@@ -431,8 +431,8 @@ bool runOption(RegWind& window, const Option& option)
     }
     case Option::Press: {
         QDialog* dialog = openDialog(window);
-        auto* button = dialog != nullptr ? qobject_cast<QAbstractButton*>(DialogItem(dialog, option.argument.toInt()))
-                                         : nullptr;
+        auto* button =
+            dialog != nullptr ? qobject_cast<QAbstractButton*>(DialogItem(dialog, option.argument.toInt())) : nullptr;
         if (button == nullptr) {
             err() << "script-preview: no open dialog with a button " << option.argument << Qt::endl;
             return false;
@@ -490,7 +490,8 @@ protected:
 private:
     void Post()
     {
-        QMetaObject::invokeMethod(this, [this] { Step(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { Step(); }, Qt::QueuedConnection);
     }
 
     void Step()

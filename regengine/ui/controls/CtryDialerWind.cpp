@@ -40,7 +40,8 @@ void CtryDialerWind::CreateChildren(const QmRect& client)
 {
     // The list is filled by the dialer; none of its items means "no selection".
     for (int i = 0; i < 3; ++i) {
-        const QmRect rect(client.left, client.top + kListTops[i], client.right, client.top + kListTops[i] + kListHeight);
+        const QmRect rect(client.left, client.top + kListTops[i], client.right,
+                          client.top + kListTops[i] + kListHeight);
         combos_[i] = new QmCombo(kListCode, rect, kCountryId + i, QmChoiceFlag::NoSelectionFixed, this);
     }
     edit_ = new QmEdit(kDialCode, QmRect(client.left, client.top + kDialTop, client.right, client.top + kDialBottom),

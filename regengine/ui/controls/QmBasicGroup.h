@@ -8,9 +8,9 @@ class QmStrStream;
 
 // Flag bits of the groups.
 namespace QmGroupFlag {
-constexpr quint32 ByCode = 0x4;          // radio group: members chosen and reported by code
-constexpr quint32 FirstChecked = 0x1;    // check group: its first member starts checked
-constexpr quint32 KeepBorder = 0x2000;   // multi-field group
+constexpr quint32 ByCode = 0x4;         // radio group: members chosen and reported by code
+constexpr quint32 FirstChecked = 0x1;   // check group: its first member starts checked
+constexpr quint32 KeepBorder = 0x2000;  // multi-field group
 constexpr quint32 Hidden = 0x20000;
 constexpr quint32 NoTabStop = 0x800000;  // neither the group nor its members are tab items
 }  // namespace QmGroupFlag

@@ -36,8 +36,8 @@ public:
     // The rest of the line: code, rect, id, command, flags and the text.
     QmPushButton(QmStrStream& script, QmWind* parent, int kind = 0);
     // Given directly; the rectangle is scaled only when asked.
-    QmPushButton(const FourCC& code, const QmRect& rect, bool scale, int id, int command, quint32 flags,
-                 QmWind* parent, int kind);
+    QmPushButton(const FourCC& code, const QmRect& rect, bool scale, int id, int command, quint32 flags, QmWind* parent,
+                 int kind);
     ~QmPushButton() override;
 
     int Kind() const { return kind_; }

@@ -46,8 +46,7 @@ QmCaption::QmCaption(QmStrStream& script, QmWind* parent, quint32 flags)
 
 QmCaption::QmCaption(QmStrStream& script, QmWind* parent, Kind kind)
     : QmCaption(script, parent, kind == Kind::SubCaption ? QmFlag::TextIsHint : 0)
-{
-}
+{}
 
 QmCaption::~QmCaption() = default;
 

@@ -85,14 +85,19 @@ void QmDateField::SetDayList(int n)
 int QmDateField::DayItemsFor(int month, int year)
 {
     switch (month) {
-    case 1: case 3: case 5: case 7: case 8: case 10: case 12:
-        return 32;
-    case 4: case 6: case 9: case 11:
-        return 31;
-    case 2:
-        return isLeap(year) ? 30 : 29;
-    default:
-        return 0;
+    case 1:
+    case 3:
+    case 5:
+    case 7:
+    case 8:
+    case 10:
+    case 12: return 32;
+    case 4:
+    case 6:
+    case 9:
+    case 11: return 31;
+    case 2: return isLeap(year) ? 30 : 29;
+    default: return 0;
     }
 }
 
@@ -189,8 +194,7 @@ bool QmDateField::IsFutureDate() const
     if (!entered.isValid())
         return false;
     // Whole days at midnight; rounding only matters where a day is not 24 hours long.
-    const double days =
-        double(QDateTime(today, QTime(0, 0)).secsTo(QDateTime(entered, QTime(0, 0)))) / 86400.0;
+    const double days = double(QDateTime(today, QTime(0, 0)).secsTo(QDateTime(entered, QTime(0, 0)))) / 86400.0;
     const double rounded = days >= 0 ? days + 0.5 / 86400.0 : days - 0.5 / 86400.0;
     return std::trunc(rounded) > 0;
 }

@@ -300,8 +300,8 @@ void QmEdit::KeyDefaultHandled(QKeyEvent* event)
 {
     // Backspace and the control letters (cut, undo and the rest) are characters too: the
     // widget takes them, then the value event follows.
-    const bool controlLetter = (event->modifiers() & Qt::ControlModifier) && event->key() >= Qt::Key_A &&
-                               event->key() <= Qt::Key_Z;
+    const bool controlLetter =
+        (event->modifiers() & Qt::ControlModifier) && event->key() >= Qt::Key_A && event->key() <= Qt::Key_Z;
     if (event->key() == Qt::Key_Backspace || controlLetter)
         PerformEvent(AttachEvent::ValueSet);
 }

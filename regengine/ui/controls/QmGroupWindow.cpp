@@ -96,11 +96,8 @@ int QmGroupWindow::OnNotify(QmWind* source, int code, int value)
         return 0;
     }
     case QmNotify::LeaveGroupBackward:
-    case QmNotify::LeaveGroupForward:
-        FocusOutside(code == QmNotify::LeaveGroupForward);
-        return 0;
-    default:
-        break;
+    case QmNotify::LeaveGroupForward: FocusOutside(code == QmNotify::LeaveGroupForward); return 0;
+    default: break;
     }
     return QmBasicGroup::OnNotify(source, code, value);
 }
@@ -174,11 +171,8 @@ int QmChkGroupWindow::OnNotify(QmWind* source, int code, int value)
         return count;
     }
     case QmNotify::LeaveGroupBackward:
-    case QmNotify::LeaveGroupForward:
-        FocusOutside(code == QmNotify::LeaveGroupForward);
-        return 0;
-    default:
-        break;
+    case QmNotify::LeaveGroupForward: FocusOutside(code == QmNotify::LeaveGroupForward); return 0;
+    default: break;
     }
     return QmBasicGroup::OnNotify(source, code, value);
 }

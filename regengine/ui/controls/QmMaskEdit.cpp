@@ -13,12 +13,12 @@ namespace {
 bool movesOrCopies(QKeyEvent* event)
 {
     static const QKeySequence::StandardKey kKeys[] = {
-        QKeySequence::MoveToNextChar,      QKeySequence::MoveToPreviousChar, QKeySequence::MoveToNextWord,
-        QKeySequence::MoveToPreviousWord,  QKeySequence::MoveToStartOfLine,  QKeySequence::MoveToEndOfLine,
+        QKeySequence::MoveToNextChar,        QKeySequence::MoveToPreviousChar,  QKeySequence::MoveToNextWord,
+        QKeySequence::MoveToPreviousWord,    QKeySequence::MoveToStartOfLine,   QKeySequence::MoveToEndOfLine,
         QKeySequence::MoveToStartOfDocument, QKeySequence::MoveToEndOfDocument, QKeySequence::SelectNextChar,
-        QKeySequence::SelectPreviousChar,  QKeySequence::SelectNextWord,     QKeySequence::SelectPreviousWord,
-        QKeySequence::SelectStartOfLine,   QKeySequence::SelectEndOfLine,    QKeySequence::SelectStartOfDocument,
-        QKeySequence::SelectEndOfDocument, QKeySequence::SelectAll,          QKeySequence::Copy,
+        QKeySequence::SelectPreviousChar,    QKeySequence::SelectNextWord,      QKeySequence::SelectPreviousWord,
+        QKeySequence::SelectStartOfLine,     QKeySequence::SelectEndOfLine,     QKeySequence::SelectStartOfDocument,
+        QKeySequence::SelectEndOfDocument,   QKeySequence::SelectAll,           QKeySequence::Copy,
     };
     for (QKeySequence::StandardKey key : kKeys) {
         if (event->matches(key))
@@ -29,9 +29,7 @@ bool movesOrCopies(QKeyEvent* event)
 
 }  // namespace
 
-QmMaskEdit::QmMaskEdit(QmStrStream& script, QmWind* parent, quint32 extraStyle) : QmEdit(script, parent, extraStyle)
-{
-}
+QmMaskEdit::QmMaskEdit(QmStrStream& script, QmWind* parent, quint32 extraStyle) : QmEdit(script, parent, extraStyle) {}
 
 QmMaskEdit::~QmMaskEdit() = default;
 

@@ -34,8 +34,7 @@ QmPopup::QmPopup(QmStrStream& script, QmWind* parent, const QmStringList& list)
 
 QmPopup::QmPopup(const FourCC& code, const QmRect& rect, int id, int command, quint32 flags, QmWind* parent)
     : QmPushButton(code, rect, false, id, command, flags, parent, kPopupKind)
-{
-}
+{}
 
 QmPopup::~QmPopup() = default;
 
@@ -216,11 +215,8 @@ void QmPopup::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Up:
     case Qt::Key_Down:
     case Qt::Key_Left:
-    case Qt::Key_Right:
-        event->accept();
-        return;
-    default:
-        QmPushButton::keyPressEvent(event);
+    case Qt::Key_Right: event->accept(); return;
+    default: QmPushButton::keyPressEvent(event);
     }
 }
 
@@ -234,11 +230,8 @@ void QmPopup::keyReleaseEvent(QKeyEvent* event)
             OpenMenu();
         return;
     case Qt::Key_Left:
-    case Qt::Key_Right:
-        focusNextPrevChild(event->key() == Qt::Key_Right);
-        return;
-    default:
-        QmPushButton::keyReleaseEvent(event);
+    case Qt::Key_Right: focusNextPrevChild(event->key() == Qt::Key_Right); return;
+    default: QmPushButton::keyReleaseEvent(event);
     }
 }
 

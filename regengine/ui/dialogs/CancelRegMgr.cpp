@@ -19,11 +19,8 @@ constexpr const char* kQuestion =
 
 CancelRegMgr::CancelRegMgr(int templateId, int reminderMinutes, int reminderDays, QWidget* parent,
                            ReminderKeeper* keeper)
-    : BetterDialog(templateId, parent),
-      ui_(std::make_unique<Ui::CancelRegMgr>()),
-      keeper_(keeper != nullptr ? keeper : &ownKeeper_),
-      reminderMinutes_(reminderMinutes),
-      reminderDays_(reminderDays)
+    : BetterDialog(templateId, parent), ui_(std::make_unique<Ui::CancelRegMgr>()),
+      keeper_(keeper != nullptr ? keeper : &ownKeeper_), reminderMinutes_(reminderMinutes), reminderDays_(reminderDays)
 {
     ui_->setupUi(this);
 }
@@ -78,9 +75,7 @@ void CancelRegMgr::OnCommand(int id)
         result_ = 1;
         done(1);
         break;
-    default:
-        BetterDialog::OnCommand(id);
-        break;
+    default: BetterDialog::OnCommand(id); break;
     }
 }
 

@@ -69,8 +69,8 @@ quint32 ReminderKeeper::ReminderFlags()
 
 ReminderKeeper::ReminderKeeper() : clock_(&Clock::System())
 {
-    const std::optional<platform::RegValue> value = platform::Registry::value(
-        platform::RootKey::CurrentUser, TestValuesKeyPath(), QStringLiteral("TestVals"));
+    const std::optional<platform::RegValue> value =
+        platform::Registry::value(platform::RootKey::CurrentUser, TestValuesKeyPath(), QStringLiteral("TestVals"));
     // At most 100 bytes of UTF-16 are read, the terminator among them.
     if (value && value->type == platform::RegType::String)
         testValues_ = value->text.left(49);
@@ -105,8 +105,7 @@ QString ReminderKeeper::GetReminderShortcutPath(const QString& linkName)
     return platform::autostartEntryPath(EntryName(linkName));
 }
 
-QStringList ReminderKeeper::ReminderArguments(const LangCode& language, const QString& arguments,
-                                              const FourCC& regKey)
+QStringList ReminderKeeper::ReminderArguments(const LangCode& language, const QString& arguments, const FourCC& regKey)
 {
     QStringList argv{QStringLiteral("/remind")};
     const QString lang = language.GetString();
@@ -122,8 +121,8 @@ QStringList ReminderKeeper::ReminderArguments(const LangCode& language, const QS
     return argv;
 }
 
-bool ReminderKeeper::CreateReminderShortcut(const QString& linkName, const LangCode& language,
-                                            const QString& arguments, const FourCC& regKey)
+bool ReminderKeeper::CreateReminderShortcut(const QString& linkName, const LangCode& language, const QString& arguments,
+                                            const FourCC& regKey)
 {
     if (!(g_reminderFlags & kCreateShortcut))
         return false;

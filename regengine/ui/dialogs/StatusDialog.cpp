@@ -66,8 +66,8 @@ void StatusDialog::SetItemIcon(int item, int iconId)
     if (label == nullptr)
         return;
     QPixmap pixmap;
-    if (const std::optional<QByteArray> bytes = platform::findResource(module_, QStringLiteral("ICON"),
-                                                                       QString::number(iconId)))
+    if (const std::optional<QByteArray> bytes =
+            platform::findResource(module_, QStringLiteral("ICON"), QString::number(iconId)))
         pixmap.loadFromData(*bytes);
     label->setPixmap(pixmap);
     label->repaint();

@@ -13,8 +13,7 @@ class DialogStaticDisplayer : public Displayer {
 public:
     DialogStaticDisplayer(QWidget* dialog, int itemId, const Clock* clock = nullptr)
         : Displayer(clock), dialog_(dialog), itemId_(itemId)
-    {
-    }
+    {}
 
     void Clear() override;
     // Replaces the item's text with exactly these characters.

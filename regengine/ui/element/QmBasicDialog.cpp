@@ -10,8 +10,7 @@
 
 namespace engine {
 
-QmBasicDialog::QmBasicDialog(QmStrStream& script, QmWind* parent)
-    : QWidget(ParentWindowOf(parent)), QmWind(parent)
+QmBasicDialog::QmBasicDialog(QmStrStream& script, QmWind* parent) : QWidget(ParentWindowOf(parent)), QmWind(parent)
 {
     SetWindow(this);
     SetCode(FourCC(script));

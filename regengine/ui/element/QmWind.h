@@ -18,12 +18,12 @@ class QmFont;
 
 // Flag bits every element may carry; each control keeps the bits only it tests with its class.
 namespace QmFlag {
-constexpr quint32 TwoState = 0x2;           // a control's text "1" or "T" means value 1
-constexpr quint32 DefaultButton = 0x8;      // a push button that is its page's default
-constexpr quint32 NoFieldDescent = 0x100;   // field collection stops at this element
-constexpr quint32 GroupStart = 0x4000;      // the first edit after a page keyword
-constexpr quint32 HiddenGroup = 0x20000;    // a group created hidden
-constexpr quint32 TextIsHint = 0x80000;     // SetText also gives the hint when none is set
+constexpr quint32 TwoState = 0x2;          // a control's text "1" or "T" means value 1
+constexpr quint32 DefaultButton = 0x8;     // a push button that is its page's default
+constexpr quint32 NoFieldDescent = 0x100;  // field collection stops at this element
+constexpr quint32 GroupStart = 0x4000;     // the first edit after a page keyword
+constexpr quint32 HiddenGroup = 0x20000;   // a group created hidden
+constexpr quint32 TextIsHint = 0x80000;    // SetText also gives the hint when none is set
 }  // namespace QmFlag
 
 // Notification codes that elements send upward.

@@ -21,8 +21,7 @@ QColor buttonFace()
 
 }  // namespace
 
-int DrawBitmapInRect(QPainter* painter, const QImage* bitmap, quint32 mode, const QColor* color,
-                     const QRect& rect)
+int DrawBitmapInRect(QPainter* painter, const QImage* bitmap, quint32 mode, const QColor* color, const QRect& rect)
 {
     if (painter == nullptr)
         return 0;

@@ -24,13 +24,11 @@ constexpr int kSiteBuffer = 1024;
 
 MethodPage::MethodPage(QmStrStream& script, QmWind* parent, const Background& background)
     : QmRegPage(script, parent, background)
-{
-}
+{}
 
 QString MethodPage::MethodCodeOf(int index)
 {
-    return index >= 0 && index < int(kMethodCodes.size()) ? QString::fromUtf16(kMethodCodes[size_t(index)])
-                                                          : QString();
+    return index >= 0 && index < int(kMethodCodes.size()) ? QString::fromUtf16(kMethodCodes[size_t(index)]) : QString();
 }
 
 void MethodPage::AddWebSite(const QString& text)
@@ -78,10 +76,8 @@ int MethodPage::OnNotify(QmWind* source, int code, int value)
         QmRegPage::OnNotify(this, kNextPage, 0);
         OpenSite();
         return 1;
-    case QmNotify::SelectionChanged:
-        return 1;
-    default:
-        return QmRegPage::OnNotify(source, code, value);
+    case QmNotify::SelectionChanged: return 1;
+    default: return QmRegPage::OnNotify(source, code, value);
     }
 }
 

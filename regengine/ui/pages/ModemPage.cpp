@@ -49,8 +49,7 @@ void Repaint(QmWind* element)
 
 ModemPage::ModemPage(QmStrStream& script, QmWind* parent, const Background& background)
     : QmRegPage(script, parent, background)
-{
-}
+{}
 
 void ModemPage::SetTelephony(platform::Telephony* telephony)
 {
@@ -98,8 +97,8 @@ void ModemPage::ApplyOptions()
     if (methods != nullptr) {
         auto* group = dynamic_cast<QmGroupWindow*>(methods);
         QmWind* modemChoice = FindByCode(FourCC(";MDR"));
-        const bool modem = group != nullptr && modemChoice != nullptr &&
-                           static_cast<QmWind*>(group->GetSelected()) == modemChoice;
+        const bool modem =
+            group != nullptr && modemChoice != nullptr && static_cast<QmWind*>(group->GetSelected()) == modemChoice;
         ShowChild(FourCC("-HID"), modem);
         EnableElement(location, modem);
         EnableElement(FindByCode(FourCC("dlpr")), modem);
@@ -154,11 +153,8 @@ int ModemPage::OnNotify(QmWind* source, int code, int value)
             ApplyMethodOptions();
         return 1;
     case QmNotify::ItemChosen:
-    case QmNotify::SelectionChanged:
-        ApplyMethodOptions();
-        return 1;
-    default:
-        return QmRegPage::OnNotify(source, code, value);
+    case QmNotify::SelectionChanged: ApplyMethodOptions(); return 1;
+    default: return QmRegPage::OnNotify(source, code, value);
     }
 }
 

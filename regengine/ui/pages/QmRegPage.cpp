@@ -11,8 +11,7 @@
 
 namespace engine {
 
-QmRegPage::QmRegPage(QmStrStream& script, QmWind* parent, const Background& background)
-    : QmBasicDialog(script, parent)
+QmRegPage::QmRegPage(QmStrStream& script, QmWind* parent, const Background& background) : QmBasicDialog(script, parent)
 {
     const QString title = ReadStringFromScript(script);
     if (!title.startsWith(u'_'))

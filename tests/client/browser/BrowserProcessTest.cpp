@@ -41,10 +41,10 @@ protected:
         const QString test = QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name());
         marker_ = testsupport::sandboxRoot() + QStringLiteral("/engine-starts-") + test + QStringLiteral(".log");
         wrapper_ = testsupport::sandboxRoot() + QStringLiteral("/bin/QtWebEngineProcess");
-        const QString real = QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath) + QStringLiteral("/QtWebEngineProcess");
-        testsupport::writeExecutable(wrapper_, QStringLiteral("#!/bin/sh\necho \"$$\" >> '%1'\nexec '%2' \"$@\"\n")
-                                             .arg(marker_, real)
-                                             .toUtf8());
+        const QString real =
+            QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath) + QStringLiteral("/QtWebEngineProcess");
+        testsupport::writeExecutable(
+            wrapper_, QStringLiteral("#!/bin/sh\necho \"$$\" >> '%1'\nexec '%2' \"$@\"\n").arg(marker_, real).toUtf8());
     }
 
     // OvexKelvo (or the copy `program`) with `args` on a display of its own.
@@ -57,7 +57,8 @@ protected:
         env.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
         client_.reset();
         client_.emplace(program.isEmpty() ? testsupport::programPath(QStringLiteral("OvexKelvo")) : program,
-                        QStringLiteral("ovex.client.info=true"), env, QStringList{QStringLiteral("DBUS_SESSION_BUS_ADDRESS")},
+                        QStringLiteral("ovex.client.info=true"), env,
+                        QStringList{QStringLiteral("DBUS_SESSION_BUS_ADDRESS")},
                         testsupport::TracedProgram::Output::Merged);
         client_->start(args);
         ASSERT_TRUE(client_->process().waitForStarted(10000));
@@ -143,10 +144,9 @@ TEST_F(BrowserProcess, TheBrowserLibraryComesWithTheFirstPageShown)
 {
     testsupport::writeFile(Database::GetFolder() + QStringLiteral("/r.tova"),
                            doctest::tovaFile(QStringLiteral("OVEX"), {QStringLiteral("m1")}));
-    const QString library =
-        QFileInfo(QFileInfo(testsupport::programPath(QStringLiteral("OvexKelvo"))).absolutePath() +
-                  QStringLiteral("/" OVEX_BROWSER_LIBRARY_NAME))
-            .canonicalFilePath();
+    const QString library = QFileInfo(QFileInfo(testsupport::programPath(QStringLiteral("OvexKelvo"))).absolutePath() +
+                                      QStringLiteral("/" OVEX_BROWSER_LIBRARY_NAME))
+                                .canonicalFilePath();
     ASSERT_FALSE(library.isEmpty());
 
     startClient({QStringLiteral("/auto")});
@@ -199,7 +199,8 @@ TEST_F(BrowserProcess, ALogoutDuringAPageLoadEndsTheProgram)
     const QString url = pages.Url(QStringLiteral("button.html?delay=300")).toString();
     testsupport::writeFile(Database::GetFolder() + QStringLiteral("/r.tova"),
                            ">BeginMfgrInfo\nmfgr:OVEX\nfullname:Ovex Inc.\n>EndMfgrInfo\n>BeginMessage\nid:m1\n"
-                           "offer:Slow\nurl:" + url.toUtf8() + "\n>EndMessage\n");
+                           "offer:Slow\nurl:" +
+                               url.toUtf8() + "\n>EndMessage\n");
     startClient({});
     ASSERT_TRUE(waitForOutput("Showing message \"m1\"")) << output().toStdString();
     endClient();

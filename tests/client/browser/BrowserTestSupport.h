@@ -44,8 +44,7 @@ public:
     PageServer()
         : peer_(testpeers::peerScript(QStringLiteral("page_server.py")),
                 {QStringLiteral("--root"), testsupport::sourceDir() + QStringLiteral("/tests/client/browser/pages")})
-    {
-    }
+    {}
     bool started() const { return peer_.started(); }
     QUrl Url(const QString& page) const
     {
@@ -56,8 +55,8 @@ private:
     testpeers::Peer peer_;
 };
 
-using testsupport::RecordingSink;
 using testsupport::RecordingOpener;
+using testsupport::RecordingSink;
 
 // Runs the event loop until `done` holds; false when `timeoutMs` passed first. (QtTest's
 // QTRY macros report to QtTest, which a GoogleTest run never hears from.)

@@ -70,9 +70,9 @@ protected:
 TEST_F(MessagePaneTest, EachExternalCallOfAPageReachesTheHandlerOnce)
 {
     // The calls are made while the page loads, before the channel to the client is open.
-    for (const QString& name : {QStringLiteral("NextMessage"), QStringLiteral("PrevMssage"),
-                               QStringLiteral("DeleteMssage"), QStringLiteral("ShowSettings"),
-                               QStringLiteral("StartMessaging")}) {
+    for (const QString& name :
+         {QStringLiteral("NextMessage"), QStringLiteral("PrevMssage"), QStringLiteral("DeleteMssage"),
+          QStringLiteral("ShowSettings"), QStringLiteral("StartMessaging")}) {
         SCOPED_TRACE(name.toStdString());
         calls.calls.clear();
         ASSERT_TRUE(Load(server.Url(QStringLiteral("calls.html?") + name)));
@@ -113,7 +113,8 @@ TEST_F(MessagePaneTest, TheAnswerToAConfirmReachesThePage)
         RecordingSink sink;
         sink.answers.push_back(c.answer);
         ASSERT_TRUE(Load(server.Url(QStringLiteral("confirm.html"))));
-        ASSERT_TRUE(WaitUntil([&] { return Page()->title() == QString::fromLatin1(c.title); })) << Page()->title().toStdString();
+        ASSERT_TRUE(WaitUntil([&] { return Page()->title() == QString::fromLatin1(c.title); }))
+            << Page()->title().toStdString();
         ASSERT_EQ(sink.boxes.size(), 1u);
         EXPECT_EQ(sink.boxes[0].text, QStringLiteral("Keep this offer?"));
         EXPECT_EQ(sink.boxes[0].caption, QStringLiteral("Ovex Kelvo"));
@@ -162,7 +163,8 @@ TEST_F(MessagePaneTest, OnlyTabEnterEscapeAndF5ReachThePage)
         // before it has been delivered or dropped.
         QTest::keyClick(Input(), Qt::Key_Escape);
         ASSERT_TRUE(WaitForScript(Page(), QStringLiteral("window.keys[window.keys.length - 1] === 'Escape'")));
-        const QString expected = c.seen ? QString::fromLatin1(c.seen) + QStringLiteral(",Escape") : QStringLiteral("Escape");
+        const QString expected =
+            c.seen ? QString::fromLatin1(c.seen) + QStringLiteral(",Escape") : QStringLiteral("Escape");
         EXPECT_EQ(Eval(Page(), QStringLiteral("window.keys.join(',')")).toString(), expected);
         EXPECT_EQ(Eval(Page(), QStringLiteral("document.getElementById('field').value")).toString(),
                   QStringLiteral("xyz"));
@@ -243,7 +245,8 @@ TEST_F(MessagePaneTest, TheClientsOwnPagesComeFromItsResources)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(Load(CMessagePane::ResourceUrl(QString::fromLatin1(c.name))));
-        EXPECT_EQ(Eval(Page(), QStringLiteral("document.body.innerText.trim()")).toString(), QString::fromLatin1(c.text));
+        EXPECT_EQ(Eval(Page(), QStringLiteral("document.body.innerText.trim()")).toString(),
+                  QString::fromLatin1(c.text));
     }
     EXPECT_FALSE(Load(CMessagePane::ResourceUrl(QStringLiteral("NOSUCH.HTML"))));
 }

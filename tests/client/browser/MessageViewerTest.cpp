@@ -45,12 +45,13 @@ struct Page {
 // A registration file of "OVEX" with one record and the messages `pages`.
 QByteArray tovaWith(const QList<Page>& pages)
 {
-    QByteArray text = ">BeginMfgrInfo\nmfgr:OVEX\nfullname:Ovex Inc.\n>EndMfgrInfo\n"
-                      ">BeginChannel\nname:critical_updates\ntitle:Critical Updates\nfields:MODL\n>EndChannel\n"
-                      ">BeginRecord\nMFGR:OVEX\nMODL:Book 14\n>EndRecord\n";
+    QByteArray text =
+        ">BeginMfgrInfo\nmfgr:OVEX\nfullname:Ovex Inc.\n>EndMfgrInfo\n"
+        ">BeginChannel\nname:critical_updates\ntitle:Critical Updates\nfields:MODL\n>EndChannel\n"
+        ">BeginRecord\nMFGR:OVEX\nMODL:Book 14\n>EndRecord\n";
     for (const Page& p : pages)
-        text += ">BeginMessage\nid:" + p.id.toUtf8() + "\noffer:Title " + p.id.toUtf8() + "\nurl:" +
-                p.url.toString(QUrl::FullyEncoded).toUtf8() + "\n>EndMessage\n";
+        text += ">BeginMessage\nid:" + p.id.toUtf8() + "\noffer:Title " + p.id.toUtf8() +
+                "\nurl:" + p.url.toString(QUrl::FullyEncoded).toUtf8() + "\n>EndMessage\n";
     return text;
 }
 
@@ -115,7 +116,10 @@ protected:
     }
 
     // `url` has loaded, and the window is done with it.
-    bool shows(const QUrl& url) const { return !completed.isEmpty() && completed.last() == url && !progress()->isVisible(); }
+    bool shows(const QUrl& url) const
+    {
+        return !completed.isEmpty() && completed.last() == url && !progress()->isVisible();
+    }
     [[nodiscard]] bool waitFor(const QUrl& url)
     {
         return browsertest::WaitUntil([&] { return shows(url); });
@@ -245,11 +249,8 @@ TEST_F(MessageWindow, NextAndPreviousWrapAround)
         const char* shown;
         const char* counter;
     } steps[] = {
-        {"next", "m2", "Message 2 of 3"},
-        {"next", "m3", "Message 3 of 3"},
-        {"next", "m1", "Message 1 of 3"},
-        {"previous", "m3", "Message 3 of 3"},
-        {"previous", "m2", "Message 2 of 3"},
+        {"next", "m2", "Message 2 of 3"},     {"next", "m3", "Message 3 of 3"},     {"next", "m1", "Message 1 of 3"},
+        {"previous", "m3", "Message 3 of 3"}, {"previous", "m2", "Message 2 of 3"},
     };
     for (const auto& s : steps) {
         SCOPED_TRACE(std::string(s.button) + " to " + s.shown);
@@ -265,8 +266,8 @@ TEST_F(MessageWindow, DeletingTheLastShowsTheOneBeforeAndTheOnlyOneTheEmptyPage)
     const struct {
         const char* what;
         int messages;
-        int stepsBack;       // Previous presses before Delete
-        const char* shown;   // after the delete; nullptr: the empty page
+        int stepsBack;      // Previous presses before Delete
+        const char* shown;  // after the delete; nullptr: the empty page
         const char* counter;
         const char* buttons;
     } cases[] = {
@@ -347,9 +348,12 @@ TEST_F(MessageWindow, StartMessagingFromTheWelcomePageOptsInAndChecks)
     const QString fresh = server.Url("other.html?fresh").toString();
     const QJsonArray channels{QJsonObject{{"name", "critical_updates"}, {"fields", QJsonArray{"MODL"}}}};
     testpeers::MessageService service(
-        dir, {doctest::answers(channels, {QJsonObject{{"id", "m-new"}, {"name", "critical_updates"},
-                                                      {"offer", "Fresh"}, {"url", fresh}}}),
-              false, {}, {}});
+        dir, {doctest::answers(
+                  channels,
+                  {QJsonObject{{"id", "m-new"}, {"name", "critical_updates"}, {"offer", "Fresh"}, {"url", fresh}}}),
+              false,
+              {},
+              {}});
     ASSERT_TRUE(service.started());
     ::setenv("OVEXKELVO_TEST_SERVICE", service.hostPort().toUtf8().constData(), 1);
 

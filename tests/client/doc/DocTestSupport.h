@@ -73,8 +73,8 @@ inline QByteArray tovaFile(const QString& code, const QStringList& messageIds = 
                       ">BeginChannel\nname:critical_updates\ntitle:Critical\nfields:MODL\n>EndChannel\n" +
                       ">BeginRecord\nMFGR:" + c + "\nMODL:Book 14\n>EndRecord\n";
     for (const QString& id : messageIds)
-        text += ">BeginMessage\nid:" + id.toUtf8() + "\noffer:Title " + id.toUtf8() + "\nurl:file:///" +
-                id.toUtf8() + ".html\n>EndMessage\n";
+        text += ">BeginMessage\nid:" + id.toUtf8() + "\noffer:Title " + id.toUtf8() + "\nurl:file:///" + id.toUtf8() +
+                ".html\n>EndMessage\n";
     return text;
 }
 

@@ -104,8 +104,7 @@ TEST_F(ListView, ShowingReadsAndTheReadStateIsSaved)
     EXPECT_EQ(view()->Viewer()->windowTitle(), "Title a");
     EXPECT_EQ(view()->UnreadCount(), 1);
     app->MainFrame()->close();
-    EXPECT_EQ(rows("SELECT msgid, read FROM Message ORDER BY msgid", {"msgid", "read"}),
-              (QStringList{"a|1", "b|0"}));
+    EXPECT_EQ(rows("SELECT msgid, read FROM Message ORDER BY msgid", {"msgid", "read"}), (QStringList{"a|1", "b|0"}));
 }
 
 // An unknown id gets its one box, and nothing after it.
@@ -156,8 +155,9 @@ TEST_F(ListView, ImportThroughTheMenu)
 
         app->MainFrame()->ImportAction()->trigger();
 
-        const QStringList question{"Import successful: The data from your registration file was imported.\n\n"
-                                   "Would you like to check for new messages now?"};
+        const QStringList question{
+            "Import successful: The data from your registration file was imported.\n\n"
+            "Would you like to check for new messages now?"};
         EXPECT_EQ(sink.shown(), c.imported ? question : QStringList{});
         EXPECT_EQ(view()->List()->topLevelItemCount(), c.imported ? 1 : 0);
         EXPECT_EQ(doc()->ShownIds(), c.imported ? QStringList{"acme-1"} : QStringList{});

@@ -38,8 +38,9 @@ protected:
     // "<channel>|1" when the record's subscription was checked during this test.
     QStringList subscriptions() const
     {
-        return rows(QStringLiteral("SELECT chnname, lastCheck >= %1 AS fresh FROM Subscription ORDER BY chnname").arg(before_),
-                    {"chnname", "fresh"});
+        return rows(
+            QStringLiteral("SELECT chnname, lastCheck >= %1 AS fresh FROM Subscription ORDER BY chnname").arg(before_),
+            {"chnname", "fresh"});
     }
     qint64 before_ = CurrentTime();
 };
@@ -60,8 +61,10 @@ void storeReadMessage(const QString& id)
 TEST_F(MessageCheck, StoresChannelsMessagesAndTheChannelsChecked)
 {
     testpeers::MessageService service(
-        dir, {answers(kChannels, {offer("m-new", "news", "Fresh"), offer("m-old", "critical_updates", "Again")}), false,
-              {}, {}});
+        dir, {answers(kChannels, {offer("m-new", "news", "Fresh"), offer("m-old", "critical_updates", "Again")}),
+              false,
+              {},
+              {}});
     useService(service);
     putInDataFolder("r.tova", tovaFile("OVEX"));
     storeReadMessage("m-old");
@@ -193,8 +196,9 @@ TEST_F(MessageCheck, NoRegistrationRecords)
     storeSetting("UserOptIn", "1");
     ASSERT_TRUE(start({"/test"}));
     settle();
-    EXPECT_EQ(sink.shown(), QStringList{"Error: You cannot receive messages because you have no registration records.\n\n"
-                                      "Please import a registration file or register a product."});
+    EXPECT_EQ(sink.shown(),
+              QStringList{"Error: You cannot receive messages because you have no registration records.\n\n"
+                          "Please import a registration file or register a product."});
     EXPECT_TRUE(service.received().isEmpty());
     EXPECT_FALSE(app->MainFrame()->IsClosed());
 

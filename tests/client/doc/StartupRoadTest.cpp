@@ -17,7 +17,7 @@ struct RoadCase {
     bool unread;       // the registration file brings an unread message
     int serviceCalls;  // 2: a check ran
     int balloons;
-    bool ends;         // the run closes its frame by itself
+    bool ends;  // the run closes its frame by itself
     bool windowShown;
 };
 
@@ -32,7 +32,10 @@ const RoadCase kRoad[] = {
     {"ScheduledOptedInRunAnnouncesOnce", true, true, true, 2, 1, false, false},
 };
 
-void PrintTo(const RoadCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RoadCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class StartupRoad : public ClientTest, public ::testing::WithParamInterface<RoadCase> {};
 
@@ -43,7 +46,8 @@ TEST_P(StartupRoad, ChecksShowsAnnouncesOrEnds)
     testpeers::MessageService service(dir, {answers(channels, {}), false, {}, {}});
     ASSERT_TRUE(service.started());
     ::setenv("OVEXKELVO_TEST_SERVICE", service.hostPort().toUtf8().constData(), 1);
-    putInDataFolder(QStringLiteral("r.tova"), tovaFile(QStringLiteral("OVEX"), c.unread ? QStringList{"welcome"} : QStringList{}));
+    putInDataFolder(QStringLiteral("r.tova"),
+                    tovaFile(QStringLiteral("OVEX"), c.unread ? QStringList{"welcome"} : QStringList{}));
     if (c.optedIn)
         storeSetting(QStringLiteral("UserOptIn"), QStringLiteral("1"));
 
@@ -56,7 +60,8 @@ TEST_P(StartupRoad, ChecksShowsAnnouncesOrEnds)
     EXPECT_EQ(service.received().size(), c.serviceCalls);
     EXPECT_EQ(tray.count(QStringLiteral("balloon")), c.balloons) << tray.calls.join(" / ").toStdString();
     if (c.balloons > 0) {
-        EXPECT_TRUE(tray.calls.contains("balloon New message from Ovex Inc|You have one unread message available.|15000"));
+        EXPECT_TRUE(
+            tray.calls.contains("balloon New message from Ovex Inc|You have one unread message available.|15000"));
         EXPECT_EQ(desktop.sounds, QList<unsigned>{platform::mb::IconAsterisk});
     }
     EXPECT_EQ(app->MainFrame()->IsClosed(), c.ends);

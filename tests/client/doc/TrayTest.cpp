@@ -34,7 +34,8 @@ class TrayTexts : public Tray, public ::testing::WithParamInterface<int> {};
 TEST_P(TrayTexts, TipsAndBalloonByCount)
 {
     scheduledRunWith(GetParam());
-    const QString added = GetParam() == 1 ? "You have one new message available." : "You have 3 new messages available.";
+    const QString added =
+        GetParam() == 1 ? "You have one new message available." : "You have 3 new messages available.";
     const QString unread =
         GetParam() == 1 ? "You have one unread message available." : "You have 3 unread messages available.";
     EXPECT_EQ(tray.calls, (QStringList{"add 137 " + added, "modify 128 " + unread,

@@ -28,8 +28,7 @@ public:
                                     QStringLiteral("https_proxy"), QStringLiteral("HTTPS_PROXY"),
                                     QStringLiteral("all_proxy"), QStringLiteral("ALL_PROXY")} +
                             unset)
-    {
-    }
+    {}
 };
 
 // A dbus-daemon of the test's own.

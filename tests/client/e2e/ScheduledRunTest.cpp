@@ -32,12 +32,15 @@ const char kAnnounced[] = "Announcing: New message from Ovex Inc - You have 3 un
 QJsonObject serviceAnswers()
 {
     const QJsonArray channels{
-        QJsonObject{{"name", "critical_updates"}, {"title", "Critical Updates"}, {"fields", QJsonArray{"MODL", "CTRY", "USID"}}},
+        QJsonObject{{"name", "critical_updates"},
+                    {"title", "Critical Updates"},
+                    {"fields", QJsonArray{"MODL", "CTRY", "USID"}}},
         QJsonObject{{"name", "news"}, {"title", "News"}, {"fields", QJsonArray{"MODL"}}},
     };
     const QJsonArray offers{
         QJsonObject{{"id", "o-1"}, {"name", "news"}, {"offer", "Battery tips"}, {"url", "http://127.0.0.1:1/o-1.html"}},
-        QJsonObject{{"id", "o-2"}, {"name", "critical_updates"}, {"offer", "Firmware"}, {"url", "http://127.0.0.1:1/o-2.html"}},
+        QJsonObject{
+            {"id", "o-2"}, {"name", "critical_updates"}, {"offer", "Firmware"}, {"url", "http://127.0.0.1:1/o-2.html"}},
     };
     return testpeers::MessageService::answers(channels, offers);
 }
@@ -91,9 +94,10 @@ TEST_F(ScheduledRun, ImportsChecksStoresAndAnnounces)
 
     EXPECT_EQ(rows("SELECT name FROM Channel ORDER BY chnid", {"name"}),
               (QStringList{"critical_updates", "service_alerts", "product_updates", "news"}));
-    EXPECT_EQ(rows(QStringLiteral("SELECT chnname, lastCheck >= %1 AS fresh FROM Subscription ORDER BY chnname").arg(before_),
-                   {"chnname", "fresh"}),
-              (QStringList{"critical_updates|1", "news|1", "product_updates|0", "service_alerts|0"}));
+    EXPECT_EQ(
+        rows(QStringLiteral("SELECT chnname, lastCheck >= %1 AS fresh FROM Subscription ORDER BY chnname").arg(before_),
+             {"chnname", "fresh"}),
+        (QStringList{"critical_updates|1", "news|1", "product_updates|0", "service_alerts|0"}));
     const QString mark = " -- Message from Test Server";
     EXPECT_EQ(rows("SELECT m.msgid, p.value, m.read FROM Message m JOIN MessageParam p ON p.msgid = m.msgid "
                    "AND p.param = 'title' ORDER BY m.msgorder",
@@ -206,7 +210,8 @@ QStringList everyRow()
 {
     QStringList out;
     sqlite3* db = Database::Instance();
-    for (const RecordMap& table : Database::Query("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name", db)) {
+    for (const RecordMap& table :
+         Database::Query("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name", db)) {
         const QString name = table.value("name");
         for (const RecordMap& row : Database::Query("SELECT * FROM " + name, db)) {
             QStringList fields;

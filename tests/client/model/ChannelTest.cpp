@@ -83,16 +83,20 @@ TEST(ChannelStore, RoundTripAndResave)
 {
     sqlite3* db = Database::Instance();
     ASSERT_TRUE(Channel::CreateSchema(db));
-    Channel c(RecordMap{{"name", "o'brien's"}, {"mfgr", "OVEX"}, {"title", "It's new"}, {"description", "'quoted'"},
-                        {"fields", "MODL CTRY"}, {"extra", "kept in memory only"}});
+    Channel c(RecordMap{{"name", "o'brien's"},
+                        {"mfgr", "OVEX"},
+                        {"title", "It's new"},
+                        {"description", "'quoted'"},
+                        {"fields", "MODL CTRY"},
+                        {"extra", "kept in memory only"}});
     ASSERT_TRUE(c.Save(db));
     EXPECT_EQ(c.chnid, "1");
 
     db = modeltest::reopen();
     Channel loaded = Channel::Load("1", db);
     EXPECT_EQ(loaded.chnid, "1");
-    EXPECT_EQ(loaded.fields, (RecordMap{{"name", "o'brien's"}, {"mfgr", "OVEX"}, {"title", "It's new"},
-                                        {"description", "'quoted'"}}));
+    EXPECT_EQ(loaded.fields,
+              (RecordMap{{"name", "o'brien's"}, {"mfgr", "OVEX"}, {"title", "It's new"}, {"description", "'quoted'"}}));
     loaded.fieldCodes.sort();  // rows come in the table's order, not the order saved
     EXPECT_EQ(loaded.fieldCodes, QStringList({"CTRY", "MODL"}));
 
@@ -119,7 +123,8 @@ TEST(ChannelStore, RoundTripAndResave)
 TEST(ChannelStore, FailedIdWritesNothing)
 {
     sqlite3* db = Database::Instance();
-    Database::Query("CREATE TABLE ChannelField ( chnid INTEGER NOT NULL, field TEXT NOT NULL, UNIQUE(chnid,field) )", db);
+    Database::Query("CREATE TABLE ChannelField ( chnid INTEGER NOT NULL, field TEXT NOT NULL, UNIQUE(chnid,field) )",
+                    db);
     Channel c(RecordMap{{"name", "a"}, {"mfgr", "OVEX"}, {"fields", "MODL"}});
     EXPECT_FALSE(c.Save(db));
     EXPECT_TRUE(c.chnid.isEmpty());

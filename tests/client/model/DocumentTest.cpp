@@ -13,11 +13,12 @@ namespace {
 
 using modeltest::rows;
 
-const QByteArray kFile = ">BeginMfgrInfo\nmfgr:OVEX\nfullname:Ovex Inc.\n>EndMfgrInfo\n"
-                         ">BeginChannel\nname:critical_updates\nfields:MODL\n>EndChannel\n"
-                         ">BeginRecord\nMFGR:OVEX\nMODL:x\n>EndRecord\n"
-                         ">BeginMessage\nid:old\noffer:Brought again\nurl:http://old\n>EndMessage\n"
-                         ">BeginMessage\nid:new\noffer:New\nurl:http://new\n>EndMessage\n";
+const QByteArray kFile =
+    ">BeginMfgrInfo\nmfgr:OVEX\nfullname:Ovex Inc.\n>EndMfgrInfo\n"
+    ">BeginChannel\nname:critical_updates\nfields:MODL\n>EndChannel\n"
+    ">BeginRecord\nMFGR:OVEX\nMODL:x\n>EndRecord\n"
+    ">BeginMessage\nid:old\noffer:Brought again\nurl:http://old\n>EndMessage\n"
+    ">BeginMessage\nid:new\noffer:New\nurl:http://new\n>EndMessage\n";
 
 // The message "old" is stored already and has been read.
 void storeReadMessage()

@@ -34,12 +34,16 @@ TEST(Message, MembersFromServiceAndFile)
         "</struct></value>");
     const Message fromService = Message::FromXmlRpc(offer);
     XMLRPC_CleanupValue(offer);
-    const Message fromFile = Message::FromTova(RecordMap{
-        {"id", "0123"}, {"name", "critical_updates"}, {"offer", "Caf\u00e9"}, {"url", "http://x/y?a=1"},
-        {"endtime", "1700000000"}});
+    const Message fromFile = Message::FromTova(RecordMap{{"id", "0123"},
+                                                         {"name", "critical_updates"},
+                                                         {"offer", "Caf\u00e9"},
+                                                         {"url", "http://x/y?a=1"},
+                                                         {"endtime", "1700000000"}});
     for (const Message* m : {&fromService, &fromFile}) {
         EXPECT_EQ(m->id, "0123");
-        EXPECT_EQ(m->params, (RecordMap{{"channel", "critical_updates"}, {"title", "Caf\u00e9"}, {"url", "http://x/y?a=1"},
+        EXPECT_EQ(m->params, (RecordMap{{"channel", "critical_updates"},
+                                        {"title", "Caf\u00e9"},
+                                        {"url", "http://x/y?a=1"},
                                         {"endtime", "1700000000"}}));
         EXPECT_TRUE(m->modified);
         EXPECT_TRUE(m->unread);
@@ -53,8 +57,12 @@ TEST(MessageStore, RoundTripWithApostrophesAndState)
 {
     sqlite3* db = Database::Instance();
     ASSERT_TRUE(Message::CreateSchema(db));
-    Message m = message("it's-1", {{"mfgr", "O'VX"}, {"name", "it's channel"}, {"offer", "Don't miss"},
-                                    {"url", "http://x/?q='a'"}, {"added", "2040-06-01"}, {"endtime", "4102444800"}});
+    Message m = message("it's-1", {{"mfgr", "O'VX"},
+                                   {"name", "it's channel"},
+                                   {"offer", "Don't miss"},
+                                   {"url", "http://x/?q='a'"},
+                                   {"added", "2040-06-01"},
+                                   {"endtime", "4102444800"}});
     m.unread = false;
     m.deleted = true;
     m.NextOrder(db);

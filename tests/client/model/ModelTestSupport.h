@@ -26,8 +26,8 @@ using testsupport::rows;
 inline int count(const QString& table)
 {
     int error = 0;
-    const client::Database::Rows r =
-        client::Database::Query(QStringLiteral("SELECT COUNT(*) AS n FROM ") + table, client::Database::Instance(), &error);
+    const client::Database::Rows r = client::Database::Query(QStringLiteral("SELECT COUNT(*) AS n FROM ") + table,
+                                                             client::Database::Instance(), &error);
     return error != 0 || r.empty() ? -1 : client::GetField(r.front(), QStringLiteral("n")).toInt();
 }
 

@@ -42,8 +42,9 @@ void expectTemplateStored()
               QStringList({"critical_updates", "service_alerts", "product_updates"}));
     EXPECT_EQ(readRows("SELECT value FROM RegField WHERE field='MODL'"), QStringList({"Ovex Book 14"}));
     EXPECT_EQ(readRows("SELECT COUNT(*) FROM Subscription"), QStringList({"3"}));
-    EXPECT_EQ(readRows("SELECT m.msgid,p.value FROM Message m JOIN MessageParam p ON p.msgid=m.msgid AND p.param='title'"),
-              QStringList({"44cc1539-8360-4de3-8981-f70bb6c73714|Welcome to Ovex Kelvo"}));
+    EXPECT_EQ(
+        readRows("SELECT m.msgid,p.value FROM Message m JOIN MessageParam p ON p.msgid=m.msgid AND p.param='title'"),
+        QStringList({"44cc1539-8360-4de3-8981-f70bb6c73714|Welcome to Ovex Kelvo"}));
 }
 
 // "/import FILE" uses up a file of the data folder, as the folder's own import does; a
@@ -162,9 +163,7 @@ TEST_P(ImportKilled, LeavesAllOfTheFileOrNoneAndTheNextStartStoresItOnce)
         switch (GetParam().point) {
         case KillPoint::AtStart: return true;
         case KillPoint::WhileWriting: return journalNow;
-        case KillPoint::AfterCommit:
-            journalSeen = journalSeen || journalNow;
-            return journalSeen && !journalNow;
+        case KillPoint::AfterCommit: journalSeen = journalSeen || journalNow; return journalSeen && !journalNow;
         case KillPoint::WhenDone: return true;
         }
         return true;

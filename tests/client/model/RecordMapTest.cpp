@@ -33,10 +33,8 @@ TEST(RecordMap, SplitString)
         const char* separator;
         QStringList pieces;
     } cases[] = {
-        {"a  b", " ", {"a", "", "b"}},
-        {"", " ", {}},
-        {"a ", " ", {"a", ""}},
-        {"MODL CTRY USID", " ", {"MODL", "CTRY", "USID"}},
+        {"a  b", " ", {"a", "", "b"}},    {"", " ", {}},
+        {"a ", " ", {"a", ""}},           {"MODL CTRY USID", " ", {"MODL", "CTRY", "USID"}},
         {"a--b--", "--", {"a", "b", ""}},
     };
     for (const auto& c : cases)
@@ -121,16 +119,11 @@ TEST(DateText, EdgesOfTheCalendarReadBack)
         const char* text;
         const char* shown;  // DateTextFromTime of the parsed time
     } cases[] = {
-        {"UTC0", "1969-07-20", "1969-07-20"},
-        {"UTC0", "1900-01-01", "1900-01-01"},
-        {"UTC0", "1969-12-31T23:59:58", "1969-12-31"},
-        {"UTC0", "1970-01-01", "1970-01-01"},
-        {"UTC0", "9999-12-31T23:59:59", "9999-12-31"},
-        {"PST8", "9999-12-31T20:00:00", "9999-12-31"},
-        {"PST8", "1969-12-31T20:00:00", "1969-12-31"},
-        {"JST-9", "1970-01-01T08:59:58", "1970-01-01"},
-        {"JST-9", "9999-12-31T23:59:59", "9999-12-31"},
-        {"HST10", "1900-01-01", "1900-01-01"},
+        {"UTC0", "1969-07-20", "1969-07-20"},           {"UTC0", "1900-01-01", "1900-01-01"},
+        {"UTC0", "1969-12-31T23:59:58", "1969-12-31"},  {"UTC0", "1970-01-01", "1970-01-01"},
+        {"UTC0", "9999-12-31T23:59:59", "9999-12-31"},  {"PST8", "9999-12-31T20:00:00", "9999-12-31"},
+        {"PST8", "1969-12-31T20:00:00", "1969-12-31"},  {"JST-9", "1970-01-01T08:59:58", "1970-01-01"},
+        {"JST-9", "9999-12-31T23:59:59", "9999-12-31"}, {"HST10", "1900-01-01", "1900-01-01"},
     };
     for (const auto& c : cases)
         inZone(c.zone, [&] {
@@ -142,7 +135,7 @@ TEST(DateText, EdgesOfTheCalendarReadBack)
         EXPECT_EQ(ParseIsoDateTime("1969-12-31T23:59:59"), -1);
         EXPECT_EQ(ParseIsoDateTime("1969-12-31T23:59:58"), -2);
         EXPECT_EQ(DateTextFromTime(-1), "0000-00-00");
-        EXPECT_EQ(DateTextFromTime(-2208988801), "0000-00-00");  // 1899
+        EXPECT_EQ(DateTextFromTime(-2208988801), "0000-00-00");   // 1899
         EXPECT_EQ(DateTextFromTime(253402300800), "0000-00-00");  // 10000
     });
     inZone("JST-9", [] { EXPECT_EQ(DateTextFromTime(ParseIsoDateTime("9999-12-31T23:59:59") + 1), "0000-00-00"); });
@@ -156,8 +149,8 @@ TEST(DateText, FormatAndToday)
     EXPECT_EQ(FormatDisplayDate("2008-13-01"), "2008-13-01");
     EXPECT_EQ(FormatDisplayDate("2008-03-05"), QLocale().toString(QDate(2008, 3, 5), QLocale::ShortFormat));
 
-    EXPECT_EQ(ParseIsoDateTime(TodayDateText()), local(QDate::currentDate().year(), QDate::currentDate().month(),
-                                                        QDate::currentDate().day()));
+    EXPECT_EQ(ParseIsoDateTime(TodayDateText()),
+              local(QDate::currentDate().year(), QDate::currentDate().month(), QDate::currentDate().day()));
     EXPECT_EQ(DateTextFromTime(local(2008, 3, 5, 23, 59, 59)), "2008-03-05");
     EXPECT_EQ(DateTextFromTime(local(2040, 6, 1, 12)), "2040-06-01");
     EXPECT_EQ(DateTextFromTime(-1), "0000-00-00");

@@ -60,7 +60,8 @@ TEST(RegRecordStore, RoundTrip)
     ASSERT_TRUE(bare.Save(db));
     db = modeltest::reopen();
     EXPECT_EQ(rows("SELECT recid,chnname FROM Subscription", {"recid", "chnname"}), QStringList({"1|service_alerts"}));
-    EXPECT_EQ(rows("SELECT recid,mfgr FROM RegRecord ORDER BY recid", {"recid", "mfgr"}), QStringList({"1|OV'X", "2|"}));
+    EXPECT_EQ(rows("SELECT recid,mfgr FROM RegRecord ORDER BY recid", {"recid", "mfgr"}),
+              QStringList({"1|OV'X", "2|"}));
 
     const RegRecord unknown = RegRecord::Load("9", db);
     EXPECT_EQ(unknown.recid, "9");
@@ -96,10 +97,11 @@ TEST(RegRecordStore, UpdateLastCheckIsStored)
 TEST(RegRecordStore, FailedIdWritesNothing)
 {
     sqlite3* db = Database::Instance();
-    Database::Query("CREATE TABLE RegField ( recid INTEGER NOT NULL, field TEXT NOT NULL, value TEXT );"
-                    "CREATE TABLE Subscription ( recid INTEGER NOT NULL, chnname TEXT NOT NULL, lastCheck INTEGER NOT "
-                    "NULL, lastDownload INTEGER NOT NULL, UNIQUE (recid,chnname) )",
-                    db);
+    Database::Query(
+        "CREATE TABLE RegField ( recid INTEGER NOT NULL, field TEXT NOT NULL, value TEXT );"
+        "CREATE TABLE Subscription ( recid INTEGER NOT NULL, chnname TEXT NOT NULL, lastCheck INTEGER NOT "
+        "NULL, lastDownload INTEGER NOT NULL, UNIQUE (recid,chnname) )",
+        db);
     RegRecord r(RecordMap{{"MFGR", "OVEX"}});
     r.AddSubscription("a");
     EXPECT_FALSE(r.Save(db));

@@ -47,9 +47,10 @@ TEST(TovaImport, LauncherTemplateBecomesRows)
     EXPECT_EQ(rows("SELECT chnid,mfgr,name,title FROM Channel ORDER BY chnid", {"chnid", "mfgr", "name", "title"}),
               QStringList({"1|OVEX|critical_updates|Critical Updates", "2|OVEX|service_alerts|Service and Support",
                            "3|OVEX|product_updates|Product Updates"}));
-    EXPECT_EQ(rows("SELECT description FROM Channel WHERE chnid=1", {"description"}),
-              QStringList({"This channel will be used to communicate critical updates. You cannot unsubscribe from this "
-                           "channel."}));
+    EXPECT_EQ(
+        rows("SELECT description FROM Channel WHERE chnid=1", {"description"}),
+        QStringList({"This channel will be used to communicate critical updates. You cannot unsubscribe from this "
+                     "channel."}));
     EXPECT_EQ(rows("SELECT chnid,field FROM ChannelField ORDER BY chnid,rowid", {"chnid", "field"}),
               QStringList({"1|MODL", "1|CTRY", "1|USID", "2|MODL", "2|CTRY", "2|USID", "3|MODL", "3|CTRY", "3|USID"}));
     EXPECT_EQ(rows("SELECT recid,mfgr FROM RegRecord", {"recid", "mfgr"}), QStringList({"1|OVEX"}));
@@ -61,8 +62,9 @@ TEST(TovaImport, LauncherTemplateBecomesRows)
               QStringList({"1|critical_updates|0|0", "1|service_alerts|0|0", "1|product_updates|0|0"}));
 
     const QString welcome = "44cc1539-8360-4de3-8981-f70bb6c73714";
-    EXPECT_EQ(rows("SELECT msgid,mfgr,channel,deleted,read FROM Message", {"msgid", "mfgr", "channel", "deleted", "read"}),
-              QStringList({welcome + "|OVEX||0|0"}));
+    EXPECT_EQ(
+        rows("SELECT msgid,mfgr,channel,deleted,read FROM Message", {"msgid", "mfgr", "channel", "deleted", "read"}),
+        QStringList({welcome + "|OVEX||0|0"}));
     const Message stored = Message::Load(welcome, Database::Instance());
     EXPECT_EQ(stored.params, (RecordMap{{"mfgr", "OVEX"},
                                         {"channel", ""},
@@ -101,14 +103,16 @@ TEST(TovaImport, BadFilesAreLeftAlone)
         QByteArray text;
     } cases[] = {
         {"no manufacturer", channel + message},
-        {"two manufacturers", ">BeginMfgrInfo\nmfgr:OVEX\n>EndMfgrInfo\n>BeginMfgrInfo\nmfgr:ACME\n>EndMfgrInfo\n" + message},
+        {"two manufacturers",
+         ">BeginMfgrInfo\nmfgr:OVEX\n>EndMfgrInfo\n>BeginMfgrInfo\nmfgr:ACME\n>EndMfgrInfo\n" + message},
         {"three-letter code", ">BeginMfgrInfo\nmfgr:OVX\n>EndMfgrInfo\n" + message},
         {"code with a blank", ">BeginMfgrInfo\nmfgr: OVEX\n>EndMfgrInfo\n" + message},
-        {"syntax error after good sections", ">BeginMfgrInfo\nmfgr:OVEX\n>EndMfgrInfo\n" + channel + message + "stray\n"},
+        {"syntax error after good sections",
+         ">BeginMfgrInfo\nmfgr:OVEX\n>EndMfgrInfo\n" + channel + message + "stray\n"},
         {"section open at the end", ">BeginMfgrInfo\nmfgr:OVEX\n>EndMfgrInfo\n" + channel + ">BeginMessage\nid:1\n"},
-        {"over-long line in the last message",
-         ">BeginMfgrInfo\nmfgr:OVEX\n>EndMfgrInfo\n" + channel + ">BeginMessage\nid:1\nurl:" + QByteArray(3000, 'u') +
-             "\n>EndMessage\n"},
+        {"over-long line in the last message", ">BeginMfgrInfo\nmfgr:OVEX\n>EndMfgrInfo\n" + channel +
+                                                   ">BeginMessage\nid:1\nurl:" + QByteArray(3000, 'u') +
+                                                   "\n>EndMessage\n"},
         {"binary junk", QByteArray("\x00\x01\xff\xfe>Begin\x00", 9)},
     };
     for (const auto& c : cases) {
@@ -128,11 +132,12 @@ TEST(TovaImport, BadFilesAreLeftAlone)
 
 TEST(TovaImport, MessagesWithoutPageOrIdAreSkipped)
 {
-    const QString path = place("m.tova", ">BeginMfgrInfo\nmfgr:OVEX\n>EndMfgrInfo\n"
-                                         ">BeginMessage\nid:no-url\noffer:x\n>EndMessage\n"
-                                         ">BeginMessage\noffer:no id\nurl:http://a\n>EndMessage\n"
-                                         ">BeginMessage\noffer:no id either\nurl:http://b\n>EndMessage\n"
-                                         ">BeginMessage\nid:good\nurl:http://c\nendtime:4102444800\n>EndMessage\n");
+    const QString path = place("m.tova",
+                               ">BeginMfgrInfo\nmfgr:OVEX\n>EndMfgrInfo\n"
+                               ">BeginMessage\nid:no-url\noffer:x\n>EndMessage\n"
+                               ">BeginMessage\noffer:no id\nurl:http://a\n>EndMessage\n"
+                               ">BeginMessage\noffer:no id either\nurl:http://b\n>EndMessage\n"
+                               ">BeginMessage\nid:good\nurl:http://c\nendtime:4102444800\n>EndMessage\n");
     MfgrModel model;
     ASSERT_TRUE(ImportTovaFile(model, path, Database::Instance(), false));
     ASSERT_EQ(model.importedMessages.Count(), 1);
@@ -178,9 +183,10 @@ TEST(TovaImport, MessagesAreStoredBeforeTheFileIsDeleted)
     existing.Add(seen);
     existing.Save();
 
-    const QString path = place("two.tova", ">BeginMfgrInfo\nmfgr:OVEX\n>EndMfgrInfo\n"
-                                           ">BeginMessage\nid:seen\noffer:Changed\nurl:http://seen\n>EndMessage\n"
-                                           ">BeginMessage\nid:new\noffer:New\nurl:http://new\n>EndMessage\n");
+    const QString path = place("two.tova",
+                               ">BeginMfgrInfo\nmfgr:OVEX\n>EndMfgrInfo\n"
+                               ">BeginMessage\nid:seen\noffer:Changed\nurl:http://seen\n>EndMessage\n"
+                               ">BeginMessage\nid:new\noffer:New\nurl:http://new\n>EndMessage\n");
     MfgrModel model;
     ASSERT_TRUE(ImportTovaFile(model, path, db, false));
     ASSERT_FALSE(QFile::exists(path));
@@ -212,7 +218,8 @@ TEST(TovaImport, FileStaysWhenWhatItHoldsCannotBeStored)
     const QByteArray offer(1500, 'x');
     QByteArray text = ">BeginMfgrInfo\nmfgr:OVEX\n>EndMfgrInfo\n>BeginRecord\nMFGR:OVEX\nMODL:M\n>EndRecord\n";
     for (int i = 0; i < 40; ++i)
-        text += ">BeginMessage\nid:big-" + QByteArray::number(i) + "\noffer:" + offer + "\nurl:http://big\n>EndMessage\n";
+        text +=
+            ">BeginMessage\nid:big-" + QByteArray::number(i) + "\noffer:" + offer + "\nurl:http://big\n>EndMessage\n";
     const QString path = place("big.tova", text);
     MfgrModel full = first;
     EXPECT_FALSE(ImportTovaFile(full, path, db, false));
@@ -237,8 +244,8 @@ TEST(TovaImport, FailedWriteStoresNothingAndIsNotRepeated)
 {
     sqlite3* db = Database::Instance();
     ASSERT_TRUE(Message::CreateSchema(db));
-    Database::Query(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Message BEGIN SELECT RAISE(ABORT,'no'); END"),
-                    db);
+    Database::Query(
+        QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Message BEGIN SELECT RAISE(ABORT,'no'); END"), db);
     Database::Commit(db);
     const QString path = placeFixture("launcher-template.tova", "Ovex Kelvo.tova");
     for (int start = 0; start < 3; ++start) {
@@ -282,10 +289,11 @@ TEST(TovaImport, NulInAValueIsRefusedWhole)
 
 TEST(TovaImport, ApostrophesEverywhere)
 {
-    const QString path = place("q.tova", ">BeginMfgrInfo\nmfgr:O'VX\nfullname:O'Vex's Inc.\n>EndMfgrInfo\n"
-                                         ">BeginChannel\nname:it's\ntitle:It's\ndescription:'d'\nfields:MO'L\n>EndChannel\n"
-                                         ">BeginRecord\nMFGR:O'VX\nMO'L:o'b\n>EndRecord\n"
-                                         ">BeginMessage\nid:'1'\noffer:Don't\nurl:http://x/'\nn'ote:'v'\n>EndMessage\n");
+    const QString path = place("q.tova",
+                               ">BeginMfgrInfo\nmfgr:O'VX\nfullname:O'Vex's Inc.\n>EndMfgrInfo\n"
+                               ">BeginChannel\nname:it's\ntitle:It's\ndescription:'d'\nfields:MO'L\n>EndChannel\n"
+                               ">BeginRecord\nMFGR:O'VX\nMO'L:o'b\n>EndRecord\n"
+                               ">BeginMessage\nid:'1'\noffer:Don't\nurl:http://x/'\nn'ote:'v'\n>EndMessage\n");
     {
         MfgrModel model;
         ASSERT_TRUE(ImportTovaFile(model, path, Database::Instance(), false));

@@ -28,7 +28,8 @@ TEST(TovaReader, Grammar)
         bool ok;
     } cases[] = {
         {"empty file", "", true},
-        {"comments and blank lines everywhere", "# c\n\n" + kMfgr + "  \n>BeginMessage\n# inside\n\nid:1\n>EndMessage\n", true},
+        {"comments and blank lines everywhere",
+         "# c\n\n" + kMfgr + "  \n>BeginMessage\n# inside\n\nid:1\n>EndMessage\n", true},
         {"indented lines", "  >BeginMfgrInfo  \n\tmfgr:OVEX\n  >EndMfgrInfo\n", true},
         {"text outside a section", "mfgr:OVEX\n" + kMfgr, false},
         {"line without a colon", ">BeginMfgrInfo\nmfgr OVEX\n>EndMfgrInfo\n", false},
@@ -46,16 +47,17 @@ TEST(TovaReader, Grammar)
 
 TEST(TovaReader, KeysValuesAndRepeatedSections)
 {
-    const TovaReader r = parse(">BeginChannel\nName:a\nTITLE:first\ntitle:second\nurl:file:///C:\\x\\y.htm\n"
-                               "description: lead blank:kept\n>EndChannel\n>BeginChannel\nname:b\n>EndChannel\n"
-                               ">BeginRecord\nModl:X1\nMFGR:OVEX\n>EndRecord\n");
+    const TovaReader r = parse(
+        ">BeginChannel\nName:a\nTITLE:first\ntitle:second\nurl:file:///C:\\x\\y.htm\n"
+        "description: lead blank:kept\n>EndChannel\n>BeginChannel\nname:b\n>EndChannel\n"
+        ">BeginRecord\nModl:X1\nMFGR:OVEX\n>EndRecord\n");
     ASSERT_TRUE(r.ok);
     const QList<RecordMap> channels = r.GetSection("channel");
     ASSERT_EQ(channels.size(), 2);
-    EXPECT_EQ(channels[0], (RecordMap{{"name", "a"},
-                                      {"title", "second"},
-                                      {"url", "file:///C:\\x\\y.htm"},
-                                      {"description", " lead blank:kept"}}));
+    EXPECT_EQ(
+        channels[0],
+        (RecordMap{
+            {"name", "a"}, {"title", "second"}, {"url", "file:///C:\\x\\y.htm"}, {"description", " lead blank:kept"}}));
     EXPECT_EQ(GetField(channels[1], "name"), "b");
     EXPECT_EQ(r.GetSection("record").front(), (RecordMap{{"Modl", "X1"}, {"MFGR", "OVEX"}}));
     EXPECT_TRUE(r.GetSection("message").isEmpty());

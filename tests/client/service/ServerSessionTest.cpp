@@ -121,10 +121,10 @@ TEST_P(BothSchemesTest, BothCallsSendTheRequestStructsAndReadTheRecords)
     EXPECT_EQ(calls[0].toObject()["method"].toString(), "getChannelsForMfgr");
     EXPECT_EQ(calls[0].toObject()["params"].toArray(), QJsonArray{requestStruct});
     EXPECT_EQ(calls[1].toObject()["method"].toString(), "getOffersForRecords");
-    const QJsonArray records{QJsonObject{
-        {"data", QJsonObject{{"MFGR", "OVEX"}, {"MODL", "Kelvo 5 & <Pro>"}, {"SRNM", "SN-1"}}},
-        {"channels", QJsonArray{QJsonObject{{"name", "news"}, {"lastCheck", 1234567}},
-                                QJsonObject{{"name", "critical_updates"}, {"lastCheck", 0}}}}}};
+    const QJsonArray records{
+        QJsonObject{{"data", QJsonObject{{"MFGR", "OVEX"}, {"MODL", "Kelvo 5 & <Pro>"}, {"SRNM", "SN-1"}}},
+                    {"channels", QJsonArray{QJsonObject{{"name", "news"}, {"lastCheck", 1234567}},
+                                            QJsonObject{{"name", "critical_updates"}, {"lastCheck", 0}}}}}};
     EXPECT_EQ(calls[1].toObject()["params"].toArray(), (QJsonArray{requestStruct, records}));
     for (const QJsonValue& c : calls) {
         EXPECT_EQ(c.toObject()["path"].toString(), kServicePath);
@@ -175,8 +175,10 @@ TEST_F(ServerSessionTest, FaultOnTheOffersCallThrows)
 TEST_F(ServerSessionTest, FaultSentAsAResultThrows)
 {
     testpeers::MessageService service(
-        dir_, {answers(QJsonObject{{"result", QJsonObject{{"faultCode", 3}, {"faultString", "no"}}}}, kOffers), false,
-               {}, {}});
+        dir_, {answers(QJsonObject{{"result", QJsonObject{{"faultCode", 3}, {"faultString", "no"}}}}, kOffers),
+               false,
+               {},
+               {}});
     ASSERT_TRUE(service.started());
     ServerSession session(urlFor("http", service.port()));
     try {
@@ -193,7 +195,10 @@ struct ReplyShape {
     QJsonValue result;
 };
 
-void PrintTo(const ReplyShape& shape, std::ostream* os) { *os << shape.name; }
+void PrintTo(const ReplyShape& shape, std::ostream* os)
+{
+    *os << shape.name;
+}
 
 class NoRecordsTest : public ServerSessionTest, public ::testing::WithParamInterface<ReplyShape> {};
 
@@ -209,12 +214,12 @@ TEST_P(NoRecordsTest, GivesAnEmptyList)
     EXPECT_EQ(service.received().size(), 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Shapes, NoRecordsTest,
-    ::testing::Values(ReplyShape{"String", "just text"}, ReplyShape{"Int", 5},
-                      ReplyShape{"StructWithoutFaultMembers", QJsonObject{{"name", "news"}}},
-                      ReplyShape{"ArrayOfStrings", QJsonArray{"a", "b"}}, ReplyShape{"EmptyArray", QJsonArray{}}),
-    [](const ::testing::TestParamInfo<ReplyShape>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Shapes, NoRecordsTest,
+                         ::testing::Values(ReplyShape{"String", "just text"}, ReplyShape{"Int", 5},
+                                           ReplyShape{"StructWithoutFaultMembers", QJsonObject{{"name", "news"}}},
+                                           ReplyShape{"ArrayOfStrings", QJsonArray{"a", "b"}},
+                                           ReplyShape{"EmptyArray", QJsonArray{}}),
+                         [](const ::testing::TestParamInfo<ReplyShape>& info) { return std::string(info.param.name); });
 
 TEST_F(ServerSessionTest, WorkingOfflineSendsNothing)
 {
@@ -306,7 +311,10 @@ struct TestServiceCase {
     const char* testUrl;  // nullptr: the built-in test host
 };
 
-void PrintTo(const TestServiceCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const TestServiceCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class EndpointTest : public ServerSessionTest, public ::testing::WithParamInterface<TestServiceCase> {};
 
@@ -326,14 +334,14 @@ TEST_P(EndpointTest, OnlyTheTestEndpointMoves)
 
 INSTANTIATE_TEST_SUITE_P(
     Values, EndpointTest,
-    ::testing::Values(
-        TestServiceCase{"HostAndPort", "127.0.0.1:8123", "http://127.0.0.1:8123/veldora/vask/rpc/ovex.php"},
-        TestServiceCase{"NameOnly", "localhost", "http://localhost/veldora/vask/rpc/ovex.php"},
-        TestServiceCase{"Ipv6", "[::1]:9000", "http://[::1]:9000/veldora/vask/rpc/ovex.php"},
-        TestServiceCase{"PathSmuggledIn", "evil.example/steal?x=", nullptr},
-        TestServiceCase{"Credentials", "user@evil.example:80", nullptr},
-        TestServiceCase{"PortOutOfRange", "127.0.0.1:99999", nullptr},
-        TestServiceCase{"EmptyPort", "127.0.0.1:", nullptr}),
+    ::testing::Values(TestServiceCase{"HostAndPort", "127.0.0.1:8123",
+                                      "http://127.0.0.1:8123/veldora/vask/rpc/ovex.php"},
+                      TestServiceCase{"NameOnly", "localhost", "http://localhost/veldora/vask/rpc/ovex.php"},
+                      TestServiceCase{"Ipv6", "[::1]:9000", "http://[::1]:9000/veldora/vask/rpc/ovex.php"},
+                      TestServiceCase{"PathSmuggledIn", "evil.example/steal?x=", nullptr},
+                      TestServiceCase{"Credentials", "user@evil.example:80", nullptr},
+                      TestServiceCase{"PortOutOfRange", "127.0.0.1:99999", nullptr},
+                      TestServiceCase{"EmptyPort", "127.0.0.1:", nullptr}),
     [](const ::testing::TestParamInfo<TestServiceCase>& info) { return std::string(info.param.name); });
 
 TEST_F(ServerSessionTest, RequestMapCarriesTheClientsLanguageAndVersion)

@@ -40,11 +40,20 @@ struct Reply {
     QByteArray xml;
 };
 
-void PrintTo(const Reply& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const Reply& row, std::ostream* os)
+{
+    *os << row.name;
+}
 
-std::string RowName(const ::testing::TestParamInfo<Reply>& info) { return info.param.name; }
+std::string RowName(const ::testing::TestParamInfo<Reply>& info)
+{
+    return info.param.name;
+}
 
-QByteArray inStruct(const QByteArray& members) { return responseXml("<struct>" + members + "</struct>"); }
+QByteArray inStruct(const QByteArray& members)
+{
+    return responseXml("<struct>" + members + "</struct>");
+}
 
 QByteArray member(const QByteArray& name, const QByteArray& valueXml)
 {
@@ -111,24 +120,25 @@ INSTANTIATE_TEST_SUITE_P(
         Reply{"EmptyValue", kDecl + "<methodResponse><params><param><value/></param></params></methodResponse>"},
         Reply{"EmptyStrings", responseXml("<array><data><value><string/></value><value><string></string></value>"
                                           "<value></value></data></array>")},
-        Reply{"Scalars",
-              inStruct(member("i", "<int> 42 </int>") + member("neg", "<i4>-7</i4>") +
-                       member("t", "<boolean>1</boolean>") + member("f", "<boolean>0</boolean>") +
-                       member("d", "<double>3.25</double>") + member("e", "<double>-1e3</double>") +
-                       member("when", "<dateTime.iso8601>19980717T14:08:55</dateTime.iso8601>") +
-                       member("b", "<base64>aGVs\nbG8=</base64>"))},
+        Reply{"Scalars", inStruct(member("i", "<int> 42 </int>") + member("neg", "<i4>-7</i4>") +
+                                  member("t", "<boolean>1</boolean>") + member("f", "<boolean>0</boolean>") +
+                                  member("d", "<double>3.25</double>") + member("e", "<double>-1e3</double>") +
+                                  member("when", "<dateTime.iso8601>19980717T14:08:55</dateTime.iso8601>") +
+                                  member("b", "<base64>aGVs\nbG8=</base64>"))},
         Reply{"ReferencesAndCData",
               responseXml("<string>&lt;a&gt; &amp; &quot;q&quot; &apos;s&apos; &#65;&#x42;&#x1F600;&#13; "
                           "<![CDATA[<raw & ]] text>]]></string>")},
-        Reply{"LineEnds", "<?xml version=\"1.0\"?>\r\n<methodResponse>\r\n<params><param><value><string>a\r\nb\rc\n"
-                          "<![CDATA[d\r\ne]]></string></value></param></params>\r\n</methodResponse>\r\n"},
+        Reply{"LineEnds",
+              "<?xml version=\"1.0\"?>\r\n<methodResponse>\r\n<params><param><value><string>a\r\nb\rc\n"
+              "<![CDATA[d\r\ne]]></string></value></param></params>\r\n</methodResponse>\r\n"},
         Reply{"CommentsAndInstructions",
               "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\" ?><!-- c --><?pi data?>\n<methodResponse>"
               "<!-- in --><params><?x y?><param><value><string>a<!-- mid -->b<?p?></string></value></param>"
               "</params></methodResponse><!-- after -->\n<?end it?>\n"},
-        Reply{"Attributes", "<?xml version = '1.0' encoding = 'UTF-8'?><methodResponse xmlns:x='urn:x'><params>"
-                            "<param><value type=\"t\" x:y=\"&amp;&#65;\">"
-                            "<string lang = 'en'>v</string></value></param></params></methodResponse>"},
+        Reply{"Attributes",
+              "<?xml version = '1.0' encoding = 'UTF-8'?><methodResponse xmlns:x='urn:x'><params>"
+              "<param><value type=\"t\" x:y=\"&amp;&#65;\">"
+              "<string lang = 'en'>v</string></value></param></params></methodResponse>"},
         Reply{"Utf8TextAfterBom",
               "\xEF\xBB\xBF" + responseXml("<string>gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9F\x98\x80</string>")},
         Reply{"NestedVectors",
@@ -139,8 +149,9 @@ INSTANTIATE_TEST_SUITE_P(
               inStruct(member("a&amp;b", "1") + member("a&amp;b", "2") + "<member><name/><value>3</value></member>")},
         Reply{"SpaceAroundTypedValue", responseXml("\n  <int>1</int>\n")},
         Reply{"Fault", faultXml(4, "Too many requests &amp; too fast")},
-        Reply{"Latin1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><methodResponse><params><param><value>"
-                        "<string>caf\xE9</string></value></param></params></methodResponse>"},
+        Reply{"Latin1",
+              "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><methodResponse><params><param><value>"
+              "<string>caf\xE9</string></value></param></params></methodResponse>"},
         Reply{"Utf16WithBom", utf16WithBom(responseXml("<string>gr\xC3\xBC\xC3\x9F</string>"))}),
     RowName);
 
@@ -165,14 +176,12 @@ INSTANTIATE_TEST_SUITE_P(
         Reply{"MemberWithoutName", inStruct("<member><value>v</value></member>")},
         Reply{"TwoParams", kDecl + "<methodResponse><params><param><value>a</value></param><param><value><int>2</int>"
                                    "</value></param></params></methodResponse>"},
-        Reply{"ArrayWithoutData", responseXml("<array/>")},
-        Reply{"EmptyMethodResponse", kDecl + "<methodResponse/>"},
+        Reply{"ArrayWithoutData", responseXml("<array/>")}, Reply{"EmptyMethodResponse", kDecl + "<methodResponse/>"},
         Reply{"EmptyParams", kDecl + "<methodResponse><params/></methodResponse>"},
         Reply{"UnknownElementInStruct", inStruct(member("a", "1") + "<extra/>")},
         Reply{"ElementInsideString", responseXml("<string>a<b>x</b>c</string>")},
         Reply{"TwoTypedChildren", responseXml("<int>1</int><string>x</string>")},
-        Reply{"I8", responseXml("<i8>12345678901</i8>")},
-        Reply{"Nil", responseXml("<nil/>")},
+        Reply{"I8", responseXml("<i8>12345678901</i8>")}, Reply{"Nil", responseXml("<nil/>")},
         Reply{"FaultNotAStruct", kDecl + "<methodResponse><fault><value><string>x</string></value></fault>"
                                          "</methodResponse>"},
         Reply{"FaultWithEmptyValue", kDecl + "<methodResponse><fault><value></value></fault></methodResponse>"},
@@ -181,9 +190,10 @@ INSTANTIATE_TEST_SUITE_P(
         Reply{"DocumentTypeWithEntity",
               kDecl + "<!DOCTYPE methodResponse [<!ENTITY who \"world\">]><methodResponse><params><param><value>"
                       "<string>hello &who;</string></value></param></params></methodResponse>"},
-        Reply{"NonAsciiElementName", inStruct(member("x", "<\xC3\xBC"
-                                                          "ber>1</\xC3\xBC"
-                                                          "ber>"))},
+        Reply{"NonAsciiElementName", inStruct(member("x",
+                                                     "<\xC3\xBC"
+                                                     "ber>1</\xC3\xBC"
+                                                     "ber>"))},
         Reply{"HtmlPage", "<html><body><p>Site maintenance</p></body></html>"}),
     RowName);
 
@@ -196,7 +206,10 @@ TEST_P(MalformedReplyTest, IsAnInvalidResponse)
     ExpectInvalidResponse(GetParam().xml);
 }
 
-QByteArray inString(const QByteArray& text) { return responseXml("<string>" + text + "</string>"); }
+QByteArray inString(const QByteArray& text)
+{
+    return responseXml("<string>" + text + "</string>");
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, MalformedReplyTest,
@@ -204,18 +217,16 @@ INSTANTIATE_TEST_SUITE_P(
         Reply{"Empty", ""}, Reply{"OnlySpace", " \r\n\t"},
         Reply{"HtmlPage", "<!DOCTYPE html><html><body><p>Site maintenance<br></body></html>"},
         Reply{"HtmlPageInMethodResponse", "<!DOCTYPE html><methodResponse><p>maintenance<br></methodResponse>"},
-        Reply{"Binary", "\x01\x02\x03\xfe\xff binary junk \x7f"},
-        Reply{"Truncated", kGood.left(kGood.size() - 5)},
+        Reply{"Binary", "\x01\x02\x03\xfe\xff binary junk \x7f"}, Reply{"Truncated", kGood.left(kGood.size() - 5)},
         Reply{"TruncatedInAStartTag", kGood.left(kGood.indexOf("<string") + 4)},
         Reply{"EndTagOnly", "</methodResponse>"},
         Reply{"MismatchedEndTag", kDecl + "<methodResponse><params></param></methodResponse>"},
         Reply{"UndefinedEntity", inString("a&nbsp;b")}, Reply{"NulReference", inString("&#0;")},
         Reply{"SurrogateReference", inString("&#xD800;")}, Reply{"ReferenceBeyondUnicode", inString("&#x110000;")},
         Reply{"ReferenceWithoutDigits", inString("&#;")}, Reply{"UppercaseHexReference", inString("&#X41;")},
-        Reply{"UnterminatedReference", inString("a &amp b")},
-        Reply{"ControlCharacter", inString("a\x01z")}, Reply{"NulByte", inString(QByteArray("a\0b", 3))},
-        Reply{"BadUtf8", inString("\xC3\x28")}, Reply{"OverlongUtf8", inString("\xC0\xAF")},
-        Reply{"OverlongThreeByteUtf8", inString("\xE0\x80\xAF")},
+        Reply{"UnterminatedReference", inString("a &amp b")}, Reply{"ControlCharacter", inString("a\x01z")},
+        Reply{"NulByte", inString(QByteArray("a\0b", 3))}, Reply{"BadUtf8", inString("\xC3\x28")},
+        Reply{"OverlongUtf8", inString("\xC0\xAF")}, Reply{"OverlongThreeByteUtf8", inString("\xE0\x80\xAF")},
         Reply{"EncodedSurrogate", inString("\xED\xA0\x80")}, Reply{"EncodedFffe", inString("\xEF\xBF\xBE")},
         Reply{"BeyondUnicodeUtf8", inString("\xF4\x90\x80\x80")}, Reply{"CutUtf8", inString("\xE2\x82")},
         Reply{"CDataEndInText", inString("a ]]> b")}, Reply{"UnclosedCData", inString("<![CDATA[abc")},
@@ -247,7 +258,10 @@ struct FaultRow {
     const char* text;
 };
 
-void PrintTo(const FaultRow& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const FaultRow& row, std::ostream* os)
+{
+    *os << row.name;
+}
 
 QByteArray faultDocument(const QByteArray& members)
 {
@@ -301,7 +315,8 @@ INSTANTIATE_TEST_SUITE_P(
 // The service's replies are arrays of structs; a member of one of them is not the reply's.
 TEST(FaultMemberTest, InsideAnArrayIsNoFault)
 {
-    const QByteArray xml = responseXml("<array><data><value><struct>" + kCode + kText + "</struct></value></data></array>");
+    const QByteArray xml =
+        responseXml("<array><data><value><struct>" + kCode + kText + "</struct></value></data></array>");
     XmlRpcRequest request(nullptr, QStringLiteral("/"), QStringLiteral("m"), false);
     EXPECT_TRUE(request.ReadResponse(xml.constData(), int(xml.size())));
     EXPECT_EQ(request.ErrorCode(), 0);

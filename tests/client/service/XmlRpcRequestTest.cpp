@@ -70,8 +70,8 @@ class XmlRpcRequestTest : public ServiceTest {};
 
 TEST_F(XmlRpcRequestTest, ServiceReceivesTheCallAsPosted)
 {
-    testpeers::MessageService service(dir_, {QJsonObject{{"getChannelsForMfgr", QJsonObject{{"result", QJsonArray{}}}}},
-                                             false, {}, {}});
+    testpeers::MessageService service(
+        dir_, {QJsonObject{{"getChannelsForMfgr", QJsonObject{{"result", QJsonArray{}}}}}, false, {}, {}});
     ASSERT_TRUE(service.started());
     const CallOutcome o = call(service.port());
     ASSERT_TRUE(o.ok) << o.text.toStdString();
@@ -123,7 +123,10 @@ struct Row {
     const char* text;
 };
 
-void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const Row& row, std::ostream* os)
+{
+    *os << row.name;
+}
 
 class FailureTableTest : public XmlRpcRequestTest, public ::testing::WithParamInterface<Row> {};
 
@@ -168,8 +171,8 @@ INSTANTIATE_TEST_SUITE_P(
             RawServer::Mode::Reply, false, -3, "Invalid server response"},
         Row{"WellFormedHtmlWith200", withLength("<html><body><p>Site maintenance</p></body></html>"),
             RawServer::Mode::Reply, false, -3, "Invalid server response"},
-        Row{"GarbageBody", withLength("\x01\x02\x03\xfe\xff binary junk \x7f"), RawServer::Mode::Reply,
-            false, -3, "Invalid server response"},
+        Row{"GarbageBody", withLength("\x01\x02\x03\xfe\xff binary junk \x7f"), RawServer::Mode::Reply, false, -3,
+            "Invalid server response"},
         Row{"GarbageInsteadOfHttp", "\x16\x03\x01 this is not HTTP at all\r\n\r\n", RawServer::Mode::Reply, false, -2,
             "Unable to send request (error 12152)"},
         Row{"HugeContentLength", httpReply("200 OK", "Content-Length: 1000000000000\r\n", kArray),
@@ -238,7 +241,10 @@ struct ScalarRow {
     QByteArray base64Result;
 };
 
-void PrintTo(const ScalarRow& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const ScalarRow& row, std::ostream* os)
+{
+    *os << row.name;
+}
 
 class ScalarReplyTest : public XmlRpcRequestTest, public ::testing::WithParamInterface<ScalarRow> {};
 
@@ -258,12 +264,17 @@ TEST_P(ScalarReplyTest, KeepsTheValue)
 
 INSTANTIATE_TEST_SUITE_P(
     Values, ScalarReplyTest,
-    ::testing::Values(ScalarRow{"String", "<string>gr\xc3\xbc\xc3\x9f &amp; bye</string>", xmlrpc_type_string,
-                                QString::fromUtf8("gr\xc3\xbc\xc3\x9f & bye"), 0, false, {}},
-                      ScalarRow{"Int", "<int>-42</int>", xmlrpc_type_int, {}, -42, false, {}},
-                      ScalarRow{"Boolean", "<boolean>1</boolean>", xmlrpc_type_boolean, {}, 0, true, {}},
-                      ScalarRow{"Base64", "<base64>AAFoaQ==</base64>", xmlrpc_type_base64, {}, 0, false,
-                                QByteArray("\0\x01hi", 4)}),
+    ::testing::Values(
+        ScalarRow{"String",
+                  "<string>gr\xc3\xbc\xc3\x9f &amp; bye</string>",
+                  xmlrpc_type_string,
+                  QString::fromUtf8("gr\xc3\xbc\xc3\x9f & bye"),
+                  0,
+                  false,
+                  {}},
+        ScalarRow{"Int", "<int>-42</int>", xmlrpc_type_int, {}, -42, false, {}},
+        ScalarRow{"Boolean", "<boolean>1</boolean>", xmlrpc_type_boolean, {}, 0, true, {}},
+        ScalarRow{"Base64", "<base64>AAFoaQ==</base64>", xmlrpc_type_base64, {}, 0, false, QByteArray("\0\x01hi", 4)}),
     [](const ::testing::TestParamInfo<ScalarRow>& info) { return std::string(info.param.name); });
 
 TEST_F(XmlRpcRequestTest, RequestThatCannotBeOpenedFailsWithoutWaiting)

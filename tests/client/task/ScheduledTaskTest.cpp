@@ -28,15 +28,39 @@ namespace {
 
 const QString kFolder = QStringLiteral("Ovex\\Ovex Kelvo");
 
-QString taskName() { return QStringLiteral("New Message Check - ") + platform::userName(); }
-QString stem() { return platform::systemd::unitStem(kFolder, taskName()); }
-QString expiryStem() { return platform::systemd::expiryStem(kFolder, taskName()); }
-QString unitPath(const QString& suffix) { return systemdtest::unitFolder() + u'/' + stem() + suffix; }
-QString unitText(const QString& suffix) { return QString::fromUtf8(testsupport::readFile(unitPath(suffix))); }
-QString expiryPath(const QString& suffix) { return systemdtest::unitFolder() + u'/' + expiryStem() + suffix; }
-QString expiryText(const QString& suffix) { return QString::fromUtf8(testsupport::readFile(expiryPath(suffix))); }
+QString taskName()
+{
+    return QStringLiteral("New Message Check - ") + platform::userName();
+}
+QString stem()
+{
+    return platform::systemd::unitStem(kFolder, taskName());
+}
+QString expiryStem()
+{
+    return platform::systemd::expiryStem(kFolder, taskName());
+}
+QString unitPath(const QString& suffix)
+{
+    return systemdtest::unitFolder() + u'/' + stem() + suffix;
+}
+QString unitText(const QString& suffix)
+{
+    return QString::fromUtf8(testsupport::readFile(unitPath(suffix)));
+}
+QString expiryPath(const QString& suffix)
+{
+    return systemdtest::unitFolder() + u'/' + expiryStem() + suffix;
+}
+QString expiryText(const QString& suffix)
+{
+    return QString::fromUtf8(testsupport::readFile(expiryPath(suffix)));
+}
 
-QDateTime at(int y, int m, int d, int h = 10, int min = 0) { return QDateTime(QDate(y, m, d), QTime(h, min)); }
+QDateTime at(int y, int m, int d, int h = 10, int min = 0)
+{
+    return QDateTime(QDate(y, m, d), QTime(h, min));
+}
 
 // Records what the client registers instead of scheduling it.
 using CapturingScheduler = testsupport::RecordingScheduler;
@@ -84,19 +108,19 @@ TEST(CheckTaskDefinition, BoundariesAndDaysByFrequency)
          at(2029, 3, 1, 0), 0, false},
         {"a start that is no date counts as none", 0, at(2028, 1, 5), "2028-02-30T10:00:00", Type::Daily,
          at(2028, 1, 6), at(2029, 1, 6), 0, false},
-        {"weekly on today's weekday, Monday", 1, at(2028, 1, 31), "", Type::Weekly, at(2028, 2, 7), at(2029, 2, 7),
-         2, false},
+        {"weekly on today's weekday, Monday", 1, at(2028, 1, 31), "", Type::Weekly, at(2028, 2, 7), at(2029, 2, 7), 2,
+         false},
         {"weekly on a Sunday", 1, at(2028, 1, 30), "", Type::Weekly, at(2028, 2, 6), at(2029, 2, 6), 1, false},
-        {"monthly from the 31st: the end of a leap February", 2, at(2028, 1, 31), "", Type::Monthly,
-         at(2028, 2, 29), at(2029, 2, 28), 0, true},
+        {"monthly from the 31st: the end of a leap February", 2, at(2028, 1, 31), "", Type::Monthly, at(2028, 2, 29),
+         at(2029, 2, 28), 0, true},
         {"monthly from the 30th: the end of February", 2, at(2027, 1, 30), "", Type::Monthly, at(2027, 2, 28),
          at(2028, 2, 28), 0, true},
         {"monthly from the 29th, next month has it", 2, at(2028, 3, 29), "", Type::Monthly, at(2028, 4, 29),
          at(2029, 4, 29), 0, true},
         {"monthly in December: January next year", 2, at(2028, 12, 15), "", Type::Monthly, at(2029, 1, 15),
          at(2030, 1, 15), 1u << 14, false},
-        {"monthly on the 28th keeps its day", 2, at(2028, 1, 28), "", Type::Monthly, at(2028, 2, 28),
-         at(2029, 2, 28), 1u << 27, false},
+        {"monthly on the 28th keeps its day", 2, at(2028, 1, 28), "", Type::Monthly, at(2028, 2, 28), at(2029, 2, 28),
+         1u << 27, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -169,18 +193,17 @@ TEST(CheckTaskUnits, RunsAsSystemdComputesThem)
         std::function<bool(const QDateTime&)> each;
         QDateTime removal;
     } cases[] = {
-        {"daily for a leap year", 0, at(2028, 1, 31), "", at(2028, 2, 1), at(2029, 1, 31), 366, all,
-         at(2029, 2, 2)},
-        {"/schedule on a leap day", 0, at(2028, 2, 15), "2028-02-29T09:00:00", at(2028, 2, 29, 9),
-         at(2029, 2, 27, 9), 365, all, at(2029, 3, 1, 9)},
-        {"daily, clocks go forward the night after the end", 0, at(2028, 3, 23), "", at(2028, 3, 24),
-         at(2029, 3, 23), 365, all, at(2029, 3, 25)},
+        {"daily for a leap year", 0, at(2028, 1, 31), "", at(2028, 2, 1), at(2029, 1, 31), 366, all, at(2029, 2, 2)},
+        {"/schedule on a leap day", 0, at(2028, 2, 15), "2028-02-29T09:00:00", at(2028, 2, 29, 9), at(2029, 2, 27, 9),
+         365, all, at(2029, 3, 1, 9)},
+        {"daily, clocks go forward the night after the end", 0, at(2028, 3, 23), "", at(2028, 3, 24), at(2029, 3, 23),
+         365, all, at(2029, 3, 25)},
         {"weekly, a leap year's 53 Mondays", 1, at(2028, 1, 31), "", at(2028, 2, 7), at(2029, 2, 5), 53, mondays,
          at(2029, 2, 8)},
         {"monthly from 31 January", 2, at(2028, 1, 31), "", at(2028, 2, 29), at(2029, 1, 31), 12, lastDays,
          at(2029, 3, 1)},
-        {"monthly from 30 January, removed on a leap day", 2, at(2027, 1, 30), "", at(2027, 2, 28),
-         at(2028, 1, 31), 12, lastDays, at(2028, 2, 29)},
+        {"monthly from 30 January, removed on a leap day", 2, at(2027, 1, 30), "", at(2027, 2, 28), at(2028, 1, 31), 12,
+         lastDays, at(2028, 2, 29)},
         {"monthly from 29 March", 2, at(2028, 3, 29), "", at(2028, 4, 30), at(2029, 3, 31), 12, lastDays,
          at(2029, 4, 30)},
         {"monthly from the 15th", 2, at(2028, 6, 15), "", at(2028, 7, 15), at(2029, 6, 15), 12,
@@ -273,8 +296,8 @@ TEST(CheckTaskProcess, ScheduleSwitchCreatesTheTask)
     ASSERT_EQ(exec.size(), 1);
     EXPECT_EQ(systemdtest::splitExecLine(exec.first()),
               (QStringList{QFileInfo(program).canonicalFilePath(), QStringLiteral("/auto")}));
-    const QList<QDateTime> runs = systemdtest::calendarElapses(
-        systemdtest::unitValues(unitText(".timer"), "OnCalendar"), at(2028, 2, 1));
+    const QList<QDateTime> runs =
+        systemdtest::calendarElapses(systemdtest::unitValues(unitText(".timer"), "OnCalendar"), at(2028, 2, 1));
     ASSERT_FALSE(runs.isEmpty());
     EXPECT_EQ(runs.first(), at(2028, 2, 29, 9));
     EXPECT_EQ(systemctl.calls(), (QStringList{"--user daemon-reload", "--user enable --now " + stem() + ".timer",

@@ -14,9 +14,9 @@ namespace {
 
 // A colour none of the images uses, so every pixel that shows it is the parent's.
 const QColor kBackground(0xc0, 0x30, 0xa0);
-const QPoint kOutside(2, 2);   // the parent, away from the button
-const QPoint kFace(5, 16);     // on every face, clear of every glyph
-const QPoint kRing(16, 1);     // on the focus ring, outside the faces
+const QPoint kOutside(2, 2);  // the parent, away from the button
+const QPoint kFace(5, 16);    // on every face, clear of every glyph
+const QPoint kRing(16, 1);    // on the focus ring, outside the faces
 
 QImage resourceImage(const QString& name)
 {
@@ -206,9 +206,8 @@ TEST(HoverButton, DrawsTheImageOfItsState)
         const QImage shot = stage.shot();
         EXPECT_LE(difference(shot, composed(c.expected)), 1);
         // The ring lies outside every face: it shows exactly when a focus image is drawn.
-        const bool ring = std::find_if(c.expected.begin(), c.expected.end(), [](const char* n) {
-                              return QByteArray(n).endsWith('F');
-                          }) != c.expected.end();
+        const bool ring = std::find_if(c.expected.begin(), c.expected.end(),
+                                       [](const char* n) { return QByteArray(n).endsWith('F'); }) != c.expected.end();
         EXPECT_EQ(difference(shot.pixel(kRing), kBackground.rgb()) > 60, ring);
         if (c.pressed)
             stage.release(stage.centre());

@@ -36,7 +36,8 @@ namespace {
 
 using modeltest::rows;
 
-const QString kSubscriptions = QStringLiteral("SELECT recid,chnname,lastCheck FROM Subscription ORDER BY recid,chnname");
+const QString kSubscriptions =
+    QStringLiteral("SELECT recid,chnname,lastCheck FROM Subscription ORDER BY recid,chnname");
 const QStringList kSubscriptionColumns{"recid", "chnname", "lastCheck"};
 
 Channel channel(const QString& mfgr, const QString& name, const QString& title, const QString& description)
@@ -45,17 +46,26 @@ Channel channel(const QString& mfgr, const QString& name, const QString& title, 
 }
 
 // Everything through the sheet's window, as the window system delivers input.
-QPoint inWindow(QWidget* widget, QPoint at) { return widget->mapTo(widget->window(), at); }
+QPoint inWindow(QWidget* widget, QPoint at)
+{
+    return widget->mapTo(widget->window(), at);
+}
 
 void click(QWidget* widget, QPoint at)
 {
     QTest::mouseClick(widget->window()->windowHandle(), Qt::LeftButton, {}, inWindow(widget, at));
 }
 
-void click(QWidget* widget) { click(widget, widget->rect().center()); }
+void click(QWidget* widget)
+{
+    click(widget, widget->rect().center());
+}
 
 // Check boxes and radio buttons answer only on their box and label, at the left.
-void clickBox(QWidget* widget) { click(widget, QPoint(8, widget->height() / 2)); }
+void clickBox(QWidget* widget)
+{
+    click(widget, QPoint(8, widget->height() / 2));
+}
 
 void doubleClick(QWidget* widget, QPoint at)
 {
@@ -145,7 +155,10 @@ void openTab(CSettingsEditor& sheet, int index)
     ASSERT_EQ(sheet.Tabs().currentIndex(), index);
 }
 
-QTreeWidgetItem* row(CSettingsEditor& sheet, int index) { return sheet.ChannelPage().List()->topLevelItem(index); }
+QTreeWidgetItem* row(CSettingsEditor& sheet, int index)
+{
+    return sheet.ChannelPage().List()->topLevelItem(index);
+}
 
 QString description(CSettingsEditor& sheet)
 {
@@ -197,9 +210,12 @@ TEST_F(SettingsSheet, CriticalUpdatesCannotBeUnchecked)
         std::function<void(QTreeWidget*, QTreeWidgetItem*)> act;
     };
     const Way ways[] = {
-        {"click on the check box", [](QTreeWidget* list, QTreeWidgetItem* item) { click(list->viewport(), checkBoxOf(list, item)); }},
-        {"activating the row", [](QTreeWidget* list, QTreeWidgetItem* item) { doubleClick(list->viewport(), textOf(list, item)); }},
-        {"space on the row", [](QTreeWidget* list, QTreeWidgetItem* item) {
+        {"click on the check box",
+         [](QTreeWidget* list, QTreeWidgetItem* item) { click(list->viewport(), checkBoxOf(list, item)); }},
+        {"activating the row",
+         [](QTreeWidget* list, QTreeWidgetItem* item) { doubleClick(list->viewport(), textOf(list, item)); }},
+        {"space on the row",
+         [](QTreeWidget* list, QTreeWidgetItem* item) {
              list->setCurrentItem(item);
              QTest::keyClick(list, Qt::Key_Space);
          }},
@@ -326,8 +342,7 @@ TEST_F(SettingsSheet, CancelKeepsEverythingButRecreatesTheTask)
         EXPECT_FALSE(sound->isChecked());
         EXPECT_TRUE(weekly->isChecked());
         openTab(*sheet, 1);
-        click(sheet->ChannelPage().List()->viewport(),
-              checkBoxOf(sheet->ChannelPage().List(), row(*sheet, 1)));
+        click(sheet->ChannelPage().List()->viewport(), checkBoxOf(sheet->ChannelPage().List(), row(*sheet, 1)));
         EXPECT_EQ(row(*sheet, 1)->checkState(0), Qt::Unchecked);
         drove = true;
         QTest::keyClick(sheet, Qt::Key_Escape);
@@ -366,8 +381,8 @@ TEST_F(SettingsSheet, GeneralPageFrequencyAndSound)
         const char* name;
         const char* storedFrequency;  // nullptr: never set
         const char* storedSound;
-        const char* shownRadio;       // nullptr: none checked
-        const char* clickRadio;       // nullptr: left alone
+        const char* shownRadio;  // nullptr: none checked
+        const char* clickRadio;  // nullptr: left alone
         bool clickSound;
         const char* writtenFrequency;
         const char* writtenSound;
@@ -450,7 +465,7 @@ TEST_F(SettingsSheet, HelpButtonsOpenTheMakersPages)
         },
         QDialogButtonBox::Cancel);
     EXPECT_EQ(opener.texts(), QStringList({"https://" OVEX_SUPPORT_HOST "/ovex/?PAGE=faq",
-                                          "https://" OVEX_SUPPORT_HOST "/ovex/?PAGE=privacy"}));
+                                           "https://" OVEX_SUPPORT_HOST "/ovex/?PAGE=privacy"}));
 }
 
 }  // namespace

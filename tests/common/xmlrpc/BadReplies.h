@@ -26,7 +26,10 @@ struct BadReply {
     int faultCode = 0;
 };
 
-inline void PrintTo(const BadReply& row, std::ostream* os) { *os << row.name; }
+inline void PrintTo(const BadReply& row, std::ostream* os)
+{
+    *os << row.name;
+}
 
 inline const QByteArray kDeclaration = "<?xml version=\"1.0\"?>";
 
@@ -105,16 +108,16 @@ inline std::vector<BadReply> badReplies()
 {
     const QByteArray euro = stringReply("\xE2\x82\xAC");
     const QByteArray good = stringReply("ok");
-    const QByteArray utf16Reply = "<?xml version=\"1.0\" encoding=\"UTF-16\"?><methodResponse><params><param>"
-                                  "<value><string>gr\xC3\xBC\xC3\x9F \xF0\x9F\x98\x80</string></value></param>"
-                                  "</params></methodResponse>";
+    const QByteArray utf16Reply =
+        "<?xml version=\"1.0\" encoding=\"UTF-16\"?><methodResponse><params><param>"
+        "<value><string>gr\xC3\xBC\xC3\x9F \xF0\x9F\x98\x80</string></value></param>"
+        "</params></methodResponse>";
     QByteArray oversized = good;
     oversized.append(qsizetype((64 << 20) + 1) - good.size(), ' ');  // white space after the root is well-formed
 
     using enum Outcome;
     return {
-        {"PredefinedEntities", stringReply("&lt;a&gt; &amp; &quot;q&quot; &apos;s&apos;"), Usable,
-         "<a> & \"q\" 's'"},
+        {"PredefinedEntities", stringReply("&lt;a&gt; &amp; &quot;q&quot; &apos;s&apos;"), Usable, "<a> & \"q\" 's'"},
         {"DecimalCharacterReferences", stringReply("&#65;&#252;&#8364;"), Usable, "A\xC3\xBC\xE2\x82\xAC"},
         {"HexCharacterReferences", stringReply("&#x42;&#xfc;&#x1F600;"), Usable, "B\xC3\xBC\xF0\x9F\x98\x80"},
         {"UndeclaredEntity", stringReply("a&nbsp;b"), Unusable, {}, "undefined entity"},
@@ -130,10 +133,16 @@ inline std::vector<BadReply> badReplies()
          "gr\xC3\xBC\xC3\x9F \xF0\x9F\x98\x80"},
         {"Latin1Declared", stringReply("caf\xE9 \xBD", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"), Usable,
          "caf\xC3\xA9 \xC2\xBD"},
-        {"UnknownEncoding", responseXml("<string>x</string>", "<?xml version=\"1.0\" encoding=\"KOI8-R\"?>"),
-         Unusable, {}, "unknown encoding"},
+        {"UnknownEncoding",
+         responseXml("<string>x</string>", "<?xml version=\"1.0\" encoding=\"KOI8-R\"?>"),
+         Unusable,
+         {},
+         "unknown encoding"},
         {"BillionLaughs", billionLaughs(), Unusable, {}, "document type declaration"},
-        {"DocumentTypeWithoutSubset", kDeclaration + "<!DOCTYPE methodResponse>" + responseXml("x", {}), Unusable, {},
+        {"DocumentTypeWithoutSubset",
+         kDeclaration + "<!DOCTYPE methodResponse>" + responseXml("x", {}),
+         Unusable,
+         {},
          "document type declaration"},
         {"ThousandAndOneNestedArrays", nestedArrays(1001), Unusable, {}, "nested more than 1000 deep"},
         {"Truncated", good.left(good.size() - 5), Unusable, {}, "unclosed token"},
@@ -146,14 +155,24 @@ inline std::vector<BadReply> badReplies()
         {"I4NotANumber", responseXml("<i4>12abc</i4>"), Unusable, {}, "\"12abc\" is not a whole number"},
         {"I4TwoToThe31", responseXml("<i4>2147483648</i4>"), Unusable, {}, "is not a whole number"},
         {"BooleanTwo", responseXml("<boolean>2</boolean>"), Unusable, {}, "neither 0 nor 1"},
-        {"MemberWithoutName", responseXml("<struct><member><value>v</value></member></struct>"), Unusable, {},
+        {"MemberWithoutName",
+         responseXml("<struct><member><value>v</value></member></struct>"),
+         Unusable,
+         {},
          "<member> without a <name>"},
         {"SixtyFourMiBAndOneByte", oversized, Unusable, {}, "more than the 67108864 allowed"},
         {"EndsInsideUtf8Sequence", euro.left(euro.indexOf("\xE2\x82\xAC") + 2), Unusable, {}, "partial character"},
-        {"UsAsciiWithByteOver127", stringReply("caf\xC3\xA9", "<?xml version=\"1.0\" encoding=\"US-ASCII\"?>"),
-         Unusable, {}, "not well-formed"},
+        {"UsAsciiWithByteOver127",
+         stringReply("caf\xC3\xA9", "<?xml version=\"1.0\" encoding=\"US-ASCII\"?>"),
+         Unusable,
+         {},
+         "not well-formed"},
         {"HundredThousandAttributes", manyAttributes(100000), Usable, "ok"},
-        {"AttributeNameWithByteOrderMark", responseXml("<string \xEF\xBB\xBF" "a=\"1\">ok</string>"), Unusable, {},
+        {"AttributeNameWithByteOrderMark",
+         responseXml("<string \xEF\xBB\xBF"
+                     "a=\"1\">ok</string>"),
+         Unusable,
+         {},
          "not well-formed"},
         {"FaultWithReferences", faultXml(4, "Too many &lt;requests&gt; &amp; &#x263A;"), Fault,
          "Too many <requests> & \xE2\x98\xBA", "", 4},

@@ -42,12 +42,12 @@ TEST(CallTest, CPythonReadsBackWhatWasPut)
     addParameters(call);
     const QString file = testsupport::sandboxRoot() + "/call.xml";
     testsupport::writeFile(file, call.ToXml());
-    const testsupport::RunResult python = testsupport::runProgram(
-        "python3", {"-c",
-                    "import sys, xmlrpc.client\n"
-                    "params, method = xmlrpc.client.loads(open(sys.argv[1], 'rb').read())\n"
-                    "sys.stdout.buffer.write(repr((method, params)).encode('utf-8'))\n",
-                    file});
+    const testsupport::RunResult python =
+        testsupport::runProgram("python3", {"-c",
+                                            "import sys, xmlrpc.client\n"
+                                            "params, method = xmlrpc.client.loads(open(sys.argv[1], 'rb').read())\n"
+                                            "sys.stdout.buffer.write(repr((method, params)).encode('utf-8'))\n",
+                                            file});
     ASSERT_EQ(python.exitCode, 0) << python.err.toStdString();
     EXPECT_EQ(python.out,
               "('getChannelsForMfgr', ({'mfgr': 'A&B <x> \"q\" \\'a\\' gr\xC3\xBC\xC3\x9F', 'n': 7}, 'x]]>y'))");

@@ -46,7 +46,10 @@ QByteArray member(const QByteArray& name, const QByteArray& valueXml)
     return "<member><name>" + name + "</name><value>" + valueXml + "</value></member>";
 }
 
-QByteArray inStruct(const QByteArray& members) { return responseXml("<struct>" + members + "</struct>"); }
+QByteArray inStruct(const QByteArray& members)
+{
+    return responseXml("<struct>" + members + "</struct>");
+}
 
 struct GoodReply {
     const char* name;
@@ -54,7 +57,10 @@ struct GoodReply {
     bool fault = false;
 };
 
-void PrintTo(const GoodReply& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const GoodReply& row, std::ostream* os)
+{
+    *os << row.name;
+}
 
 class GoodReplyTest : public ::testing::TestWithParam<GoodReply> {};
 
@@ -98,10 +104,11 @@ INSTANTIATE_TEST_SUITE_P(
                   inStruct(member("list", "<array><data><value><struct>" + member("x", "<int>1</int>") +
                                               "</struct></value><value><array><data/></array></value>"
                                               "<value>s</value></data></array>") +
-                           member("empty", "<struct/>") + member("", "<string>no name</string>") +
-                           member("dup", "1") + member("dup", "2") + member("a&amp;b", "3"))},
-        GoodReply{"LineEnds", "<?xml version=\"1.0\"?>\r\n<methodResponse>\r\n<params><param><value><string>a\r\nb\rc\n"
-                              "<![CDATA[d\r\ne]]></string></value></param></params>\r\n</methodResponse>\r\n"},
+                           member("empty", "<struct/>") + member("", "<string>no name</string>") + member("dup", "1") +
+                           member("dup", "2") + member("a&amp;b", "3"))},
+        GoodReply{"LineEnds",
+                  "<?xml version=\"1.0\"?>\r\n<methodResponse>\r\n<params><param><value><string>a\r\nb\rc\n"
+                  "<![CDATA[d\r\ne]]></string></value></param></params>\r\n</methodResponse>\r\n"},
         GoodReply{"AttributesIgnored",
                   "<?xml version = '1.0' encoding = 'UTF-8'?><methodResponse xmlns:x='urn:x'><params>"
                   "<param><value type=\"t\" x:y=\"&amp;&#65;\"><string lang = 'en'>v</string></value></param>"
@@ -109,13 +116,13 @@ INSTANTIATE_TEST_SUITE_P(
         GoodReply{"Utf8AfterByteOrderMark",
                   "\xEF\xBB\xBF" + stringReply("gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9F\x98\x80")},
         GoodReply{"Latin1", stringReply("caf\xE9", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>")},
-        GoodReply{"Utf16", utf16(stringReply("gr\xC3\xBC\xC3\x9F", "<?xml version=\"1.0\" encoding=\"UTF-16\"?>"),
-                                 false, true)},
+        GoodReply{"Utf16",
+                  utf16(stringReply("gr\xC3\xBC\xC3\x9F", "<?xml version=\"1.0\" encoding=\"UTF-16\"?>"), false, true)},
         GoodReply{"Fault", faultXml(4, "Too many requests"), true},
         GoodReply{"FaultWithMoreMembers",
-                  kDeclaration + "<methodResponse>\n<fault>\n<value><struct>" + member("faultString", "<string>x</string>") +
-                      member("faultCode", "<int>-32601</int>") + member("extra", "<boolean>1</boolean>") +
-                      "</struct></value>\n</fault>\n</methodResponse>",
+                  kDeclaration + "<methodResponse>\n<fault>\n<value><struct>" +
+                      member("faultString", "<string>x</string>") + member("faultCode", "<int>-32601</int>") +
+                      member("extra", "<boolean>1</boolean>") + "</struct></value>\n</fault>\n</methodResponse>",
                   true},
         // Whether such a struct is a fault is the caller's to say; it is no <fault>.
         GoodReply{"FaultMembersOutsideAFault",
@@ -161,7 +168,10 @@ struct Misshapen {
     const char* reason;
 };
 
-void PrintTo(const Misshapen& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const Misshapen& row, std::ostream* os)
+{
+    *os << row.name;
+}
 
 class MisshapenReplyTest : public ::testing::TestWithParam<Misshapen> {};
 
@@ -190,18 +200,22 @@ INSTANTIATE_TEST_SUITE_P(
         Misshapen{"EmptyParams", "<methodResponse><params/></methodResponse>", "<params> without a <param>"},
         Misshapen{"ParamWithoutValue", "<methodResponse><params><param/></params></methodResponse>",
                   "<param> without a <value>"},
-        Misshapen{"TwoParams", "<methodResponse><params><param><value>a</value></param><param><value>b</value>"
-                               "</param></params></methodResponse>",
+        Misshapen{"TwoParams",
+                  "<methodResponse><params><param><value>a</value></param><param><value>b</value>"
+                  "</param></params></methodResponse>",
                   "<param> in the wrong place in <params>"},
-        Misshapen{"TwoValuesInAParam", "<methodResponse><params><param><value>a</value><value>b</value></param>"
-                                       "</params></methodResponse>",
+        Misshapen{"TwoValuesInAParam",
+                  "<methodResponse><params><param><value>a</value><value>b</value></param>"
+                  "</params></methodResponse>",
                   "<value> in the wrong place in <param>"},
-        Misshapen{"ParamsAndFault", "<methodResponse><params><param><value>a</value></param></params><fault>"
-                                    "<value><struct/></value></fault></methodResponse>",
+        Misshapen{"ParamsAndFault",
+                  "<methodResponse><params><param><value>a</value></param></params><fault>"
+                  "<value><struct/></value></fault></methodResponse>",
                   "<fault> in the wrong place in <methodResponse>"},
         Misshapen{"ValueDirectlyInMethodResponse", "<methodResponse><value>a</value></methodResponse>",
                   "<value> in the wrong place in <methodResponse>"},
-        Misshapen{"FaultNotAStruct", "<methodResponse><fault><value><string>x</string></value></fault></methodResponse>",
+        Misshapen{"FaultNotAStruct",
+                  "<methodResponse><fault><value><string>x</string></value></fault></methodResponse>",
                   "<fault> whose value is not a <struct>"},
         Misshapen{"FaultWithEmptyValue", "<methodResponse><fault><value/></fault></methodResponse>",
                   "<fault> whose value is not a <struct>"},
@@ -213,9 +227,11 @@ INSTANTIATE_TEST_SUITE_P(
                   "<string> in the wrong place in <value>"},
         Misshapen{"I8", responseXml("<i8>12345678901</i8>"), "<i8>, which XML-RPC does not know"},
         Misshapen{"Nil", responseXml("<nil/>"), "<nil>, which XML-RPC does not know"},
-        Misshapen{"PrefixedRoot", "<x:methodResponse xmlns:x='urn:x'/>", "<x:methodResponse> where <methodResponse> should be"},
+        Misshapen{"PrefixedRoot", "<x:methodResponse xmlns:x='urn:x'/>",
+                  "<x:methodResponse> where <methodResponse> should be"},
         Misshapen{"ArrayWithoutData", responseXml("<array/>"), "<array> without a <data>"},
-        Misshapen{"ArrayWithTwoData", responseXml("<array><data/><data/></array>"), "<data> in the wrong place in <array>"},
+        Misshapen{"ArrayWithTwoData", responseXml("<array><data/><data/></array>"),
+                  "<data> in the wrong place in <array>"},
         Misshapen{"DataWithoutArray", responseXml("<data/>"), "<data> in the wrong place in <value>"},
         Misshapen{"MemberOutsideStruct", responseXml("<array><data>" + kMember + "</data></array>"),
                   "<member> in the wrong place in <data>"},
@@ -241,7 +257,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "is not a date and time"},
         Misshapen{"DateTimeWithoutTime", responseXml("<dateTime.iso8601>19980717</dateTime.iso8601>"),
                   "is not a date and time"},
-        Misshapen{"Base64WithByteOver127", responseXml("<base64>AAF\xC3\xA9iaW5h</base64>"), "holds what is not base64"},
+        Misshapen{"Base64WithByteOver127", responseXml("<base64>AAF\xC3\xA9iaW5h</base64>"),
+                  "holds what is not base64"},
         Misshapen{"Base64WithPunctuation", responseXml("<base64>aGk*</base64>"), "holds what is not base64"},
         Misshapen{"LongNameCutInTheError", responseXml("<" + QByteArray(5000, 'x') + "/>"),
                   "<xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...>, which XML-RPC does not know"}),
@@ -328,7 +345,8 @@ TEST(MutatedReplyTest, AgreesWithExpatAndXmlrpcEpi)
         "</params>\n</methodResponse>\n",
         "<?xml version=\"1.0\" encoding=\"utf-8\"?><!--c--><methodResponse a='1'><params><param><value><struct>" +
             member("n", "<int>1</int>") + member("b", "<boolean>1</boolean>") +
-            member("s", "<string>x<![CDATA[y]]></string>") + "</struct></value></param></params></methodResponse><?p q?>",
+            member("s", "<string>x<![CDATA[y]]></string>") +
+            "</struct></value></param></params></methodResponse><?p q?>",
         faultXml(3, "f&lt;"),
     };
     const char alphabet[] = "<>&;/!?-[]\"'= \r\n\t#x0aZ:T\x80\xC3\xA9\xE2\xBF\xEF\xFF\xED\xF0";

@@ -18,14 +18,11 @@ inline std::string dump(XMLRPC_VALUE v)
         out += std::string("'") + id + "'=";
     char number[64];
     switch (XMLRPC_GetValueType(v)) {
-    case xmlrpc_empty:
-        return out + "empty";
+    case xmlrpc_empty: return out + "empty";
     case xmlrpc_string:
         return out + "string(" + std::string(XMLRPC_GetValueString(v), size_t(XMLRPC_GetValueStringLen(v))) + ")";
-    case xmlrpc_int:
-        return out + "int(" + std::to_string(XMLRPC_GetValueInt(v)) + ")";
-    case xmlrpc_boolean:
-        return out + "boolean(" + std::to_string(XMLRPC_GetValueBoolean(v)) + ")";
+    case xmlrpc_int: return out + "int(" + std::to_string(XMLRPC_GetValueInt(v)) + ")";
+    case xmlrpc_boolean: return out + "boolean(" + std::to_string(XMLRPC_GetValueBoolean(v)) + ")";
     case xmlrpc_double:
         std::snprintf(number, sizeof number, "%.17g", XMLRPC_GetValueDouble(v));
         return out + "double(" + number + ")";
@@ -47,8 +44,7 @@ inline std::string dump(XMLRPC_VALUE v)
             out += dump(e) + ",";
         return out + "]";
     }
-    default:
-        return out + "?";
+    default: return out + "?";
     }
 }
 

@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::abort();
         break;
     case 3:
-        if (const auto version = platform::parseSoundVersion(text); version && (version->isEmpty() || version->size() > 64))
+        if (const auto version = platform::parseSoundVersion(text);
+            version && (version->isEmpty() || version->size() > 64))
             std::abort();
         break;
     default:

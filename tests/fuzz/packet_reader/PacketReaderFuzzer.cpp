@@ -70,8 +70,8 @@ void readRecords(const engine::Packet& packet)
     int count = 0;
     while (engine::ReadRecord(packet, position, record)) {
         const char* begin = bytes.constData();
-        if (record.bytes.constData() < begin || record.bytes.constData() + record.bytes.size() > begin + bytes.size() - 2 ||
-            ++count > bytes.size()) {
+        if (record.bytes.constData() < begin ||
+            record.bytes.constData() + record.bytes.size() > begin + bytes.size() - 2 || ++count > bytes.size()) {
             std::fprintf(stderr, "record outside its packet\n");
             std::abort();
         }
@@ -130,8 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             }
             readRecords(packet);
         }
-    } catch (int) {
-    }
+    } catch (int) {}
 
     engine::Packet raw;
     raw.Clear();

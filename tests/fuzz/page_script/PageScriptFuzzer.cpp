@@ -71,8 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         script = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2), (bytes.size() - 2) / 2);
     else
         script = QString::fromUtf8(bytes);
-    auto reader = std::make_unique<ScriptReader>(std::make_unique<QmStrStream>(script), QStringLiteral("flg"),
-                                                 LangCode("EN"));
+    auto reader =
+        std::make_unique<ScriptReader>(std::make_unique<QmStrStream>(script), QStringLiteral("flg"), LangCode("EN"));
     reader->SetProgramFolder(world->home.path() + QStringLiteral("/program"));
     try {
         reader->Run();

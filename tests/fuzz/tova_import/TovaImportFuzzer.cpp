@@ -65,8 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
     MfgrModel model;
     const bool imported = ImportTovaFile(model, path, db, false);
-    const char* tables[] = {"Manufacturer", "Channel", "ChannelField", "RegRecord", "RegField", "Subscription",
-                            "Message", "MessageParam"};
+    const char* tables[] = {"Manufacturer", "Channel",      "ChannelField", "RegRecord",
+                            "RegField",     "Subscription", "Message",      "MessageParam"};
     if (!imported) {
         if (!QFile::exists(path))
             fail("a file that was not imported was deleted");

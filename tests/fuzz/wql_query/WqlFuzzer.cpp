@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const QString& property : query->properties)
         if (property.isEmpty() || !text.contains(property, Qt::CaseInsensitive))
             std::abort();
-    if (query->where && (query->where->property.isEmpty() || !text.contains(query->where->property, Qt::CaseInsensitive)))
+    if (query->where &&
+        (query->where->property.isEmpty() || !text.contains(query->where->property, Qt::CaseInsensitive)))
         std::abort();
     return 0;
 }

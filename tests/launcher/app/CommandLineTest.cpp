@@ -28,7 +28,10 @@ struct Case {
 };
 
 // Cases print as their names.
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Case& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 QStringList toArguments(const std::vector<const char*>& argv)
 {
@@ -84,9 +87,13 @@ const Case kCases[] = {
     // A code is four bytes: these would narrow to "PROD" past the guard.
     {.name = "code_with_u0150_narrowing_to_prod_refused", .argv = {"\u0150ROD=x"}},
     {.name = "fullwidth_code_narrowing_to_prod_refused", .argv = {"\uff50\uff52\uff4f\uff44=x"}},
-    {.name = "code_above_u00ff_refused", .argv = {"MOD\u0141=x", "MODL=y"}, .fields = {{"MODL", "y"}},
+    {.name = "code_above_u00ff_refused",
+     .argv = {"MOD\u0141=x", "MODL=y"},
+     .fields = {{"MODL", "y"}},
      .passThrough = "/MODL=\"y\""},
-    {.name = "latin1_code_kept", .argv = {"\u00c4BCD=1"}, .fields = {{"\u00c4BCD", "1"}},
+    {.name = "latin1_code_kept",
+     .argv = {"\u00c4BCD=1"},
+     .fields = {{"\u00c4BCD", "1"}},
      .passThrough = "/\u00c4BCD=\"1\""},
     {.name = "remind_lower", .argv = {"remind"}, .mode = 0},
     {.name = "remind_upper_switch", .argv = {"/REMIND"}, .mode = 0},
@@ -98,7 +105,9 @@ const Case kCases[] = {
      .flags = "abc",
      .fields = {{"MODL", "xyz"}},
      .passThrough = "/MODL=\"xyz\""},
-    {.name = "flags_only_from_the_first_item", .argv = {"/MODL=a/FLAGS=b"}, .fields = {{"MODL", "a"}},
+    {.name = "flags_only_from_the_first_item",
+     .argv = {"/MODL=a/FLAGS=b"},
+     .fields = {{"MODL", "a"}},
      .passThrough = "/MODL=\"a\""},
     {.name = "value_holding_a_slash_is_not_split",
      .argv = {"MODL=a/b"},

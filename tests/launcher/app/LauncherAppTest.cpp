@@ -26,10 +26,10 @@ using namespace launcher;
 
 namespace {
 
-using testsupport::RecordingSink;
-using platform::RegValue;
 using platform::Registry;
+using platform::RegValue;
 using platform::RootKey;
+using testsupport::RecordingSink;
 
 const QString kSetupKey = QStringLiteral("SYSTEM\\Setup\\Status\\UnattendPasses");
 const QString kUserKey = QStringLiteral("Software\\Ovex\\Ovex Kelvo");
@@ -105,7 +105,10 @@ struct FirstRunCase {
     std::optional<quint32> flagAfter;
 };
 
-void PrintTo(const FirstRunCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FirstRunCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class LauncherFirstRun : public ::testing::TestWithParam<FirstRunCase> {};
 
@@ -236,7 +239,10 @@ struct LanguageCase {
     const char* script;
 };
 
-void PrintTo(const LanguageCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LanguageCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class LauncherLanguage : public ::testing::TestWithParam<LanguageCase> {};
 

@@ -19,8 +19,8 @@
 
 namespace {
 
-using platform::RegValue;
 using platform::Registry;
+using platform::RegValue;
 using platform::RootKey;
 
 const QString kSetupKey = QStringLiteral("SYSTEM\\Setup\\Status\\UnattendPasses");
@@ -59,7 +59,10 @@ struct Case {
     std::optional<quint32> flagAfter;
 };
 
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Case& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class LauncherProcess : public ::testing::TestWithParam<Case> {};
 
@@ -114,8 +117,8 @@ INSTANTIATE_TEST_SUITE_P(Table, LauncherProcess, ::testing::ValuesIn(kCases),
 
 TEST(LauncherProcessRace, OfLaunchersStartedTogetherOnlyOneTakesTheFirstRun)
 {
-    ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, kSetupKey, QStringLiteral("oobeSystem"),
-                                   RegValue::fromDWord(1)));
+    ASSERT_TRUE(
+        Registry::setValue(RootKey::LocalMachine, kSetupKey, QStringLiteral("oobeSystem"), RegValue::fromDWord(1)));
     std::vector<std::unique_ptr<Launcher>> launchers;
     for (int i = 0; i < 4; ++i)
         launchers.push_back(std::make_unique<Launcher>());

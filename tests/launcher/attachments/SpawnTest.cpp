@@ -32,8 +32,8 @@ QString writeRecorder(const QString& log)
                                                       "  [ -e /proc/$$/fd/$OVEX_PROBE_FD ] && echo inherited-fd\n"
                                                       "  for a in \"$@\"; do printf 'arg=[%s]\\n' \"$a\"; done\n"
                                                       "} > \"$out.part\" && mv \"$out.part\" \"$out\"\n")
-                                     .arg(log)
-                                     .toUtf8());
+                                           .arg(log)
+                                           .toUtf8());
     return path;
 }
 

@@ -30,10 +30,10 @@ using namespace launcher;
 namespace {
 
 using attachmenttest::ScriptWindow;
-using testsupport::StubClient;
 using platform::Registry;
 using platform::RegValue;
 using platform::RootKey;
+using testsupport::StubClient;
 
 const QString kProductKey = QStringLiteral("SOFTWARE\\Ovex\\Ovex Kelvo");
 const QString kUsid = QStringLiteral("0f8fad5b-d9cb-469f-a165-70867728950e");
@@ -66,7 +66,6 @@ QStringList tovaFiles()
         found << it.next();
     return found;
 }
-
 
 void setInstallPath(const QString& path)
 {

@@ -27,7 +27,6 @@
 #include <QRegularExpression>
 #include <QUrl>
 
-
 namespace {
 
 using namespace launchere2e;
@@ -131,7 +130,8 @@ TEST_F(HandOff, TheClientSchedulesThenImportsAndSendsTheRecord)
 
     // A systemctl that agrees and records, so the task's units stay.
     systemdtest::FakeSystemctl systemctl;
-    const testsupport::RunResult scheduled = testsupport::runProgram(client, handedOver.mid(1), {}, 30000, handedOver[0]);
+    const testsupport::RunResult scheduled =
+        testsupport::runProgram(client, handedOver.mid(1), {}, 30000, handedOver[0]);
     EXPECT_FALSE(scheduled.timedOut);
     EXPECT_EQ(scheduled.exitCode, 0) << scheduled.err.toStdString();
     const QString unitFolder = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/systemd/user");
@@ -164,10 +164,10 @@ TEST_F(HandOff, TheClientSchedulesThenImportsAndSendsTheRecord)
     env.insert(QStringLiteral("OVEXKELVO_TEST_SERVICE"), service.hostPort());
     // The first check already speaks the user's language.
     env.insert(QStringLiteral("LANG"), QStringLiteral("de_DE.UTF-8"));
-    testsupport::TracedProgram run(client, QStringLiteral("ovex.client.info=true"), env,
-                                   {QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY"),
-                                    QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("LC_ALL"),
-                                    QStringLiteral("LC_MESSAGES")});
+    testsupport::TracedProgram run(
+        client, QStringLiteral("ovex.client.info=true"), env,
+        {QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+         QStringLiteral("LC_ALL"), QStringLiteral("LC_MESSAGES")});
     run.start({QStringLiteral("/auto"), QStringLiteral("/test")});
     // The welcome message is unread, so the run stays in the tray; a logout ends it.
     run.waitFor("Announcing:");

@@ -61,7 +61,8 @@ TEST(Installation, PutsEverythingUnderDestdirAndRecordsTheClientsPath)
     const QString root = destDir() + kPrefix;
     for (const char* program : {"OvexKelvo", "launcher", "ovex-snapshot-dmi", "snapshot-dmi"})
         EXPECT_TRUE(QFileInfo(root + u'/' + QLatin1String(program)).isExecutable()) << program;
-    for (const char* file : {"libovex-inet.so.1", "libovex-browser.so.1", "messages/EMPTY.HTML", "messages/welcome.htm"})
+    for (const char* file :
+         {"libovex-inet.so.1", "libovex-browser.so.1", "messages/EMPTY.HTML", "messages/welcome.htm"})
         EXPECT_TRUE(QFileInfo::exists(root + u'/' + QLatin1String(file))) << file;
     const QByteArray autostart =
         testsupport::readFile(destDir() + QStringLiteral("/etc/xdg/autostart/ovex-kelvo-launcher.desktop"));

@@ -33,7 +33,6 @@ inline QString registrationFile()
     return dataFolder() + QStringLiteral("/Ovex Kelvo.tova");
 }
 
-
 // The machine hive an OEM installation leaves, with `client` as the installed client.
 inline bool prepareMachine(const QString& client)
 {

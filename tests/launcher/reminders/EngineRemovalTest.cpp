@@ -95,9 +95,7 @@ TEST(EngineRemoval, CraftedPathsOutsideTheEngineFolderAreLeftAlone)
     ASSERT_TRUE(QDir().mkpath(engine + QStringLiteral("/Updates")));
     ASSERT_TRUE(QFile::link(victim, engine + QStringLiteral("/Updates/link")));
     const QString crafted[] = {
-        victim,
-        engine + QStringLiteral("/../../../victim"),
-        engine + QStringLiteral("/Updates/link"),
+        victim,    engine + QStringLiteral("/../../../victim"), engine + QStringLiteral("/Updates/link"),
         engine,  // the engine folder itself holds the prefs file
         QString(),
     };

@@ -157,8 +157,10 @@ TEST_F(ReminderTest, SetReminderWritesTimeStatusAndAnAutostartEntry)
     EXPECT_TRUE(path.endsWith(QStringLiteral("/autostart/Ovex_ Kelvo Registration.desktop"))) << path.toStdString();
     const QByteArray entry = testsupport::readFile(path);
     EXPECT_TRUE(entry.startsWith("[Desktop Entry]\nType=Application\nName=Ovex: Kelvo Registration\n")) << entry.data();
-    const QByteArray exec = platform::desktopExecLine(platform::modulePath(), {QStringLiteral("/remind"),
-                            QStringLiteral("/language=EN"), QStringLiteral("/PRNM=Ovex: Kelvo")}).toUtf8();
+    const QByteArray exec =
+        platform::desktopExecLine(platform::modulePath(), {QStringLiteral("/remind"), QStringLiteral("/language=EN"),
+                                                           QStringLiteral("/PRNM=Ovex: Kelvo")})
+            .toUtf8();
     EXPECT_TRUE(entry.contains("\nExec=" + exec + "\n")) << entry.data();
     EXPECT_TRUE(exec.endsWith(" /remind /language=EN \"/PRNM=Ovex: Kelvo\"")) << exec.data();
 
@@ -189,8 +191,8 @@ TEST(ReminderExec, QuotesAndEscapesAsDesktopEntriesNeed)
 
 TEST_F(ReminderTest, ArgumentsKeepTheScriptsOwnRegKey)
 {
-    const QStringList given = ReminderKeeper::ReminderArguments(
-        LangCode(), QStringLiteral("/PRNM=\"Other Name\" extra"), FourCC("PRNM"));
+    const QStringList given =
+        ReminderKeeper::ReminderArguments(LangCode(), QStringLiteral("/PRNM=\"Other Name\" extra"), FourCC("PRNM"));
     EXPECT_EQ(given, (QStringList{"/remind", "/PRNM=Other Name", "extra"}));
     const QStringList added = ReminderKeeper::ReminderArguments(LangCode("DE"), QString(), FourCC("PRNM"));
     EXPECT_EQ(added, (QStringList{"/remind", "/language=DE", "/PRNM=Ovex: Kelvo"}));

@@ -33,30 +33,30 @@ Control* find(RegWind& window, const char* code)
 TEST(ButtonAndChoiceKeywords, EachLineMakesItsControl)
 {
     QmToggleButton::ResetGroupStart();
-    ScriptReader reader(std::make_unique<QmStrStream>(QStringLiteral(
-                            ">LIST Months\nMonth\nJanuary\nFebruary\n"
-                            ">LIST Years\nYear\n2024\n"
-                            ">LIST Sizes\nSmall\nLarge\n"
-                            ">USELIST Sizes\n"
-                            ">WIND HOLD 0 0 400 300 0x00020000 Test\n"
-                            ">FONT body Arial 9 LT\n"
-                            ">PAGE PG01 0 0 400 300 0 First\n"
-                            ">PUSHBUTTON NEXT 10 10 80 24 1 2001 8 Next\n"
-                            ">CHECKBOX AGRE 10 40 120 20 2 0 0 Agree\n"
-                            ">RADIOBUTTON LONE 10 64 120 20 3 0 0 Alone\n"
-                            ">GRAPHICBUTTON GOBT 10 90 64 24 4 2001 800000 GO Go\n"
-                            ">HOVERBUTTON HOVR 80 90 64 24 5 2001 NEXT\n"
-                            ">TOGGLEBUTTON STAR 150 90 24 24 6 0 1 STAR Favourite\n"
-                            ">CLEARBUTTON CLRB 10 120 100 20 7 2001 800000 _\n"
-                            ">COMBO Sizes SIZE 10 150 100 120 8 0 0 Large\n"
-                            ">COMBO Nosuch NONE 10 180 100 120 9 0 0 _\n"
-                            ">POPUP Sizes SIZP 120 150 100 24 10 1 0 _\n"
-                            ">POPUP Nosuch NONP 120 180 100 24 11 1 0 _\n"
-                            ">DATEFIELD Months Years BDAY 10 210 200 24 12 0 \"Birthday\"\n"
-                            ">GRAPHIC LOGO 300 10 2 LOGO\n"
-                            ">CAPTION AFTR 10 250 100 20 After the picture\n"
-                            ">END\n")),
-                        QString(), LangCode("EN"));
+    ScriptReader reader(
+        std::make_unique<QmStrStream>(QStringLiteral(">LIST Months\nMonth\nJanuary\nFebruary\n"
+                                                     ">LIST Years\nYear\n2024\n"
+                                                     ">LIST Sizes\nSmall\nLarge\n"
+                                                     ">USELIST Sizes\n"
+                                                     ">WIND HOLD 0 0 400 300 0x00020000 Test\n"
+                                                     ">FONT body Arial 9 LT\n"
+                                                     ">PAGE PG01 0 0 400 300 0 First\n"
+                                                     ">PUSHBUTTON NEXT 10 10 80 24 1 2001 8 Next\n"
+                                                     ">CHECKBOX AGRE 10 40 120 20 2 0 0 Agree\n"
+                                                     ">RADIOBUTTON LONE 10 64 120 20 3 0 0 Alone\n"
+                                                     ">GRAPHICBUTTON GOBT 10 90 64 24 4 2001 800000 GO Go\n"
+                                                     ">HOVERBUTTON HOVR 80 90 64 24 5 2001 NEXT\n"
+                                                     ">TOGGLEBUTTON STAR 150 90 24 24 6 0 1 STAR Favourite\n"
+                                                     ">CLEARBUTTON CLRB 10 120 100 20 7 2001 800000 _\n"
+                                                     ">COMBO Sizes SIZE 10 150 100 120 8 0 0 Large\n"
+                                                     ">COMBO Nosuch NONE 10 180 100 120 9 0 0 _\n"
+                                                     ">POPUP Sizes SIZP 120 150 100 24 10 1 0 _\n"
+                                                     ">POPUP Nosuch NONP 120 180 100 24 11 1 0 _\n"
+                                                     ">DATEFIELD Months Years BDAY 10 210 200 24 12 0 \"Birthday\"\n"
+                                                     ">GRAPHIC LOGO 300 10 2 LOGO\n"
+                                                     ">CAPTION AFTR 10 250 100 20 After the picture\n"
+                                                     ">END\n")),
+        QString(), LangCode("EN"));
     reader.Run();
     RegWind* window = reader.GetWindow();
     ASSERT_NE(window, nullptr);

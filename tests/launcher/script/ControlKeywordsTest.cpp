@@ -30,8 +30,7 @@ using testsupport::RecordingSink;
 
 std::unique_ptr<ScriptReader> run(const QString& script)
 {
-    auto reader =
-        std::make_unique<ScriptReader>(std::make_unique<QmStrStream>(script), QString(), LangCode("EN"));
+    auto reader = std::make_unique<ScriptReader>(std::make_unique<QmStrStream>(script), QString(), LangCode("EN"));
     reader->Run();
     return reader;
 }
@@ -44,14 +43,15 @@ public:
 
 TEST(ConstraintKeywords, DeclareAttachAndLimit)
 {
-    auto reader = run(QStringLiteral(">WIND HOLD 0 0 200 100 0x00020000 Test\n"
-                                     ">CONSTRAINT Name 1 2 30\n"
-                                     ">CONSTRAINT City 0x41 0 0\n"
-                                     "a-z A-Z \\\n"
-                                     ">MASK Phone 1 000-000-0000 SSS-SSS-SSSS\n"
-                                     ">MFGRCONSTRAINT\n"
-                                     ">SETCONSTRAINTTRIES Name 2 ERRS 4\n"
-                                     ">END\n"));
+    auto reader =
+        run(QStringLiteral(">WIND HOLD 0 0 200 100 0x00020000 Test\n"
+                           ">CONSTRAINT Name 1 2 30\n"
+                           ">CONSTRAINT City 0x41 0 0\n"
+                           "a-z A-Z \\\n"
+                           ">MASK Phone 1 000-000-0000 SSS-SSS-SSSS\n"
+                           ">MFGRCONSTRAINT\n"
+                           ">SETCONSTRAINTTRIES Name 2 ERRS 4\n"
+                           ">END\n"));
     Constraint* name = Constraint::Find(QStringLiteral("Name"));
     ASSERT_NE(name, nullptr);
     EXPECT_EQ(name->GetFlags(), 0x1u);
@@ -84,12 +84,13 @@ TEST(ConstraintKeywords, DeclareAttachAndLimit)
 
 TEST(FontKeywords, DeclareChooseColourAndWeight)
 {
-    auto reader = run(QStringLiteral(">WIND HOLD 0 0 200 100 0x00020000 Test\n"
-                                     ">FONT plain Arial 10 LT\n"
-                                     ">SETFONTCOLOR 0 128 255\n"
-                                     ">SETFONTWEIGHT 700 the rest is dropped\n"
-                                     ">FONT bold Arial 10 CT\n"
-                                     ">END\n"));
+    auto reader =
+        run(QStringLiteral(">WIND HOLD 0 0 200 100 0x00020000 Test\n"
+                           ">FONT plain Arial 10 LT\n"
+                           ">SETFONTCOLOR 0 128 255\n"
+                           ">SETFONTWEIGHT 700 the rest is dropped\n"
+                           ">FONT bold Arial 10 CT\n"
+                           ">END\n"));
     const QmFont* bold = reader->CurrentFont();
     ASSERT_NE(bold, nullptr);
     EXPECT_EQ(bold->GetName(), QStringLiteral("bold"));
@@ -132,37 +133,37 @@ void describe(const QmWind& element, int depth, QStringList& out)
 TEST(ControlKeywords, EveryKeywordOnceMakesTheExpectedTree)
 {
     launchertest::TraceRecorder traces;
-    auto reader = run(QStringLiteral(
-        ">WIND HOLD 0 0 400 300 0x00020000 Test\n"
-        ">SETFONTCOLOR 0 0 128\n"
-        ">SETFONTWEIGHT 700\n"
-        ">FONT head Arial 12 CT\n"
-        ">PAGE PAG1 0 0 400 300 0 Page\n"
-        ">USEFONT head\n"
-        ">CAPTION CAPT 10 10 380 20 Title\n"
-        ">SUBCAPTION SUBC 10 +24 380 18 Hint text\n"
-        ">HORIZRULE RULE 10 +20 380 2 0\n"
-        ">EDIT NAME 10 60 200 20 _\n"
-        ">MASK Zip 0 00000 SSSSS\n"
-        ">MASKEDIT ZIPC 10 +24 80 20 _\n"
-        ">BOX BOX1 220 60 170 100 0x10 Box text\n"
-        ">BASICGROUP OUTR 230 80 150 70 0 0\n"
-        ">CHECKGROUP INNR 0 0 150 40 0 0x1 \"Choices\" 0 2\n"
-        ">GROUP RADI 0 0 150 20 0 0x800000\n"
-        ">ENDGROUP\n"
-        ">ENDGROUP\n"
-        ">DATAHOLDER KEEP value\n"
-        ">ENDGROUP\n"
-        ">MULTIGROUP MULT 10 170 200 24 0 0\n"
-        ">EDIT PRT1 0 0 90 20 _\n"
-        ">ENDGROUP\n"
-        ">HYPERLINK LINK 10 200 200 18 Site^https://example.org\n"
-        ">CONSTRAINT Req 1 0 0\n"
-        ">SETCONSTRAINT NAME Req\n"
-        ">SETCONSTRAINT ZIPC Zip\n"
-        ">SETCONSTRAINTTRIES Req 2 CNST 1\n"
-        ">MFGRCONSTRAINT\n"
-        ">END\n"));
+    auto reader =
+        run(QStringLiteral(">WIND HOLD 0 0 400 300 0x00020000 Test\n"
+                           ">SETFONTCOLOR 0 0 128\n"
+                           ">SETFONTWEIGHT 700\n"
+                           ">FONT head Arial 12 CT\n"
+                           ">PAGE PAG1 0 0 400 300 0 Page\n"
+                           ">USEFONT head\n"
+                           ">CAPTION CAPT 10 10 380 20 Title\n"
+                           ">SUBCAPTION SUBC 10 +24 380 18 Hint text\n"
+                           ">HORIZRULE RULE 10 +20 380 2 0\n"
+                           ">EDIT NAME 10 60 200 20 _\n"
+                           ">MASK Zip 0 00000 SSSSS\n"
+                           ">MASKEDIT ZIPC 10 +24 80 20 _\n"
+                           ">BOX BOX1 220 60 170 100 0x10 Box text\n"
+                           ">BASICGROUP OUTR 230 80 150 70 0 0\n"
+                           ">CHECKGROUP INNR 0 0 150 40 0 0x1 \"Choices\" 0 2\n"
+                           ">GROUP RADI 0 0 150 20 0 0x800000\n"
+                           ">ENDGROUP\n"
+                           ">ENDGROUP\n"
+                           ">DATAHOLDER KEEP value\n"
+                           ">ENDGROUP\n"
+                           ">MULTIGROUP MULT 10 170 200 24 0 0\n"
+                           ">EDIT PRT1 0 0 90 20 _\n"
+                           ">ENDGROUP\n"
+                           ">HYPERLINK LINK 10 200 200 18 Site^https://example.org\n"
+                           ">CONSTRAINT Req 1 0 0\n"
+                           ">SETCONSTRAINT NAME Req\n"
+                           ">SETCONSTRAINT ZIPC Zip\n"
+                           ">SETCONSTRAINTTRIES Req 2 CNST 1\n"
+                           ">MFGRCONSTRAINT\n"
+                           ">END\n"));
     RegWind* window = reader->GetWindow();
     ASSERT_NE(window, nullptr);
     QmWind* page = window->FindByCode(FourCC("PAG1"));
@@ -249,8 +250,9 @@ TEST(ControlKeywords, LinesPastTheirLimitKeepTheirFirstCharacters)
 TEST(ControlKeywords, GroupsNestOnlySoDeepAndControlsNeedAWindow)
 {
     launchertest::TraceRecorder traces;
-    QString script = QStringLiteral(">CAPTION EARL 0 0 10 10 before the window\n"
-                                    ">WIND HOLD 0 0 400 300 0x00020000 Test\n>PAGE PAG1 0 0 400 300 0 Page\n");
+    QString script = QStringLiteral(
+        ">CAPTION EARL 0 0 10 10 before the window\n"
+        ">WIND HOLD 0 0 400 300 0x00020000 Test\n>PAGE PAG1 0 0 400 300 0 Page\n");
     for (int i = 0; i < 40; ++i)
         script += QStringLiteral(">BASICGROUP G%1 0 0 10 10 0 0\n").arg(i, 3, 10, QChar(u'0'));
     script += QStringLiteral(">CAPTION DEEP 0 0 10 10 deep\n>END\n");

@@ -31,8 +31,8 @@ using namespace launcher;
 
 namespace {
 
-using testsupport::RecordingSink;
 using launchertest::TraceRecorder;
+using testsupport::RecordingSink;
 
 std::vector<std::string> g_events;
 
@@ -82,8 +82,8 @@ std::unique_ptr<RegWind> makeCountingWind(QmStrStream& script)
 std::unique_ptr<ScriptReader> run(const QString& script, ScriptReader::WindowFactory factory = nullptr,
                                   const QString& folder = {})
 {
-    auto reader = std::make_unique<ScriptReader>(std::make_unique<QmStrStream>(script), QStringLiteral("flg"),
-                                                 LangCode("EN"));
+    auto reader =
+        std::make_unique<ScriptReader>(std::make_unique<QmStrStream>(script), QStringLiteral("flg"), LangCode("EN"));
     reader->SetWindowFactory(factory);
     if (!folder.isEmpty())
         reader->SetProgramFolder(folder);
@@ -200,9 +200,9 @@ TEST(ScriptRun, TheEndOfARunFixesTheHeaderRecordAndShowsTheFirstPageOnce)
         const char* code;
         const char* value;
     };
-    for (const Header& h : {Header{"MFGR", "OVEX"}, Header{"PROD", "OVX1"}, Header{"RgVr", "W61017"},
-                            Header{"VERS", "0102"}, Header{"VRST", "0102 (EN)"}, Header{"BlVr", "W61030"},
-                            Header{"RCVR", "WS0089A"}})
+    for (const Header& h :
+         {Header{"MFGR", "OVEX"}, Header{"PROD", "OVX1"}, Header{"RgVr", "W61017"}, Header{"VERS", "0102"},
+          Header{"VRST", "0102 (EN)"}, Header{"BlVr", "W61030"}, Header{"RCVR", "WS0089A"}})
         EXPECT_EQ(field(*reader, RegWind::HeaderRecord, h.code), QString::fromLatin1(h.value)) << h.code;
     EXPECT_EQ(static_cast<CountingWind*>(window)->firstPageCalls, 1);
     EXPECT_EQ(window->GetCurrentPageIndex(), 0);
@@ -301,8 +301,7 @@ TEST(ScriptRun, KeywordsBeforeTheWindowAreTracedAndSkipped)
                       kWind + QStringLiteral(">SETFIELD BBBB late\n"));
     for (const char* keyword : {"SETFIELD", "PAGE", "ATTACH", "GETCOMMANDLINEHEADERS", "REMINDDAYS", "GETREGISTRY",
                                 "GETEXTERNALFIELDS", "FIELDFROMINI", "SERNUMCREATE", "SETMAIL", "PREFFILE"})
-        EXPECT_TRUE(traces.Contains(QString::fromLatin1(keyword) + QStringLiteral(" before WIND: skipped")))
-            << keyword;
+        EXPECT_TRUE(traces.Contains(QString::fromLatin1(keyword) + QStringLiteral(" before WIND: skipped"))) << keyword;
     ASSERT_NE(reader->GetWindow(), nullptr);
     EXPECT_EQ(reader->GetWindow()->GetPageCount(), 0);
     EXPECT_FALSE(hasField(*reader, RegWind::PageFields, "AAAA"));
@@ -379,8 +378,8 @@ TEST(ScriptInclude, FileThatIncludesItselfEnds)
     const QString folder = scratchFolder();
     testsupport::writeFile(folder + QStringLiteral("/loop.scr"), ">SETFIELD LOOP ran\n>INCLUDE loop.scr\n");
     TraceRecorder traces;
-    auto reader = run(kWind + QStringLiteral(">INCLUDE loop.scr\n>SETFIELD AFTR outer goes on\n"), &makeCountingWind,
-                      folder);
+    auto reader =
+        run(kWind + QStringLiteral(">INCLUDE loop.scr\n>SETFIELD AFTR outer goes on\n"), &makeCountingWind, folder);
     EXPECT_EQ(field(*reader, RegWind::PageFields, "LOOP"), QStringLiteral("ran"));
     EXPECT_EQ(field(*reader, RegWind::PageFields, "AFTR"), QStringLiteral("outer goes on"));
     EXPECT_TRUE(traces.Contains(QStringLiteral("INCLUDE loop.scr refused: includes nested too deep")));
@@ -389,8 +388,9 @@ TEST(ScriptInclude, FileThatIncludesItselfEnds)
 TEST(ScriptIni, ListFromIniFillsAroundTheMarkerUntilTheFirstMissingKey)
 {
     const QString ini = scratchFolder() + QStringLiteral("/models.ini");
-    testsupport::writeFile(ini, "; models of this maker\n[Other]\n0=Wrong\n"
-                                "[MODELS]\n0 = Alpha\n1=\"Beta Two\"\n3=Delta\n");
+    testsupport::writeFile(ini,
+                           "; models of this maker\n[Other]\n0=Wrong\n"
+                           "[MODELS]\n0 = Alpha\n1=\"Beta Two\"\n3=Delta\n");
     auto reader = run(kWind + QStringLiteral(">LIST models\nFirst\n<LoadedItems>\nLast\n"
                                              ">LISTFROMINI models %1 models\n"
                                              ">LISTFROMINI fresh %1 Models\n"
@@ -447,8 +447,9 @@ TEST(ScriptExternalFields, AMissingOrOutsideFileShowsTheBoxAndChangesNothing)
     testsupport::writeFile(testsupport::sandboxRoot() + QStringLiteral("/outside.reg"), "MODL:Outside\n");
     for (const char* name : {"absent.reg", "../outside.reg"}) {
         RecordingSink sink;
-        auto reader = run(kWind + QStringLiteral(">SETHEADER PRNM Ovex Kelvo\n>GETEXTERNALFIELDS a %1 c 1\n")
-                                      .arg(QLatin1String(name)));
+        auto reader =
+            run(kWind +
+                QStringLiteral(">SETHEADER PRNM Ovex Kelvo\n>GETEXTERNALFIELDS a %1 c 1\n").arg(QLatin1String(name)));
         ASSERT_EQ(sink.boxes.size(), 1u) << name;
         EXPECT_EQ(sink.boxes[0].text, QStringLiteral("An external reg file is missing.")) << name;
         EXPECT_EQ(field(*reader, RegWind::HeaderRecord, "PRNM"), QStringLiteral("Ovex Kelvo")) << name;
@@ -458,8 +459,8 @@ TEST(ScriptExternalFields, AMissingOrOutsideFileShowsTheBoxAndChangesNothing)
 
 TEST(ScriptRegistry, GetRegistryReadsTheRootAndStoresByKind)
 {
-    using platform::RegValue;
     using platform::Registry;
+    using platform::RegValue;
     using platform::RootKey;
     ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, QStringLiteral("SOFTWARE\\Ovex\\Ovex Kelvo"),
                                    QStringLiteral("InstallPath"), RegValue::fromString("/opt/ovex-kelvo/OvexKelvo")));
@@ -484,8 +485,8 @@ TEST(ScriptRegistry, GetRegistryReadsTheRootAndStoresByKind)
 
 TEST(ScriptRegistry, TheWindowsOwnKeyIsOpenedFromTheFixedHeaders)
 {
-    using platform::RegValue;
     using platform::Registry;
+    using platform::RegValue;
     using platform::RootKey;
     const QString key = QStringLiteral("Software\\Quenmark\\Veldora\\OVEX\\OVX1\\Ovex Kelvo\\0102");
     ASSERT_TRUE(Registry::setValue(RootKey::CurrentUser, key, QStringLiteral("RegStatus"),
@@ -663,8 +664,8 @@ TEST(ScriptResource, PageScriptLookupByLanguage)
     for (const Case& c : {Case{"ENU", "PAGESENU"}, Case{"ENG", "PAGESEN"}, Case{"CHS", "PAGESZH"},
                           Case{"zh", "PAGESZH"}, Case{"DEU", "PAGESEN"}, Case{"", "PAGESEN"}}) {
         QString found;
-        EXPECT_TRUE(LoadTextResource(QStringLiteral("launcher_test"), QStringLiteral("PAGES"),
-                                     LangCode(c.language), &found))
+        EXPECT_TRUE(
+            LoadTextResource(QStringLiteral("launcher_test"), QStringLiteral("PAGES"), LangCode(c.language), &found))
             << c.language;
         EXPECT_EQ(found, QString::fromLatin1(c.found)) << c.language;
     }
@@ -736,10 +737,10 @@ TEST(BuiltInScript, BuildsTheHiddenWindowAndWiresTheStartEvent)
         const char* code;
         const char* value;
     };
-    for (const Header& h : {Header{"mFNM", "Ovex Inc."}, Header{"PRNM", "Ovex Kelvo"}, Header{"LANG", "EN"},
-                            Header{"MFGR", "OVEX"}, Header{"PROD", "OVX1"}, Header{"VERS", "0102"},
-                            Header{"VRST", "0102 (EN)"}, Header{"RCVR", "WS0089A"}, Header{"MODL", "Probook 450 G8"},
-                            Header{"SRNM", "CZC1234XYZ"}})
+    for (const Header& h :
+         {Header{"mFNM", "Ovex Inc."}, Header{"PRNM", "Ovex Kelvo"}, Header{"LANG", "EN"}, Header{"MFGR", "OVEX"},
+          Header{"PROD", "OVX1"}, Header{"VERS", "0102"}, Header{"VRST", "0102 (EN)"}, Header{"RCVR", "WS0089A"},
+          Header{"MODL", "Probook 450 G8"}, Header{"SRNM", "CZC1234XYZ"}})
         EXPECT_EQ(field(reader, RegWind::HeaderRecord, h.code), QString::fromLatin1(h.value)) << h.code;
 
     const auto* startVask = static_cast<const Spy*>(Attachment::Find(QStringLiteral("StartVask")));

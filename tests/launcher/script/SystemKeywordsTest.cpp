@@ -27,15 +27,15 @@ TEST(SystemKeywords, StoreItemsAndParametersInTheirLists)
     sources.hardware = std::make_shared<platform::LinuxHardware>(roots);
     SetSysInfoSources(sources);
 
-    ScriptReader reader(std::make_unique<QmStrStream>(QStringLiteral(
-                            ">WIND HOLD 0 0 200 100 0x00020000 Window caption\n"
-                            ">SYSTEMINFO CPUM 0 the rest is dropped\n"
-                            ">SYSTEMINFO mnrz 0\n"
-                            ">SYSTEMINFO WP03 1A\n"
-                            ">SYSTEMINFO NOPE 0\n"
-                            ">SYSPARAMETER memory MEMS\n"
-                            ">SYSPARAMETER cpuvendor CPUV\n")),
-                        QString(), LangCode("EN"));
+    ScriptReader reader(
+        std::make_unique<QmStrStream>(QStringLiteral(">WIND HOLD 0 0 200 100 0x00020000 Window caption\n"
+                                                     ">SYSTEMINFO CPUM 0 the rest is dropped\n"
+                                                     ">SYSTEMINFO mnrz 0\n"
+                                                     ">SYSTEMINFO WP03 1A\n"
+                                                     ">SYSTEMINFO NOPE 0\n"
+                                                     ">SYSPARAMETER memory MEMS\n"
+                                                     ">SYSPARAMETER cpuvendor CPUV\n")),
+        QString(), LangCode("EN"));
     reader.Run();
     RegWind* window = reader.GetWindow();
     ASSERT_NE(window, nullptr);

@@ -54,8 +54,8 @@ const QString kScript = QStringLiteral(
 
 // A script as a server sends it: a page of its own and text one byte per character
 // would ruin.
-const QString kDownloaded = QStringLiteral(
-    ">PAGE UP00 0 0 100 100 0 Updated page\n>SETFIELD UPDT Ünïcødé € \U0001F600 from the server\n");
+const QString kDownloaded =
+    QStringLiteral(">PAGE UP00 0 0 100 100 0 Updated page\n>SETFIELD UPDT Ünïcødé € \U0001F600 from the server\n");
 
 class ResourceUpdateTest : public ::testing::Test {
 protected:
@@ -101,8 +101,8 @@ protected:
 
     void makeWindow()
     {
-        reader = std::make_unique<ScriptReader>(std::make_unique<QmStrStream>(kTexts + kScript), QString(),
-                                                LangCode("EN"));
+        reader =
+            std::make_unique<ScriptReader>(std::make_unique<QmStrStream>(kTexts + kScript), QString(), LangCode("EN"));
         reader->Run();
         window = reader->GetWindow();
         ASSERT_NE(window, nullptr);
@@ -150,13 +150,18 @@ TEST(UpdateRpcTest, RepliesFaultsAndJunk)
 {
     xmlrpc::Value v;
     EXPECT_EQ(UpdateRpc::ReadReply("<methodResponse><params><param><value><string>id7</string></value></param>"
-                                   "</params></methodResponse>", &v), UpdateRpc::kOk);
+                                   "</params></methodResponse>",
+                                   &v),
+              UpdateRpc::kOk);
     EXPECT_EQ(UpdateRpc::ReadReply("<methodResponse><fault><value><struct><member><name>faultCode</name><value>"
-                                   "<int>801</int></value></member></struct></value></fault></methodResponse>", &v),
+                                   "<int>801</int></value></member></struct></value></fault></methodResponse>",
+                                   &v),
               801);
     EXPECT_EQ(UpdateRpc::ReadReply("<methodResponse><fault><value><struct><member><name>faultCode</name><value>"
-                                   "<int>0</int></value></member></struct></value></fault></methodResponse>", &v),
-              UpdateRpc::kNoValue) << "a fault never reads as success";
+                                   "<int>0</int></value></member></struct></value></fault></methodResponse>",
+                                   &v),
+              UpdateRpc::kNoValue)
+        << "a fault never reads as success";
     EXPECT_EQ(UpdateRpc::ReadReply("not xml", &v), UpdateRpc::kNoXml);
 }
 
@@ -187,7 +192,8 @@ TEST_F(ResourceUpdateTest, AnUpdateIsDownloadedCheckedSavedAsUtf8AndRun)
     // Kept under the engine's folder, in UTF-8, and named in "Updates".
     const std::optional<platform::RegValue> updates = EngineRegistryValue(QStringLiteral("Updates"));
     ASSERT_TRUE(updates);
-    EXPECT_TRUE(updates->text.startsWith(EngineFolder() + QStringLiteral("/Updates/OVX1/W61030-"))) << updates->text.toStdString();
+    EXPECT_TRUE(updates->text.startsWith(EngineFolder() + QStringLiteral("/Updates/OVX1/W61030-")))
+        << updates->text.toStdString();
     EXPECT_EQ(testsupport::readFile(updates->text + QStringLiteral("/pagesEN.dat")), kDownloaded.toUtf8());
     EXPECT_EQ(RememberedUpdateFolder(), updates->text);
     EXPECT_FALSE(ResourceUpdate::IsUpdateAllowed()) << "once per process";
@@ -225,7 +231,10 @@ TEST_F(ResourceUpdateTest, FaultsAndAnUntrustedServer)
         QStringList methods;
     } cases[] = {
         {"no_update_fault", {{"check", QJsonObject{{"fault", 801}}}}, true, "No updates found.", {"appUpdateCheck"}},
-        {"other_fault", {{"check", QJsonObject{{"fault", 500}}}}, true, "The server reported an error.",
+        {"other_fault",
+         {{"check", QJsonObject{{"fault", 500}}}},
+         true,
+         "The server reported an error.",
          {"appUpdateCheck"}},
         {"empty_id", {{"check", ""}}, true, "No updates found.", {"appUpdateCheck"}},
         {"self_signed", {{"check", "UPD-1"}, {"script", kDownloaded}}, false, "The server reported an error.", {}},
@@ -295,13 +304,14 @@ TEST_F(ResourceUpdateTest, StoredFoldersStayInsideTheEnginesFolder)
     const QString saved = ResourceUpdate::SavePages(QStringLiteral("new"), {key, "VELD", "107", "pagesEN.dat"});
     EXPECT_TRUE(saved.startsWith(EngineFolder() + u'/')) << saved.toStdString();
     EXPECT_EQ(testsupport::readFile(outside + QStringLiteral("/pagesEN.dat")), kDownloaded.toUtf8());
-    EXPECT_TRUE(ResourceUpdate::SavePages(QStringLiteral("x"), {QStringLiteral("Software\\None"), "../..", "1",
-                                                                "pagesEN.dat"}).isEmpty());
+    EXPECT_TRUE(
+        ResourceUpdate::SavePages(QStringLiteral("x"), {QStringLiteral("Software\\None"), "../..", "1", "pagesEN.dat"})
+            .isEmpty());
 
     // The built-in script runs when the type is 0, whatever is stored.
     auto plain = std::make_unique<ScriptReader>(
-        std::make_unique<QmStrStream>(QString(kScript).replace(QStringLiteral(">RESUPDATE F\n"), QString())),
-        QString(), LangCode("EN"));
+        std::make_unique<QmStrStream>(QString(kScript).replace(QStringLiteral(">RESUPDATE F\n"), QString())), QString(),
+        LangCode("EN"));
     plain->Run();
     EXPECT_EQ(FieldCodeToString(plain->GetWindow()->GetPage(0)->GetCode()), QStringLiteral("PG00"));
 }

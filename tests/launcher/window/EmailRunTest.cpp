@@ -18,9 +18,10 @@ using namespace launcher;
 
 namespace {
 
-const QString kScript = QStringLiteral(">WIND HOLD 0 0 200 100 0x00020000 Caption\n"
-                                       ">SETHEADER PROD OVEX\n"
-                                       ">SETFIELD LNAM Þórsdóttir\n>SETFIELD FNAM Anna\n>SETFIELD _PRV hidden\n");
+const QString kScript = QStringLiteral(
+    ">WIND HOLD 0 0 200 100 0x00020000 Caption\n"
+    ">SETHEADER PROD OVEX\n"
+    ">SETFIELD LNAM Þórsdóttir\n>SETFIELD FNAM Anna\n>SETFIELD _PRV hidden\n");
 
 class RecordingSink final : public platform::MessageSink {
 public:
@@ -67,8 +68,7 @@ TEST(EmailRun, MailsTheRecordBetweenItsMarkers)
     } cases[] = {
         {"a name outside ASCII", QStringLiteral("Zoë"), QStringLiteral("short")},
         {"a 5,000-character value", QStringLiteral("Þórsdóttir"), QString(5000, u'x')},
-        {"a name with a comma", QStringLiteral("Smith, Jr."),
-         QStringLiteral("Ünïcödé ") + QString(200, QChar(0x4e16))},
+        {"a name with a comma", QStringLiteral("Smith, Jr."), QStringLiteral("Ünïcödé ") + QString(200, QChar(0x4e16))},
     };
     for (const Case& c : cases) {
         testsupport::RecordingSendmail sendmail;

@@ -238,7 +238,8 @@ TEST(ModemRegistration, CancelInTheStatusDialogEndsTheRun)
     ModemRun r(replying(remoteRecord("NSCR")));
     r.status.cancelAt = QStringLiteral("Sending your information.");
     EXPECT_FALSE(r.run());
-    EXPECT_TRUE(r.status.lines.contains(QStringLiteral("Connection cancelled."))) << qPrintable(r.status.lines.join('|'));
+    EXPECT_TRUE(r.status.lines.contains(QStringLiteral("Connection cancelled.")))
+        << qPrintable(r.status.lines.join('|'));
     EXPECT_EQ(r.window.GetCurrentPageIndex(), 0) << "no command of the reply ran";
     engine::SetCancelFlag(0);
 }
@@ -315,8 +316,7 @@ TEST(ModemRegistration, TheRegisterCommandRunsTheModemMethod)
         int page;
     } cases[] = {
         {"a reply that sets a field ends on the success page", remoteRecord("SETF", codeArg("RGID", "R-42")), u'M', 1},
-        {"a reply that moves the page leaves the navigation to the service",
-         remoteRecord("NSCR"), u'F', 1},
+        {"a reply that moves the page leaves the navigation to the service", remoteRecord("NSCR"), u'F', 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -412,9 +412,8 @@ TEST(ModemRegistration, ChoosesX25ByTheNumber)
         const char* number;
         bool x25;
     } cases[] = {
-        {"1800 555 0100", false},  {"1-888-555-0100", false}, {"0305551234", true},
-        {"1234567", false},        {"12345678", true},        {"9 1 800 555 0199", false},
-        {"(030) 555-12", true},
+        {"1800 555 0100", false}, {"1-888-555-0100", false},   {"0305551234", true},   {"1234567", false},
+        {"12345678", true},       {"9 1 800 555 0199", false}, {"(030) 555-12", true},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ModemRegistration::ChooseX25(QString::fromLatin1(c.number), own), c.x25) << c.number;

@@ -17,17 +17,19 @@ using namespace launcher;
 
 namespace {
 
-const QString kScript = QStringLiteral(">WIND HOLD 0 0 200 100 0x00020000 Caption\n"
-                                       ">SETHEADER PRNM Ovex Kelvo\n"
-                                       ">SETFIELD LNAM Lovelace\n>SETFIELD FNAM Ada\n>SETFIELD _PRV hidden-value\n"
-                                       ">LIST MailHeader\n<PRNM> Registration\nPO Box 1815\n>\n"
-                                       ">LIST FaxHeader\nFax <PRNM>: 555 0100\n>\n"
-                                       ">SETHEADER CITY Header town\n>SETFIELD CITY Page town\n"
-                                       ">LIST order\nSECR\nLNAM\n>\n>OUTPUTORDER order\n");
+const QString kScript = QStringLiteral(
+    ">WIND HOLD 0 0 200 100 0x00020000 Caption\n"
+    ">SETHEADER PRNM Ovex Kelvo\n"
+    ">SETFIELD LNAM Lovelace\n>SETFIELD FNAM Ada\n>SETFIELD _PRV hidden-value\n"
+    ">LIST MailHeader\n<PRNM> Registration\nPO Box 1815\n>\n"
+    ">LIST FaxHeader\nFax <PRNM>: 555 0100\n>\n"
+    ">SETHEADER CITY Header town\n>SETFIELD CITY Page town\n"
+    ">LIST order\nSECR\nLNAM\n>\n>OUTPUTORDER order\n");
 
 QString pdfText(const QString& pdf)
 {
-    const auto result = testsupport::runProgram(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    const auto result =
+        testsupport::runProgram(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
     EXPECT_EQ(result.exitCode, 0);
     return QString::fromUtf8(result.out);
 }

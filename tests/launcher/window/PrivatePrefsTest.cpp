@@ -62,8 +62,9 @@ TEST(PrivatePrefs, NameCannotLeaveTheEngineFolder)
 {
     const QString folder = EngineFolder();
     ASSERT_FALSE(folder.isEmpty());
-    const char* names[] = {"../escape.txt", "..\\escape.txt", "\\..\\escape.txt", "sub/escape.txt",
-                           "/tmp/escape.txt", "..", "//escape.txt", "a\\b.txt"};
+    const char* names[] = {"../escape.txt",  "..\\escape.txt",  "\\..\\escape.txt",
+                           "sub/escape.txt", "/tmp/escape.txt", "..",
+                           "//escape.txt",   "a\\b.txt"};
     for (const char* name : names) {
         EXPECT_TRUE(launcher::PrivatePrefsFileName(QString::fromLatin1(name)).isEmpty()) << name;
         EXPECT_FALSE(launcher::SavePrivatePrefs(QString::fromLatin1(name), pageFields(), nullptr)) << name;
@@ -78,8 +79,9 @@ TEST(PrivatePrefs, NameCannotLeaveTheEngineFolder)
 // without the list leaves the file as a registration wrote it.
 TEST(PrivatePrefs, TheWindowsEndKeepsTheListedFields)
 {
-    const QString head = QStringLiteral(">WIND HOLD 0 0 200 100 0x00020000 Window caption\n"
-                                        ">SETHEADER pvPR keep.txt\n");
+    const QString head = QStringLiteral(
+        ">WIND HOLD 0 0 200 100 0x00020000 Window caption\n"
+        ">SETHEADER pvPR keep.txt\n");
     auto listed = regwindtest::runScript(head + QStringLiteral(">LIST privatePrefFields\nFNAM\nSRNM\n>END\n"));
     ASSERT_NE(listed->GetWindow(), nullptr);
     listed->GetWindow()->GetList(launcher::RegWind::PageFields)->SetField(FourCC("FNAM"), QStringLiteral("Anna"));

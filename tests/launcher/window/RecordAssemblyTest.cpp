@@ -20,8 +20,9 @@ namespace {
 
 using regwindtest::runScript;
 
-const QString kWind = QStringLiteral(">WIND HOLD 0 0 200 100 0x00020000 Caption\n"
-                                     ">SETHEADER PRNM Ovex Kelvo\n");
+const QString kWind = QStringLiteral(
+    ">WIND HOLD 0 0 200 100 0x00020000 Caption\n"
+    ">SETHEADER PRNM Ovex Kelvo\n");
 
 QStringList codesOf(const FieldList& list)
 {
@@ -40,12 +41,8 @@ TEST(RecordAssembly, BlankValuesFillEmptyAndNilValues)
         const char* expected;
     };
     const Case cases[] = {
-        {"NIL1", "_nil", nullptr, ""},
-        {"NIL2", "_nil", "none", "none"},
-        {"EMP1", "", "unknown", "unknown"},
-        {"EMP2", "", nullptr, ""},
-        {"FULL", "kept", "unused", "kept"},
-        {"CASE", "_NIL", nullptr, "_NIL"},
+        {"NIL1", "_nil", nullptr, ""},       {"NIL2", "_nil", "none", "none"},   {"EMP1", "", "unknown", "unknown"},
+        {"EMP2", "", nullptr, ""},           {"FULL", "kept", "unused", "kept"}, {"CASE", "_NIL", nullptr, "_NIL"},
         {"BLNK", " _nil", nullptr, " _nil"},
     };
     QString script = kWind;
@@ -81,9 +78,9 @@ TEST(RecordAssembly, TheRecordMergesTheListsAndAddsDerivedFields)
         const char* code;
         const char* value;
     };
-    for (const Expect& e : {Expect{"FNAM", "Ada"}, Expect{"WHOM", "stored"}, Expect{"NILH", "none"},
-                            Expect{"FULL", "Ada Lovelace"}, Expect{"MODL", "Ovex Kelvo 14"},
-                            Expect{"APPX", "<$APP.LangCode>-Ovex Kelvo"}, Expect{"GONE", "[]"}})
+    for (const Expect& e :
+         {Expect{"FNAM", "Ada"}, Expect{"WHOM", "stored"}, Expect{"NILH", "none"}, Expect{"FULL", "Ada Lovelace"},
+          Expect{"MODL", "Ovex Kelvo 14"}, Expect{"APPX", "<$APP.LangCode>-Ovex Kelvo"}, Expect{"GONE", "[]"}})
         EXPECT_EQ(record.GetField(FourCC(e.code)), QString::fromLatin1(e.value)) << e.code;
     // Page fields first, then what the header and the derivations add.
     EXPECT_EQ(codesOf(record).mid(0, 5), (QStringList{"FNAM", "LNAM", "MODL", "WHOM", "PRNM"}));
@@ -237,7 +234,8 @@ TEST(RecordAssembly, TheBuiltInScriptsRecordForTheRegistrationFile)
     ASSERT_NE(window, nullptr);
     // What the first-run test and the start add before the start event.
     window->SetHeader(FourCC("-RGC"), QStringLiteral("1"));
-    window->GetList(RegWind::PageFields)->SetField(FourCC("USID"), QStringLiteral("7d3c1f2e-8a4b-4c5d-9e6f-0a1b2c3d4e5f"));
+    window->GetList(RegWind::PageFields)
+        ->SetField(FourCC("USID"), QStringLiteral("7d3c1f2e-8a4b-4c5d-9e6f-0a1b2c3d4e5f"));
     window->BuildPacket();
     EXPECT_EQ(window->FieldsText(u'\n', RegWind::kLeaveOutPrivate),
               QStringLiteral("MFGR:OVEX\nPROD:OVX1\nRgVr:W61017\nVERS:0102\nVRST:0102 (EN)\nBlVr:W61030\n"

@@ -71,14 +71,14 @@ TEST(RegPagesFromScript, PageKindsColoursAndTheMethodPagesSites)
 // web method until its chooser says otherwise.
 TEST(RegPagesFromScript, LeavingTheMethodPageRecordsTheChosenMethod)
 {
-    auto reader = runScript(QStringLiteral(
-        ">WIND HOLD 0 0 400 300 0x00020000 Window caption\n"
-        ">LIST Ways\nWeb^\nServer^\nE-mail^\nModem^\nFax^\nPost^\n"
-        ">PAGE PAG1 0 0 400 300 0 First page\n"
-        ">METHODPAGE METH 0 0 400 300 0 How to register\n"
-        ">COMBO Ways -RMT 10 10 200 200 1 0 0 _\n"
-        ">PAGE PAG3 0 0 400 300 0 Last page\n"
-        ">END\n"));
+    auto reader =
+        runScript(QStringLiteral(">WIND HOLD 0 0 400 300 0x00020000 Window caption\n"
+                                 ">LIST Ways\nWeb^\nServer^\nE-mail^\nModem^\nFax^\nPost^\n"
+                                 ">PAGE PAG1 0 0 400 300 0 First page\n"
+                                 ">METHODPAGE METH 0 0 400 300 0 How to register\n"
+                                 ">COMBO Ways -RMT 10 10 200 200 1 0 0 _\n"
+                                 ">PAGE PAG3 0 0 400 300 0 Last page\n"
+                                 ">END\n"));
     RegWind* window = reader->GetWindow();
     ASSERT_NE(window, nullptr);
     auto* methods = dynamic_cast<MethodPage*>(window->GetPage(1));

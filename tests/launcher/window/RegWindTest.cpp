@@ -28,15 +28,16 @@ using namespace launcher;
 
 namespace {
 
-using testsupport::RecordingSink;
 using launchertest::TraceRecorder;
 using regwindtest::editOf;
 using regwindtest::RecordingOpener;
 using regwindtest::runScript;
 using regwindtest::TestEdit;
+using testsupport::RecordingSink;
 
-const QString kWind = QStringLiteral(">WIND HOLD 0 0 200 100 0x00020000 Window caption\n"
-                                     ">SETHEADER PRNM Ovex Kelvo\n");
+const QString kWind = QStringLiteral(
+    ">WIND HOLD 0 0 200 100 0x00020000 Window caption\n"
+    ">SETHEADER PRNM Ovex Kelvo\n");
 
 // A window of `count` pages PG00, PG01, ..., each with a title.
 QString pages(int count, const QString& firstPageLines = {})
@@ -183,9 +184,10 @@ TEST(RegWindPages, TheWindowHoldsTwentyPagesAndRefusesMore)
 
 TEST(RegWindPages, ControlsGetInitialAndHeaderValuesAndKeepTheUsersInput)
 {
-    auto reader = runScript(kWind + QStringLiteral(">SETINITIALVALUE NAME Ada\n"
-                                                   ">SETINITIALVALUE KEEP script\n"
-                                                   ">SETINITIALVALUE -HID never shown\n") +
+    auto reader = runScript(kWind +
+                            QStringLiteral(">SETINITIALVALUE NAME Ada\n"
+                                           ">SETINITIALVALUE KEEP script\n"
+                                           ">SETINITIALVALUE -HID never shown\n") +
                             pages(2, QStringLiteral(">EDIT NAME 0\n>EDIT KEEP 0x200\n>EDIT PRNM 0\n>EDIT -HID 0\n")));
     RegWind* window = reader->GetWindow();
     ASSERT_EQ(window->GetCurrentPageIndex(), 0);
@@ -314,7 +316,8 @@ TEST(RegWindNavigation, SuccessAndConditionalPages)
     };
     for (const Case& c : {Case{"NXTC FLAG 3 1", "1", 3}, Case{"NXTC FLAG 3 1", "0", 1}, Case{"NXTC NONE 3 1", "1", 0},
                           Case{"MOVE FLAG 3 1", "1", 0}}) {
-        auto reader = runScript(kWind + pages(4, QStringLiteral(">RULE %1\n>EDIT FLAG 0\n").arg(QLatin1String(c.rule))));
+        auto reader =
+            runScript(kWind + pages(4, QStringLiteral(">RULE %1\n>EDIT FLAG 0\n").arg(QLatin1String(c.rule))));
         RegWind* window = reader->GetWindow();
         editOf(*window, "FLAG")->setText(QString::fromLatin1(c.flag));
         window->OnNotify(nullptr, RegCommand::ConditionalNextPage, 0);
@@ -380,8 +383,8 @@ TEST(RegWindCommands, OnlyWebAndMailAddressesReachTheShell)
     for (const Case& c : cases) {
         TraceRecorder traces;
         RecordingOpener opener;
-        auto reader = runScript(kWind + QStringLiteral(">SETFIELD NAME Jörg\n") +
-                                pages(1, QStringLiteral(">EDIT LINK 0\n")));
+        auto reader =
+            runScript(kWind + QStringLiteral(">SETFIELD NAME Jörg\n") + pages(1, QStringLiteral(">EDIT LINK 0\n")));
         RegWind* window = reader->GetWindow();
         editOf(*window, "LINK")->setText(QString::fromUtf8(c.link));
         window->OnNotify(editOf(*window, "LINK"), RegCommand::Hyperlink, 0);
@@ -417,8 +420,8 @@ TEST(RegWindCommands, TheWebRegistrationCommandValidatesMovesOnAndOpensTheSite)
 
 TEST(RegWindFields, SetFieldValueShowsItInTheControlOrMakesAHeaderEntry)
 {
-    auto reader = runScript(kWind + QStringLiteral(">SETINITIALVALUE CTRY old\n") +
-                            pages(1, QStringLiteral(">EDIT CTRY 0\n")));
+    auto reader =
+        runScript(kWind + QStringLiteral(">SETINITIALVALUE CTRY old\n") + pages(1, QStringLiteral(">EDIT CTRY 0\n")));
     RegWind* window = reader->GetWindow();
     window->SetFieldValue(FourCC("CTRY"), QStringLiteral("AUT"));
     EXPECT_EQ(editOf(*window, "CTRY")->text(), QStringLiteral("AUT"));
@@ -433,8 +436,8 @@ TEST(RegWindFields, SetFieldValueShowsItInTheControlOrMakesAHeaderEntry)
 
 TEST(RegWindFields, LookupCollectsTheCurrentPageFirst)
 {
-    auto reader = runScript(kWind + QStringLiteral(">SETFIELD NAME script\n") +
-                            pages(1, QStringLiteral(">EDIT NAME 0\n")));
+    auto reader =
+        runScript(kWind + QStringLiteral(">SETFIELD NAME script\n") + pages(1, QStringLiteral(">EDIT NAME 0\n")));
     RegWind* window = reader->GetWindow();
     editOf(*window, "NAME")->setText(QStringLiteral("typed"));
     EXPECT_EQ(window->FieldValue(FourCC("NAME")), QStringLiteral("script"));
@@ -617,8 +620,9 @@ TEST(RegWindSerialNumber, ARerunKeepsTheNumberAndABadModeDefinesNothing)
     QmStrStream first(QStringLiteral(">SETHEADER snCR A\n>SETHEADER snPR ONE-\n>SERNUMCREATE SRNM\n"));
     reader->Run(&first);
     clock.seconds += 500;
-    QmStrStream again(QStringLiteral(">SETHEADER snPR TWO-\n>SERNUMCREATE SRNM\n>SETHEADER snCR AB\n"
-                                     ">SERNUMCREATE OTHR\n"));
+    QmStrStream again(
+        QStringLiteral(">SETHEADER snPR TWO-\n>SERNUMCREATE SRNM\n>SETHEADER snCR AB\n"
+                       ">SERNUMCREATE OTHR\n"));
     reader->Run(&again);
     EXPECT_TRUE(traces.Contains(QStringLiteral("SERNUMCREATE OTHR: header snCR is not one letter")));
     window->OnNotify(nullptr, RegCommand::NextPage, 0);
@@ -640,8 +644,9 @@ void writePrefs(const QString& name, const QString& nameValue)
 TEST(RegWindPrefs, PrefFileReadsTheNamedFileIntoTheInitialValues)
 {
     writePrefs(QStringLiteral("Custom.dat"), QStringLiteral("Ada"));
-    auto reader = runScript(kWind + QStringLiteral(">SETINITIALVALUE NAME script\n>SETINITIALVALUE KEEP script\n"
-                                                   ">PREFFILE Custom.dat\n") +
+    auto reader = runScript(kWind +
+                            QStringLiteral(">SETINITIALVALUE NAME script\n>SETINITIALVALUE KEEP script\n"
+                                           ">PREFFILE Custom.dat\n") +
                             pages(1, QStringLiteral(">EDIT NAME 0\n")));
     RegWind* window = reader->GetWindow();
     const FieldList* initial = window->GetList(RegWind::InitialValues);
@@ -677,8 +682,8 @@ TEST(RegWindPrefs, APrefFileNameThatLeavesThePrefsFolderIsRefused)
     for (const char* name : {"../outside.dat", "sub/../../outside.dat", "..\\outside.dat", "sub/Inside.dat",
                              "sub\\Inside.dat", "/etc/passwd"}) {
         TraceRecorder traces;
-        auto reader = runScript(kWind + QStringLiteral(">SETINITIALVALUE NAME script\n>PREFFILE %1\n")
-                                            .arg(QLatin1String(name)));
+        auto reader =
+            runScript(kWind + QStringLiteral(">SETINITIALVALUE NAME script\n>PREFFILE %1\n").arg(QLatin1String(name)));
         RegWind* window = reader->GetWindow();
         EXPECT_EQ(window->GetList(RegWind::InitialValues)->GetField(FourCC("NAME")), QStringLiteral("script")) << name;
         // The window's own prefs file, read at its construction, stays.
@@ -692,8 +697,9 @@ TEST(RegWindPrefs, APrefFileNameThatLeavesThePrefsFolderIsRefused)
 TEST(RegWindPrefs, AWindowThatKeepsNoPrefsReadsNone)
 {
     writePrefs(QStringLiteral("Kept.dat"), QStringLiteral("Ada"));
-    auto reader = runScript(QStringLiteral(">WIND HOLD 0 0 200 100 0x00020200 No prefs\n"
-                                           ">SETINITIALVALUE NAME script\n>PREFFILE Kept.dat\n>PREFFILE Absent.dat\n"));
+    auto reader =
+        runScript(QStringLiteral(">WIND HOLD 0 0 200 100 0x00020200 No prefs\n"
+                                 ">SETINITIALVALUE NAME script\n>PREFFILE Kept.dat\n>PREFFILE Absent.dat\n"));
     RegWind* window = reader->GetWindow();
     EXPECT_EQ(window->GetList(RegWind::InitialValues)->GetField(FourCC("NAME")), QStringLiteral("script"));
     EXPECT_EQ(window->GetPrefsFile(), nullptr);

@@ -43,8 +43,9 @@ namespace {
 
 using regwindtest::runScript;
 
-const QString kWind = QStringLiteral(">WIND HOLD 0 0 200 100 0x00020000 Window caption\n"
-                                     ">SETHEADER PRNM Ovex Kelvo\n");
+const QString kWind = QStringLiteral(
+    ">WIND HOLD 0 0 200 100 0x00020000 Window caption\n"
+    ">SETHEADER PRNM Ovex Kelvo\n");
 const QString kPage = QStringLiteral(">PAGE PG00 0 0 100 100 0 Page\n>EDIT FNAM 0\n>EDIT LNAM 0\n");
 
 // A wall clock stopped at one moment.
@@ -110,16 +111,16 @@ TEST(Registration, MethodsByTheirTextWithTheBackupMethod)
 {
     struct Case {
         const char* name;
-        const char* method;   // the page field ";MTH"
-        const char* backup;   // BACKUPREGMETHOD; "" none
-        int answer;           // to the backup question
+        const char* method;  // the page field ";MTH"
+        const char* backup;  // BACKUPREGMETHOD; "" none
+        int answer;          // to the backup question
         bool cancelled;
         bool ok;
         char letter;
         int boxes;
-        int sendmailExit = 0;  // of the recording sendmail the e-mail run mails through
-        bool printed = true;   // the print dialog's answer
-        const char* face = "";  // a line of the heading the printed form must carry
+        int sendmailExit = 0;     // of the recording sendmail the e-mail run mails through
+        bool printed = true;      // the print dialog's answer
+        const char* face = "";    // a line of the heading the printed form must carry
         const char* output = "";  // where the form is printed to; "" a PDF file of the test's
     };
     const Case cases[] = {
@@ -149,9 +150,11 @@ TEST(Registration, MethodsByTheirTextWithTheBackupMethod)
             sendmail.SetExitCode(c.sendmailExit);
         QFile::remove(pdf);
         QString script =
-            QStringLiteral(">STRINGTABLE RGFL ENGL\n1 Not registered\n2 Try the web instead (100%s %n sure)?\n") + kWind;
-        script += QStringLiteral(">SETFIELD ;MTH %1\n>SETMAIL MAPI register@example.com\n"
-                                 ">LIST MailHeader\nPO Box 1815\n>\n>LIST FaxHeader\nFax 555 0100\n>\n")
+            QStringLiteral(">STRINGTABLE RGFL ENGL\n1 Not registered\n2 Try the web instead (100%s %n sure)?\n") +
+            kWind;
+        script += QStringLiteral(
+                      ">SETFIELD ;MTH %1\n>SETMAIL MAPI register@example.com\n"
+                      ">LIST MailHeader\nPO Box 1815\n>\n>LIST FaxHeader\nFax 555 0100\n>\n")
                       .arg(QString::fromUtf8(c.method));
         if (*c.backup)
             script += QStringLiteral(">BACKUPREGMETHOD %1\n").arg(QString::fromUtf8(c.backup));
@@ -198,7 +201,8 @@ TEST(Registration, MethodsByTheirTextWithTheBackupMethod)
             EXPECT_TRUE(sendmail.Message().contains(">BeginFields\n")) << sendmail.Message().toStdString();
         }
         if (*c.face) {
-            const auto text = testsupport::runProgram(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+            const auto text = testsupport::runProgram(QStringLiteral("pdftotext"),
+                                                      {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
             EXPECT_TRUE(QString::fromUtf8(text.out).contains(QString::fromUtf8(c.face))) << text.out.toStdString();
         }
     }
@@ -316,13 +320,15 @@ protected:
             dir_, QJsonObject{{"documents", QJsonObject{{"/reg.rpc", redirect}}}});
         EXPECT_TRUE(secure_->started() && plain_->started());
         const QString script =
-            kWind + QStringLiteral(">SETFIELD ;MTH ;RPC\n>SETFIELD FNAM Zoë\n>SETFIELD _PIN 1234\n"
-                                   ">SETHEADER itcd K\n>RPCREDIRECTLOC http://127.0.0.1:%1/reg.rpc\n"
-                                   ">GENUNIQUEREGID 4 FNAM\n"
-                                   ">LIST thankyouURLs\n%2\n")
-                       .arg(plain_->port())
-                       .arg(thankYou_.isEmpty() ? QStringLiteral("https://www.ovex.example/thanks?id=%u&n=<FNAM>")
-                                                : thankYou_.arg(plain_->port())) +
+            kWind +
+            QStringLiteral(
+                ">SETFIELD ;MTH ;RPC\n>SETFIELD FNAM Zoë\n>SETFIELD _PIN 1234\n"
+                ">SETHEADER itcd K\n>RPCREDIRECTLOC http://127.0.0.1:%1/reg.rpc\n"
+                ">GENUNIQUEREGID 4 FNAM\n"
+                ">LIST thankyouURLs\n%2\n")
+                .arg(plain_->port())
+                .arg(thankYou_.isEmpty() ? QStringLiteral("https://www.ovex.example/thanks?id=%u&n=<FNAM>")
+                                         : thankYou_.arg(plain_->port())) +
             kPage;
         auto reader = runScript(script);
         RegWind* window = reader->GetWindow();
@@ -377,8 +383,9 @@ TEST_F(InternetRun, TheRecordTheTokenAndTheUploadReachTheServer)
     EXPECT_EQ(status_.begun, 1);
     EXPECT_EQ(status_.ended, 1);
     EXPECT_TRUE(window->isEnabled());
-    EXPECT_TRUE(status_.lines.text.contains("Sending your information.\r\nReceiving information.\r\n"
-                                            "Registration sent...closing connection.\r\n\r\n"))
+    EXPECT_TRUE(
+        status_.lines.text.contains("Sending your information.\r\nReceiving information.\r\n"
+                                    "Registration sent...closing connection.\r\n\r\n"))
         << status_.lines.text.toStdString();
 
     QJsonArray posts;
@@ -406,8 +413,8 @@ TEST_F(InternetRun, TheRecordTheTokenAndTheUploadReachTheServer)
 
     // The thank-you page: the hex text at "%u" (with the character after it), tags encoded.
     ASSERT_EQ(opener_.opened.size(), 1);
-    const QString hex = RegistrationMethods::EncodeFieldsHex(4, "FNAM", "qmvotrazelpinkuwsb",
-                                                             *window->GetList(RegWind::PageFields));
+    const QString hex =
+        RegistrationMethods::EncodeFieldsHex(4, "FNAM", "qmvotrazelpinkuwsb", *window->GetList(RegWind::PageFields));
     EXPECT_EQ(opener_.opened[0].toString(QUrl::FullyEncoded),
               "https://www.ovex.example/thanks?id=" + hex + "n=Zo%C3%AB");
 }

@@ -60,9 +60,13 @@ TEST(RemoteCommands, EachCommandOfTheReplyActsOnThePage)
         QList<int> numbers;
         std::function<void(RegWind&)> check;
     } cases[] = {
-        {"SETF fills a control of the current page", remoteRecord("SETF", codeArg("NAME", QStringLiteral("Jörg"))), {0},
+        {"SETF fills a control of the current page",
+         remoteRecord("SETF", codeArg("NAME", QStringLiteral("Jörg"))),
+         {0},
          [](RegWind& w) { EXPECT_EQ(editOf(w, "NAME")->text(), QStringLiteral("Jörg")); }},
-        {"SETF for a control of another page changes nothing", remoteRecord("SETF", codeArg("MAIL", "x@y")), {0},
+        {"SETF for a control of another page changes nothing",
+         remoteRecord("SETF", codeArg("MAIL", "x@y")),
+         {0},
          [](RegWind& w) { EXPECT_EQ(editOf(w, "MAIL")->text(), QString()); }},
         {"HIDF hides, SHOF shows again",
          remoteRecord("HIDF", codeArg("CITY")) + remoteRecord("HIDF", codeArg("NAME")) +
@@ -72,20 +76,27 @@ TEST(RemoteCommands, EachCommandOfTheReplyActsOnThePage)
              EXPECT_TRUE(editOf(w, "CITY")->isHidden());
              EXPECT_FALSE(editOf(w, "NAME")->isHidden());
          }},
-        {"NSCR moves on and marks the page as moved by the service", remoteRecord("NSCR"), {9},
+        {"NSCR moves on and marks the page as moved by the service",
+         remoteRecord("NSCR"),
+         {9},
          [](RegWind& w) {
              EXPECT_EQ(w.GetCurrentPageIndex(), 1);
              EXPECT_TRUE(w.IsRemoteMoved());
          }},
-        {"NSCR then PSCR comes back", remoteRecord("NSCR") + remoteRecord("PSCR"), {9, 10},
+        {"NSCR then PSCR comes back",
+         remoteRecord("NSCR") + remoteRecord("PSCR"),
+         {9, 10},
          [](RegWind& w) { EXPECT_EQ(w.GetCurrentPageIndex(), 0); }},
-        {"PSCR on the first page moves nothing", remoteRecord("PSCR"), {10},
+        {"PSCR on the first page moves nothing",
+         remoteRecord("PSCR"),
+         {10},
          [](RegWind& w) {
              EXPECT_EQ(w.GetCurrentPageIndex(), 0);
              EXPECT_FALSE(w.IsRemoteMoved());
          }},
         {"TCMD runs script text into the current page",
-         remoteRecord("TCMD", utf16Arg(QStringLiteral(">SETFIELD ZIPC 12345\n>EDIT NEWF 0\n"))), {22},
+         remoteRecord("TCMD", utf16Arg(QStringLiteral(">SETFIELD ZIPC 12345\n>EDIT NEWF 0\n"))),
+         {22},
          [](RegWind& w) {
              EXPECT_EQ(w.FieldValue(engine::FourCC("ZIPC")), QStringLiteral("12345"));
              ASSERT_NE(editOf(w, "NEWF"), nullptr);
@@ -99,13 +110,21 @@ TEST(RemoteCommands, EachCommandOfTheReplyActsOnThePage)
              EXPECT_EQ(w.GetCurrentPageIndex(), 0);
              EXPECT_EQ(editOf(w, "NAME")->text(), QString());
          }},
-        {"an unknown name is numbered past the table", remoteRecord("XXXX", "abcd"), {int(engine::kUnknownCommand)},
+        {"an unknown name is numbered past the table",
+         remoteRecord("XXXX", "abcd"),
+         {int(engine::kUnknownCommand)},
          [](RegWind&) {}},
-        {"a SETF too short for its code is refused", remoteRecord("SETF", QByteArray("N\0A\0M", 5)), {0},
+        {"a SETF too short for its code is refused",
+         remoteRecord("SETF", QByteArray("N\0A\0M", 5)),
+         {0},
          [](RegWind& w) { EXPECT_EQ(editOf(w, "NAME")->text(), QString()); }},
-        {"a HIDF too short for its code is refused", remoteRecord("HIDF", QByteArray("C\0I\0T\0", 6)), {2},
+        {"a HIDF too short for its code is refused",
+         remoteRecord("HIDF", QByteArray("C\0I\0T\0", 6)),
+         {2},
          [](RegWind& w) { EXPECT_FALSE(editOf(w, "CITY")->isHidden()); }},
-        {"a TCMD too short for its text does nothing", remoteRecord("TCMD", "ab"), {22},
+        {"a TCMD too short for its text does nothing",
+         remoteRecord("TCMD", "ab"),
+         {22},
          [](RegWind& w) { EXPECT_EQ(w.GetCurrentPageIndex(), 0); }},
     };
     for (const Case& c : cases) {
@@ -158,13 +177,42 @@ TEST(RemoteCommands, ScriptTextFromTheServiceCannotReachFilesRegistryOrShell)
 TEST(RemoteCommands, EveryKeywordThatReachesOutsideIsRefused)
 {
     using K = ScriptReader;
-    for (const int keyword :
-         {K::WIND, K::PAGE, K::METHODPAGE, K::MODEMPAGE, K::INCLUDE, K::PREFFILE, K::GETREGISTRY,
-          K::GETEXTERNALFIELDS, K::LISTFROMINI, K::FIELDFROMINI, K::WMIQUERY, K::SYSPARAMETER, K::SYSTEMINFO,
-          K::SERNUMCREATE, K::ATTACHMENT, K::ATTACH, K::WEBREGSITE, K::FTPREDIRECTLOC, K::IPREDIRECTLOC,
-          K::RPCREDIRECTLOC, K::SETMAIL, K::RESUPDATE, K::APPCLEANUP, K::REGKEY, K::REMINDLINK, K::GENUNIQUEREGID,
-          K::GENUNIQUEREGKEY, K::HYPERLINK, K::PUSHBUTTON, K::GRAPHIC, K::GRAPHICBUTTON, K::SETPAGEBACKGROUND,
-          K::SETHEADER, K::GETCOMMANDLINEHEADERS, K::AUTOLANGUAGE, K::BACKUPREGMETHOD})
+    for (const int keyword : {K::WIND,
+                              K::PAGE,
+                              K::METHODPAGE,
+                              K::MODEMPAGE,
+                              K::INCLUDE,
+                              K::PREFFILE,
+                              K::GETREGISTRY,
+                              K::GETEXTERNALFIELDS,
+                              K::LISTFROMINI,
+                              K::FIELDFROMINI,
+                              K::WMIQUERY,
+                              K::SYSPARAMETER,
+                              K::SYSTEMINFO,
+                              K::SERNUMCREATE,
+                              K::ATTACHMENT,
+                              K::ATTACH,
+                              K::WEBREGSITE,
+                              K::FTPREDIRECTLOC,
+                              K::IPREDIRECTLOC,
+                              K::RPCREDIRECTLOC,
+                              K::SETMAIL,
+                              K::RESUPDATE,
+                              K::APPCLEANUP,
+                              K::REGKEY,
+                              K::REMINDLINK,
+                              K::GENUNIQUEREGID,
+                              K::GENUNIQUEREGKEY,
+                              K::HYPERLINK,
+                              K::PUSHBUTTON,
+                              K::GRAPHIC,
+                              K::GRAPHICBUTTON,
+                              K::SETPAGEBACKGROUND,
+                              K::SETHEADER,
+                              K::GETCOMMANDLINEHEADERS,
+                              K::AUTOLANGUAGE,
+                              K::BACKUPREGMETHOD})
         EXPECT_FALSE(RemoteScriptMayRun(keyword)) << qPrintable(ScriptReader::KeywordText(keyword).toString());
     for (const int keyword : {K::EDIT, K::CAPTION, K::SETFIELD, K::COMBO, K::COUNTRYDIALER, K::END})
         EXPECT_TRUE(RemoteScriptMayRun(keyword)) << qPrintable(ScriptReader::KeywordText(keyword).toString());

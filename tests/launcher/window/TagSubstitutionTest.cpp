@@ -23,18 +23,19 @@ using regwindtest::runScript;
 // The record the cases read: a page field, header entries and a stored value for the same
 // code (the later list wins), values with reserved and multibyte characters, and values
 // that hold tags themselves.
-const QString kScript = QStringLiteral(">WIND HOLD 0 0 200 100 0x00020000 Caption\n"
-                                       ">SETHEADER PRNM Ovex Kelvo\n"
-                                       ">SETFIELD NAME Jörg Müller\n"
-                                       ">SETFIELD CITY 東京\n"
-                                       ">SETFIELD SMIL 😀\n"
-                                       ">SETFIELD AMPS a&b=c/d\n"
-                                       ">SETFIELD LOOP <PRNM>\n"
-                                       ">SETFIELD APPT <$APP.LangCode>\n"
-                                       ">SETFIELD WHOM page\n"
-                                       ">SETHEADER WHOM header\n"
-                                       ">SETHEADER WHAT header\n"
-                                       ">PAGE PG00 0 0 100 100 0 Page\n");
+const QString kScript = QStringLiteral(
+    ">WIND HOLD 0 0 200 100 0x00020000 Caption\n"
+    ">SETHEADER PRNM Ovex Kelvo\n"
+    ">SETFIELD NAME Jörg Müller\n"
+    ">SETFIELD CITY 東京\n"
+    ">SETFIELD SMIL 😀\n"
+    ">SETFIELD AMPS a&b=c/d\n"
+    ">SETFIELD LOOP <PRNM>\n"
+    ">SETFIELD APPT <$APP.LangCode>\n"
+    ">SETFIELD WHOM page\n"
+    ">SETHEADER WHOM header\n"
+    ">SETHEADER WHAT header\n"
+    ">PAGE PG00 0 0 100 100 0 Page\n");
 
 class TagSubstitution : public ::testing::Test {
 protected:

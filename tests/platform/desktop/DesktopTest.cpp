@@ -16,7 +16,6 @@
 #include <QProcess>
 #include <QThread>
 
-
 using platform::IdleWaitResult;
 
 namespace {
@@ -90,10 +89,9 @@ TEST(Sounds, ThemePlayerGetsTheSoundName)
 {
     const QString bin = testsupport::sandboxRoot() + "/bin";
     const QString log = testsupport::sandboxRoot() + "/played.log";
-    testsupport::writeExecutable(bin + "/canberra-gtk-play",
-                           QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$*\" > '%1.part' && mv '%1.part' '%1'\n")
-                               .arg(log)
-                               .toUtf8());
+    testsupport::writeExecutable(
+        bin + "/canberra-gtk-play",
+        QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$*\" > '%1.part' && mv '%1.part' '%1'\n").arg(log).toUtf8());
     qputenv("PATH", bin.toLocal8Bit() + ':' + qgetenv("PATH"));
 
     platform::LinuxDesktop().playSound(platform::mb::IconAsterisk);

@@ -78,10 +78,10 @@ TEST(Edid, ReadsNameMakerAndProductOrRefusesBrokenBlocks)
 
 TEST(HardwareText, ReadsTheFieldsAndSurvivesOddShapes)
 {
-    const std::optional<ProcessorInfo> cpu =
-        parseCpuInfo("processor\t: 0\nvendor_id\t: AuthenticAMD\ncpu family\t: 25\nmodel\t\t: 33\n"
-                     "model name\t: AMD Ryzen 9 5950X\nflags\t\t: fpu mmx sse sse2\ncpu MHz\t\t: 3400.4\n\n"
-                     "processor\t: 1\nvendor_id\t: GenuineIntel\n");
+    const std::optional<ProcessorInfo> cpu = parseCpuInfo(
+        "processor\t: 0\nvendor_id\t: AuthenticAMD\ncpu family\t: 25\nmodel\t\t: 33\n"
+        "model name\t: AMD Ryzen 9 5950X\nflags\t\t: fpu mmx sse sse2\ncpu MHz\t\t: 3400.4\n\n"
+        "processor\t: 1\nvendor_id\t: GenuineIntel\n");
     ASSERT_TRUE(cpu);
     EXPECT_EQ(cpu->vendor, QStringLiteral("AuthenticAMD")) << "only the first processor counts";
     EXPECT_EQ(cpu->family, 25);

@@ -38,7 +38,10 @@ struct StateRow {
     uint32_t state;
 };
 
-void PrintTo(const StateRow& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const StateRow& row, std::ostream* os)
+{
+    *os << row.name;
+}
 
 class NetworkManagerSaysTest : public NetworkStateTest, public ::testing::WithParamInterface<StateRow> {};
 
@@ -53,17 +56,16 @@ TEST_P(NetworkManagerSaysTest, GivesTheConnectedState)
 }
 
 // Connected to the local network or a site only, a service there may still answer.
-INSTANTIATE_TEST_SUITE_P(
-    States, NetworkManagerSaysTest,
-    ::testing::Values(StateRow{"Unknown", kNmUnknown, OVEX_INET_STATE_CONNECTED},
-                      StateRow{"Asleep", kNmAsleep, OVEX_INET_STATE_DISCONNECTED},
-                      StateRow{"Disconnected", kNmDisconnected, OVEX_INET_STATE_DISCONNECTED},
-                      StateRow{"Disconnecting", kNmDisconnecting, OVEX_INET_STATE_DISCONNECTED},
-                      StateRow{"Connecting", kNmConnecting, OVEX_INET_STATE_DISCONNECTED},
-                      StateRow{"ConnectedLocal", kNmConnectedLocal, OVEX_INET_STATE_CONNECTED},
-                      StateRow{"ConnectedSite", kNmConnectedSite, OVEX_INET_STATE_CONNECTED},
-                      StateRow{"ConnectedGlobal", kNmConnectedGlobal, OVEX_INET_STATE_CONNECTED}),
-    [](const ::testing::TestParamInfo<StateRow>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(States, NetworkManagerSaysTest,
+                         ::testing::Values(StateRow{"Unknown", kNmUnknown, OVEX_INET_STATE_CONNECTED},
+                                           StateRow{"Asleep", kNmAsleep, OVEX_INET_STATE_DISCONNECTED},
+                                           StateRow{"Disconnected", kNmDisconnected, OVEX_INET_STATE_DISCONNECTED},
+                                           StateRow{"Disconnecting", kNmDisconnecting, OVEX_INET_STATE_DISCONNECTED},
+                                           StateRow{"Connecting", kNmConnecting, OVEX_INET_STATE_DISCONNECTED},
+                                           StateRow{"ConnectedLocal", kNmConnectedLocal, OVEX_INET_STATE_CONNECTED},
+                                           StateRow{"ConnectedSite", kNmConnectedSite, OVEX_INET_STATE_CONNECTED},
+                                           StateRow{"ConnectedGlobal", kNmConnectedGlobal, OVEX_INET_STATE_CONNECTED}),
+                         [](const ::testing::TestParamInfo<StateRow>& info) { return std::string(info.param.name); });
 
 TEST_F(NetworkStateTest, NoSystemBusIsConnected)
 {

@@ -8,29 +8,29 @@ namespace {
 
 TEST(IniFile, ReadsAsTheProfileFunctionsDo)
 {
-    const platform::IniFile ini = platform::IniFile::parse(QStringLiteral(
-        "top=outside any section\n"
-        "[Setup]\r\n"
-        "  Model  =  Probook 450  \r\n"
-        "Quoted=\"  kept blanks  \"\n"
-        "Single='one'\n"
-        "Unbalanced=\"open\n"
-        "; Model=commented out\n"
-        "Empty=\n"
-        "Model=second of the name\n"
-        "no equals sign\n"
-        "[setup]\n"
-        "Later=ignored, the first section wins\n"));
+    const platform::IniFile ini =
+        platform::IniFile::parse(QStringLiteral("top=outside any section\n"
+                                                "[Setup]\r\n"
+                                                "  Model  =  Probook 450  \r\n"
+                                                "Quoted=\"  kept blanks  \"\n"
+                                                "Single='one'\n"
+                                                "Unbalanced=\"open\n"
+                                                "; Model=commented out\n"
+                                                "Empty=\n"
+                                                "Model=second of the name\n"
+                                                "no equals sign\n"
+                                                "[setup]\n"
+                                                "Later=ignored, the first section wins\n"));
     struct Case {
         const char* section;
         const char* key;
         const char* expected;
     };
-    for (const Case& c : {Case{"Setup", "Model", "Probook 450"}, Case{"SETUP", "model", "Probook 450"},
-                          Case{"Setup", "Quoted", "  kept blanks  "}, Case{"Setup", "Single", "one"},
-                          Case{"Setup", "Unbalanced", "\"open"}, Case{"Setup", "Empty", ""},
-                          Case{"Setup", "Later", "<default>"}, Case{"Setup", "top", "<default>"},
-                          Case{"Other", "Model", "<default>"}})
+    for (const Case& c :
+         {Case{"Setup", "Model", "Probook 450"}, Case{"SETUP", "model", "Probook 450"},
+          Case{"Setup", "Quoted", "  kept blanks  "}, Case{"Setup", "Single", "one"},
+          Case{"Setup", "Unbalanced", "\"open"}, Case{"Setup", "Empty", ""}, Case{"Setup", "Later", "<default>"},
+          Case{"Setup", "top", "<default>"}, Case{"Other", "Model", "<default>"}})
         EXPECT_EQ(ini.value(QString::fromLatin1(c.section), QString::fromLatin1(c.key), QStringLiteral("<default>")),
                   QString::fromUtf8(c.expected))
             << c.section << "/" << c.key;

@@ -42,7 +42,10 @@ TEST(KernelObjectPath, NamesBecomeFilesInTheRuntimeFolder)
     } cases[] = {
         {"backslashes", kMutexName, ".lock", "Local_Local_{9a865c16-56e3-47b6-b37a-92a9874d3324}_mutex.lock"},
         {"slashes cannot climb out", "a/../../b", ".shm", "a_.._.._b.shm"},
-        {"control characters", QString::fromUtf8("t\tn\nd\x7f" "e"), ".lock", "t_n_d_e.lock"},
+        {"control characters",
+         QString::fromUtf8("t\tn\nd\x7f"
+                           "e"),
+         ".lock", "t_n_d_e.lock"},
         {"non-ASCII kept", QString::fromUtf8("Zürich Ω"), ".sock", QString::fromUtf8("Zürich Ω.sock")},
         {"dot-dot alone", "..", "", "___"},
         {"dot alone", ".", "", "__"},

@@ -64,16 +64,15 @@ TEST(MailLayer, AStrictReaderFindsTheSenderTheHeadersAndTheExactBody)
         {"a name outside ASCII is encoded", QStringLiteral("Zoë"), QStringLiteral("Zoë OVX1 Registration"),
          QStringLiteral("\n>BeginFields\nLNAM:Zoë\n.\nCITY:Москва\n>EndFields\n").toUtf8(), "quoted-printable"},
         {"a 5,000-character value is folded and kept", QStringLiteral("Smith"),
-         QStringLiteral("Smith OVX1 Registration"),
-         ("\n>BeginFields\n" + longValue + ">EndFields\n").toUtf8(), "quoted-printable"},
+         QStringLiteral("Smith OVX1 Registration"), ("\n>BeginFields\n" + longValue + ">EndFields\n").toUtf8(),
+         "quoted-printable"},
         {"commas, colons and quotes in the name are quoted", QStringLiteral("Smith, Jr.: \"Q\" (the 2nd)"),
          QStringLiteral("s"), "x\n", "7bit"},
         {"a long subject outside ASCII is folded", QStringLiteral("Þórsdóttir"),
-         QStringLiteral("Þórsdóttir Регистрация ✓ Ελληνικά Ἀθῆναι Zürich Genève Kraków Ørsted Łódź"), "x\n",
-         "7bit"},
+         QStringLiteral("Þórsdóttir Регистрация ✓ Ελληνικά Ἀθῆναι Zürich Genève Kraków Ørsted Łódź"), "x\n", "7bit"},
         // GMime keeps one word in one encoded word: a longer line, still far from the limit.
-        {"one word longer than an encoded word", QString(40, QChar(0x00e9)), QString(40, QChar(0x00e9)), "x\n",
-         "7bit", 998},
+        {"one word longer than an encoded word", QString(40, QChar(0x00e9)), QString(40, QChar(0x00e9)), "x\n", "7bit",
+         998},
         {"a blank at a line's end and a NUL are kept", QStringLiteral("Anna"), QStringLiteral("s"),
          QByteArray("CITY:Paris \nNOTE:a\0b\n", 21), "quoted-printable"},
     };
@@ -103,8 +102,8 @@ TEST(MailLayer, AStrictReaderFindsTheSenderTheHeadersAndTheExactBody)
         EXPECT_EQ(read.value("charset").toString(), "utf-8") << c.name;
         EXPECT_EQ(read.value("transfer_encoding").toString(), c.encoding) << c.name;
         EXPECT_TRUE(read.value("has_date").toBool()) << c.name;
-        EXPECT_LT(read.value("longest_line").toInt(), c.lineLimit)
-            << c.name << "\n" << sendmail.Message().toStdString();
+        EXPECT_LT(read.value("longest_line").toInt(), c.lineLimit) << c.name << "\n"
+                                                                   << sendmail.Message().toStdString();
         EXPECT_EQ(testsupport::RecordingSendmail::Body(read), c.body) << c.name;
     }
 }

@@ -13,12 +13,16 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"en_US.UTF-8", "ENU", "USA"}, {"en_GB.UTF-8", "ENG", "GBR"}, {"de_DE.UTF-8", "DEU", "DEU"},
-    {"de_AT.UTF-8@euro", "DEA", "AUT"}, {"fr_FR", "FRA", "FRA"}, {"fr_CA.UTF-8", "FRC", "CAN"},
-    {"es_ES.UTF-8", "ESN", "ESP"}, {"es_MX", "ESM", "MEX"}, {"pt_BR.UTF-8", "PTB", "BRA"},
-    {"pt_PT", "PTG", "PRT"}, {"zh_CN.UTF-8", "CHS", "CHN"}, {"zh_TW", "CHT", "TWN"},
-    {"ja_JP.UTF-8", "JPN", "JPN"}, {"tr_TR.UTF-8", "TRK", "TUR"}, {"en_NL", "ENU", "NLD"},
-    {"C", "ENU", ""}, {"POSIX", "ENU", ""}, {"C.UTF-8", "ENU", ""}, {"fy_NL", "FYN", "NLD"},
+    {"en_US.UTF-8", "ENU", "USA"}, {"en_GB.UTF-8", "ENG", "GBR"},
+    {"de_DE.UTF-8", "DEU", "DEU"}, {"de_AT.UTF-8@euro", "DEA", "AUT"},
+    {"fr_FR", "FRA", "FRA"},       {"fr_CA.UTF-8", "FRC", "CAN"},
+    {"es_ES.UTF-8", "ESN", "ESP"}, {"es_MX", "ESM", "MEX"},
+    {"pt_BR.UTF-8", "PTB", "BRA"}, {"pt_PT", "PTG", "PRT"},
+    {"zh_CN.UTF-8", "CHS", "CHN"}, {"zh_TW", "CHT", "TWN"},
+    {"ja_JP.UTF-8", "JPN", "JPN"}, {"tr_TR.UTF-8", "TRK", "TUR"},
+    {"en_NL", "ENU", "NLD"},       {"C", "ENU", ""},
+    {"POSIX", "ENU", ""},          {"C.UTF-8", "ENU", ""},
+    {"fy_NL", "FYN", "NLD"},
 };
 
 class Languages : public ::testing::TestWithParam<Case> {};

@@ -31,9 +31,9 @@ void PrintTo(const RegValue& v, std::ostream* os)
 
 using platform::Hive;
 using platform::Profile;
+using platform::Registry;
 using platform::RegType;
 using platform::RegValue;
-using platform::Registry;
 using platform::RootKey;
 
 namespace {
@@ -66,7 +66,8 @@ int runHelper(const std::string& job)
         return ok ? 0 : 1;
     }
     if (job == "readonly") {
-        const std::optional<RegValue> v = Registry::value(RootKey::LocalMachine, kAppKey, QStringLiteral("InstallPath"));
+        const std::optional<RegValue> v =
+            Registry::value(RootKey::LocalMachine, kAppKey, QStringLiteral("InstallPath"));
         const bool set = Registry::setValue(RootKey::LocalMachine, kAppKey, QStringLiteral("InstallPath"),
                                             RegValue::fromString(QStringLiteral("/tmp/elsewhere")));
         const bool updated = Registry::update(RootKey::LocalMachine, [](Hive& hive) {
@@ -93,9 +94,15 @@ QProcessEnvironment helperEnvironment(const char* job, const QString& registryDi
     return env;
 }
 
-QString registryDir() { return qEnvironmentVariable("OVEX_REGISTRY_DIR"); }
+QString registryDir()
+{
+    return qEnvironmentVariable("OVEX_REGISTRY_DIR");
+}
 
-QString userHivePath() { return registryDir() + QStringLiteral("/HKEY_CURRENT_USER.reg"); }
+QString userHivePath()
+{
+    return registryDir() + QStringLiteral("/HKEY_CURRENT_USER.reg");
+}
 
 int fileMode(const QString& path)
 {
@@ -103,7 +110,10 @@ int fileMode(const QString& path)
     return ::stat(path.toLocal8Bit().constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
 }
 
-QStringList filesIn(const QString& dir) { return QDir(dir).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
+QStringList filesIn(const QString& dir)
+{
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
 
 RegValue expandString(const QString& s)
 {
@@ -122,7 +132,8 @@ Hive everyTypeHive()
     hive.setValue(kAppKey, QStringLiteral("Home"), expandString(QStringLiteral("%HOME%\\x")));
     hive.setValue(kAppKey, QStringLiteral("Count"), RegValue::fromDWord(42));
     hive.setValue(kAppKey, QStringLiteral("Big"), RegValue::fromQWord(0x0102030405060708ULL));
-    hive.setValue(kAppKey, QStringLiteral("List"), RegValue::fromMultiString({QStringLiteral("a"), QStringLiteral("é")}));
+    hive.setValue(kAppKey, QStringLiteral("List"),
+                  RegValue::fromMultiString({QStringLiteral("a"), QStringLiteral("é")}));
     hive.setValue(kAppKey, QStringLiteral("NoList"), RegValue::fromMultiString({}));
     hive.setValue(kAppKey, QStringLiteral("Blob"), RegValue::fromBinary(QByteArray("\x00\xff\x10", 3)));
     hive.setValue(kAppKey, QStringLiteral("NoBlob"), RegValue::fromBinary({}));
@@ -185,7 +196,8 @@ TEST_F(HiveFormat, EveryValueTypeSerialisesToTheGoldenTextAndBack)
         return true;
     }));
     EXPECT_EQ(testsupport::readFile(userHivePath()), kEveryTypeText);
-    EXPECT_EQ(Registry::value(RootKey::CurrentUser, kAppKey, QStringLiteral("Big")), RegValue::fromQWord(0x0102030405060708ULL));
+    EXPECT_EQ(Registry::value(RootKey::CurrentUser, kAppKey, QStringLiteral("Big")),
+              RegValue::fromQWord(0x0102030405060708ULL));
 }
 
 TEST_F(HiveFormat, ReadsBomCrlfContinuedHexAndSectionsInAnyOrder)
@@ -214,7 +226,8 @@ TEST_F(HiveFormat, ReadsBomCrlfContinuedHexAndSectionsInAnyOrder)
     // Keys above a section exist, and a later section for one of them joins it.
     EXPECT_EQ(hive->subKeys(QStringLiteral("Software")), QStringList{QStringLiteral("Ovex")});
     EXPECT_EQ(hive->subKeys(QStringLiteral("Software\\Ovex")), QStringList{QStringLiteral("Ovex Kelvo")});
-    EXPECT_EQ(hive->value(QStringLiteral("Software\\Ovex"), QStringLiteral("Later")), RegValue::fromString(QStringLiteral("x")));
+    EXPECT_EQ(hive->value(QStringLiteral("Software\\Ovex"), QStringLiteral("Later")),
+              RegValue::fromString(QStringLiteral("x")));
 }
 
 TEST_F(HiveFormat, EscapesQuotesBackslashesAndKeepsNonAsciiAndLineBreaks)
@@ -234,9 +247,11 @@ TEST_F(HiveFormat, EscapesQuotesBackslashesAndKeepsNonAsciiAndLineBreaks)
     EXPECT_TRUE(file.contains("[HKEY_CURRENT_USER\\Software\\Odd ]\"Key] ]\n")) << file.toStdString();
     EXPECT_TRUE(file.contains("\n\"Say \\\"hi\\\" \\\\ there\"=\"C:\\\\Program Files\\\\\\\"Ovex\\\"\\\\\"\n"))
         << file.toStdString();
-    EXPECT_TRUE(file.contains("\n\"" + unicodeName.toUtf8() + "\"=\"" + unicodeText.toUtf8() + "\"\n")) << file.toStdString();
+    EXPECT_TRUE(file.contains("\n\"" + unicodeName.toUtf8() + "\"=\"" + unicodeText.toUtf8() + "\"\n"))
+        << file.toStdString();
 
-    EXPECT_EQ(Registry::subKeys(RootKey::CurrentUser, QStringLiteral("Software")), QStringList{QStringLiteral("Odd ]\"Key] ")});
+    EXPECT_EQ(Registry::subKeys(RootKey::CurrentUser, QStringLiteral("Software")),
+              QStringList{QStringLiteral("Odd ]\"Key] ")});
     EXPECT_EQ(Registry::value(RootKey::CurrentUser, key, quotedName), RegValue::fromString(path));
     EXPECT_EQ(Registry::value(RootKey::CurrentUser, key, unicodeName), RegValue::fromString(unicodeText));
     EXPECT_EQ(Registry::value(RootKey::CurrentUser, key, QStringLiteral("Lines")), RegValue::fromString(twoLines));
@@ -328,7 +343,8 @@ TEST_F(RegistryFiles, DamagedHiveReadsAsNothingAndIsNeverOverwritten)
         testsupport::writeFile(userHivePath(), c.text);
         EXPECT_FALSE(Registry::value(RootKey::CurrentUser, QStringLiteral("A"), QStringLiteral("x"))) << c.what;
         EXPECT_FALSE(Registry::keyExists(RootKey::CurrentUser, QStringLiteral("A"))) << c.what;
-        EXPECT_FALSE(Registry::setValue(RootKey::CurrentUser, QStringLiteral("A"), QStringLiteral("x"), RegValue::fromDWord(1)))
+        EXPECT_FALSE(
+            Registry::setValue(RootKey::CurrentUser, QStringLiteral("A"), QStringLiteral("x"), RegValue::fromDWord(1)))
             << c.what;
         EXPECT_FALSE(Registry::createKey(RootKey::CurrentUser, QStringLiteral("B"))) << c.what;
         EXPECT_FALSE(Registry::removeKey(RootKey::CurrentUser, QStringLiteral("A"), true)) << c.what;
@@ -336,8 +352,8 @@ TEST_F(RegistryFiles, DamagedHiveReadsAsNothingAndIsNeverOverwritten)
         EXPECT_FALSE(Registry::update(RootKey::CurrentUser, [&](Hive&) { return called = true; })) << c.what;
         EXPECT_FALSE(called) << c.what;
         EXPECT_EQ(testsupport::readFile(userHivePath()), c.text) << c.what;
-        EXPECT_EQ(filesIn(registryDir()), (QStringList{QStringLiteral("HKEY_CURRENT_USER.reg"),
-                                                       QStringLiteral("HKEY_CURRENT_USER.reg.lock")}))
+        EXPECT_EQ(filesIn(registryDir()),
+                  (QStringList{QStringLiteral("HKEY_CURRENT_USER.reg"), QStringLiteral("HKEY_CURRENT_USER.reg.lock")}))
             << c.what;
     }
 }
@@ -396,14 +412,17 @@ TEST_F(HiveNames, FoldOnlyAsciiCaseWhateverTheLocale)
         // Setting it again under the other case replaces the value and keeps the first case.
         hive.setValue(QStringLiteral("Software\\") + lookedUp, lookedUp, RegValue::fromDWord(2));
         EXPECT_EQ(hive.valueNames(QStringLiteral("Software\\") + stored), QStringList{stored}) << c.stored;
-        EXPECT_EQ(hive.subKeys(QStringLiteral("Software")), c.same ? QStringList{stored} : (QStringList{stored, lookedUp}))
+        EXPECT_EQ(hive.subKeys(QStringLiteral("Software")),
+                  c.same ? QStringList{stored} : (QStringList{stored, lookedUp}))
             << c.stored;
-        EXPECT_EQ(hive.value(QStringLiteral("Software\\") + stored, stored), RegValue::fromDWord(c.same ? 2 : 1)) << c.stored;
+        EXPECT_EQ(hive.value(QStringLiteral("Software\\") + stored, stored), RegValue::fromDWord(c.same ? 2 : 1))
+            << c.stored;
     }
 
     // And the same through the files.
     ASSERT_TRUE(Registry::setValue(RootKey::CurrentUser, kAppKey, QStringLiteral("UserOptIn"), RegValue::fromDWord(1)));
-    EXPECT_EQ(Registry::value(RootKey::CurrentUser, QStringLiteral("SOFTWARE\\ovex\\OVEX KELVO"), QStringLiteral("useroptin")),
+    EXPECT_EQ(Registry::value(RootKey::CurrentUser, QStringLiteral("SOFTWARE\\ovex\\OVEX KELVO"),
+                              QStringLiteral("useroptin")),
               RegValue::fromDWord(1));
     EXPECT_EQ(Registry::valueNames(RootKey::CurrentUser, kAppKey), QStringList{QStringLiteral("UserOptIn")});
 
@@ -416,10 +435,12 @@ TEST_F(HiveKeys, SubKeysInOrderAndRemovalRules)
     const QString base = QStringLiteral("Software\\Ovex");
     ASSERT_TRUE(Registry::createKey(RootKey::CurrentUser, base + QStringLiteral("\\Zeta")));
     ASSERT_TRUE(Registry::createKey(RootKey::CurrentUser, base + QStringLiteral("\\B\\Deep")));
-    ASSERT_TRUE(Registry::setValue(RootKey::CurrentUser, base + QStringLiteral("\\BC"), QStringLiteral("v"), RegValue::fromDWord(1)));
+    ASSERT_TRUE(Registry::setValue(RootKey::CurrentUser, base + QStringLiteral("\\BC"), QStringLiteral("v"),
+                                   RegValue::fromDWord(1)));
     ASSERT_TRUE(Registry::createKey(RootKey::CurrentUser, base + QStringLiteral("\\alpha")));
-    EXPECT_EQ(Registry::subKeys(RootKey::CurrentUser, base),
-              (QStringList{QStringLiteral("Zeta"), QStringLiteral("B"), QStringLiteral("BC"), QStringLiteral("alpha")}));
+    EXPECT_EQ(
+        Registry::subKeys(RootKey::CurrentUser, base),
+        (QStringList{QStringLiteral("Zeta"), QStringLiteral("B"), QStringLiteral("BC"), QStringLiteral("alpha")}));
     EXPECT_EQ(Registry::subKeys(RootKey::CurrentUser, QString()), QStringList{QStringLiteral("Software")});
 
     // Empty keys survive the file.
@@ -432,9 +453,11 @@ TEST_F(HiveKeys, SubKeysInOrderAndRemovalRules)
     // "BC" shares a prefix with "B" but is not below it.
     EXPECT_TRUE(Registry::removeKey(RootKey::CurrentUser, base + QStringLiteral("\\b"), true));
     EXPECT_FALSE(Registry::keyExists(RootKey::CurrentUser, base + QStringLiteral("\\B\\Deep")));
-    EXPECT_EQ(Registry::value(RootKey::CurrentUser, base + QStringLiteral("\\BC"), QStringLiteral("v")), RegValue::fromDWord(1));
+    EXPECT_EQ(Registry::value(RootKey::CurrentUser, base + QStringLiteral("\\BC"), QStringLiteral("v")),
+              RegValue::fromDWord(1));
     EXPECT_TRUE(Registry::removeKey(RootKey::CurrentUser, base + QStringLiteral("\\Zeta"), false));
-    EXPECT_EQ(Registry::subKeys(RootKey::CurrentUser, base), (QStringList{QStringLiteral("BC"), QStringLiteral("alpha")}));
+    EXPECT_EQ(Registry::subKeys(RootKey::CurrentUser, base),
+              (QStringList{QStringLiteral("BC"), QStringLiteral("alpha")}));
 
     EXPECT_TRUE(Registry::removeValue(RootKey::CurrentUser, base + QStringLiteral("\\BC"), QStringLiteral("V")));
     EXPECT_FALSE(Registry::removeValue(RootKey::CurrentUser, base + QStringLiteral("\\BC"), QStringLiteral("V")));
@@ -456,9 +479,12 @@ TEST_F(RegistryFiles, EnvironmentMovesBothHivesAndIsReadAtEachCall)
     EXPECT_FALSE(QFileInfo::exists(first));
     ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, kAppKey, QStringLiteral("InstallPath"),
                                    RegValue::fromString(QStringLiteral("/opt/ovex-kelvo/OvexKelvo"))));
-    ASSERT_TRUE(Registry::setValue(RootKey::CurrentUser, kAppKey, QStringLiteral("Who"), RegValue::fromString(QStringLiteral("user"))));
-    EXPECT_TRUE(testsupport::readFile(first + QStringLiteral("/HKEY_LOCAL_MACHINE.reg"))
-                    .contains("[HKEY_LOCAL_MACHINE\\Software\\Ovex\\Ovex Kelvo]\n\"InstallPath\"=\"/opt/ovex-kelvo/OvexKelvo\"\n"));
+    ASSERT_TRUE(Registry::setValue(RootKey::CurrentUser, kAppKey, QStringLiteral("Who"),
+                                   RegValue::fromString(QStringLiteral("user"))));
+    EXPECT_TRUE(
+        testsupport::readFile(first + QStringLiteral("/HKEY_LOCAL_MACHINE.reg"))
+            .contains(
+                "[HKEY_LOCAL_MACHINE\\Software\\Ovex\\Ovex Kelvo]\n\"InstallPath\"=\"/opt/ovex-kelvo/OvexKelvo\"\n"));
     // Users must read the machine hive; the user hive is private.
     EXPECT_EQ(fileMode(first + QStringLiteral("/HKEY_LOCAL_MACHINE.reg")), 0644);
     EXPECT_EQ(fileMode(first + QStringLiteral("/HKEY_CURRENT_USER.reg")), 0600);
@@ -470,16 +496,20 @@ TEST_F(RegistryFiles, EnvironmentMovesBothHivesAndIsReadAtEachCall)
     // Without it, the user hive follows XDG_CONFIG_HOME, then HOME.
     ::setenv("OVEX_REGISTRY_DIR", "", 1);
     const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    EXPECT_EQ(Registry::hiveFilePath(RootKey::CurrentUser), config + QStringLiteral("/ovex-kelvo/registry/HKEY_CURRENT_USER.reg"));
-    EXPECT_EQ(Registry::hiveFilePath(RootKey::LocalMachine), QStringLiteral("/etc/opt/ovex-kelvo/registry/HKEY_LOCAL_MACHINE.reg"));
-    ASSERT_TRUE(Registry::setValue(RootKey::CurrentUser, kAppKey, QStringLiteral("Where"), RegValue::fromString(QStringLiteral("xdg"))));
+    EXPECT_EQ(Registry::hiveFilePath(RootKey::CurrentUser),
+              config + QStringLiteral("/ovex-kelvo/registry/HKEY_CURRENT_USER.reg"));
+    EXPECT_EQ(Registry::hiveFilePath(RootKey::LocalMachine),
+              QStringLiteral("/etc/opt/ovex-kelvo/registry/HKEY_LOCAL_MACHINE.reg"));
+    ASSERT_TRUE(Registry::setValue(RootKey::CurrentUser, kAppKey, QStringLiteral("Where"),
+                                   RegValue::fromString(QStringLiteral("xdg"))));
     EXPECT_TRUE(QFileInfo::exists(config + QStringLiteral("/ovex-kelvo/registry/HKEY_CURRENT_USER.reg")));
     ::unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(Registry::hiveFilePath(RootKey::CurrentUser),
               qEnvironmentVariable("HOME") + QStringLiteral("/.config/ovex-kelvo/registry/HKEY_CURRENT_USER.reg"));
     ::setenv("XDG_CONFIG_HOME", config.toLocal8Bit().constData(), 1);
     ::setenv("OVEX_REGISTRY_DIR", first.toLocal8Bit().constData(), 1);
-    EXPECT_EQ(Registry::value(RootKey::CurrentUser, kAppKey, QStringLiteral("Who")), RegValue::fromString(QStringLiteral("user")));
+    EXPECT_EQ(Registry::value(RootKey::CurrentUser, kAppKey, QStringLiteral("Who")),
+              RegValue::fromString(QStringLiteral("user")));
 }
 
 // The machine hive sits in a folder the user cannot write: reads work without a lock
@@ -514,7 +544,8 @@ TEST_F(RegistryFiles, ReadOnlyMachineHiveReadsButRefusesWrites)
         if (testsupport::couldNotBecomeNobody(helper))
             GTEST_SKIP() << "cannot drop root to run the helper as nobody";
         ASSERT_EQ(helper.exitCode(), 0) << helper.readAllStandardError().toStdString();
-        EXPECT_EQ(helper.readAllStandardOutput().trimmed().toStdString(), "read=/opt/ovex-kelvo/OvexKelvo set=0 update=0");
+        EXPECT_EQ(helper.readAllStandardOutput().trimmed().toStdString(),
+                  "read=/opt/ovex-kelvo/OvexKelvo set=0 update=0");
         EXPECT_EQ(testsupport::readFile(hivePath), hive);
         EXPECT_EQ(filesIn(folder), before);
     }
@@ -558,8 +589,10 @@ TEST_F(RegistryFiles, ConcurrentTestAndSetHasExactlyOneWinner)
     EXPECT_NE(winner, -1);
     EXPECT_EQ(losers, kHelpers - 1);
     ::setenv("OVEX_REGISTRY_DIR", folder.toLocal8Bit().constData(), 1);
-    EXPECT_EQ(Registry::value(RootKey::CurrentUser, kAppKey, QStringLiteral("Flag")), RegValue::fromDWord(quint32(winner)));
-    EXPECT_EQ(filesIn(folder), (QStringList{QStringLiteral("HKEY_CURRENT_USER.reg"), QStringLiteral("HKEY_CURRENT_USER.reg.lock")}));
+    EXPECT_EQ(Registry::value(RootKey::CurrentUser, kAppKey, QStringLiteral("Flag")),
+              RegValue::fromDWord(quint32(winner)));
+    EXPECT_EQ(filesIn(folder),
+              (QStringList{QStringLiteral("HKEY_CURRENT_USER.reg"), QStringLiteral("HKEY_CURRENT_USER.reg.lock")}));
 }
 
 TEST_F(RegistryFiles, UpdateThatChangesNothingWritesNothing)
@@ -584,7 +617,8 @@ TEST_F(ProfileSettings, IntsAreDwordsAndNumericStringsReadAsInts)
     const QString section = kAppKey + QStringLiteral("\\Settings");
 
     ASSERT_TRUE(profile.writeInt(QStringLiteral("Settings"), QStringLiteral("Count"), -5));
-    EXPECT_EQ(Registry::value(RootKey::CurrentUser, section, QStringLiteral("Count")), RegValue::fromDWord(0xfffffffbu));
+    EXPECT_EQ(Registry::value(RootKey::CurrentUser, section, QStringLiteral("Count")),
+              RegValue::fromDWord(0xfffffffbu));
     EXPECT_EQ(profile.readInt(QStringLiteral("Settings"), QStringLiteral("Count"), 0), -5);
     ASSERT_TRUE(profile.writeString(QStringLiteral("Settings"), QStringLiteral("Name"), QStringLiteral("Ovex")));
     EXPECT_EQ(profile.readString(QStringLiteral("Settings"), QStringLiteral("NAME")), QStringLiteral("Ovex"));
@@ -596,11 +630,14 @@ TEST_F(ProfileSettings, IntsAreDwordsAndNumericStringsReadAsInts)
     for (const auto& c : strings) {
         ASSERT_TRUE(Registry::setValue(RootKey::CurrentUser, section, QStringLiteral("Text"),
                                        RegValue::fromString(QString::fromLatin1(c.text))));
-        EXPECT_EQ(profile.readInt(QStringLiteral("Settings"), QStringLiteral("Text"), 99), c.expected) << '"' << c.text << '"';
+        EXPECT_EQ(profile.readInt(QStringLiteral("Settings"), QStringLiteral("Text"), 99), c.expected)
+            << '"' << c.text << '"';
     }
     EXPECT_EQ(profile.readInt(QStringLiteral("Settings"), QStringLiteral("Missing"), 7), 7);
-    EXPECT_EQ(profile.readString(QStringLiteral("Settings"), QStringLiteral("Count"), QStringLiteral("fb")), QStringLiteral("fb"));
-    EXPECT_EQ(profile.readString(QStringLiteral("Other"), QStringLiteral("Name"), QStringLiteral("fb")), QStringLiteral("fb"));
+    EXPECT_EQ(profile.readString(QStringLiteral("Settings"), QStringLiteral("Count"), QStringLiteral("fb")),
+              QStringLiteral("fb"));
+    EXPECT_EQ(profile.readString(QStringLiteral("Other"), QStringLiteral("Name"), QStringLiteral("fb")),
+              QStringLiteral("fb"));
 }
 
 }  // namespace

@@ -10,16 +10,17 @@ struct Case {
 };
 
 // Full code, then its first two letters, then English.
-const Case kCases[] = {{"FRC", "PAGESFRC"}, {"DEU", "PAGESDE"}, {"DE", "PAGESDE"}, {"ENU", "PAGESEN"},
-                       {"JPN", "PAGESEN"}, {"", "PAGESEN"}};
+const Case kCases[] = {{"FRC", "PAGESFRC"}, {"DEU", "PAGESDE"}, {"DE", "PAGESDE"},
+                       {"ENU", "PAGESEN"},  {"JPN", "PAGESEN"}, {"", "PAGESEN"}};
 
 class Localized : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Localized, FallsBackToTwoLettersThenEnglish)
 {
     QString found;
-    const auto data = platform::findLocalizedResource(QStringLiteral("testmod"), QStringLiteral("TEXT"), QStringLiteral("PAGES"),
-                                                      QString::fromLatin1(GetParam().language), &found);
+    const auto data =
+        platform::findLocalizedResource(QStringLiteral("testmod"), QStringLiteral("TEXT"), QStringLiteral("PAGES"),
+                                        QString::fromLatin1(GetParam().language), &found);
     ASSERT_TRUE(data.has_value());
     EXPECT_EQ(found, QString::fromLatin1(GetParam().found));
 }
@@ -29,8 +30,8 @@ INSTANTIATE_TEST_SUITE_P(Table, Localized, ::testing::ValuesIn(kCases));
 TEST(Resources, MissingResource)
 {
     EXPECT_FALSE(platform::findResource(QStringLiteral("testmod"), QStringLiteral("TEXT"), QStringLiteral("NOPE")));
-    EXPECT_FALSE(platform::findLocalizedResource(QStringLiteral("nomod"), QStringLiteral("TEXT"), QStringLiteral("PAGES"),
-                                                 QStringLiteral("EN")));
+    EXPECT_FALSE(platform::findLocalizedResource(QStringLiteral("nomod"), QStringLiteral("TEXT"),
+                                                 QStringLiteral("PAGES"), QStringLiteral("EN")));
 }
 
 TEST(Resources, StringTable)

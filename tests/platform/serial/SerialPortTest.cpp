@@ -171,8 +171,12 @@ TEST(SerialPort, DosPortNamesAreTheBuiltInLines)
     const struct {
         const char* name;
         const char* path;
-    } cases[] = {{"COM1:", "/dev/ttyS0"}, {"com2", "/dev/ttyS1"}, {"COM10:", "/dev/ttyS9"},
-                 {"COM0:", "COM0:"},      {"COM1x", "COM1x"},     {"/dev/ttyUSB0", "/dev/ttyUSB0"},
+    } cases[] = {{"COM1:", "/dev/ttyS0"},
+                 {"com2", "/dev/ttyS1"},
+                 {"COM10:", "/dev/ttyS9"},
+                 {"COM0:", "COM0:"},
+                 {"COM1x", "COM1x"},
+                 {"/dev/ttyUSB0", "/dev/ttyUSB0"},
                  {"", ""}};
     for (const auto& c : cases)
         EXPECT_EQ(platform::serialDevicePath(QString::fromLatin1(c.name)), QString::fromLatin1(c.path)) << c.name;

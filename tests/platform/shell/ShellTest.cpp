@@ -22,7 +22,8 @@ TEST(Shell, DataFolderIsCreatedUnderXdgDataHome)
 TEST(Shell, RelativeXdgValuesAreIgnored)
 {
     ::setenv("XDG_DATA_HOME", "relative/share", 1);
-    EXPECT_EQ(platform::dataFolder(), testsupport::sandboxRoot() + QStringLiteral("/home/.local/share/Ovex/Ovex Kelvo"));
+    EXPECT_EQ(platform::dataFolder(),
+              testsupport::sandboxRoot() + QStringLiteral("/home/.local/share/Ovex/Ovex Kelvo"));
 }
 
 TEST(Shell, SubFoldersWithBackslashes)

@@ -21,7 +21,10 @@ QString run(const QString& program, const QStringList& args)
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
-QDateTime at(int y, int m, int d, int h = 10, int min = 0) { return QDateTime(QDate(y, m, d), QTime(h, min)); }
+QDateTime at(int y, int m, int d, int h = 10, int min = 0)
+{
+    return QDateTime(QDate(y, m, d), QTime(h, min));
+}
 
 // ---- Unit names -------------------------------------------------------------------
 
@@ -142,9 +145,7 @@ TEST(Calendar, RunsAreExactlyTheTriggersRuns)
         {"monthly on every last day, leap February included",
          monthly(at(2028, 1, 30), at(2028, 5, 30), 0, true),
          {at(2028, 1, 31), at(2028, 2, 29), at(2028, 3, 31), at(2028, 4, 30)}},
-        {"start not before the end: no runs",
-         daily(at(2028, 5, 1), at(2028, 5, 1)),
-         {}},
+        {"start not before the end: no runs", daily(at(2028, 5, 1), at(2028, 5, 1)), {}},
     };
     for (const CalendarCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -158,12 +159,12 @@ TEST(Calendar, RunsAreExactlyTheTriggersRuns)
 TEST(Calendar, MalformedTriggersAreRefused)
 {
     const TaskTrigger malformed[] = {
-        weekly(at(2028, 1, 1), at(2029, 1, 1), 0),                // no weekday
-        monthly(at(2028, 1, 1), at(2029, 1, 1), 0, false),        // no day of month
-        monthly(at(2028, 1, 1), at(2029, 1, 1), 1, false, 0),     // no month
-        daily(at(2028, 1, 1), at(2029, 1, 1), 0),                 // interval 0
-        daily(QDateTime(), at(2029, 1, 1)),                       // no start
-        daily(at(2028, 1, 1), at(2128, 1, 1)),                    // a century of lines
+        weekly(at(2028, 1, 1), at(2029, 1, 1), 0),             // no weekday
+        monthly(at(2028, 1, 1), at(2029, 1, 1), 0, false),     // no day of month
+        monthly(at(2028, 1, 1), at(2029, 1, 1), 1, false, 0),  // no month
+        daily(at(2028, 1, 1), at(2029, 1, 1), 0),              // interval 0
+        daily(QDateTime(), at(2029, 1, 1)),                    // no start
+        daily(at(2028, 1, 1), at(2128, 1, 1)),                 // a century of lines
     };
     for (const TaskTrigger& t : malformed)
         EXPECT_FALSE(sd::calendarExpressions(t).has_value());

@@ -66,9 +66,9 @@ protected:
     QStringList filesOf(const QString& name = kName) const
     {
         QStringList out;
-        for (const QString& file : {path(stem(name) + ".service"), path(stem(name) + ".timer"),
-                                    path(expiry(name) + ".service"), path(expiry(name) + ".timer"), wants(name),
-                                    expiryWants(name)}) {
+        for (const QString& file :
+             {path(stem(name) + ".service"), path(stem(name) + ".timer"), path(expiry(name) + ".service"),
+              path(expiry(name) + ".timer"), wants(name), expiryWants(name)}) {
             if (QFileInfo::exists(file) || QFileInfo(file).isSymLink())
                 out << QDir(systemdtest::unitFolder()).relativeFilePath(file);
         }
@@ -117,9 +117,9 @@ TEST_F(SystemdScheduler, RegisterWritesVerifiedUnitsAndEnablesTheTimer)
     // The task removes itself a day after its end, on the next start if the machine was off.
     const QString expiryText = read(expiryTimer);
     const QDateTime end = QDateTime::fromSecsSinceEpoch(t.trigger->end.toSecsSinceEpoch());
-    EXPECT_EQ(systemdtest::calendarElapses(systemdtest::unitValues(expiryText, "OnCalendar"),
-                                           QDateTime::currentDateTime()),
-              QList<QDateTime>{end.addDays(1)});
+    EXPECT_EQ(
+        systemdtest::calendarElapses(systemdtest::unitValues(expiryText, "OnCalendar"), QDateTime::currentDateTime()),
+        QList<QDateTime>{end.addDays(1)});
     EXPECT_EQ(systemdtest::unitValues(expiryText, "Persistent"), QStringList{"true"});
     EXPECT_EQ(systemdtest::unitValues(expiryText, "WantedBy"), QStringList{"timers.target"});
     EXPECT_EQ(systemdtest::unitValues(read(expiry() + ".service"), "Type"), QStringList{"oneshot"});
@@ -153,10 +153,9 @@ TEST_F(SystemdScheduler, ReRegisteringReplacesTheTask)
 
     const QString timer = stem() + ".timer";
     const QString expiryTimer = expiry() + ".timer";
-    EXPECT_EQ(systemctl.calls(),
-              (QStringList{"--user disable --now " + timer, "--user disable --now " + expiryTimer,
-                           "--user daemon-reload", "--user enable --now " + timer,
-                           "--user enable --now " + expiryTimer}));
+    EXPECT_EQ(systemctl.calls(), (QStringList{"--user disable --now " + timer, "--user disable --now " + expiryTimer,
+                                              "--user daemon-reload", "--user enable --now " + timer,
+                                              "--user enable --now " + expiryTimer}));
     EXPECT_EQ(systemdtest::unitFiles(".timer"), (QStringList{expiryTimer, timer}));
     EXPECT_EQ(systemdtest::unitFiles(".service"), (QStringList{expiry() + ".service", stem() + ".service"}));
     const QList<QDateTime> runs =
@@ -287,9 +286,9 @@ TEST_F(SystemdScheduler, ExpiryServiceRemovesItsTaskOnly)
         const QStringList exec = systemdtest::unitValues(read(expiry() + ".service"), "ExecStart");
         ASSERT_EQ(exec.size(), 1);
         EXPECT_EQ(systemdtest::runArgv(systemdtest::splitExecLine(exec.first())), 0) << exec.first().toStdString();
-        EXPECT_EQ(systemctl.calls(), (QStringList{"--user disable --now " + stem() + ".timer",
-                                                  "--user disable --now " + expiry() + ".timer",
-                                                  "--user daemon-reload"}));
+        EXPECT_EQ(systemctl.calls(),
+                  (QStringList{"--user disable --now " + stem() + ".timer",
+                               "--user disable --now " + expiry() + ".timer", "--user daemon-reload"}));
         EXPECT_EQ(filesOf(), QStringList());
         EXPECT_EQ(filesOf(other), otherFiles);
         ASSERT_EQ(scheduler.deleteTask(kFolder, other), TaskStatus::Ok);
@@ -324,8 +323,8 @@ TEST_F(SystemdScheduler, ProgramPathsSurviveTheUnitFile)
 {
     FakeSystemctl systemctl;
     const QStringList folders = {
-        QStringLiteral("with space"), QStringLiteral("100%done"), QStringLiteral("$HOME and ${USER}"),
-        QStringLiteral("semi;colon"), QStringLiteral("quote\"d"), QStringLiteral("apo'strophe"),
+        QStringLiteral("with space"),  QStringLiteral("100%done"),  QStringLiteral("$HOME and ${USER}"),
+        QStringLiteral("semi;colon"),  QStringLiteral("quote\"d"),  QStringLiteral("apo'strophe"),
         QStringLiteral("back\\slash"), QStringLiteral("tab\there"), QStringLiteral("Jörg"),
     };
     for (const QString& folder : folders) {

@@ -42,7 +42,11 @@ struct Message {
 
 class TelephonyCall : public ::testing::Test {
 protected:
-    void SetUp() override { emptySysfs_ = testsupport::sandboxRoot() + QStringLiteral("/no-tty"); QDir().mkpath(emptySysfs_); }
+    void SetUp() override
+    {
+        emptySysfs_ = testsupport::sandboxRoot() + QStringLiteral("/no-tty");
+        QDir().mkpath(emptySysfs_);
+    }
 
     std::unique_ptr<HayesTelephony> make(const FakeModem& modem)
     {
@@ -53,11 +57,12 @@ protected:
         options.guardMs = 30;
         auto telephony = std::make_unique<HayesTelephony>(options);
         quint32 count = 0;
-        EXPECT_EQ(telephony->initialize(QStringLiteral("test"),
-                                        [this](quint32, quint32 message, quintptr, quintptr p1, quintptr p2, quintptr) {
-                                            messages.push_back({message, p1, p2});
-                                        },
-                                        &count),
+        EXPECT_EQ(telephony->initialize(
+                      QStringLiteral("test"),
+                      [this](quint32, quint32 message, quintptr, quintptr p1, quintptr p2, quintptr) {
+                          messages.push_back({message, p1, p2});
+                      },
+                      &count),
                   tel::kOk);
         EXPECT_EQ(count, 1u);
         return telephony;
@@ -66,15 +71,17 @@ protected:
     // Waits for a call state other than dialling.
     bool waitForOutcome(int ms = 8000)
     {
-        return pumpUntil([this] {
-            for (const Message& m : messages) {
-                if (m.message == tel::kMsgCallState && m.p1 != tel::kStateDialing)
-                    return true;
-                if (m.message == tel::kMsgReply && m.p2 != 0)
-                    return true;
-            }
-            return false;
-        }, ms);
+        return pumpUntil(
+            [this] {
+                for (const Message& m : messages) {
+                    if (m.message == tel::kMsgCallState && m.p1 != tel::kStateDialing)
+                        return true;
+                    if (m.message == tel::kMsgReply && m.p2 != 0)
+                        return true;
+                }
+                return false;
+            },
+            ms);
     }
 
     std::vector<Message> messages;
@@ -128,12 +135,9 @@ TEST(DialableNumber, InternationalNumbersTakeTheLocationsPrefix)
         const char* prefix;
         const char* dialled;  // nullptr: refused
     } cases[] = {
-        {"+44 20 7946 0000", "", "00442079460000"},
-        {"+44 20 7946 0000", "011", "011442079460000"},
-        {"9,+1 (800) 555-0199", "00", "9,0018005550199"},
-        {"555-0100", "00", "5550100"},
-        {"t555 0100 *70#", "", "T5550100*70#"},
-        {"+44 +20 7946 0000", "00", nullptr},
+        {"+44 20 7946 0000", "", "00442079460000"},       {"+44 20 7946 0000", "011", "011442079460000"},
+        {"9,+1 (800) 555-0199", "00", "9,0018005550199"}, {"555-0100", "00", "5550100"},
+        {"t555 0100 *70#", "", "T5550100*70#"},           {"+44 +20 7946 0000", "00", nullptr},
     };
     for (const Case& c : cases) {
         QString dialable = QStringLiteral("stale");

@@ -20,11 +20,19 @@ QString run(const Case& c)
 }
 
 const Case kCases[] = {
-    {"Text", "Unable to lock database file: %s", {QStringLiteral("database is locked")},
+    {"Text",
+     "Unable to lock database file: %s",
+     {QStringLiteral("database is locked")},
      "Unable to lock database file: database is locked"},
-    {"WideAndLongForms", "%S|%ls|%ld|%lld|%I64d", {QStringLiteral("a"), QStringLiteral("b"), 42L, -7LL, 5LL}, "a|b|42|-7|5"},
+    {"WideAndLongForms",
+     "%S|%ls|%ld|%lld|%I64d",
+     {QStringLiteral("a"), QStringLiteral("b"), 42L, -7LL, 5LL},
+     "a|b|42|-7|5"},
     {"StatusStamp", "%c %02.2d%02.2d%02.2d%02.2d%02.2d", {QChar(u'R'), 8, 3, 5, 14, 7}, "R 0803051407"},
-    {"WidthAndAlign", "[%5s][%-5s][%05d][%-4d]", {QStringLiteral("ab"), QStringLiteral("cd"), -42, 7}, "[   ab][cd   ][-0042][7   ]"},
+    {"WidthAndAlign",
+     "[%5s][%-5s][%05d][%-4d]",
+     {QStringLiteral("ab"), QStringLiteral("cd"), -42, 7},
+     "[   ab][cd   ][-0042][7   ]"},
     {"Hex", "%x %X %08lX %#x", {255, 255, 0x80000000u, 16}, "ff FF 80000000 0x10"},
     {"NegativeAsUnsigned", "%u %x", {-1, -1}, "4294967295 ffffffff"},
     {"Percent", "100%% sure", {}, "100% sure"},

@@ -19,7 +19,10 @@ namespace {
 using peerlines::say;
 
 // A lost quit must show as a distinct code, not as a hang.
-void watchdog() { QTimer::singleShot(10000, [] { QCoreApplication::exit(99); }); }
+void watchdog()
+{
+    QTimer::singleShot(10000, [] { QCoreApplication::exit(99); });
+}
 
 int runLoop()
 {

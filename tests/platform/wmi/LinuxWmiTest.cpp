@@ -19,19 +19,26 @@
 
 using platform::LinuxWmi;
 using platform::LinuxWmiRoots;
-using platform::RegValue;
 using platform::Registry;
+using platform::RegValue;
 using platform::RootKey;
 
 namespace {
 
-QString dmiFixture(const char* name) { return testsupport::fixturePath(QStringLiteral("dmi/") + QLatin1String(name)); }
-QString machineFixture() { return testsupport::sourceDir() + QStringLiteral("/tests/platform/wmi/fixtures/two-packages"); }
+QString dmiFixture(const char* name)
+{
+    return testsupport::fixturePath(QStringLiteral("dmi/") + QLatin1String(name));
+}
+QString machineFixture()
+{
+    return testsupport::sourceDir() + QStringLiteral("/tests/platform/wmi/fixtures/two-packages");
+}
 
 LinuxWmiRoots fixtureRoots(const QString& dmi)
 {
     const QString m = machineFixture();
-    return LinuxWmiRoots{dmi, m + QStringLiteral("/proc"), m + QStringLiteral("/sys"), {m + QStringLiteral("/os-release")}};
+    return LinuxWmiRoots{
+        dmi, m + QStringLiteral("/proc"), m + QStringLiteral("/sys"), {m + QStringLiteral("/os-release")}};
 }
 
 // A query's answer for one property, as a test reads it.
@@ -56,9 +63,11 @@ std::string answer(const platform::Wmi& wmi, const QString& query, const QString
     if (std::getenv("OVEX_WMI_HELPER") == nullptr)
         return 0;
     const LinuxWmi wmi;
-    std::cout << "bios=" << answer(wmi, QStringLiteral("SELECT SerialNumber FROM Win32_BIOS"), QStringLiteral("SerialNumber"))
+    std::cout << "bios="
+              << answer(wmi, QStringLiteral("SELECT SerialNumber FROM Win32_BIOS"), QStringLiteral("SerialNumber"))
               << " model=" << answer(wmi, QStringLiteral("SELECT * FROM Win32_ComputerSystem"), QStringLiteral("Model"))
-              << " board=" << answer(wmi, QStringLiteral("SELECT * FROM Win32_BaseBoard"), QStringLiteral("SerialNumber"))
+              << " board="
+              << answer(wmi, QStringLiteral("SELECT * FROM Win32_BaseBoard"), QStringLiteral("SerialNumber"))
               << std::endl;
     std::exit(0);
 }();
@@ -70,7 +79,10 @@ struct QueryCase {
     const char* expected;
 };
 
-void PrintTo(const QueryCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const QueryCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class DmiQueries : public ::testing::TestWithParam<QueryCase> {};
 
@@ -92,15 +104,20 @@ INSTANTIATE_TEST_SUITE_P(
         QueryCase{"BoardSerial", "SELECT SerialNumber FROM Win32_BaseBoard", "SerialNumber", "/QX7-0042/CN129/"},
         QueryCase{"EnclosureSerial", "SELECT * FROM Win32_SystemEnclosure", "SerialNumber", "QX7-CH-77"},
         QueryCase{"BiosVersion", "SELECT * FROM Win32_BIOS", "SMBIOSBIOSVersion", "1.17.0"},
-        QueryCase{"BiosDateInCimForm", "SELECT ReleaseDate FROM Win32_BIOS", "ReleaseDate", "20220314000000.000000+000"},
+        QueryCase{"BiosDateInCimForm", "SELECT ReleaseDate FROM Win32_BIOS", "ReleaseDate",
+                  "20220314000000.000000+000"},
         QueryCase{"EmptyFileIsEmptyText", "SELECT * FROM Win32_ComputerSystemProduct", "Version", ""},
         QueryCase{"NamesInAnyCase", "select MODEL from WIN32_COMPUTERSYSTEM", "model", "Kelvo Book 14  "},
-        QueryCase{"WhereMatchesWithoutCase", "SELECT Name FROM Win32_ComputerSystemProduct WHERE Vendor = 'QUILLON systems'",
-                  "Name", "Kelvo Book 14  "},
-        QueryCase{"WhereOnPropertyNotSelected", "SELECT Model FROM Win32_ComputerSystem WHERE Manufacturer = 'Quillon Systems'",
-                  "Model", "Kelvo Book 14  "},
-        QueryCase{"WhereMatchingNothing", "SELECT * FROM Win32_BIOS WHERE SerialNumber = 'other'", "SerialNumber", "<no object>"},
-        QueryCase{"OnlyTheSelectedProperties", "SELECT Model FROM Win32_ComputerSystem", "Manufacturer", "<no property>"},
+        QueryCase{"WhereMatchesWithoutCase",
+                  "SELECT Name FROM Win32_ComputerSystemProduct WHERE Vendor = 'QUILLON systems'", "Name",
+                  "Kelvo Book 14  "},
+        QueryCase{"WhereOnPropertyNotSelected",
+                  "SELECT Model FROM Win32_ComputerSystem WHERE Manufacturer = 'Quillon Systems'", "Model",
+                  "Kelvo Book 14  "},
+        QueryCase{"WhereMatchingNothing", "SELECT * FROM Win32_BIOS WHERE SerialNumber = 'other'", "SerialNumber",
+                  "<no object>"},
+        QueryCase{"OnlyTheSelectedProperties", "SELECT Model FROM Win32_ComputerSystem", "Manufacturer",
+                  "<no property>"},
         QueryCase{"StarThenUnknownProperty", "SELECT * FROM Win32_BIOS", "Colour", "<no property>"},
         QueryCase{"UnknownSelectedProperty", "SELECT Colour FROM Win32_BIOS", "Colour", "<invalid>"},
         QueryCase{"UnknownWhereProperty", "SELECT * FROM Win32_BIOS WHERE Colour = 'red'", "SerialNumber", "<invalid>"},
@@ -116,7 +133,8 @@ TEST(LinuxWmiDmi, MissingFilesAndFolderGiveNullValues)
                                    RegValue::fromString(QStringLiteral("STALE"))));
     const LinuxWmi fewFiles(fixtureRoots(dmiFixture("no-serial-files")));
     EXPECT_EQ(answer(fewFiles, QStringLiteral("SELECT * FROM Win32_BIOS"), QStringLiteral("SerialNumber")), "<null>");
-    EXPECT_EQ(answer(fewFiles, QStringLiteral("SELECT * FROM Win32_ComputerSystem"), QStringLiteral("Model")), "Kelvo Desk 7");
+    EXPECT_EQ(answer(fewFiles, QStringLiteral("SELECT * FROM Win32_ComputerSystem"), QStringLiteral("Model")),
+              "Kelvo Desk 7");
 
     const LinuxWmi noFolder(fixtureRoots(testsupport::sandboxRoot() + QStringLiteral("/no-dmi-here")));
     const auto objects = noFolder.query(QStringLiteral("SELECT * FROM Win32_ComputerSystemProduct"));
@@ -154,15 +172,17 @@ TEST(LinuxWmiDmi, DeniedFileFallsBackToTheHiveSnapshot)
     if (testsupport::couldNotBecomeNobody(helper))
         GTEST_SKIP() << "cannot drop root to run the helper as nobody";
     ASSERT_EQ(helper.exitCode(), 0) << helper.readAllStandardError().toStdString();
-    EXPECT_EQ(helper.readAllStandardOutput().trimmed().toStdString(), "bios=SNAP-0042 model=Kelvo Book 14   board=<null>");
+    EXPECT_EQ(helper.readAllStandardOutput().trimmed().toStdString(),
+              "bios=SNAP-0042 model=Kelvo Book 14   board=<null>");
 }
 
 TEST(LinuxWmiDmi, EnvironmentNamesTheDmiFolder)
 {
     EXPECT_EQ(LinuxWmiRoots::fromEnvironment().dmi, QStringLiteral("/sys/class/dmi/id"));
     ::setenv("OVEX_DMI_DIR", QFile::encodeName(dmiFixture("laptop")).constData(), 1);
-    EXPECT_EQ(answer(*platform::systemWmi(), QStringLiteral("select * from Win32_BIOS"), QStringLiteral("SerialNumber")),
-              "QX7-0042-1138");
+    EXPECT_EQ(
+        answer(*platform::systemWmi(), QStringLiteral("select * from Win32_BIOS"), QStringLiteral("SerialNumber")),
+        "QX7-0042-1138");
 }
 
 // The processors, memory, host and system of a two-package machine.
@@ -179,16 +199,16 @@ TEST(LinuxWmiMachine, ProcessorsMemoryAndSystem)
     };
     // The second package has no cpufreq folder and no "cpu cores" line: its maximum is its
     // current clock and its cores are its distinct core ids.
-    for (const Expect& e : {Expect{"Name", "Intel(R) Xeon(R) Gold 6148 CPU @ 2.40GHz", "AMD EPYC 7B13"},
-                            Expect{"Manufacturer", "GenuineIntel", "AuthenticAMD"},
-                            Expect{"CurrentClockSpeed", "2394", "2450"},
-                            Expect{"MaxClockSpeed", "3500", "2450"},
-                            Expect{"NumberOfCores", "2", "2"}}) {
+    for (const Expect& e :
+         {Expect{"Name", "Intel(R) Xeon(R) Gold 6148 CPU @ 2.40GHz", "AMD EPYC 7B13"},
+          Expect{"Manufacturer", "GenuineIntel", "AuthenticAMD"}, Expect{"CurrentClockSpeed", "2394", "2450"},
+          Expect{"MaxClockSpeed", "3500", "2450"}, Expect{"NumberOfCores", "2", "2"}}) {
         SCOPED_TRACE(e.property);
         EXPECT_EQ((*cpus)[0].value(QLatin1String(e.property))->toString().toStdString(), e.first);
         EXPECT_EQ((*cpus)[1].value(QLatin1String(e.property))->toString().toStdString(), e.second);
     }
-    EXPECT_EQ(answer(wmi, QStringLiteral("SELECT Name FROM Win32_Processor WHERE CurrentClockSpeed = 2450"), QStringLiteral("Name")),
+    EXPECT_EQ(answer(wmi, QStringLiteral("SELECT Name FROM Win32_Processor WHERE CurrentClockSpeed = 2450"),
+                     QStringLiteral("Name")),
               "AMD EPYC 7B13");
 
     for (const QueryCase& c : {
@@ -203,7 +223,8 @@ TEST(LinuxWmiMachine, ProcessorsMemoryAndSystem)
          }) {
         EXPECT_EQ(answer(wmi, QString::fromUtf8(c.query), QString::fromUtf8(c.property)), c.expected) << c.property;
     }
-    const std::string arch = answer(wmi, QStringLiteral("SELECT * FROM Win32_OperatingSystem"), QStringLiteral("OSArchitecture"));
+    const std::string arch =
+        answer(wmi, QStringLiteral("SELECT * FROM Win32_OperatingSystem"), QStringLiteral("OSArchitecture"));
     EXPECT_TRUE(arch == "64-bit" || arch == "32-bit") << arch;
 }
 
@@ -216,8 +237,10 @@ TEST(LinuxWmiMachine, UnreadableProcGivesNoProcessorsAndNullCounts)
     const auto cpus = wmi.query(QStringLiteral("SELECT * FROM Win32_Processor"));
     ASSERT_TRUE(cpus);
     EXPECT_TRUE(cpus->isEmpty());
-    EXPECT_EQ(answer(wmi, QStringLiteral("SELECT * FROM Win32_ComputerSystem"), QStringLiteral("NumberOfProcessors")), "<null>");
-    EXPECT_EQ(answer(wmi, QStringLiteral("SELECT * FROM Win32_ComputerSystem"), QStringLiteral("TotalPhysicalMemory")), "<null>");
+    EXPECT_EQ(answer(wmi, QStringLiteral("SELECT * FROM Win32_ComputerSystem"), QStringLiteral("NumberOfProcessors")),
+              "<null>");
+    EXPECT_EQ(answer(wmi, QStringLiteral("SELECT * FROM Win32_ComputerSystem"), QStringLiteral("TotalPhysicalMemory")),
+              "<null>");
     EXPECT_EQ(answer(wmi, QStringLiteral("SELECT * FROM Win32_OperatingSystem"), QStringLiteral("Caption")), "Linux");
 }
 
@@ -228,13 +251,18 @@ TEST(LinuxWmiMachine, LogicalDisksFromMounts)
     for (const char* d : {"/disk", "/with space"})
         ASSERT_TRUE(QDir().mkpath(root + QLatin1String(d)));
     const QByteArray r = QFile::encodeName(root);
-    testsupport::writeFile(root + QStringLiteral("/proc/self/mounts"),
-                           "/dev/sda1 " + r + "/disk ext4 rw,relatime 0 0\n"
-                           "tmpfs /run tmpfs rw 0 0\n"
-                           "proc /proc proc rw 0 0\n"
-                           "/dev/sdb1 " + r + "/with\\040space xfs rw 0 0\n"
-                           "/dev/sdc1 " + r + "/gone vfat rw 0 0\n"
-                           "/dev/sdd1 " + r + "/disk btrfs rw 0 0\n");
+    testsupport::writeFile(root + QStringLiteral("/proc/self/mounts"), "/dev/sda1 " + r +
+                                                                           "/disk ext4 rw,relatime 0 0\n"
+                                                                           "tmpfs /run tmpfs rw 0 0\n"
+                                                                           "proc /proc proc rw 0 0\n"
+                                                                           "/dev/sdb1 " +
+                                                                           r +
+                                                                           "/with\\040space xfs rw 0 0\n"
+                                                                           "/dev/sdc1 " +
+                                                                           r +
+                                                                           "/gone vfat rw 0 0\n"
+                                                                           "/dev/sdd1 " +
+                                                                           r + "/disk btrfs rw 0 0\n");
     LinuxWmiRoots roots = fixtureRoots(dmiFixture("laptop"));
     roots.proc = root + QStringLiteral("/proc");
     const LinuxWmi wmi(roots);
@@ -243,7 +271,8 @@ TEST(LinuxWmiMachine, LogicalDisksFromMounts)
     ASSERT_TRUE(disks);
     ASSERT_EQ(disks->size(), 3);
     EXPECT_EQ((*disks)[0].value(QStringLiteral("DeviceID"))->toString(), root + QStringLiteral("/disk"));
-    EXPECT_EQ((*disks)[0].value(QStringLiteral("FileSystem"))->toString(), QStringLiteral("btrfs"));  // the later mount hides the first
+    EXPECT_EQ((*disks)[0].value(QStringLiteral("FileSystem"))->toString(),
+              QStringLiteral("btrfs"));  // the later mount hides the first
     EXPECT_EQ((*disks)[1].value(QStringLiteral("DeviceID"))->toString(), root + QStringLiteral("/with space"));
     for (int i : {0, 1}) {
         const quint64 size = (*disks)[i].value(QStringLiteral("Size"))->toULongLong();
@@ -252,9 +281,11 @@ TEST(LinuxWmiMachine, LogicalDisksFromMounts)
     }
     EXPECT_TRUE((*disks)[2].value(QStringLiteral("Size"))->isNull());
     EXPECT_TRUE((*disks)[2].value(QStringLiteral("FreeSpace"))->isNull());
-    EXPECT_EQ(answer(wmi, QStringLiteral("SELECT FileSystem FROM Win32_LogicalDisk WHERE DeviceID = '%1/with space'").arg(root),
-                     QStringLiteral("FileSystem")),
-              "xfs");
+    EXPECT_EQ(
+        answer(wmi,
+               QStringLiteral("SELECT FileSystem FROM Win32_LogicalDisk WHERE DeviceID = '%1/with space'").arg(root),
+               QStringLiteral("FileSystem")),
+        "xfs");
 }
 
 }  // namespace

@@ -13,16 +13,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using platform::RegValue;
 using platform::Registry;
+using platform::RegValue;
 using platform::RootKey;
 
 namespace {
 
 const QString kTool = QStringLiteral(OVEX_SNAPSHOT_DMI_TOOL);
 
-QString laptopFixture() { return testsupport::fixturePath(QStringLiteral("dmi/laptop")); }
-QString machineHive() { return Registry::hiveFilePath(RootKey::LocalMachine); }
+QString laptopFixture()
+{
+    return testsupport::fixturePath(QStringLiteral("dmi/laptop"));
+}
+QString machineHive()
+{
+    return Registry::hiveFilePath(RootKey::LocalMachine);
+}
 
 std::optional<QString> snapshotValue(const char* name)
 {
@@ -36,13 +42,15 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, QStringLiteral("SOFTWARE\\Ovex\\Ovex Kelvo"),
-                                       QStringLiteral("InstallPath"), RegValue::fromString(QStringLiteral("/opt/ovex-kelvo/OvexKelvo"))));
+                                       QStringLiteral("InstallPath"),
+                                       RegValue::fromString(QStringLiteral("/opt/ovex-kelvo/OvexKelvo"))));
         ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, QStringLiteral("SYSTEM\\Setup\\Status\\UnattendPasses"),
                                        QStringLiteral("oobeSystem"), RegValue::fromDWord(1)));
-        ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, platform::dmiSnapshotKey(), QStringLiteral("product_name"),
+        ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, platform::dmiSnapshotKey(),
+                                       QStringLiteral("product_name"),
                                        RegValue::fromString(QStringLiteral("Old Board"))));
-        ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, platform::dmiSnapshotKey(), QStringLiteral("retired_value"),
-                                       RegValue::fromString(QStringLiteral("gone"))));
+        ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, platform::dmiSnapshotKey(),
+                                       QStringLiteral("retired_value"), RegValue::fromString(QStringLiteral("gone"))));
     }
 
     void expectLaptopSnapshot()
@@ -56,10 +64,14 @@ protected:
         EXPECT_EQ(snapshotValue("product_serial"), QStringLiteral("QX7-0042-1138"));
         EXPECT_EQ(snapshotValue("product_name"), QStringLiteral("Kelvo Book 14  "));
         EXPECT_EQ(snapshotValue("product_version"), QString(""));
-        EXPECT_EQ(Registry::value(RootKey::LocalMachine, QStringLiteral("SOFTWARE\\Ovex\\Ovex Kelvo"), QStringLiteral("InstallPath"))->text,
+        EXPECT_EQ(Registry::value(RootKey::LocalMachine, QStringLiteral("SOFTWARE\\Ovex\\Ovex Kelvo"),
+                                  QStringLiteral("InstallPath"))
+                      ->text,
                   QStringLiteral("/opt/ovex-kelvo/OvexKelvo"));
         EXPECT_EQ(Registry::value(RootKey::LocalMachine, QStringLiteral("SYSTEM\\Setup\\Status\\UnattendPasses"),
-                                  QStringLiteral("oobeSystem"))->number, 1u);
+                                  QStringLiteral("oobeSystem"))
+                      ->number,
+                  1u);
     }
 };
 
@@ -80,9 +92,11 @@ TEST_F(SnapshotDmi, ScriptRunsTheToolBesideIt)
 {
     const QString prefix = testsupport::sandboxRoot() + QStringLiteral("/opt");
     ASSERT_TRUE(QDir().mkpath(prefix));
-    ASSERT_TRUE(QFile::copy(testsupport::sourceDir() + QStringLiteral("/scripts/snapshot-dmi"), prefix + QStringLiteral("/snapshot-dmi")));
+    ASSERT_TRUE(QFile::copy(testsupport::sourceDir() + QStringLiteral("/scripts/snapshot-dmi"),
+                            prefix + QStringLiteral("/snapshot-dmi")));
     ASSERT_TRUE(QFile::link(kTool, prefix + QStringLiteral("/ovex-snapshot-dmi")));
-    const auto run = testsupport::runProgram(QStringLiteral("/bin/sh"), {prefix + QStringLiteral("/snapshot-dmi"), laptopFixture()});
+    const auto run =
+        testsupport::runProgram(QStringLiteral("/bin/sh"), {prefix + QStringLiteral("/snapshot-dmi"), laptopFixture()});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     expectLaptopSnapshot();
 }

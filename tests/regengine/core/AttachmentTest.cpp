@@ -28,7 +28,6 @@ std::vector<Received>& log()
 // runs an optional action, so a test can make a hook do something awkward.
 class Recorder : public AttachmentType<Recorder> {
 public:
-
     bool ExecuteSelf(Attachable* attachable, quint32 event) override
     {
         log().push_back({GetName(), attachable, event});

@@ -81,9 +81,12 @@ TEST(ConstraintValidate, EmailCases)
         const char* text;
         bool valid;
     } const cases[] = {
-        {"a@b.c", true},   {"x.y@mail.example.org", true}, {"@b.c", false},   {"a@.c", false},
-        {"a@b.", false},   {"a..b@c.d", false},            {"a b@c.d", false}, {"a@b@c.d", false},
-        {"ab.c@d", false}, {".a@b.c", false},              {"a@b", false},
+        {"a@b.c", true},    {"x.y@mail.example.org", true},
+        {"@b.c", false},    {"a@.c", false},
+        {"a@b.", false},    {"a..b@c.d", false},
+        {"a b@c.d", false}, {"a@b@c.d", false},
+        {"ab.c@d", false},  {".a@b.c", false},
+        {"a@b", false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Constraint::IsEmailAddress(QString::fromLatin1(c.text)), c.valid) << c.text;

@@ -20,7 +20,11 @@ namespace {
 class Recording : public Displayer {
 public:
     explicit Recording(const Clock* clock = nullptr) : Displayer(clock), clock_(clock) {}
-    void Clear() override { text.clear(); ++clears; }
+    void Clear() override
+    {
+        text.clear();
+        ++clears;
+    }
     void Append(QStringView s) override
     {
         text += s;
@@ -137,10 +141,9 @@ TEST(Dumper, ControlAndHighBytesShowAsDots)
     dumper.Attach(&file);
     const char data[] = {0x00, 0x1f, 0x20, 0x7e, 0x7f, char(0x80), char(0xff), 'A', 'z', '~', 0x0d};
     dumper.Dump(QString(), QByteArrayView(data, sizeof data), 0);
-    EXPECT_EQ(readUtf16(path), QStringLiteral(
-                                   "\r\n"
-                                   "   0     0 1f 20 7e 7f    80 ff 41 7a 7e     ||  .. ~.   ..Az~\r\n"
-                                   "  10     d     ||  .\r\n"));
+    EXPECT_EQ(readUtf16(path), QStringLiteral("\r\n"
+                                              "   0     0 1f 20 7e 7f    80 ff 41 7a 7e     ||  .. ~.   ..Az~\r\n"
+                                              "  10     d     ||  .\r\n"));
 }
 
 TEST(Dumper, TitleOnlyForNoBytesAndNothingWithoutDisplayer)

@@ -10,8 +10,8 @@ using namespace engine;
 
 namespace {
 
-using platform::RegValue;
 using platform::Registry;
+using platform::RegValue;
 using platform::RootKey;
 
 TEST(EngineRegistry, UntitledUntilOpened)
@@ -33,11 +33,13 @@ TEST(EngineRegistry, KeyRoundTripThroughTheHive)
     EXPECT_TRUE(IsEngineRegistryKeyOpen());
     EXPECT_TRUE(Registry::keyExists(RootKey::CurrentUser, path));
 
-    ASSERT_TRUE(SetEngineRegistryValue(QStringLiteral("RegStatus"), RegValue::fromString(QStringLiteral("E 2501021530"))));
+    ASSERT_TRUE(
+        SetEngineRegistryValue(QStringLiteral("RegStatus"), RegValue::fromString(QStringLiteral("E 2501021530"))));
     ASSERT_TRUE(SetEngineRegistryValue(QStringLiteral("StartCount"), RegValue::fromDWord(3)));
 
     const QByteArray hive = testsupport::readFile(Registry::hiveFilePath(RootKey::CurrentUser));
-    EXPECT_TRUE(hive.contains("[HKEY_CURRENT_USER\\Software\\Quenmark\\Veldora\\OVX1\\0000\\Abc\\0102]")) << hive.constData();
+    EXPECT_TRUE(hive.contains("[HKEY_CURRENT_USER\\Software\\Quenmark\\Veldora\\OVX1\\0000\\Abc\\0102]"))
+        << hive.constData();
     const auto parsed = platform::Hive::parse(RootKey::CurrentUser, hive);
     ASSERT_TRUE(parsed.has_value());
     EXPECT_EQ(parsed->value(path, QStringLiteral("regstatus"))->text, u"E 2501021530");
@@ -62,16 +64,24 @@ TEST(ReadRegistryValue, ValuesAsText)
 {
     const QString key = QStringLiteral("SOFTWARE\\Maker\\Info");
     ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, key, QStringLiteral("Count"), RegValue::fromDWord(255)));
-    ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, key, QStringLiteral("AllOnes"), RegValue::fromDWord(0xFFFFFFFFu)));
-    ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, key, QStringLiteral("Big"), RegValue::fromQWord(0x100000000ull)));
-    ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, key, QStringLiteral("Model"), RegValue::fromString(QStringLiteral("X 100"))));
+    ASSERT_TRUE(
+        Registry::setValue(RootKey::LocalMachine, key, QStringLiteral("AllOnes"), RegValue::fromDWord(0xFFFFFFFFu)));
+    ASSERT_TRUE(
+        Registry::setValue(RootKey::LocalMachine, key, QStringLiteral("Big"), RegValue::fromQWord(0x100000000ull)));
+    ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, key, QStringLiteral("Model"),
+                                   RegValue::fromString(QStringLiteral("X 100"))));
     ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, key, QStringLiteral("Several"),
                                    RegValue::fromMultiString({QStringLiteral("first"), QStringLiteral("second")})));
-    ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, key, QStringLiteral("Raw"), RegValue::fromBinary(QByteArray("A\0B\0\0\0C\0", 8))));
-    ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, key, QStringLiteral("Huge"), RegValue::fromString(QString(1024, u'h'))));
-    ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, key, QStringLiteral("Fits"), RegValue::fromString(QString(1023, u'f'))));
-    ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, key, QString(), RegValue::fromString(QStringLiteral("default"))));
-    ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, QString(), QStringLiteral("AtRoot"), RegValue::fromString(QStringLiteral("top"))));
+    ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, key, QStringLiteral("Raw"),
+                                   RegValue::fromBinary(QByteArray("A\0B\0\0\0C\0", 8))));
+    ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, key, QStringLiteral("Huge"),
+                                   RegValue::fromString(QString(1024, u'h'))));
+    ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, key, QStringLiteral("Fits"),
+                                   RegValue::fromString(QString(1023, u'f'))));
+    ASSERT_TRUE(
+        Registry::setValue(RootKey::LocalMachine, key, QString(), RegValue::fromString(QStringLiteral("default"))));
+    ASSERT_TRUE(Registry::setValue(RootKey::LocalMachine, QString(), QStringLiteral("AtRoot"),
+                                   RegValue::fromString(QStringLiteral("top"))));
 
     struct Case {
         unsigned options;

@@ -43,12 +43,8 @@ TEST(Field, Parse)
         const char16_t* value;
     };
     const Case cases[] = {
-        {u"MFGR:abc", true, "MFGR", u"abc"},
-        {u"MFGR:", true, "MFGR", u""},
-        {u"CTRY:a:b", true, "CTRY", u"a:b"},
-        {u"MFGRX:abc", false, "OLD1", u"old"},
-        {u"MFGR", false, "OLD1", u"old"},
-        {u"MF:", false, "OLD1", u"old"},
+        {u"MFGR:abc", true, "MFGR", u"abc"},   {u"MFGR:", true, "MFGR", u""},    {u"CTRY:a:b", true, "CTRY", u"a:b"},
+        {u"MFGRX:abc", false, "OLD1", u"old"}, {u"MFGR", false, "OLD1", u"old"}, {u"MF:", false, "OLD1", u"old"},
     };
     for (const Case& c : cases) {
         Field field(FourCC("OLD1"), QStringLiteral("old"));
@@ -66,8 +62,8 @@ TEST(Field, ByteFormIsCodeColonUtf8AndOneZero)
 
     QByteArray wide;
     Field(FourCC("CITY"), QString::fromUtf16(u"Z\u00FCrich \u20AC")).Write(wide);
-    const char expected[] = {'C', 'I', 'T', 'Y', ':', 'Z', char(0xC3), char(0xBC), 'r', 'i', 'c', 'h', ' ',
-                             char(0xE2), char(0x82), char(0xAC), 0};
+    const char expected[] = {'C', 'I', 'T', 'Y', ':',        'Z',        char(0xC3), char(0xBC), 'r',
+                             'i', 'c', 'h', ' ', char(0xE2), char(0x82), char(0xAC), 0};
     EXPECT_EQ(wide, QByteArray(expected, sizeof expected));
 
     QByteArray empty;
@@ -169,8 +165,8 @@ TEST(FieldList, MoveTo)
         const char16_t* expected;
     };
     const Case cases[] = {
-        {1, 3, u"BBBB CCCC AAAA DDDD"}, {4, 2, u"AAAA DDDD BBBB CCCC"}, {1, 4, u"BBBB CCCC DDDD AAAA"},
-        {3, 1, u"CCCC AAAA BBBB DDDD"}, {2, 2, u"AAAA BBBB CCCC DDDD"}, {0, 1, u"AAAA BBBB CCCC DDDD"},
+        {1, 3, u"BBBB CCCC AAAA DDDD"}, {4, 2, u"AAAA DDDD BBBB CCCC"},  {1, 4, u"BBBB CCCC DDDD AAAA"},
+        {3, 1, u"CCCC AAAA BBBB DDDD"}, {2, 2, u"AAAA BBBB CCCC DDDD"},  {0, 1, u"AAAA BBBB CCCC DDDD"},
         {1, 5, u"AAAA BBBB CCCC DDDD"}, {-1, 2, u"AAAA BBBB CCCC DDDD"},
     };
     for (const Case& c : cases) {

@@ -18,11 +18,24 @@ TEST(KeyFilterItems, EachMaskCharacterMakesOneItem)
         QChar c;
         bool matches;
     } const cases[] = {
-        {0, u'a', true},  {0, u'7', true},  {0, u'-', false}, {1, u'Q', true},  {1, u'1', false},
-        {2, u'-', true},  {2, u'x', false}, {3, u'9', true},  {3, u'a', false}, {4, u' ', true},
-        {4, u'x', false}, {5, u'y', true},  {5, u'w', false}, {6, u'#', false}, {6, u'a', false},
+        {0, u'a', true},
+        {0, u'7', true},
+        {0, u'-', false},
+        {1, u'Q', true},
+        {1, u'1', false},
+        {2, u'-', true},
+        {2, u'x', false},
+        {3, u'9', true},
+        {3, u'a', false},
+        {4, u' ', true},
+        {4, u'x', false},
+        {5, u'y', true},
+        {5, u'w', false},
+        {6, u'#', false},
+        {6, u'a', false},
         // Past the mask nothing fits.
-        {7, u'a', false}, {-1, u'a', false},
+        {7, u'a', false},
+        {-1, u'a', false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(filter.Item(c.item).Matches(c.c), c.matches) << c.item << " " << char(c.c.unicode());

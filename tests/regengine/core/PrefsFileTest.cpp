@@ -73,17 +73,17 @@ TEST(PrefsFile, SavedBytes)
     file.GetFieldList().SetField(FourCC("CITY"), QString::fromUtf16(u"K\u00F6ln"));
     ASSERT_TRUE(file.Save());
 
-    const QByteArray expected = hex(
-        "0200 0600 0001"
-        "0500 1800 4f565831 00000000000000000000000000000000"
-        "0300 0c00 4f564558 4f565831"
-        "0100 0c00 4d464752 4f564558"
-        "0100 0c00 50524f44 4f565831"
-        "0100 0c00 53524e4d 41423132"
-        "0400 0400"
-        "0100 0c00 56455253 30303030"
-        "0600 0c00 4e414d45 4101 7a00"
-        "0100 0c00 43495459 4bf6 6c6e");
+    const QByteArray expected =
+        hex("0200 0600 0001"
+            "0500 1800 4f565831 00000000000000000000000000000000"
+            "0300 0c00 4f564558 4f565831"
+            "0100 0c00 4d464752 4f564558"
+            "0100 0c00 50524f44 4f565831"
+            "0100 0c00 53524e4d 41423132"
+            "0400 0400"
+            "0100 0c00 56455253 30303030"
+            "0600 0c00 4e414d45 4101 7a00"
+            "0100 0c00 43495459 4bf6 6c6e");
     EXPECT_EQ(testsupport::readFile(prefsPath()).toHex(' '), expected.toHex(' '));
 }
 
@@ -117,9 +117,8 @@ TEST(PrefsFile, RoundTrip)
 
 TEST(PrefsFile, ProductRecordsGroupTheirFields)
 {
-    const QByteArray bytes = narrowField("VERS", "0102") + record(3, 12, "OVEXOVX1") +
-                             narrowField("SRNM", "1234") + narrowField("MODL", "X1") + record(4, 4, {}) +
-                             narrowField("CTRY", "FRA");
+    const QByteArray bytes = narrowField("VERS", "0102") + record(3, 12, "OVEXOVX1") + narrowField("SRNM", "1234") +
+                             narrowField("MODL", "X1") + record(4, 4, {}) + narrowField("CTRY", "FRA");
     const auto file = readBytes(bytes);
     EXPECT_EQ(file->GetFieldList().GetField(FourCC("VERS")), u"0102");
     EXPECT_EQ(file->GetFieldList().GetField(FourCC("CTRY")), u"FRA");
@@ -138,9 +137,8 @@ TEST(PrefsFile, ProductRecordsGroupTheirFields)
 TEST(PrefsFile, SaveKeepsEveryListItRead)
 {
     const QByteArray data = record(3, 12, "OVEXAAAA") + narrowField("PROD", "CCCC") + narrowField("MODL", "a") +
-                            record(4, 4, {}) + record(3, 12, "OVEXBBBB") + narrowField("MODL", "b") +
-                            record(4, 4, {}) + record(3, 12, "OVEXCCCC") + narrowField("MODL", "c") +
-                            record(4, 4, {});
+                            record(4, 4, {}) + record(3, 12, "OVEXBBBB") + narrowField("MODL", "b") + record(4, 4, {}) +
+                            record(3, 12, "OVEXCCCC") + narrowField("MODL", "c") + record(4, 4, {});
     auto models = [](const RegFile& file) {
         QStringList out;
         for (int i = 0; i < file.GetProductListCount(); ++i)
@@ -217,7 +215,8 @@ TEST(PrefsFile, MalformedRecords)
 
 TEST(PrefsFile, ProductRecordOfTheWrongLengthLeavesFieldsGlobal)
 {
-    const auto file = readBytes(record(3, 16, QByteArray("OVEXOVX1\0\0\0\0", 12)) + narrowField("SRNM", "1") + record(4, 6, "xx"));
+    const auto file =
+        readBytes(record(3, 16, QByteArray("OVEXOVX1\0\0\0\0", 12)) + narrowField("SRNM", "1") + record(4, 6, "xx"));
     EXPECT_EQ(file->GetProductListCount(), 0);
     EXPECT_EQ(file->GetFieldList().GetField(FourCC("SRNM")), u"1");
 }
@@ -298,8 +297,8 @@ TEST(PrefsFile, SaveReplacesTheFileAtomically)
     RegFile file;
     file.GetFieldList().SetField(FourCC("ONLY"), QStringLiteral("1"));
     ASSERT_TRUE(file.Save());
-    EXPECT_EQ(testsupport::readFile(prefsPath()), hex("0200 0600 0001 0500 1800 3f3f3f3f") + QByteArray(16, '\0') +
-                                                      narrowField("ONLY", "1"));
+    EXPECT_EQ(testsupport::readFile(prefsPath()),
+              hex("0200 0600 0001 0500 1800 3f3f3f3f") + QByteArray(16, '\0') + narrowField("ONLY", "1"));
     const QFile::Permissions modeBits = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
                                         QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther |
                                         QFile::ExeOther;

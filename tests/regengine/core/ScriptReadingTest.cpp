@@ -27,16 +27,11 @@ TEST(ScriptToken, Table)
         const char16_t* rest;
     };
     const Case cases[] = {
-        {u"\"a b\" next", u"a b", u" next"},
-        {u"\"say \\\"hi\\\"\"", u"say \"hi\"", u""},
-        {u"abc\tdef", u"abc", u"def"},
-        {u"abc\ndef", u"abc", u"def"},
-        {u"abc\r\ndef", u"abc", u"\ndef"},
-        {u"  x\\ny", u"x\ny", u""},
-        {u"a\\qb c", u"a\\qb", u"c"},
-        {u"back\\\\slash", u"back\\slash", u""},
-        {u"\"open\nrest", u"open", u"rest"},
-        {u"\"\" after", u"", u" after"},
+        {u"\"a b\" next", u"a b", u" next"},   {u"\"say \\\"hi\\\"\"", u"say \"hi\"", u""},
+        {u"abc\tdef", u"abc", u"def"},         {u"abc\ndef", u"abc", u"def"},
+        {u"abc\r\ndef", u"abc", u"\ndef"},     {u"  x\\ny", u"x\ny", u""},
+        {u"a\\qb c", u"a\\qb", u"c"},          {u"back\\\\slash", u"back\\slash", u""},
+        {u"\"open\nrest", u"open", u"rest"},   {u"\"\" after", u"", u" after"},
         {u"Ovex\\\\Ovex", u"Ovex\\Ovex", u""},
     };
     for (const Case& c : cases) {
@@ -112,9 +107,10 @@ TEST(StrStream, Numbers)
         qint32 value;
     };
     const IntCase ints[] = {
-        {u" 42", true, 42}, {u"-17x", true, -17}, {u"+5", true, 5}, {u"2147483647", true, 2147483647},
-        {u"2147483648", false, 0}, {u"-2147483648", true, qint32(-2147483647 - 1)}, {u"x1", false, 0},
-        {u"99999999999999999999", false, 0},
+        {u" 42", true, 42},        {u"-17x", true, -17},
+        {u"+5", true, 5},          {u"2147483647", true, 2147483647},
+        {u"2147483648", false, 0}, {u"-2147483648", true, qint32(-2147483647 - 1)},
+        {u"x1", false, 0},         {u"99999999999999999999", false, 0},
     };
     for (const IntCase& c : ints) {
         QmStrStream stream{QString::fromUtf16(c.text)};
@@ -132,8 +128,14 @@ TEST(StrStream, Numbers)
         quint32 value;
     };
     const HexCase hexes[] = {
-        {u"0x80000000", true, 0x80000000u}, {u" FFFFFFFF", true, 0xFFFFFFFFu}, {u"0x00420000", true, 0x00420000u},
-        {u"0X1f", true, 0x1F}, {u"10", true, 0x10}, {u"0x", true, 0}, {u"100000000", false, 0}, {u"zz", false, 0},
+        {u"0x80000000", true, 0x80000000u},
+        {u" FFFFFFFF", true, 0xFFFFFFFFu},
+        {u"0x00420000", true, 0x00420000u},
+        {u"0X1f", true, 0x1F},
+        {u"10", true, 0x10},
+        {u"0x", true, 0},
+        {u"100000000", false, 0},
+        {u"zz", false, 0},
     };
     for (const HexCase& c : hexes) {
         QmStrStream stream{QString::fromUtf16(c.text)};
@@ -166,9 +168,9 @@ TEST(UnescapeHex, Table)
         const char16_t* expected;
     };
     const Case cases[] = {
-        {u"A\\x41B", u"AAB"},       {u"a\\", u"a\\"},       {u"\\\\x41", u"\\A"}, {u"\\X4a", u"J"},
-        {u"\\x4", u"\\x4"},         {u"\\xZZ", u"\\xZZ"},    {u"\\q", u"\\q"},     {u"ab\\x00cd", u"ab"},
-        {u"\\xe9t\\xE9", u"\u00E9t\u00E9"},
+        {u"A\\x41B", u"AAB"}, {u"a\\", u"a\\"},      {u"\\\\x41", u"\\A"},
+        {u"\\X4a", u"J"},     {u"\\x4", u"\\x4"},    {u"\\xZZ", u"\\xZZ"},
+        {u"\\q", u"\\q"},     {u"ab\\x00cd", u"ab"}, {u"\\xe9t\\xE9", u"\u00E9t\u00E9"},
     };
     for (const Case& c : cases) {
         QString text = QString::fromUtf16(c.text);
@@ -186,12 +188,8 @@ TEST(UrlEncode, Table)
         const char16_t* expected;
     };
     const Case cases[] = {
-        {u"abcXYZ019", u"abcXYZ019"},
-        {u"a b&c=d", u"a%20b%26c%3Dd"},
-        {u"-_.~", u"%2D%5F%2E%7E"},
-        {u"\u00E9", u"%C3%A9"},
-        {u"\u20AC", u"%E2%82%AC"},
-        {u"", u""},
+        {u"abcXYZ019", u"abcXYZ019"}, {u"a b&c=d", u"a%20b%26c%3Dd"}, {u"-_.~", u"%2D%5F%2E%7E"},
+        {u"\u00E9", u"%C3%A9"},       {u"\u20AC", u"%E2%82%AC"},      {u"", u""},
     };
     for (const Case& c : cases)
         EXPECT_EQ(UrlEncode(QString::fromUtf16(c.text)), QString::fromUtf16(c.expected));
@@ -215,10 +213,8 @@ TEST(QmRect, ReadFromScript)
         QmRect expected;
     };
     const Case cases[] = {
-        {true, u"+5 +0 +99 30", {15, 20, 115, 50}},
-        {true, u"5 -10 100 +1", {5, 10, 105, 60}},
-        {true, u"0 0 580 480", {0, 0, 580, 480}},
-        {false, u"+5 +0 +99 30", {5, 0, 104, 30}},
+        {true, u"+5 +0 +99 30", {15, 20, 115, 50}},  {true, u"5 -10 100 +1", {5, 10, 105, 60}},
+        {true, u"0 0 580 480", {0, 0, 580, 480}},    {false, u"+5 +0 +99 30", {5, 0, 104, 30}},
         {false, u"5 -10 100 +1", {5, -10, 105, -9}},
     };
     for (const Case& c : cases) {
@@ -248,10 +244,8 @@ TEST(QmRect, ScaleForDpi)
         QmRect rect, expected;
     };
     const Case cases[] = {
-        {1, 120, 120, {10, 10, 110, 110}, {12, 12, 137, 137}},
-        {1, 96, 96, {10, 20, 110, 70}, {10, 20, 110, 70}},
-        {1, 144, 120, {10, 20, 110, 70}, {15, 25, 165, 87}},
-        {1, 120, 120, {-10, -10, 0, 0}, {-12, -12, 0, 0}},
+        {1, 120, 120, {10, 10, 110, 110}, {12, 12, 137, 137}}, {1, 96, 96, {10, 20, 110, 70}, {10, 20, 110, 70}},
+        {1, 144, 120, {10, 20, 110, 70}, {15, 25, 165, 87}},   {1, 120, 120, {-10, -10, 0, 0}, {-12, -12, 0, 0}},
         {2, 120, 120, {10, 10, 110, 110}, {10, 10, 110, 110}},
     };
     for (const Case& c : cases) {

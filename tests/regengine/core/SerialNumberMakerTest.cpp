@@ -103,7 +103,8 @@ TEST(SerialNumberMaker, TextsAreCutToTheirBuffers)
 TEST(SerialNumberMaker, RegistryModes)
 {
     ASSERT_TRUE(platform::Registry::setValue(platform::RootKey::LocalMachine, QStringLiteral("SOFTWARE\\Maker"),
-                                             QStringLiteral("Serial"), platform::RegValue::fromString(QStringLiteral("SN-42"))));
+                                             QStringLiteral("Serial"),
+                                             platform::RegValue::fromString(QStringLiteral("SN-42"))));
     testsupport::RecordingSink sink;
 
     SerialNumberMaker byName;

@@ -67,14 +67,14 @@ TEST(StringTable, FirstDeclaredTableAnswers)
 
 TEST(StringTable, Escapes)
 {
-    const QmStringTable* table = readTable(QStringLiteral(
-        ">STRINGTABLE ESCS ENGL\n"
-        "1 line\\nfeed\n"
-        "2 tab\\there\\r\n"
-        "3 keep\\xboth\n"
-        "4 trailing\\\n"
-        "5 %s and %d stay text\n"
-        ">END\n"));
+    const QmStringTable* table =
+        readTable(QStringLiteral(">STRINGTABLE ESCS ENGL\n"
+                                 "1 line\\nfeed\n"
+                                 "2 tab\\there\\r\n"
+                                 "3 keep\\xboth\n"
+                                 "4 trailing\\\n"
+                                 "5 %s and %d stay text\n"
+                                 ">END\n"));
     ASSERT_EQ(table->GetCount(), 5);
     EXPECT_EQ(*table->GetString(1), u"line\nfeed");
     EXPECT_EQ(*table->GetString(2), u"tab\there\r");
@@ -86,17 +86,18 @@ TEST(StringTable, Escapes)
 // Stray lines inside a table are skipped; the table and the script after it go on.
 TEST(StringTable, StrayLinesDoNotEndTheScript)
 {
-    QmStrStream stream(QStringLiteral(
-        "CNST ENGL trailing words\r\n"
-        "1 one\r\n"
-        "oops, no number\r\n"
-        "\r\n"
-        "2 ") + QString(3000, u'x') + QStringLiteral("\r\n"
-        "3\r\n"
-        "4 four\r\n"
-        "  \t\r\n"
-        ">CMNT End Table\r\n"
-        ">NEXT\r\n"));
+    QmStrStream stream(QStringLiteral("CNST ENGL trailing words\r\n"
+                                      "1 one\r\n"
+                                      "oops, no number\r\n"
+                                      "\r\n"
+                                      "2 ") +
+                       QString(3000, u'x') +
+                       QStringLiteral("\r\n"
+                                      "3\r\n"
+                                      "4 four\r\n"
+                                      "  \t\r\n"
+                                      ">CMNT End Table\r\n"
+                                      ">NEXT\r\n"));
     const QmStringTable* table = QmStringTable::CreateFromScript(stream);
     ASSERT_EQ(table->GetCount(), 3);
     EXPECT_EQ(*table->GetString(1), u"one");
@@ -169,21 +170,22 @@ TEST(StringTable, CaptionsFromScriptLines)
     };
     for (const Case& c : cases) {
         QmStrStream stream{QString::fromUtf16(c.text)};
-        EXPECT_EQ(ReadStringFromScript(stream), QString::fromUtf16(c.caption)) << QString::fromUtf16(c.text).toStdString();
+        EXPECT_EQ(ReadStringFromScript(stream), QString::fromUtf16(c.caption))
+            << QString::fromUtf16(c.text).toStdString();
         EXPECT_EQ(stream.text().mid(stream.pos()), QString::fromUtf16(c.rest));
     }
 }
 
 TEST(StringList, ListBlock)
 {
-    QmStrStream stream(QStringLiteral(
-        "colors and the rest of the line\r\n"
-        "red\r\n"
-        "\r\n"
-        "_\r\n"
-        "green\\x21  \r\n"
-        "red\r\n"
-        ">CMNT end\r\n"));
+    QmStrStream stream(
+        QStringLiteral("colors and the rest of the line\r\n"
+                       "red\r\n"
+                       "\r\n"
+                       "_\r\n"
+                       "green\\x21  \r\n"
+                       "red\r\n"
+                       ">CMNT end\r\n"));
     const QmStringList list(stream);
     EXPECT_EQ(list.GetName(), u"colors");
     ASSERT_EQ(list.GetCount(), 4);
@@ -230,7 +232,8 @@ TEST(StringList, InlineItems)
         list.ReadItems(stream);
         std::vector<QString> items(list.begin(), list.end());
         EXPECT_EQ(items, c.items) << QString::fromUtf16(c.text).toStdString();
-        EXPECT_EQ(stream.text().mid(stream.pos()), QString::fromUtf16(c.rest)) << QString::fromUtf16(c.text).toStdString();
+        EXPECT_EQ(stream.text().mid(stream.pos()), QString::fromUtf16(c.rest))
+            << QString::fromUtf16(c.text).toStdString();
     }
 }
 

@@ -35,8 +35,8 @@ int evaluate(const std::vector<int>& codewords, int x)
 
 std::vector<int> fullCodewords(const QByteArray& bytes)
 {
-    std::vector<int> codewords =
-        Pdf417ByteCompact(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size()), kColumns, kRows);
+    std::vector<int> codewords = Pdf417ByteCompact(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                                   std::size_t(bytes.size()), kColumns, kRows);
     Pdf417ComputeEC(codewords);
     return codewords;
 }
@@ -180,7 +180,8 @@ TEST(Pdf417ByteCompaction, RefusesWhatDoesNotFit)
 {
     EXPECT_EQ(Pdf417ByteCapacity(kColumns, kRows), 912u);
     const QByteArray tooLong = bytesOfLength(913);
-    EXPECT_TRUE(Pdf417ByteCompact(reinterpret_cast<const std::uint8_t*>(tooLong.constData()), 913, kColumns, kRows).empty());
+    EXPECT_TRUE(
+        Pdf417ByteCompact(reinterpret_cast<const std::uint8_t*>(tooLong.constData()), 913, kColumns, kRows).empty());
     EXPECT_FALSE(Pdf417EncodeText(tooLong.constData(), 913, kColumns, kRows).IsValid());
     // Sizes the standard does not have.
     EXPECT_EQ(Pdf417ByteCapacity(31, 10), 0u);
@@ -213,7 +214,8 @@ TEST(Pdf417Render, RowsCarryStartIndicatorsAndStop)
         EXPECT_EQ(left, expectLeft[r % 3]) << "row " << r;
         EXPECT_EQ(right, expectRight[r % 3]) << "row " << r;
         for (int c = 0; c < kColumns; ++c)
-            ASSERT_EQ(codewordOfPattern(cluster, maskAt(symbol, r, 17 * (c + 2))), codewords[std::size_t(r * kColumns + c)]);
+            ASSERT_EQ(codewordOfPattern(cluster, maskAt(symbol, r, 17 * (c + 2))),
+                      codewords[std::size_t(r * kColumns + c)]);
     }
 }
 

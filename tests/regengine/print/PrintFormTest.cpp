@@ -55,17 +55,19 @@ PrintedForm printForm(FieldList& fields, const QStringList& header, int mode, co
     EXPECT_TRUE(view.PrintForm(mode));
     printed.placements = view.LastSymbolPlacements();
     const QString prefix = QDir(testsupport::sandboxRoot()).filePath(name);
-    run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QString::number(kDpi), QStringLiteral("-gray"),
-                                     QStringLiteral("-aaVector"), QStringLiteral("no"), QStringLiteral("-png"),
-                                     printed.pdf, prefix});
-    const QStringList pngs = QDir(testsupport::sandboxRoot()).entryList({name + QStringLiteral("-*.png")}, QDir::Files, QDir::Name);
+    run(QStringLiteral("pdftoppm"),
+        {QStringLiteral("-r"), QString::number(kDpi), QStringLiteral("-gray"), QStringLiteral("-aaVector"),
+         QStringLiteral("no"), QStringLiteral("-png"), printed.pdf, prefix});
+    const QStringList pngs =
+        QDir(testsupport::sandboxRoot()).entryList({name + QStringLiteral("-*.png")}, QDir::Files, QDir::Name);
     for (const QString& png : pngs)
         printed.pageImages.append(QImage(QDir(testsupport::sandboxRoot()).filePath(png)));
     printed.pages = int(printed.pageImages.size());
     for (int p = 1; p <= printed.pages; ++p)
-        printed.pageTexts.append(run(QStringLiteral("pdftotext"),
-                                     {QStringLiteral("-f"), QString::number(p), QStringLiteral("-l"), QString::number(p),
-                                      QStringLiteral("-layout"), printed.pdf, QStringLiteral("-")}));
+        printed.pageTexts.append(
+            run(QStringLiteral("pdftotext"),
+                {QStringLiteral("-f"), QString::number(p), QStringLiteral("-l"), QString::number(p),
+                 QStringLiteral("-layout"), printed.pdf, QStringLiteral("-")}));
     return printed;
 }
 
@@ -190,7 +192,8 @@ TEST_F(PrintFormTest, LongRecordsFlowOntoFurtherPages)
     ASSERT_GE(printed.pages, 2);
     const QString all = printed.pageTexts.join(QLatin1Char('\n'));
     for (int i = 0; i < 260; ++i)
-        ASSERT_TRUE(all.contains(QStringLiteral("value-%1 ").arg(i)) || all.contains(QStringLiteral("value-%1\n").arg(i)))
+        ASSERT_TRUE(all.contains(QStringLiteral("value-%1 ").arg(i)) ||
+                    all.contains(QStringLiteral("value-%1\n").arg(i)))
             << "field " << i;
     EXPECT_EQ(decodeAll(printed), BuildRegistrationText(fields));
 }

@@ -18,9 +18,9 @@ inline std::optional<QByteArray> decodePdf417(const QImage& image)
     ZXing::DecodeHints hints;
     hints.setFormats(ZXing::BarcodeFormat::PDF417);
     hints.setTryHarder(true);
-    const ZXing::Result result = ZXing::ReadBarcode(
-        ZXing::ImageView(gray.constBits(), gray.width(), gray.height(), ZXing::ImageFormat::Lum, int(gray.bytesPerLine())),
-        hints);
+    const ZXing::Result result = ZXing::ReadBarcode(ZXing::ImageView(gray.constBits(), gray.width(), gray.height(),
+                                                                     ZXing::ImageFormat::Lum, int(gray.bytesPerLine())),
+                                                    hints);
     if (!result.isValid())
         return std::nullopt;
     const auto& bytes = result.bytes();

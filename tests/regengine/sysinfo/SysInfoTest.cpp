@@ -111,17 +111,10 @@ TEST(DiskSizeClass, ClassesLeaveNoGaps)
         quint64 bytes;
         const char* text;
     } cases[] = {
-        {0, "less than 1 GB"},
-        {1023999999ull, "less than 1 GB"},
-        {1024000000ull, "1GB to 2GB"},
-        {1024000512ull, "1GB to 2GB"},
-        {2047999999ull, "1GB to 2GB"},
-        {2048000000ull, "2GB to 4GB"},
-        {2048001023ull, "2GB to 4GB"},
-        {4095999999ull, "2GB to 4GB"},
-        {4096000000ull, "over 4GB"},
-        {quint64(80) << 30, "over 4GB"},
-        {~quint64(0), "over 4GB"},
+        {0, "less than 1 GB"},           {1023999999ull, "less than 1 GB"}, {1024000000ull, "1GB to 2GB"},
+        {1024000512ull, "1GB to 2GB"},   {2047999999ull, "1GB to 2GB"},     {2048000000ull, "2GB to 4GB"},
+        {2048001023ull, "2GB to 4GB"},   {4095999999ull, "2GB to 4GB"},     {4096000000ull, "over 4GB"},
+        {quint64(80) << 30, "over 4GB"}, {~quint64(0), "over 4GB"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(QmSysInfo::DiskSizeClass(c.bytes), QString::fromLatin1(c.text)) << c.bytes;
@@ -222,7 +215,8 @@ TEST_F(SysInfo, ParametersByNameInAnyCase)
 TEST_F(SysInfo, RegistryBackedParameters)
 {
     platform::Registry::setValue(platform::RootKey::LocalMachine, QStringLiteral("SOFTWARE\\Microsoft\\DirectX"),
-                                 QStringLiteral("Version"), platform::RegValue::fromString(QStringLiteral("4.09.00.0904")));
+                                 QStringLiteral("Version"),
+                                 platform::RegValue::fromString(QStringLiteral("4.09.00.0904")));
     EXPECT_EQ(param("DIRECTX"), QStringLiteral("09.00.0904"));
     const QString cpuKey = QStringLiteral("Hardware\\Description\\System\\CentralProcessor\\0");
     platform::Registry::setValue(platform::RootKey::LocalMachine, cpuKey, QStringLiteral("ProcessorNameString"),
@@ -270,8 +264,13 @@ TEST(ModemSpeed, RatesAndMultiUse)
         quint32 bearer;
         quint32 rate;
         const char* text;
-    } cases[] = {{0, 9600, "14.4"}, {0, 28800, "28.8"}, {0, 33600, "33.6"}, {0, 56000, "56k"},
-                 {0, 64000, "64.0"}, {0, 115200, "115.2"}, {platform::tel::kBearerModeMultiUse, 64000, "ISDN"}};
+    } cases[] = {{0, 9600, "14.4"},
+                 {0, 28800, "28.8"},
+                 {0, 33600, "33.6"},
+                 {0, 56000, "56k"},
+                 {0, 64000, "64.0"},
+                 {0, 115200, "115.2"},
+                 {platform::tel::kBearerModeMultiUse, 64000, "ISDN"}};
     for (const Case& c : cases)
         EXPECT_EQ(ModemSpeedText(c.bearer, c.rate), QString::fromLatin1(c.text)) << c.rate;
 }

@@ -16,11 +16,11 @@
 
 using namespace engine;
 using testpeers::FakeModem;
+using testpeers::telephonyFor;
 using transporttest::Lines;
 using transporttest::Pty;
 using transporttest::StepClock;
 using transporttest::waitUntil;
-using testpeers::telephonyFor;
 
 namespace {
 
@@ -60,10 +60,10 @@ TEST(HayesDevice, MatchesResultCodesFromTheLastRowUp)
         int code;
         int row;
     };
-    for (const Case& c : {Case{"\r\nCONNECT 9600\r\n", 99, 1}, Case{"\r\nOK\r\n\r\nRING\r\n", 2, 3},
-                          Case{"\r\nOK\r\n", 0, 0}, Case{"\r0\r", 0, 0}, Case{"\r\nNO DIALTONE\r\n", 6, 8},
-                          Case{"\r\nRRING\r\n", 52, 14}, Case{"JUNK", 0, 11}, Case{"\r7\r", 7, 9},
-                          Case{"line noise", -1, -1}, Case{"", -1, -1}}) {
+    for (const Case& c :
+         {Case{"\r\nCONNECT 9600\r\n", 99, 1}, Case{"\r\nOK\r\n\r\nRING\r\n", 2, 3}, Case{"\r\nOK\r\n", 0, 0},
+          Case{"\r0\r", 0, 0}, Case{"\r\nNO DIALTONE\r\n", 6, 8}, Case{"\r\nRRING\r\n", 52, 14}, Case{"JUNK", 0, 11},
+          Case{"\r7\r", 7, 9}, Case{"line noise", -1, -1}, Case{"", -1, -1}}) {
         int row = 99;
         EXPECT_EQ(device.MatchResponse(c.response, &row), c.code) << c.response;
         EXPECT_EQ(row, c.row) << c.response;
@@ -169,7 +169,6 @@ TEST(HayesDevice, AResponseThatFillsTheBufferStaysATerminatedText)
     EXPECT_EQ(d.device.MatchResponse(response, nullptr), 0);
 }
 
-
 TEST(TapiHayes, DialsAndHangsUpWithoutResettingTheConnectedModem)
 {
     FakeModem modem(FakeModem::at(2400));
@@ -206,12 +205,24 @@ TEST(TapiHayes, DialsAndHangsUpWithoutResettingTheConnectedModem)
 class LostLineTelephony final : public platform::Telephony {
 public:
     explicit LostLineTelephony(platform::HayesTelephonyOptions options) : inner_(std::move(options)) {}
-    qint32 initialize(const QString& n, platform::LineCallback cb, quint32* c) override { return inner_.initialize(n, cb, c); }
-    qint32 negotiateApiVersion(quint32 d, quint32 l, quint32 h, quint32* v) override { return inner_.negotiateApiVersion(d, l, h, v); }
+    qint32 initialize(const QString& n, platform::LineCallback cb, quint32* c) override
+    {
+        return inner_.initialize(n, cb, c);
+    }
+    qint32 negotiateApiVersion(quint32 d, quint32 l, quint32 h, quint32* v) override
+    {
+        return inner_.negotiateApiVersion(d, l, h, v);
+    }
     qint32 getDevCaps(quint32 d, quint32 v, platform::LineCaps* c) override { return inner_.getDevCaps(d, v, c); }
-    qint32 openLine(quint32 d, quint32 v, quintptr i, quint32 m, quint32* l) override { return inner_.openLine(d, v, i, m, l); }
+    qint32 openLine(quint32 d, quint32 v, quintptr i, quint32 m, quint32* l) override
+    {
+        return inner_.openLine(d, v, i, m, l);
+    }
     qint32 lineDeviceId(quint32 l, quint32* d) override { return inner_.lineDeviceId(l, d); }
-    qint32 translateAddress(quint32 d, quint32 v, const QString& n, QString* o) override { return inner_.translateAddress(d, v, n, o); }
+    qint32 translateAddress(quint32 d, quint32 v, const QString& n, QString* o) override
+    {
+        return inner_.translateAddress(d, v, n, o);
+    }
     qint32 makeCall(quint32 l, quint32* c, const QString& n) override { return inner_.makeCall(l, c, n); }
     qint32 getCallState(quint32 c, quint32* s) override { return inner_.getCallState(c, s); }
     qint32 drop(quint32 c) override { return inner_.drop(c); }

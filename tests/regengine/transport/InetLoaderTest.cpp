@@ -31,7 +31,8 @@ TEST(InetLoader, BindsEveryEntryPointOfTheLibrary)
 
 TEST(InetLoader, AMissingOrForeignLibraryBindsNothingAndTheNextCandidateIsTried)
 {
-    InetLoader missing({testsupport::sandboxRoot() + QStringLiteral("/none/") + QStringLiteral(OVEX_INET_LIBRARY_NAME)});
+    InetLoader missing(
+        {testsupport::sandboxRoot() + QStringLiteral("/none/") + QStringLiteral(OVEX_INET_LIBRARY_NAME)});
     EXPECT_FALSE(missing.Load());
     EXPECT_FALSE(missing.IsConnected().has_value());
     EXPECT_FALSE(missing.IsWorkingOffline());

@@ -35,7 +35,8 @@ TEST(MAPIMailer, SendsThroughTheMailLibrary)
     Recorded recorded;
     watch(mailer, recorded);
     ASSERT_TRUE(mailer.IsMailAvailable());
-    mailer.SetAddresses(QStringLiteral("Anna"), QStringLiteral("register@example.com"), QStringLiteral("Anna OVEX Registration"));
+    mailer.SetAddresses(QStringLiteral("Anna"), QStringLiteral("register@example.com"),
+                        QStringLiteral("Anna OVEX Registration"));
     mailer.SetBody(QByteArray("\n>BeginFields\nLNAM:Anna\n>EndFields\n"));
     EXPECT_TRUE(mailer.Send());
     EXPECT_EQ(sendmail.Argv(), "-oi\n--\nregister@example.com\n");

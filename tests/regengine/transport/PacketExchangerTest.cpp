@@ -22,10 +22,10 @@
 
 using namespace engine;
 using testpeers::FakeModem;
-using transporttest::Pty;
 using testpeers::servicePacket;
-using transporttest::StepClock;
 using testpeers::telephonyFor;
+using transporttest::Pty;
+using transporttest::StepClock;
 
 namespace {
 
@@ -89,9 +89,9 @@ TEST(RemoteCommands, NamesAndArgumentCounts)
         qint32 number;
         int args;
     };
-    for (const Case& c : {Case{"SETF", 0, 0}, Case{"SHWA", 3, 1}, Case{"ADCT", 7, 6}, Case{"ADJF", 11, 4},
-                          Case{"GOTO", 13, 1}, Case{"TXTR", 16, 5}, Case{"TCMD", 22, 0}, Case{"setf", 9999, 0},
-                          Case{"ZZZZ", 9999, 0}}) {
+    for (const Case& c :
+         {Case{"SETF", 0, 0}, Case{"SHWA", 3, 1}, Case{"ADCT", 7, 6}, Case{"ADJF", 11, 4}, Case{"GOTO", 13, 1},
+          Case{"TXTR", 16, 5}, Case{"TCMD", 22, 0}, Case{"setf", 9999, 0}, Case{"ZZZZ", 9999, 0}}) {
         EXPECT_EQ(LookupRemoteCommand(c.name), c.number) << c.name;
         if (c.number != kUnknownCommand) {
             EXPECT_EQ(kRemotePageCommands[c.number].argCount, c.args) << c.name;
@@ -155,7 +155,6 @@ TEST(PacketRecords, AFieldScanStopsAtTheChecksum)
     packet.ReadFields(nullptr, &list);
     EXPECT_EQ(list.GetField(FourCC("NAME")), QStringLiteral("Jo"));
 }
-
 
 // What the service's side saw, filled on the modem's thread.
 struct ServiceLog {
@@ -315,11 +314,13 @@ TEST(PacketExchange, EndlessRefusalsEndAfterTheSixthSend)
 TEST(PacketExchange, TheInitiatorOpensWithANegativeAcknowledgement)
 {
     static QByteArray opening;
-    EXPECT_FALSE(exchangeThrows([](FakeModem::Link& link) {
-        opening = link.readPacket(5000);
-        link.readPacket(5000);
-        link.write(kAck);
-    }, true));
+    EXPECT_FALSE(exchangeThrows(
+        [](FakeModem::Link& link) {
+            opening = link.readPacket(5000);
+            link.readPacket(5000);
+            link.write(kAck);
+        },
+        true));
     EXPECT_EQ(opening, kNak);
 }
 

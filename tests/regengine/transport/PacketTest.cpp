@@ -136,11 +136,11 @@ TEST(PacketRecords, FlagsLeaveOutCodesByTheirFirstCharacter)
         quint32 readFlags;
         const char* codes;
     };
-    for (const Case& c : {Case{0, 0, "MFGR mFNM _MDM ;MTH -RGC"},
-                          Case{Packet::kSkipLowerCase, 0, "MFGR _MDM ;MTH -RGC"},
-                          Case{Packet::kSkipUnderscore, 0, "MFGR mFNM ;MTH -RGC"},
-                          Case{Packet::kSkipLowerCase | Packet::kSkipUnderscore, 0, "MFGR ;MTH -RGC"},
-                          Case{0, Packet::kSkipPrivate, "MFGR -RGC"}}) {
+    for (const Case& c :
+         {Case{0, 0, "MFGR mFNM _MDM ;MTH -RGC"}, Case{Packet::kSkipLowerCase, 0, "MFGR _MDM ;MTH -RGC"},
+          Case{Packet::kSkipUnderscore, 0, "MFGR mFNM ;MTH -RGC"},
+          Case{Packet::kSkipLowerCase | Packet::kSkipUnderscore, 0, "MFGR ;MTH -RGC"},
+          Case{0, Packet::kSkipPrivate, "MFGR -RGC"}}) {
         Packet packet;
         packet.AddFields(list, c.addFlags);
         FieldList read;

@@ -81,7 +81,10 @@ protected:
         endpoints_.redirectUrl = PlainUrl("/droplocs/default.rpc");
         endpoints_.fallbackUrl = SecureUrl("/xmlrpc");
     }
-    QString SecureUrl(const QString& path) const { return "https://localhost:" + QString::number(secure_->port()) + path; }
+    QString SecureUrl(const QString& path) const
+    {
+        return "https://localhost:" + QString::number(secure_->port()) + path;
+    }
     QString PlainUrl(const QString& path) const { return "http://127.0.0.1:" + QString::number(plain_->port()) + path; }
 
     // The XML-RPC calls the HTTPS server received.
@@ -156,11 +159,11 @@ TEST_F(RegistrationServerTest, RedirectDocumentsAndTheirFallbacks)
 {
     struct Case {
         const char* name;
-        int status;          // of the script's document; 0: there is none
-        const char* body;    // "%s" stands for the HTTPS server's port
-        int builtInStatus;   // of the built-in document; 0: none
+        int status;         // of the script's document; 0: there is none
+        const char* body;   // "%s" stands for the HTTPS server's port
+        int builtInStatus;  // of the built-in document; 0: none
         bool connects;
-        const char* path;    // the object path reached
+        const char* path;  // the object path reached
     };
     const Case cases[] = {
         {"both documents missing: the fallback", 0, "", 0, true, "/xmlrpc/1"},
@@ -168,8 +171,7 @@ TEST_F(RegistrationServerTest, RedirectDocumentsAndTheirFallbacks)
         {"an empty document: the fallback", 200, "", 0, true, "/xmlrpc/1"},
         {"the script's document names the server", 200, "https://localhost:%s/named \n", 0, true, "/named/1"},
         {"the built-in document when the script's is missing", 0, "", 200, true, "/builtin/1"},
-        {"a plain-HTTP server gives way to the HTTPS fallback", 200, "http://localhost:%s/named", 0, true,
-         "/xmlrpc/1"},
+        {"a plain-HTTP server gives way to the HTTPS fallback", 200, "http://localhost:%s/named", 0, true, "/xmlrpc/1"},
         {"plain HTTP in capitals too", 200, "HTTP://localhost:%s/named", 0, true, "/xmlrpc/1"},
         {"plain HTTP once the suffix is added", 200, "http:/", 0, true, "/xmlrpc/1"},
         {"no scheme: bad URL", 200, "localhost:%s/named", 0, false, ""},
@@ -221,8 +223,8 @@ TEST_F(RegistrationServerTest, AFaultAPortalPageOrNoValueFailsTheCall)
         {"a fault", QJsonObject{{"fault", QJsonArray{4, "No such product"}}}},
         {"an HTML page with status 200",
          QJsonObject{{"raw", "<html><body>Please log in to the hotel network</body></html>"}}},
-        {"an empty methodResponse", QJsonObject{{"raw", "<?xml version=\"1.0\"?><methodResponse/>"},
-                                                 {"content_type", "text/xml"}}},
+        {"an empty methodResponse",
+         QJsonObject{{"raw", "<?xml version=\"1.0\"?><methodResponse/>"}, {"content_type", "text/xml"}}},
         {"an empty body", QJsonObject{{"raw", ""}, {"content_type", "text/xml"}}},
         {"status 500", QJsonObject{{"raw", "oops"}, {"status", 500}}},
     };
@@ -283,8 +285,9 @@ TEST_F(RegistrationServerTest, TheRequestReportsItsOwnCodesAndTexts)
 TEST_F(RegistrationServerTest, TheRequestNeitherWaitsForNothingNorAllocatesAClaim)
 {
     const InetLoader::Api& inet = loader_.Functions();
-    testpeers::RawServer huge(dir_, "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\n"
-                                    "Content-Length: 900000000000\r\n\r\n<?xml");
+    testpeers::RawServer huge(dir_,
+                              "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\n"
+                              "Content-Length: 900000000000\r\n\r\n<?xml");
     ASSERT_TRUE(huge.started());
     OvexInetHandle session = inet.openSession("Veldora", OVEX_INET_FLAG_ASYNC);
     ASSERT_NE(session, nullptr);
@@ -341,7 +344,8 @@ TEST_F(RegistrationServerTest, WaitForFlagEndsOnTheFlagTheCancelOrTheTimeLimit)
 
 TEST_F(RegistrationServerTest, WithoutTheInternetLibraryNothingIsTried)
 {
-    InetLoader missing({testsupport::sandboxRoot() + QStringLiteral("/none/") + QStringLiteral(OVEX_INET_LIBRARY_NAME)});
+    InetLoader missing(
+        {testsupport::sandboxRoot() + QStringLiteral("/none/") + QStringLiteral(OVEX_INET_LIBRARY_NAME)});
     StreamRPCToNet net(&display_, &missing, endpoints_);
     EXPECT_FALSE(net.Connect("http://127.0.0.1:1/droplocs/default.rpc"));
     EXPECT_EQ(display_.text, "Checking for Internet connection.\r\nUnable to open an Internet connection.\r\n");
@@ -386,8 +390,9 @@ TEST_F(RegistrationServerTest, WithTheNetworkDownNothingIsSent)
 TEST_F(RegistrationServerTest, AProxyAskingForCredentialsIsRetriedAFewTimes)
 {
     StartServers({}, {});
-    testpeers::RawServer proxy(dir_, "HTTP/1.1 407 Proxy Authentication Required\r\n"
-                                     "Proxy-Authenticate: Basic realm=\"office\"\r\nContent-Length: 0\r\n\r\n");
+    testpeers::RawServer proxy(dir_,
+                               "HTTP/1.1 407 Proxy Authentication Required\r\n"
+                               "Proxy-Authenticate: Basic realm=\"office\"\r\nContent-Length: 0\r\n\r\n");
     ASSERT_TRUE(proxy.started());
     ::setenv("http_proxy", ("http://127.0.0.1:" + QByteArray::number(proxy.port())).constData(), 1);
     int asked = 0;

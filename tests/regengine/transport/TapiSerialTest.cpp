@@ -49,9 +49,9 @@ TEST(ComLineMgr, ListsTheDataModemsWithTheirNumbers)
     QStringList items;
     for (int i = 0; i < list->GetCount(); ++i)
         items << *list->GetItem(i);
-    EXPECT_EQ(items, QStringList({QStringLiteral("cdc_acm modem on ttyACM0^0"),
-                                  QStringLiteral("serial8250 modem on ttyS2^1"),
-                                  QStringLiteral("Modem on /dev/modem^2")}));
+    EXPECT_EQ(items,
+              QStringList({QStringLiteral("cdc_acm modem on ttyACM0^0"), QStringLiteral("serial8250 modem on ttyS2^1"),
+                           QStringLiteral("Modem on /dev/modem^2")}));
 
     platform::HayesTelephony none(optionsFor(emptySysfs(), {}));
     ComLineMgr bare(&none);
@@ -81,10 +81,11 @@ TEST(TapiSerial, EachDialResultReportsItsText)
         int open;
         const char* lastText;
     };
-    for (const Case& c : {Case{FakeModem::DialResult::Connect, 0, "Connected."},
-                          Case{FakeModem::DialResult::Busy, CommDevice::kFailed, "Line is busy."},
-                          Case{FakeModem::DialResult::NoCarrier, CommDevice::kFailed, "Disconnected: No answer."},
-                          Case{FakeModem::DialResult::NoDialTone, CommDevice::kFailed, "Disconnected: No dial tone."}}) {
+    for (const Case& c :
+         {Case{FakeModem::DialResult::Connect, 0, "Connected."},
+          Case{FakeModem::DialResult::Busy, CommDevice::kFailed, "Line is busy."},
+          Case{FakeModem::DialResult::NoCarrier, CommDevice::kFailed, "Disconnected: No answer."},
+          Case{FakeModem::DialResult::NoDialTone, CommDevice::kFailed, "Disconnected: No dial tone."}}) {
         FakeModem modem(FakeModem::at(2400, c.result));
         Dialer d(modem);
         EXPECT_EQ(d.device.Open(), c.open) << c.lastText;
@@ -117,10 +118,12 @@ TEST(TapiSerial, CancelEndsTheWaitForTheCall)
     Dialer d(modem);
     d.device.SetCancelFlag(CancelFlagPointer());
     static int passes = 0;
-    SetIdleCallback([](QObject*) {
-        if (++passes == 20)
-            SetCancelFlag(1);
-    }, nullptr);
+    SetIdleCallback(
+        [](QObject*) {
+            if (++passes == 20)
+                SetCancelFlag(1);
+        },
+        nullptr);
     EXPECT_EQ(d.device.Open(), CommDevice::kFailed);
     SetIdleCallback(nullptr, nullptr);
     EXPECT_EQ(passes, 20);

@@ -20,9 +20,9 @@
 using namespace engine;
 using testpeers::dumpedBytes;
 using testpeers::FakeModem;
+using testpeers::telephonyFor;
 using transporttest::Lines;
 using transporttest::StepClock;
-using testpeers::telephonyFor;
 
 namespace {
 
@@ -58,7 +58,6 @@ TEST(UnscrambleText, RestoresEveryCharacterIntoACopy)
     UnscrambleText(nine);
     EXPECT_EQ(nine[8].unicode(), char16_t(u'I' ^ u'K'));
 }
-
 
 struct X25Call {
     explicit X25Call(testpeers::ServiceScript script)
@@ -147,7 +146,10 @@ TEST(CountryDialer, ListsEachCountryPlaceAndNumberOncePerGroup)
         QString country, place;
         QStringList expected;
     } cases[] = {
-        {"countries, a split group twice", CountryDialer::Country, {}, {},
+        {"countries, a split group twice",
+         CountryDialer::Country,
+         {},
+         {},
          {"Germany", "France", "Germany", "No tabs here", "Italy", "Spain"}},
         {"places of one country", CountryDialer::Place, "Germany", {}, {"Berlin", "Munich", "Hamburg"}},
         {"numbers of one place", CountryDialer::Number, "Germany", "Berlin", {"030 1234", "030 5678"}},

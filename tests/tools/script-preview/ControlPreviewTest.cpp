@@ -33,10 +33,13 @@ QStringList options(std::initializer_list<const char*> args)
 
 TEST(ControlPreview, SetAndClickEveryChoiceAndStateControl)
 {
-    const RunResult r = preview(options({"--set", "COLR=Green", "--set", "TOWN=Dublin", "--set", "PLAN=Platinum",
-                                         "--set", "BDAY=February/29/2023", "--click", "MS__", "--click", "NEWS",
-                                         "--click", "OFFR", "--click", "EVNT", "--click", "AGRE", "--click", "STR1",
-                                         "--click", "STR2", "--click", "STR2", "--tree", "--fields"}));
+    const RunResult r = preview(options({"--set",   "COLR=Green",    "--set",   "TOWN=Dublin",
+                                         "--set",   "PLAN=Platinum", "--set",   "BDAY=February/29/2023",
+                                         "--click", "MS__",          "--click", "NEWS",
+                                         "--click", "OFFR",          "--click", "EVNT",
+                                         "--click", "AGRE",          "--click", "STR1",
+                                         "--click", "STR2",          "--click", "STR2",
+                                         "--tree",  "--fields"}));
     ASSERT_FALSE(r.crashed);
     const QStringList out = lines(r.out);
     for (const char* expected : {
@@ -51,7 +54,14 @@ TEST(ControlPreview, SetAndClickEveryChoiceAndStateControl)
              "    QmToggleButton STR1 0 24 24 24 0x00000002 \"Favourite\"",
              "    QmToggleButton STR2 32 24 24 24 0x00000003 \"Keep\"",
              "beep",  // the third interest of at most two
-             "COLR:G", "TOWN:Dublin", "PLAN:Platinum", "BDAY:2/28/2023", "RADI:1", "NEWS:1", "OFFR:1", "EVNT:",
+             "COLR:G",
+             "TOWN:Dublin",
+             "PLAN:Platinum",
+             "BDAY:2/28/2023",
+             "RADI:1",
+             "NEWS:1",
+             "OFFR:1",
+             "EVNT:",
              "AGRE:1",
          })
         EXPECT_TRUE(out.contains(QString::fromUtf8(expected))) << expected << "\n" << r.out.toStdString();

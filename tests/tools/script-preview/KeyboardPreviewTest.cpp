@@ -39,12 +39,12 @@ QString userHive()
 
 TEST(KeyboardPreview, APageIsFilledInAndSentWithKeysAlone)
 {
-    const QStringList args = keys(QStringLiteral("Ada"), {"Tab"}) + keys(QStringLiteral("ada@example.org"), {"Tab"}) +
-                             keys(QStringLiteral("5551234567"), {"Tab", "Down", "Down", "Tab", "Space", "Down", "Down",
-                                                                 "Down", "Return", "Tab", "Down", "Down", "Up",
-                                                                 "Tab", "Space", "Right", "Space", "Right", "Space",
-                                                                 "Tab", "Space", "Return"}) +
-                             QStringList{QStringLiteral("--tree"), QStringLiteral("--fields")};
+    const QStringList args =
+        keys(QStringLiteral("Ada"), {"Tab"}) + keys(QStringLiteral("ada@example.org"), {"Tab"}) +
+        keys(QStringLiteral("5551234567"),
+             {"Tab",  "Down", "Down", "Tab",   "Space", "Down",  "Down",  "Down",  "Return", "Tab",   "Down",
+              "Down", "Up",   "Tab",  "Space", "Right", "Space", "Right", "Space", "Tab",    "Space", "Return"}) +
+        QStringList{QStringLiteral("--tree"), QStringLiteral("--fields")};
     const RunResult r = preview(args);
     ASSERT_FALSE(r.crashed);
     EXPECT_EQ(r.exitCode, kUnsetExitCode) << r.err.toStdString();
@@ -53,12 +53,22 @@ TEST(KeyboardPreview, APageIsFilledInAndSentWithKeysAlone)
              // Enter pressed the default Next: the second page, its caption filled in.
              "QmRegPage PG02 0 0 600 420 0x00000000 \"Thank you\"",
              "  QmCaption DONE 20 20 560 26 0x00080000 \"Thank you, Ada.\"",
-             "NAME:Ada", "MAIL:ada@example.org", "PHON:555-123-4567",
+             "NAME:Ada",
+             "MAIL:ada@example.org",
+             "PHON:555-123-4567",
              // Down twice in the combo; Space opens the popup's menu, whose keys choose its
              // third item; in the radio group Down, Down, Up lands on Ms.
-             "CTRY:NOR", "HEAR:On the web", "MS__:1", "MR__:", "MX__:",
+             "CTRY:NOR",
+             "HEAR:On the web",
+             "MS__:1",
+             "MR__:",
+             "MX__:",
              // Space, Right, Space, Right, Space: the third of at most two is refused.
-             "NEWS:1", "OFFR:1", "EVNT:", "beep", "AGRE:1",
+             "NEWS:1",
+             "OFFR:1",
+             "EVNT:",
+             "beep",
+             "AGRE:1",
          })
         EXPECT_TRUE(out.contains(QString::fromUtf8(expected))) << expected << "\n" << r.out.toStdString();
 }
@@ -78,7 +88,9 @@ TEST(KeyboardPreview, TheRegisterLaterDialogIsTheWindowsOwn)
          "register-later: answer 2", true},
         {"the button, then remind me", {"--click", "LATR", "--press", "4"}, "register-later: answer 2", true},
         {"the command, then remind me", {"--command", "9001", "--press", "4"}, "register-later: answer 2", true},
-        {"the button, then Escape in the dialog", {"--click", "LATR", "--key", "Escape"}, "register-later: answer 1",
+        {"the button, then Escape in the dialog",
+         {"--click", "LATR", "--key", "Escape"},
+         "register-later: answer 1",
          false},
         {"the button, left open", {"--click", "LATR"}, "register-later: answer 1", false},
     };
@@ -96,8 +108,8 @@ TEST(KeyboardPreview, TheRegisterLaterDialogIsTheWindowsOwn)
         const QString hive = QString::fromUtf8(testsupport::readFile(userHive()));
         EXPECT_EQ(hive.contains(QStringLiteral("\"RemindTime\"=hex(b):")), c.stored) << hive.toStdString();
         EXPECT_EQ(hive.contains(QStringLiteral("\"RegStatus\"=\"L ")), c.stored) << hive.toStdString();
-        const QString entry = qEnvironmentVariable("XDG_CONFIG_HOME") +
-                              QStringLiteral("/autostart/Ovex Kelvo Registration.desktop");
+        const QString entry =
+            qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/autostart/Ovex Kelvo Registration.desktop");
         ASSERT_EQ(QFile::exists(entry), c.stored) << entry.toStdString();
         if (c.stored) {
             // The script's product, reminder key and language, not a default's.
@@ -112,9 +124,9 @@ TEST(KeyboardPreview, TheRegisterLaterDialogIsTheWindowsOwn)
 // line. A focused push button takes Return as its own press.
 TEST(KeyboardPreview, FocusKeysAndLineBreaks)
 {
-    const RunResult r = preview({"--focus", "MX__", "--key", "Right", "--set", "MAIL=bo@example.org", "--set",
-                                 "NAME=Bo\n", "--tree", "--set", "NOTE=first\r\nsecond", "--key", "Tab", "--key",
-                                 "Return", "--tree", "--fields"});
+    const RunResult r =
+        preview({"--focus", "MX__", "--key", "Right", "--set", "MAIL=bo@example.org", "--set", "NAME=Bo\n", "--tree",
+                 "--set", "NOTE=first\r\nsecond", "--key", "Tab", "--key", "Return", "--tree", "--fields"});
     ASSERT_FALSE(r.crashed);
     EXPECT_EQ(r.exitCode, kUnsetExitCode) << r.err.toStdString();
     const QStringList out = outputLines(r.out);

@@ -27,8 +27,9 @@ TEST(ModemPreview, ClickingRegisterRegistersOverTheListedModem)
     const testsupport::RunResult r = testsupport::runProgram(
         testsupport::binaryDir() + QStringLiteral("/tools/script-preview/script-preview"),
         {testsupport::sourceDir() + QStringLiteral("/tests/tools/script-preview/fixtures/modem-registration.txt"),
-         QStringLiteral("--set"), QStringLiteral("NAME=Jo"), QStringLiteral("--set"), QStringLiteral("-Fnl=18005550100"),
-         QStringLiteral("--click"), QStringLiteral("REGB"), QStringLiteral("--tree"), QStringLiteral("--fields")},
+         QStringLiteral("--set"), QStringLiteral("NAME=Jo"), QStringLiteral("--set"),
+         QStringLiteral("-Fnl=18005550100"), QStringLiteral("--click"), QStringLiteral("REGB"),
+         QStringLiteral("--tree"), QStringLiteral("--fields")},
         env);
     ASSERT_FALSE(r.crashed);
     EXPECT_EQ(modem.dialled(), QStringList{"18005550100"});

@@ -46,8 +46,8 @@ TEST(RegistrationPagesPreview, TheModemPageListsTheFixtureModemsForTheModemMetho
 
 TEST(RegistrationPagesPreview, TheMethodPageOpensTheSiteWithItsTags)
 {
-    const RunResult r = preview({QStringLiteral("--page"), QStringLiteral("1"), QStringLiteral("--click"),
-                                 QStringLiteral("WEBR")});
+    const RunResult r =
+        preview({QStringLiteral("--page"), QStringLiteral("1"), QStringLiteral("--click"), QStringLiteral("WEBR")});
     ASSERT_FALSE(r.crashed);
     EXPECT_TRUE(QString::fromUtf8(r.out).contains(QStringLiteral("open: https://register.example.com/?product=Ovex")))
         << r.out.toStdString();
@@ -63,9 +63,9 @@ TEST(RegistrationPagesPreview, TheButtonsOpenTheDialogs)
     // The dialog's own size, not the window's.
     EXPECT_LT(QImage(shot("later.png")).width(), 600);
 
-    const RunResult status = preview({QStringLiteral("--click"), QStringLiteral("STAT"), QStringLiteral("--screenshot"),
-                                      shot("status.png"), QStringLiteral("--press"), QStringLiteral("2"),
-                                      QStringLiteral("--press"), QStringLiteral("2")});
+    const RunResult status =
+        preview({QStringLiteral("--click"), QStringLiteral("STAT"), QStringLiteral("--screenshot"), shot("status.png"),
+                 QStringLiteral("--press"), QStringLiteral("2"), QStringLiteral("--press"), QStringLiteral("2")});
     ASSERT_FALSE(status.crashed);
     const QImage image(shot("status.png"));
     EXPECT_FALSE(image.isNull());

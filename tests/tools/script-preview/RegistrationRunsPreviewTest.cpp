@@ -18,7 +18,8 @@ namespace {
 
 QString fixture(const char* name)
 {
-    return testsupport::sourceDir() + QStringLiteral("/tests/tools/script-preview/fixtures/") + QString::fromLatin1(name);
+    return testsupport::sourceDir() + QStringLiteral("/tests/tools/script-preview/fixtures/") +
+           QString::fromLatin1(name);
 }
 
 testsupport::RunResult preview(const QStringList& args, QProcessEnvironment env = {})
@@ -55,9 +56,10 @@ TEST(RegistrationRunsPreview, ClickingRegisterMailsTheRecordThroughTheNamedSendm
     // A refused mail leaves the window on its page.
     sendmail.Reset();
     sendmail.SetExitCode(75);
-    const auto refused = preview(QStringList{fixture("email-registration.txt")} + kTyped +
-                                     QStringList{QStringLiteral("--click"), QStringLiteral("REGB"), QStringLiteral("--tree")},
-                                 env);
+    const auto refused =
+        preview(QStringList{fixture("email-registration.txt")} + kTyped +
+                    QStringList{QStringLiteral("--click"), QStringLiteral("REGB"), QStringLiteral("--tree")},
+                env);
     EXPECT_TRUE(refused.out.contains("Send Mail failed to send message.")) << refused.out.constData();
     EXPECT_TRUE(refused.out.contains("QmRegPage PG01"));
 }
@@ -67,14 +69,15 @@ TEST(RegistrationRunsPreview, PrintToSendsThePrintedFormToAPdf)
     const QString pdf = QDir(testsupport::sandboxRoot()).filePath(QStringLiteral("preview-form.pdf"));
     QFile::remove(pdf);
     const auto r = preview(QStringList{fixture("printed-registration.txt")} + kTyped +
-                           QStringList{QStringLiteral("--print-to"), pdf, QStringLiteral("--click"), QStringLiteral("REGB"),
-                                       QStringLiteral("--tree")});
+                           QStringList{QStringLiteral("--print-to"), pdf, QStringLiteral("--click"),
+                                       QStringLiteral("REGB"), QStringLiteral("--tree")});
     ASSERT_FALSE(r.crashed) << r.err.constData();
     EXPECT_TRUE(r.out.contains("print dialog: OK")) << r.out.constData();
     EXPECT_TRUE(r.out.contains("QmRegPage PG02")) << "the success page is shown";
     ASSERT_TRUE(QFile::exists(pdf)) << r.out.constData() << r.err.constData();
 
-    const auto text = testsupport::runProgram(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    const auto text =
+        testsupport::runProgram(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
     const QString page = QString::fromUtf8(text.out);
     EXPECT_TRUE(page.contains(QStringLiteral("Ovex Kelvo Registration"))) << page.toStdString();
     EXPECT_TRUE(page.contains(QStringLiteral("PO Box 1815")));
@@ -82,10 +85,11 @@ TEST(RegistrationRunsPreview, PrintToSendsThePrintedFormToAPdf)
 
     // The bar code carries the record.
     const QString prefix = QDir(testsupport::sandboxRoot()).filePath(QStringLiteral("preview-form"));
-    testsupport::runProgram(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("300"), QStringLiteral("-gray"),
-                                                         QStringLiteral("-aaVector"), QStringLiteral("no"), QStringLiteral("-png"),
-                                                         QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
-                                                         QStringLiteral("1"), pdf, prefix});
+    testsupport::runProgram(
+        QStringLiteral("pdftoppm"),
+        {QStringLiteral("-r"), QStringLiteral("300"), QStringLiteral("-gray"), QStringLiteral("-aaVector"),
+         QStringLiteral("no"), QStringLiteral("-png"), QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
+         QStringLiteral("1"), pdf, prefix});
     const QStringList pngs =
         QDir(testsupport::sandboxRoot()).entryList({QStringLiteral("preview-form-*.png")}, QDir::Files, QDir::Name);
     ASSERT_FALSE(pngs.isEmpty());
@@ -95,8 +99,9 @@ TEST(RegistrationRunsPreview, PrintToSendsThePrintedFormToAPdf)
     EXPECT_TRUE(decoded->contains("LNAM:Quist"));
 
     // Without --print-to the dialog is cancelled and nothing is registered.
-    const auto cancelled = preview(QStringList{fixture("printed-registration.txt")} + kTyped +
-                                   QStringList{QStringLiteral("--click"), QStringLiteral("REGB"), QStringLiteral("--tree")});
+    const auto cancelled =
+        preview(QStringList{fixture("printed-registration.txt")} + kTyped +
+                QStringList{QStringLiteral("--click"), QStringLiteral("REGB"), QStringLiteral("--tree")});
     EXPECT_TRUE(cancelled.out.contains("print dialog: cancelled")) << cancelled.out.constData();
     EXPECT_TRUE(cancelled.out.contains("QmRegPage PG01"));
 }

@@ -54,12 +54,11 @@ TEST(ScriptPreview, SetTypesThroughTheFiltersTreeAndFieldsShowTheResult)
 
 TEST(ScriptPreview, MessageBoxesAndLinksArePrintedAndOptionsRunInOrder)
 {
-    const RunResult r =
-        preview({QStringLiteral("--page"), QStringLiteral("1"), QStringLiteral("--set"), QStringLiteral("NAME=Ada"),
-                 QStringLiteral("--set"), QStringLiteral("MAIL=ada@example"), QStringLiteral("--page"),
-                 QStringLiteral("1"), QStringLiteral("--set"), QStringLiteral("MAIL=ada@example.org"),
-                 QStringLiteral("--click"), QStringLiteral("LINK"), QStringLiteral("--page"), QStringLiteral("1"),
-                 QStringLiteral("--tree")});
+    const RunResult r = preview(
+        {QStringLiteral("--page"), QStringLiteral("1"), QStringLiteral("--set"), QStringLiteral("NAME=Ada"),
+         QStringLiteral("--set"), QStringLiteral("MAIL=ada@example"), QStringLiteral("--page"), QStringLiteral("1"),
+         QStringLiteral("--set"), QStringLiteral("MAIL=ada@example.org"), QStringLiteral("--click"),
+         QStringLiteral("LINK"), QStringLiteral("--page"), QStringLiteral("1"), QStringLiteral("--tree")});
     ASSERT_FALSE(r.crashed);
     const QStringList out = lines(r.out);
     const QStringList expected = {
@@ -78,7 +77,8 @@ TEST(ScriptPreview, MessageBoxesAndLinksArePrintedAndOptionsRunInOrder)
 TEST(ScriptPreview, ScreenshotOfThePageIsNotBlank)
 {
     const QString png = testsupport::sandboxRoot() + QStringLiteral("/page.png");
-    const RunResult r = preview({QStringLiteral("--set"), QStringLiteral("NAME=Ada"), QStringLiteral("--screenshot"), png});
+    const RunResult r =
+        preview({QStringLiteral("--set"), QStringLiteral("NAME=Ada"), QStringLiteral("--screenshot"), png});
     EXPECT_EQ(r.exitCode, kUnsetExitCode) << r.err.toStdString();
     QImage image(png);
     ASSERT_FALSE(image.isNull());

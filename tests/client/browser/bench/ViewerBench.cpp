@@ -120,7 +120,8 @@ Memory measureProgram(const QStringList& args, const QByteArray& marker, int tim
     client.kill();
     client.waitForFinished(10000);
     if (err.count(marker) < times)
-        std::fprintf(stderr, "bench: OvexKelvo %s did not get there:\n%s\n", qPrintable(args.join(' ')), err.constData());
+        std::fprintf(stderr, "bench: OvexKelvo %s did not get there:\n%s\n", qPrintable(args.join(' ')),
+                     err.constData());
     return m;
 }
 
@@ -144,12 +145,13 @@ int main(int argc, char** argv)
     const int port = portLine.mid(5).toInt();
     auto url = [port](int i) { return QUrl(QStringLiteral("http://127.0.0.1:%1/other.html?m%2").arg(port).arg(i)); };
 
-    QByteArray tova = ">BeginMfgrInfo\nmfgr:OVEX\nfullname:Ovex Inc.\n>EndMfgrInfo\n"
-                      ">BeginChannel\nname:critical_updates\ntitle:Critical Updates\nfields:MODL\n>EndChannel\n"
-                      ">BeginRecord\nMFGR:OVEX\nMODL:Book 14\n>EndRecord\n";
+    QByteArray tova =
+        ">BeginMfgrInfo\nmfgr:OVEX\nfullname:Ovex Inc.\n>EndMfgrInfo\n"
+        ">BeginChannel\nname:critical_updates\ntitle:Critical Updates\nfields:MODL\n>EndChannel\n"
+        ">BeginRecord\nMFGR:OVEX\nMODL:Book 14\n>EndRecord\n";
     for (int i = 1; i <= 3; ++i)
-        tova += ">BeginMessage\nid:m" + QByteArray::number(i) + "\noffer:Offer " + QByteArray::number(i) + "\nurl:" +
-                url(i).toEncoded() + "\n>EndMessage\n";
+        tova += ">BeginMessage\nid:m" + QByteArray::number(i) + "\noffer:Offer " + QByteArray::number(i) +
+                "\nurl:" + url(i).toEncoded() + "\n>EndMessage\n";
     doctest::putInDataFolder(QStringLiteral("r.tova"), tova);
 
     // A scheduled run with three unread messages: announced, the window not shown.
@@ -174,7 +176,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no browser: run this on a display (xvfb-run, QT_QPA_PLATFORM=xcb)\n");
         return 1;
     }
-    QObject::connect(viewer->Browser(), &MessageBrowser::DocumentComplete, [&](const QUrl& u, bool) { completed << u; });
+    QObject::connect(viewer->Browser(), &MessageBrowser::DocumentComplete,
+                     [&](const QUrl& u, bool) { completed << u; });
     auto progress = viewer->findChild<QProgressBar*>(QStringLiteral("progress"));
     auto waitFor = [&](const QUrl& u) {
         const QDeadlineTimer deadline(30000);

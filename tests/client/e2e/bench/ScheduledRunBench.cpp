@@ -122,8 +122,8 @@ int main(int argc, char* argv[])
     // A second start ends right after the instance guard: the program's libraries and Qt's
     // start-up, the floor under any run of it.
     const Figures second = timeRuns(client, {"/auto", "/test"}, clientEnv(service.hostPort()), runs);
-    std::printf("second start while it runs (the floor)     %7.1f ms (%6.1f)  %.2f x bare\n", second.median, second.best,
-                second.median / bareFigures.median);
+    std::printf("second start while it runs (the floor)     %7.1f ms (%6.1f)  %.2f x bare\n", second.median,
+                second.best, second.median / bareFigures.median);
     resident.terminate();
     return 0;
 }

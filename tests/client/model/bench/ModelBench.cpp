@@ -74,8 +74,9 @@ double loadFloor()
         QElapsedTimer t;
         t.start();
         std::vector<QString> texts;
-        for (const char* sql : {"SELECT msgid,mfgr,channel,added,deleted,read,msgorder FROM Message ORDER BY added,msgorder",
-                                "SELECT msgid,param,value FROM MessageParam"}) {
+        for (const char* sql :
+             {"SELECT msgid,mfgr,channel,added,deleted,read,msgorder FROM Message ORDER BY added,msgorder",
+              "SELECT msgid,param,value FROM MessageParam"}) {
             sqlite3_stmt* statement = nullptr;
             sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
             while (sqlite3_step(statement) == SQLITE_ROW)
@@ -193,8 +194,7 @@ QByteArray tovaOfSize(int bytes, bool manyMessages)
             text += ">BeginMessage\nid:" + QByteArray::number(i) + "\noffer:Message number " + QByteArray::number(i) +
                     "\nurl:http://example.invalid/messages/" + QByteArray::number(i) +
                     ".htm\nendtime:4102444800\nnote:" + QByteArray(100, 'n') + "\n>EndMessage\n";
-    }
-    else {
+    } else {
         text += ">BeginRecord\nMFGR:OVEX\n";
         for (int i = 0; text.size() < bytes - 20; ++i)
             text += "F" + QByteArray::number(i) + ":" + QByteArray(200, 'v') + "\n";

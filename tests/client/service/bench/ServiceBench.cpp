@@ -33,8 +33,8 @@ using namespace client;
 
 namespace {
 
-using xmlrpcbench::kMakeReply;
 using xmlrpcbench::expatAlone;
+using xmlrpcbench::kMakeReply;
 using xmlrpcbench::kTimePython;
 
 double median(std::vector<double> v)
@@ -71,9 +71,10 @@ void roundTrips(const char* label, const QString& url, int count)
         session.GetChannelsForMfgr(request);
         reused.push_back(double(t.nsecsElapsed()) / 1e6);
     }
-    std::printf("round trip %-5s new session: median %.2f ms, p90 %.2f ms; same session: median %.2f ms, p90 %.2f ms "
-                "(%d calls each)\n",
-                label, median(fresh), percentile(fresh, 0.9), median(reused), percentile(reused, 0.9), count);
+    std::printf(
+        "round trip %-5s new session: median %.2f ms, p90 %.2f ms; same session: median %.2f ms, p90 %.2f ms "
+        "(%d calls each)\n",
+        label, median(fresh), percentile(fresh, 0.9), median(reused), percentile(reused, 0.9), count);
 }
 
 }  // namespace
@@ -88,15 +89,15 @@ int main(int argc, char** argv)
 
     // ---- Parse ----
     const QString replyFile = root + "/offers-reply.xml";
-    testsupport::RunResult made = testsupport::runProgram(
-        "python3", {"-c", kMakeReply, replyFile, QString::number(offers)}, {}, 120000);
+    testsupport::RunResult made =
+        testsupport::runProgram("python3", {"-c", kMakeReply, replyFile, QString::number(offers)}, {}, 120000);
     if (made.exitCode != 0) {
         std::fprintf(stderr, "cannot make the reply: %s\n", made.err.constData());
         return 1;
     }
     const QByteArray reply = testsupport::readFile(replyFile);
-    testsupport::RunResult py = testsupport::runProgram(
-        "python3", {"-c", kTimePython, replyFile, QString::number(runs)}, {}, 600000);
+    testsupport::RunResult py =
+        testsupport::runProgram("python3", {"-c", kTimePython, replyFile, QString::number(runs)}, {}, 600000);
     const QList<QByteArray> pyTimes = py.out.trimmed().split(' ');
     if (py.exitCode != 0 || pyTimes.size() != 2) {
         std::fprintf(stderr, "cannot time CPython: %s\n", py.err.constData());
@@ -107,8 +108,8 @@ int main(int argc, char** argv)
     std::vector<double> parse, parseFree, total, library, expat;
     size_t converted = 0;
     for (int i = 0; i < runs; ++i) {
-        auto request = std::make_unique<XmlRpcRequest>(nullptr, QStringLiteral("/"),
-                                                       QStringLiteral("getOffersForRecords"), false);
+        auto request =
+            std::make_unique<XmlRpcRequest>(nullptr, QStringLiteral("/"), QStringLiteral("getOffersForRecords"), false);
         QElapsedTimer t;
         t.start();
         const bool ok = request->ReadResponse(reply.constData(), int(reply.size()));
@@ -129,7 +130,8 @@ int main(int argc, char** argv)
         converted = ServerSession::OffersFromReply(request.ResponseValue()).size();
         total.push_back(double(t.nsecsElapsed()) / 1e6);
         if (!ok || converted != size_t(offers)) {
-            std::fprintf(stderr, "ReadResponse failed: %s, %zu offers\n", qUtf8Printable(request.ErrorText()), converted);
+            std::fprintf(stderr, "ReadResponse failed: %s, %zu offers\n", qUtf8Printable(request.ErrorText()),
+                         converted);
             return 1;
         }
     }
@@ -152,9 +154,10 @@ int main(int argc, char** argv)
     }
     auto best = [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); };
     std::printf("reply: %d offers, %.2f MB\n", offers, double(reply.size()) / 1e6);
-    std::printf("CPython xmlrpc.client.loads, parse into values and drop them: best %.1f ms, median %.1f ms "
-                "(%d runs)\n",
-                pyBest, pyMedian, runs);
+    std::printf(
+        "CPython xmlrpc.client.loads, parse into values and drop them: best %.1f ms, median %.1f ms "
+        "(%d runs)\n",
+        pyBest, pyMedian, runs);
     std::printf("expat alone, empty handlers:                               best %.1f ms, median %.1f ms\n",
                 best(expat), median(expat));
     std::printf("ReadResponse (read into xmlrpc-epi values):                best %.1f ms, median %.1f ms\n",
@@ -176,10 +179,10 @@ int main(int argc, char** argv)
     // ---- Round trips ----
     for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
         ::unsetenv(name);
-    const QJsonObject config{{"getChannelsForMfgr",
-                              QJsonObject{{"result", QJsonArray{QJsonObject{{"name", "news"}},
-                                                                QJsonObject{{"name", "offers"}},
-                                                                QJsonObject{{"name", "critical_updates"}}}}}}};
+    const QJsonObject config{
+        {"getChannelsForMfgr",
+         QJsonObject{{"result", QJsonArray{QJsonObject{{"name", "news"}}, QJsonObject{{"name", "offers"}},
+                                           QJsonObject{{"name", "critical_updates"}}}}}}};
     {
         testpeers::MessageService service(root + "/http", {config, false, {}, {}});
         if (!service.started())
@@ -192,7 +195,8 @@ int main(int argc, char** argv)
         testpeers::MessageService service(root + "/https", {config, true, {}, {}}, &certs);
         if (!service.started())
             return 1;
-        roundTrips("HTTPS", QStringLiteral("https://localhost:%1/veldora/vask/rpc/ovex.php").arg(service.port()), trips);
+        roundTrips("HTTPS", QStringLiteral("https://localhost:%1/veldora/vask/rpc/ovex.php").arg(service.port()),
+                   trips);
     }
     return ratio >= 5 && overExpat <= 2 ? 0 : 2;
 }

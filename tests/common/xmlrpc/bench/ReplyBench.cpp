@@ -48,8 +48,7 @@ void noteHeap(long long delta)
         return;
     const long long now = liveBytes.fetch_add(delta, std::memory_order_relaxed) + delta;
     long long peak = peakBytes.load(std::memory_order_relaxed);
-    while (now > peak && !peakBytes.compare_exchange_weak(peak, now, std::memory_order_relaxed)) {
-    }
+    while (now > peak && !peakBytes.compare_exchange_weak(peak, now, std::memory_order_relaxed)) {}
 }
 
 }  // namespace
@@ -98,8 +97,8 @@ void* realloc(void* old, size_t n)
 
 namespace {
 
-using xmlrpcbench::kMakeReply;
 using xmlrpcbench::expatAlone;
+using xmlrpcbench::kMakeReply;
 using xmlrpcbench::kTimePython;
 
 const char* const kMakeChannels = R"(
@@ -231,8 +230,9 @@ int main(int argc, char** argv)
 
     // ---- The daily check ----
     const fs::path dailyOffers = dir / "daily-offers.xml", channels = dir / "channels.xml";
-    check(runPython(kMakeReply, {dailyOffers.string(), "5"}) == "" && runPython(kMakeChannels, {channels.string()}) == "",
-          "writing the daily replies");
+    check(
+        runPython(kMakeReply, {dailyOffers.string(), "5"}) == "" && runPython(kMakeChannels, {channels.string()}) == "",
+        "writing the daily replies");
     std::printf("daily check, best and median of %d runs\n", runs * 100);
     for (const auto& [label, file] : {std::pair{"getChannelsForMfgr, 3 channels", channels},
                                       std::pair{"getOffersForRecords, 5 offers", dailyOffers}}) {

@@ -35,8 +35,7 @@ namespace {
 struct Program {
     Program(const char* label, QString path, QStringList args = {})
         : label(label), path(std::move(path)), args(std::move(args))
-    {
-    }
+    {}
     const char* label;
     QString path;
     QStringList args;
@@ -120,7 +119,8 @@ int main(int argc, char* argv[])
 
     std::vector<Program> programs{
         {"bare Qt Widgets program", testsupport::binaryDir() + QStringLiteral("/tests/client/e2e/bare_qt_app")},
-        {"client: scheduled run, finds nothing", testsupport::programPath(QStringLiteral("OvexKelvo")),
+        {"client: scheduled run, finds nothing",
+         testsupport::programPath(QStringLiteral("OvexKelvo")),
          {QStringLiteral("/auto"), QStringLiteral("/test")}},
         {"launcher: login, not a first run", testsupport::programPath(QStringLiteral("launcher"))},
     };
@@ -164,7 +164,8 @@ int main(int argc, char* argv[])
             p.instructions = testsupport::countInstructions(p.path, p.args, env, testsupport::sandboxRoot());
 
     const double bareMs = testsupport::median(programs[0].ms);
-    std::printf("start to exit, %d alternating runs each, offscreen; median (best), peak resident median (max)\n", runs);
+    std::printf("start to exit, %d alternating runs each, offscreen; median (best), peak resident median (max)\n",
+                runs);
     for (const Program& p : programs) {
         const double ms = testsupport::median(p.ms);
         const double best = *std::min_element(p.ms.begin(), p.ms.end());

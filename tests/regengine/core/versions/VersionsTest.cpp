@@ -15,7 +15,10 @@ struct OsCase {
     bool expected;
 };
 
-void PrintTo(const OsCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const OsCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 const OsVersionRecord kXpSp2{5, 1, 2600, 2, QStringLiteral("Service Pack 2")};
 const OsVersionRecord kServer2003{5, 2, 3790, 2, QString()};
@@ -36,31 +39,30 @@ TEST_P(OsAtLeast, FollowsTheFamilyRules)
     EXPECT_EQ(IsOsAtLeast(c.major9x, c.minor9x, c.majorNT, c.minorNT, c.servicePackNT), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, OsAtLeast,
-    ::testing::Values(OsCase{"XpSp2AtLeastSp2", kXpSp2, 4, 10, 5, 1, 2, true},
-                      OsCase{"XpSp2NotSp3", kXpSp2, 4, 10, 5, 1, 3, false},
-                      OsCase{"Server2003AtLeastXpSp2", kServer2003, 4, 10, 5, 1, 2, true},
-                      OsCase{"Server2003AtLeastXpSp3", kServer2003, 4, 10, 5, 1, 3, true},
-                      OsCase{"XpNotServer2003", kXpSp2, 4, 10, 5, 2, 0, false},
-                      OsCase{"XpNotNt6", kXpSp2, 4, 10, 6, 0, 0, false},
-                      OsCase{"EmptyPackTextIsPack0", kXpNoPack, 0, 0, 5, 1, 0, true},
-                      OsCase{"EmptyPackTextIsNotPack1", kXpNoPack, 0, 0, 5, 1, 1, false},
-                      OsCase{"OtherPackTextIsPack0", kXpOddText, 0, 0, 5, 1, 1, false},
-                      // The pack is compared in 16 bits, as the service-pack field holds it.
-                      OsCase{"PackComparedIn16Bits", kXpSp2, 0, 0, 5, 1, 0x10002, true},
-                      OsCase{"NtIgnores9xNumbers", kXpNoPack, 9, 99, 5, 0, 0, true},
-                      OsCase{"Win98AtLeast98", kWin98, 4, 10, 9, 9, 9, true},
-                      OsCase{"Win98AtLeast95", kWin98, 4, 0, 9, 9, 9, true},
-                      OsCase{"Win95Not98", kWin95, 4, 10, 0, 0, 0, false},
-                      OsCase{"Win9xMajorAboveWins", kWin98, 3, 95, 0, 0, 0, true},
-                      OsCase{"Win9xIgnoresNtNumbers", kWin95, 4, 0, 99, 0, 0, true},
-                      OsCase{"OtherPlatformNever", kWin32s, 0, 0, 0, 0, 0, false},
-                      OsCase{"HereAtLeastXpSp2", kHere, 4, 10, 5, 1, 2, true},
-                      OsCase{"HereIsNt61Pack0", kHere, 4, 10, 6, 1, 0, true},
-                      OsCase{"HereHasNoPack1", kHere, 4, 10, 6, 1, 1, false},
-                      OsCase{"HereNotNt62", kHere, 4, 10, 6, 2, 0, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, OsAtLeast,
+                         ::testing::Values(OsCase{"XpSp2AtLeastSp2", kXpSp2, 4, 10, 5, 1, 2, true},
+                                           OsCase{"XpSp2NotSp3", kXpSp2, 4, 10, 5, 1, 3, false},
+                                           OsCase{"Server2003AtLeastXpSp2", kServer2003, 4, 10, 5, 1, 2, true},
+                                           OsCase{"Server2003AtLeastXpSp3", kServer2003, 4, 10, 5, 1, 3, true},
+                                           OsCase{"XpNotServer2003", kXpSp2, 4, 10, 5, 2, 0, false},
+                                           OsCase{"XpNotNt6", kXpSp2, 4, 10, 6, 0, 0, false},
+                                           OsCase{"EmptyPackTextIsPack0", kXpNoPack, 0, 0, 5, 1, 0, true},
+                                           OsCase{"EmptyPackTextIsNotPack1", kXpNoPack, 0, 0, 5, 1, 1, false},
+                                           OsCase{"OtherPackTextIsPack0", kXpOddText, 0, 0, 5, 1, 1, false},
+                                           // The pack is compared in 16 bits, as the service-pack field holds it.
+                                           OsCase{"PackComparedIn16Bits", kXpSp2, 0, 0, 5, 1, 0x10002, true},
+                                           OsCase{"NtIgnores9xNumbers", kXpNoPack, 9, 99, 5, 0, 0, true},
+                                           OsCase{"Win98AtLeast98", kWin98, 4, 10, 9, 9, 9, true},
+                                           OsCase{"Win98AtLeast95", kWin98, 4, 0, 9, 9, 9, true},
+                                           OsCase{"Win95Not98", kWin95, 4, 10, 0, 0, 0, false},
+                                           OsCase{"Win9xMajorAboveWins", kWin98, 3, 95, 0, 0, 0, true},
+                                           OsCase{"Win9xIgnoresNtNumbers", kWin95, 4, 0, 99, 0, 0, true},
+                                           OsCase{"OtherPlatformNever", kWin32s, 0, 0, 0, 0, 0, false},
+                                           OsCase{"HereAtLeastXpSp2", kHere, 4, 10, 5, 1, 2, true},
+                                           OsCase{"HereIsNt61Pack0", kHere, 4, 10, 6, 1, 0, true},
+                                           OsCase{"HereHasNoPack1", kHere, 4, 10, 6, 1, 1, false},
+                                           OsCase{"HereNotNt62", kHere, 4, 10, 6, 2, 0, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Each test runs in a process of its own, so the record starts unfilled here.
 TEST(OsVersion, ThisSystemAnswersAsNt61WithoutPack)
@@ -119,11 +121,9 @@ TEST(FileVersionString, TranslationsInTheirOrder)
                           Case{QStringLiteral("Both"), QStringLiteral("neutral")},
                           Case{QStringLiteral("ThirdAndLast"), QStringLiteral("third")},
                           Case{QStringLiteral("both"), QStringLiteral("neutral")},
-                          Case{QStringLiteral("German"), std::nullopt},
-                          Case{QStringLiteral("Missing"), std::nullopt},
+                          Case{QStringLiteral("German"), std::nullopt}, Case{QStringLiteral("Missing"), std::nullopt},
                           // The lookup path holds at most 100 characters.
-                          Case{longName.left(75), QStringLiteral("fits")},
-                          Case{longName, std::nullopt}}) {
+                          Case{longName.left(75), QStringLiteral("fits")}, Case{longName, std::nullopt}}) {
         EXPECT_EQ(GetFileVersionString(block, c.name), c.expected) << c.name.toStdString();
     }
 }
@@ -134,7 +134,10 @@ struct ResourceCase {
     const char* found;  // nullptr: none
 };
 
-void PrintTo(const ResourceCase& c, std::ostream* os) { *os << c.name << " " << c.language; }
+void PrintTo(const ResourceCase& c, std::ostream* os)
+{
+    *os << c.name << " " << c.language;
+}
 
 class LocalizedResource : public ::testing::TestWithParam<ResourceCase> {};
 
@@ -142,7 +145,8 @@ TEST_P(LocalizedResource, WholeCodeThenTwoLettersThenEnglish)
 {
     const ResourceCase& c = GetParam();
     QString found;
-    const auto data = FindLocalizedResource(QLatin1String(c.name), QStringLiteral("TEXT"), QLatin1String(c.language), &found);
+    const auto data =
+        FindLocalizedResource(QLatin1String(c.name), QStringLiteral("TEXT"), QLatin1String(c.language), &found);
     if (!c.found) {
         EXPECT_FALSE(data);
         return;

@@ -15,13 +15,18 @@ using namespace engine;
 
 namespace {
 
-QString dmiFixture(const char* name) { return testsupport::fixturePath(QStringLiteral("dmi/") + QLatin1String(name)); }
+QString dmiFixture(const char* name)
+{
+    return testsupport::fixturePath(QStringLiteral("dmi/") + QLatin1String(name));
+}
 
 std::shared_ptr<platform::Wmi> fixtureWmi(const char* dmiCase)
 {
     const QString m = testsupport::sourceDir() + QStringLiteral("/tests/platform/wmi/fixtures/two-packages");
-    return std::make_shared<platform::LinuxWmi>(platform::LinuxWmiRoots{
-        dmiFixture(dmiCase), m + QStringLiteral("/proc"), m + QStringLiteral("/sys"), {m + QStringLiteral("/os-release")}});
+    return std::make_shared<platform::LinuxWmi>(platform::LinuxWmiRoots{dmiFixture(dmiCase),
+                                                                        m + QStringLiteral("/proc"),
+                                                                        m + QStringLiteral("/sys"),
+                                                                        {m + QStringLiteral("/os-release")}});
 }
 
 TEST(WMIQuery, FirstObjectsPropertyAsText)
@@ -37,7 +42,7 @@ TEST(WMIQuery, FirstObjectsPropertyAsText)
     for (const Case& c : {
              // The page script's two lines; trimming is the script's flag, not the query's.
              Case{"select * from Win32_ComputerSystem", "Model", "Kelvo Desk 7"},
-             Case{"select * from Win32_BIOS", "SerialNumber", ""},  // no value: null
+             Case{"select * from Win32_BIOS", "SerialNumber", ""},                // no value: null
              Case{"select * from win32_processor", "CurrentClockSpeed", "2394"},  // the first package
              Case{"SELECT * FROM Win32_ComputerSystem", "TotalPhysicalMemory", "16706547712"},
              Case{"select * from Win32_ComputerSystem", "model", "Kelvo Desk 7"},
@@ -60,7 +65,8 @@ TEST(WMIQuery, MachineWmiReadsTheDmiFolderTheEnvironmentNames)
     ::setenv("OVEX_DMI_DIR", QFile::encodeName(dmiFixture("laptop")).constData(), 1);
     const WMIQuery wmi;
     EXPECT_TRUE(wmi.IsReady());
-    EXPECT_EQ(wmi.Query(QStringLiteral("select * from Win32_BIOS"), QStringLiteral("SerialNumber")), QStringLiteral("QX7-0042-1138"));
+    EXPECT_EQ(wmi.Query(QStringLiteral("select * from Win32_BIOS"), QStringLiteral("SerialNumber")),
+              QStringLiteral("QX7-0042-1138"));
 }
 
 TEST(WMIQuery, ShutdownLeavesLiveQueriesAndTheNextOneReconnects)
@@ -68,12 +74,14 @@ TEST(WMIQuery, ShutdownLeavesLiveQueriesAndTheNextOneReconnects)
     InitWmi(fixtureWmi("laptop"));
     const WMIQuery before;
     ShutdownWmi();
-    EXPECT_EQ(before.Query(QStringLiteral("select * from Win32_BIOS"), QStringLiteral("SerialNumber")), QStringLiteral("QX7-0042-1138"));
+    EXPECT_EQ(before.Query(QStringLiteral("select * from Win32_BIOS"), QStringLiteral("SerialNumber")),
+              QStringLiteral("QX7-0042-1138"));
 
     ::setenv("OVEX_DMI_DIR", QFile::encodeName(dmiFixture("no-serial-files")).constData(), 1);
     const WMIQuery after;
     EXPECT_TRUE(after.IsReady());
-    EXPECT_EQ(after.Query(QStringLiteral("select * from Win32_ComputerSystem"), QStringLiteral("Model")), QStringLiteral("Kelvo Desk 7"));
+    EXPECT_EQ(after.Query(QStringLiteral("select * from Win32_ComputerSystem"), QStringLiteral("Model")),
+              QStringLiteral("Kelvo Desk 7"));
     ShutdownWmi();
 }
 

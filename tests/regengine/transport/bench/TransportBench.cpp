@@ -129,7 +129,8 @@ int main(int argc, char** argv)
         }
         const double s = std::chrono::duration<double>(Steady::now() - t0).count();
         peer.join();
-        std::printf("receive: %d packets of %lld bytes in %.3f s: %.0f packets/s\n", packets, qint64(wire[0].size()), s, packets / s);
+        std::printf("receive: %d packets of %lld bytes in %.3f s: %.0f packets/s\n", packets, qint64(wire[0].size()), s,
+                    packets / s);
     }
     return 0;
 }

@@ -259,13 +259,9 @@ TEST(DateField, FutureDatesAgainstAnInjectedToday)
         const char* text;
         bool future;
     } const cases[] = {
-        {"6/15/2024", false},  // today
-        {"6/16/2024", true},
-        {"6/14/2024", false},
-        {"7/Day/Year", true},   // day and year taken from today
-        {"Month/Day/2025", true},
-        {"Month/Day/2023", false},
-        {"2/29/2023", false},   // becomes the 28th, in the past
+        {"6/15/2024", false},                                                       // today
+        {"6/16/2024", true},      {"6/14/2024", false},      {"7/Day/Year", true},  // day and year taken from today
+        {"Month/Day/2025", true}, {"Month/Day/2023", false}, {"2/29/2023", false},  // becomes the 28th, in the past
     };
     RecordingPage page;
     const QmStringList m = months();

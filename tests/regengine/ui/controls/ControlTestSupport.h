@@ -91,7 +91,8 @@ protected:
     }
     void keyPressEvent(QKeyEvent* event) override
     {
-        if (event->key() == Qt::Key_Backtab || (event->key() == Qt::Key_Tab && (event->modifiers() & Qt::ShiftModifier)))
+        if (event->key() == Qt::Key_Backtab ||
+            (event->key() == Qt::Key_Tab && (event->modifiers() & Qt::ShiftModifier)))
             Notify(engine::QmNotify::LeaveGroupBackward, 0);
         else if (event->key() == Qt::Key_Tab)
             Notify(engine::QmNotify::LeaveGroupForward, 0);

@@ -62,7 +62,9 @@ TEST(CtryDialerWind, TheUsersChoiceRefillsTheListsBelowIt)
         {"another country", {{1, 1}}, {"Paris"}, "01 2222"},
         {"a place of the first country", {{2, 1}}, {"Berlin", "Munich", "Hamburg"}, "089 1111"},
         {"a second number of a place", {{3, 1}}, {"Berlin", "Munich", "Hamburg"}, "030 5678"},
-        {"a country chosen again starts at its first place", {{2, 2}, {1, 1}, {1, 0}}, {"Berlin", "Munich", "Hamburg"},
+        {"a country chosen again starts at its first place",
+         {{2, 2}, {1, 1}, {1, 0}},
+         {"Berlin", "Munich", "Hamburg"},
          "030 1234"},
         {"a record without a place", {{1, 3}}, {""}, ""},
     };

@@ -198,12 +198,9 @@ TEST(GroupFocus, TabAndShiftTab)
         bool backward;
         QWidget* to;
     } const steps[] = {
-        {"into the group at its selected member", before, false, b},
-        {"out of the group forward", b, false, after},
-        {"past the group without a tab stop", after, false, last},
-        {"back past it", last, true, after},
-        {"back into the group at its selected member", after, true, b},
-        {"out of the group backward", b, true, before},
+        {"into the group at its selected member", before, false, b},    {"out of the group forward", b, false, after},
+        {"past the group without a tab stop", after, false, last},      {"back past it", last, true, after},
+        {"back into the group at its selected member", after, true, b}, {"out of the group backward", b, true, before},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.name);

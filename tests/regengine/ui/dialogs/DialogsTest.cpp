@@ -242,8 +242,7 @@ TEST(StatusDialog, CancelEndsAPumpingWaitThroughTheCancelFlag)
     int cancelled = 0;
     QElapsedTimer limit;
     limit.start();
-    while (!PumpWhileBusy(&cancelled) && limit.elapsed() < 10000) {
-    }
+    while (!PumpWhileBusy(&cancelled) && limit.elapsed() < 10000) {}
     EXPECT_EQ(cancelled, 1);
     EXPECT_EQ(CancelFlag(), 1);
     EXPECT_TRUE(f.window.isEnabled());

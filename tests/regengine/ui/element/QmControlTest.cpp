@@ -64,8 +64,8 @@ TEST(QmControlTwoState, OnlyOneOrCapitalTSwitchesOn)
         const char* text;
         int value;
     };
-    const Case cases[] = {{"1", 1},    {"T", 1},  {"True", 1}, {"10", 1},  {"t", 0},
-                          {"true", 0}, {"yes", 0}, {"0", 0},   {"", 0},    {" 1", 0}};
+    const Case cases[] = {{"1", 1},    {"T", 1},   {"True", 1}, {"10", 1}, {"t", 0},
+                          {"true", 0}, {"yes", 0}, {"0", 0},    {"", 0},   {" 1", 0}};
     for (const Case& c : cases) {
         QCheckBox box(QStringLiteral("Subscribe"));
         Control control(nullptr, &box);

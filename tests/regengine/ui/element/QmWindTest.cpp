@@ -32,8 +32,8 @@ public:
     }
     int OnNotify(QmWind* source, int code, int value) override
     {
-        g_log.push_back(name_ + ":" + FieldCodeToString(source->GetCode()).toStdString() + ":" +
-                        std::to_string(code) + ":" + std::to_string(value));
+        g_log.push_back(name_ + ":" + FieldCodeToString(source->GetCode()).toStdString() + ":" + std::to_string(code) +
+                        ":" + std::to_string(value));
         return QmWind::OnNotify(source, code, value);
     }
     void SetAlignment(QChar h, QChar v) override { alignment = QString(h) + v; }
@@ -156,8 +156,8 @@ TEST(QmWindLookup, DepthFirstByCodeAndExactByText)
         const char* code;
         QmWind* expected;
     };
-    for (const ByCode& c : {ByCode{"ROOT", &root}, ByCode{"DUPL", nested}, ByCode{"NOWN", windowless},
-                            ByCode{"ZZZZ", nullptr}})
+    for (const ByCode& c :
+         {ByCode{"ROOT", &root}, ByCode{"DUPL", nested}, ByCode{"NOWN", windowless}, ByCode{"ZZZZ", nullptr}})
         EXPECT_EQ(root.FindByCode(FourCC(c.code)), c.expected) << c.code;
 
     struct ByText {

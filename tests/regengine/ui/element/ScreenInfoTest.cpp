@@ -24,15 +24,9 @@ TEST(ScreenInfoOptions, AccessibilityLineSetsAndClearsOptions)
         quint8 after;
     };
     const Case cases[] = {
-        {"+CONTRAST, -scaling\n", 0x1, 0x2},
-        {"+Scaling\n", 0x0, 0x1},
-        {"xall\n", 0x3, 0x0},
-        {"-all , +contrast\n", 0x1, 0x2},
-        {"+\n", 0x3, 0x3},
-        {"+all\n", 0x0, 0xFF},
-        {"+ scaling\n", 0x0, 0x0},
-        {"+colour, ,\n", 0x2, 0x2},
-        {"\n", 0x1, 0x1},
+        {"+CONTRAST, -scaling\n", 0x1, 0x2}, {"+Scaling\n", 0x0, 0x1},   {"xall\n", 0x3, 0x0},
+        {"-all , +contrast\n", 0x1, 0x2},    {"+\n", 0x3, 0x3},          {"+all\n", 0x0, 0xFF},
+        {"+ scaling\n", 0x0, 0x0},           {"+colour, ,\n", 0x2, 0x2}, {"\n", 0x1, 0x1},
     };
     ScreenInfo& info = ScreenInfo::Instance();
     for (const Case& c : cases) {

@@ -59,9 +59,9 @@ TEST(DrawBitmapInRect, BitmapColourAndContrastCases)
         const QImage* bitmap;
         quint32 mode;
         bool withColor;
-        QColor topLeft;      // inside the bitmap's place
-        QColor besideIt;     // right of the bitmap, in its rows
-        QColor belowIt;      // under the bitmap
+        QColor topLeft;   // inside the bitmap's place
+        QColor besideIt;  // right of the bitmap, in its rows
+        QColor belowIt;   // under the bitmap
     };
     const Case cases[] = {
         {"colour only fills everything", 96, false, 0, nullptr, 0, true, kFill, kFill, kFill},

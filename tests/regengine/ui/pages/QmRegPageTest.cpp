@@ -84,10 +84,14 @@ TEST(QmRegPage, TheBackgroundIsThePageColourAndAMissingBitmapDrawsNothing)
     };
     const Case cases[] = {
         {"a white page", {QString(), 0, 0x00FFFFFFu, QStringLiteral("launcher")}, false, qRgb(255, 255, 255)},
-        {"the colour is red in the low byte", {QString(), 0, 0x00FF0000u, QStringLiteral("launcher")}, false,
+        {"the colour is red in the low byte",
+         {QString(), 0, 0x00FF0000u, QStringLiteral("launcher")},
+         false,
          qRgb(0, 0, 255)},
         {"a name without a bitmap leaves the colour everywhere",
-         {QStringLiteral("NOSUCHBITMAP"), 1, 0x0000FF00u, QStringLiteral("launcher")}, true, qRgb(0, 255, 0)},
+         {QStringLiteral("NOSUCHBITMAP"), 1, 0x0000FF00u, QStringLiteral("launcher")},
+         true,
+         qRgb(0, 255, 0)},
     };
     for (const Case& c : cases) {
         auto p = page(QStringLiteral("PAG1 0 0 40 30 0 t"), c.background);

@@ -136,9 +136,9 @@ TEST(MethodPage, TheWebMethodMovesOnAndOpensOnlyWebOrMailSites)
         const char* site;
         bool opened;
     };
-    const Case cases[] = {{"mailto:reg@example.com", true},     {"http://example.com/", true},
-                          {"file:///etc/passwd", false},        {"javascript:alert(1)", false},
-                          {"/usr/bin/xterm", false},            {"http:///no-host", false}};
+    const Case cases[] = {{"mailto:reg@example.com", true}, {"http://example.com/", true},
+                          {"file:///etc/passwd", false},    {"javascript:alert(1)", false},
+                          {"/usr/bin/xterm", false},        {"http:///no-host", false}};
     for (const Case& c : cases) {
         auto* one = makePage<MethodPage>(&window);
         one->AddWebSite(QString::fromLatin1(c.site));
@@ -288,7 +288,10 @@ TEST(ModemPage, TheModemListIsFilledOnceFromTheTelephonyLines)
         EXPECT_EQ(items, c.items) << c.name;
         // The device index is the item's value: -1 for none, else the line's number.
         f.list->ChooseIndex(f.list->count() - 1);
-        EXPECT_EQ(f.list->GetStoredValue(), std::optional<QString>(QString::number(c.items.size() == 1 && c.configured.isEmpty() ? -1 : c.items.size() - 1))) << c.name;
+        EXPECT_EQ(f.list->GetStoredValue(),
+                  std::optional<QString>(
+                      QString::number(c.items.size() == 1 && c.configured.isEmpty() ? -1 : c.items.size() - 1)))
+            << c.name;
         ModemPage::SetTelephony(nullptr);
     }
 }
