@@ -1,7 +1,7 @@
 # The two commands of the README, and the steps they are made of.
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build build-asan test test-normal test-asan fuzz demo package clean
+.PHONY: all deps build build-asan test test-normal test-asan format-check fuzz demo package clean
 
 all: build
 
@@ -16,8 +16,12 @@ build-asan: deps
 	cmake --preset asan
 	cmake --build --preset asan -j $(JOBS)
 
-# Every test, in a normal build and again in an AddressSanitizer + UBSan build.
-test: test-normal test-asan
+# Every test, in a normal build and again in an AddressSanitizer + UBSan build, after the format check.
+test: format-check test-normal test-asan
+
+# Every tracked C++ file as .clang-format writes it; `clang-format -i FILE` mends one.
+format-check: deps
+	git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
 
 test-normal: build
 	ctest --preset default -j $(JOBS)
