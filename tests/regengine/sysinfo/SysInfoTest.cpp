@@ -288,7 +288,10 @@ TEST(ModemSpeed, AskedOfTheFirstModem)
             platform::HayesTelephonyOptions options;
             options.sysfsRoot = noTty;
             options.configured = paths;
-            options.answerMs = 300;
+            // Only the fake modem's rate is tried, so the answer ends every wait and the
+            // bound is only for a modem that never answers, however busy the machine is.
+            options.rates = {9600};
+            options.answerMs = 20000;
             return std::make_unique<platform::HayesTelephony>(options);
         };
         SetSysInfoSources(s);
