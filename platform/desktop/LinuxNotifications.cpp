@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <utility>
+
 namespace platform {
 namespace {
 
@@ -47,12 +49,15 @@ bool LinuxNotifications::show(const QString& appName, const QString& title, cons
         --showPending_;
         if (!reply.isError())
             notificationId_ = reply.value();
+        const uint clicked = showPending_ == 0 ? std::exchange(clickedWhilePending_, 0u) : 0u;
         if (shown)
             shown(reply.isError() ? reply.error().message() : QString());
         // It was closed while the server was still answering.
         if (closeWhenShown_ && showPending_ == 0) {
             closeWhenShown_ = false;
             CloseShown(false);
+        } else if (clicked != 0 && clicked == notificationId_ && activated_) {
+            activated_();
         }
         w->deleteLater();
     });
@@ -99,6 +104,12 @@ void LinuxNotifications::CloseShown(bool wait)
 // Every client of the server hears every click; only a click on ours counts.
 void LinuxNotifications::OnActionInvoked(uint id, const QString& action)
 {
+    // The server may announce a click before its answer to Notify has been read here; which
+    // id is ours is known only then.
+    if (id != 0 && id != notificationId_ && action == kDefaultAction && showPending_ > 0) {
+        clickedWhilePending_ = id;
+        return;
+    }
     if (id != 0 && id == notificationId_ && action == kDefaultAction && activated_)
         activated_();
 }

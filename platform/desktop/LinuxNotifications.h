@@ -29,8 +29,9 @@ private:
 
     std::function<void()> activated_;
     bool busConnected_ = false;
-    uint notificationId_ = 0;  // the notification on screen, 0 for none
-    int showPending_ = 0;      // Notify calls not yet answered
+    uint notificationId_ = 0;       // the notification on screen, 0 for none
+    int showPending_ = 0;           // Notify calls not yet answered
+    uint clickedWhilePending_ = 0;  // a click heard before the server's answer named our id
     bool closeWhenShown_ = false;
 };
 

@@ -4,22 +4,33 @@
 //   notify <id>\t<app>\t<summary>\t<body>\t<actions, comma-separated>\t<timeout>
 //   close <id>
 // A line "invoke <id> <action>" on standard input clicks that notification (ActionInvoked,
-// then NotificationClosed with reason 2). Prints "ready" once it owns the name; ends when
-// its input closes.
+// then NotificationClosed with reason 2). Started with --answer-late as its second argument,
+// it answers Notify only at a line "answer", so a click can come before the answer. Prints
+// "ready" once it owns the name; ends when its input closes.
 #include "tests/peers/PeerLines.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusMessage>
 #include <QFile>
 #include <QObject>
 #include <QStringList>
 #include <QVariantMap>
 
-class Notifications : public QObject {
+#include <utility>
+
+class Notifications : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public:
-    explicit Notifications(const QString& recordPath) : record_(recordPath) {}
+    Notifications(const QString& recordPath, bool answerLate) : record_(recordPath), answerLate_(answerLate) {}
+
+    void answer()
+    {
+        for (const QDBusMessage& reply : std::exchange(held_, {}))
+            QDBusConnection::sessionBus().send(reply);
+    }
 
     void invoke(uint id, const QString& action)
     {
@@ -38,6 +49,10 @@ public slots:
                   .arg(id)
                   .arg(appName, summary, body, actions.join(u','))
                   .arg(expireTimeout));
+        if (answerLate_) {
+            setDelayedReply(true);
+            held_.append(message().createReply(id));
+        }
         return id;
     }
     void CloseNotification(uint id) { write(QStringLiteral("close %1").arg(id)); }
@@ -56,6 +71,8 @@ private:
     }
 
     QString record_;
+    bool answerLate_;
+    QList<QDBusMessage> held_;
     uint lastId_ = 0;
 };
 
@@ -64,7 +81,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     if (argc < 2)
         return 2;
-    Notifications server(QString::fromLocal8Bit(argv[1]));
+    Notifications server(QString::fromLocal8Bit(argv[1]), argc > 2 && qstrcmp(argv[2], "--answer-late") == 0);
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &server,
                             QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals) ||
@@ -74,6 +91,8 @@ int main(int argc, char** argv)
     const peerlines::Commands commands([&](const QList<QByteArray>& words) {
         if (words.size() == 3 && words[0] == "invoke")
             server.invoke(words[1].toUInt(), QString::fromUtf8(words[2]));
+        else if (words.size() == 1 && words[0] == "answer")
+            server.answer();
     });
     peerlines::say("ready");
     return app.exec();

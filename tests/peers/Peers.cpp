@@ -149,13 +149,16 @@ QByteArray RawServer::received() const
     return testsupport::readFile(record_);
 }
 
-NotificationServer::NotificationServer(const QString& program, const QString& busAddress)
+NotificationServer::NotificationServer(const QString& program, const QString& busAddress, bool answerLate)
     : record_(testsupport::sandboxRoot() + QStringLiteral("/notifications.log"))
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
     peer_.setProcessEnvironment(env);
-    peer_.start(program, {record_});
+    QStringList arguments{record_};
+    if (answerLate)
+        arguments << QStringLiteral("--answer-late");
+    peer_.start(program, arguments);
     started_ = peer_.waitForStarted(5000) && peer_.waitForReadyRead(10000) && peer_.readLine().trimmed() == "ready";
 }
 
@@ -189,6 +192,12 @@ QStringList NotificationServer::lines() const
 void NotificationServer::click(const QString& id)
 {
     peer_.write("invoke " + id.toUtf8() + " default\n");
+    peer_.waitForBytesWritten(5000);
+}
+
+void NotificationServer::answer()
+{
+    peer_.write("answer\n");
     peer_.waitForBytesWritten(5000);
 }
 

@@ -104,7 +104,8 @@ private:
 // `program`, on the session bus at `busAddress`.
 class NotificationServer {
 public:
-    NotificationServer(const QString& program, const QString& busAddress);
+    // `answerLate`: Notify is answered only at answer(), so a click can come before it.
+    NotificationServer(const QString& program, const QString& busAddress, bool answerLate = false);
     ~NotificationServer();
     NotificationServer(const NotificationServer&) = delete;
     NotificationServer& operator=(const NotificationServer&) = delete;
@@ -115,6 +116,8 @@ public:
     QStringList lines() const;
     // Clicks the notification `id`.
     void click(const QString& id);
+    // Sends the answers held back.
+    void answer();
 
 private:
     QString record_;

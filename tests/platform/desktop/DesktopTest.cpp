@@ -271,4 +271,26 @@ TEST_F(Notifier, ClickOnItsNotificationActivates)
     EXPECT_EQ(activated, 1);
 }
 
+// The server may send the click before its answer to Notify: the click counts once the
+// answer names the notification as ours.
+TEST(Notifications, AClickBeforeTheServersAnswerActivates)
+{
+    SessionBus bus;
+    ASSERT_TRUE(bus.up());
+    testpeers::NotificationServer server(OVEX_NOTIFICATION_PEER, bus.address(), true);
+    ASSERT_TRUE(server.started());
+    platform::LinuxNotifications notifications;
+    int activated = 0;
+    notifications.setActivated([&] { ++activated; });
+    QStringList answers;
+    ASSERT_TRUE(notifications.show("Ovex Kelvo", "title", "text", "mail-unread", 15000,
+                                   [&](const QString& error) { answers << error; }));
+    ASSERT_FALSE(server.waitForLine("notify 1", 20000).isEmpty());
+    server.click("1");
+    server.answer();
+    ASSERT_TRUE(platform::pumpUntil([&] { return activated > 0; }, 20000));
+    EXPECT_EQ(activated, 1);
+    EXPECT_EQ(answers, QStringList{QString()});
+}
+
 }  // namespace
