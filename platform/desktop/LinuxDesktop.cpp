@@ -4,6 +4,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QFileInfo>
+#include <QLibrary>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -29,6 +30,30 @@ bool isWaylandSession()
     return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
+// The screen-saver extension's client library, loaded at the first reading: a program that
+// never asks for the idle time (the launcher at every login) does not load it at start.
+struct ScreenSaverLibrary {
+    decltype(&XScreenSaverQueryExtension) queryExtension = nullptr;
+    decltype(&XScreenSaverAllocInfo) allocInfo = nullptr;
+    decltype(&XScreenSaverQueryInfo) queryInfo = nullptr;
+};
+
+const ScreenSaverLibrary* screenSaverLibrary()
+{
+    static const ScreenSaverLibrary loaded = [] {
+        ScreenSaverLibrary lib;
+        QLibrary library(QStringLiteral("Xss"), 1);
+        if (!library.load())
+            return lib;
+        lib.queryExtension =
+            reinterpret_cast<decltype(lib.queryExtension)>(library.resolve("XScreenSaverQueryExtension"));
+        lib.allocInfo = reinterpret_cast<decltype(lib.allocInfo)>(library.resolve("XScreenSaverAllocInfo"));
+        lib.queryInfo = reinterpret_cast<decltype(lib.queryInfo)>(library.resolve("XScreenSaverQueryInfo"));
+        return lib;
+    }();
+    return loaded.queryExtension && loaded.allocInfo && loaded.queryInfo ? &loaded : nullptr;
+}
+
 }  // namespace
 
 // Connecting without a bus would have libdbus autolaunch a daemon of its own, on which
@@ -47,14 +72,17 @@ qint64 x11IdleMilliseconds(const QByteArray& displayName)
 {
     if (displayName.isEmpty())
         return -1;
+    const ScreenSaverLibrary* screenSaver = screenSaverLibrary();
+    if (screenSaver == nullptr)
+        return -1;
     Display* display = XOpenDisplay(displayName.constData());
     if (display == nullptr)
         return -1;
     qint64 idle = -1;
     int eventBase = 0, errorBase = 0;
-    if (XScreenSaverQueryExtension(display, &eventBase, &errorBase)) {
-        if (XScreenSaverInfo* info = XScreenSaverAllocInfo()) {
-            if (XScreenSaverQueryInfo(display, DefaultRootWindow(display), info))
+    if (screenSaver->queryExtension(display, &eventBase, &errorBase)) {
+        if (XScreenSaverInfo* info = screenSaver->allocInfo()) {
+            if (screenSaver->queryInfo(display, DefaultRootWindow(display), info))
                 idle = qint64(info->idle);
             XFree(info);
         }

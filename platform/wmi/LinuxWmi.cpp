@@ -23,10 +23,19 @@ namespace {
 
 using Row = QVariantList;
 
+// The columns a query reads (its properties and its condition), one bit each by position.
+using Columns = quint64;
+
+bool wants(Columns columns, int column)
+{
+    return (columns >> column) & 1;
+}
+
 struct WmiClass {
     QString name;
     QStringList properties;
-    std::function<QList<Row>(const LinuxWmi&)> rows;  // values in the order of `properties`
+    // Values in the order of `properties`; a column not in the set may be left null.
+    std::function<QList<Row>(const LinuxWmi&, Columns)> rows;
 };
 
 // Reads a whole file by its descriptor, so that the caller sees why an open failed.
@@ -195,45 +204,55 @@ QString unescapeMountField(const QByteArray& field)
     return QFile::decodeName(out);
 }
 
-QList<Row> computerSystem(const LinuxWmi& wmi)
+// cpuinfo, meminfo and the host name are read only for the columns asked for: the model
+// alone is asked for at every login.
+QList<Row> computerSystem(const LinuxWmi& wmi, Columns columns)
 {
-    const auto mem = memInfo(wmi);
-    const auto total = mem.constFind("MemTotal");
-    const qsizetype packages = cpuPackages(wmi).size();
-    const auto host = readFile(wmi.roots().proc + QStringLiteral("/sys/kernel/hostname"));
-    return {{text(wmi.dmiValue(QStringLiteral("sys_vendor"))), text(wmi.dmiValue(QStringLiteral("product_name"))),
-             host ? QVariant(firstLine(*host)) : QVariant(),
-             packages > 0 ? QVariant::fromValue<quint32>(quint32(packages)) : QVariant(), systemType(),
-             total == mem.cend() ? QVariant() : QVariant::fromValue<quint64>(*total * 1024)}};
+    QVariant host, packages, memory;
+    if (wants(columns, 2)) {
+        if (const auto name = readFile(wmi.roots().proc + QStringLiteral("/sys/kernel/hostname")))
+            host = firstLine(*name);
+    }
+    if (wants(columns, 3)) {
+        if (const qsizetype n = cpuPackages(wmi).size(); n > 0)
+            packages = QVariant::fromValue<quint32>(quint32(n));
+    }
+    if (wants(columns, 5)) {
+        const auto mem = memInfo(wmi);
+        if (const auto total = mem.constFind("MemTotal"); total != mem.cend())
+            memory = QVariant::fromValue<quint64>(*total * 1024);
+    }
+    return {{text(wmi.dmiValue(QStringLiteral("sys_vendor"))), text(wmi.dmiValue(QStringLiteral("product_name"))), host,
+             packages, systemType(), memory}};
 }
 
-QList<Row> bios(const LinuxWmi& wmi)
+QList<Row> bios(const LinuxWmi& wmi, Columns)
 {
     const QVariant version = text(wmi.dmiValue(QStringLiteral("bios_version")));
     return {{text(wmi.dmiValue(QStringLiteral("product_serial"))), text(wmi.dmiValue(QStringLiteral("bios_vendor"))),
              version, cimDate(wmi.dmiValue(QStringLiteral("bios_date"))), version}};
 }
 
-QList<Row> baseBoard(const LinuxWmi& wmi)
+QList<Row> baseBoard(const LinuxWmi& wmi, Columns)
 {
     return {{text(wmi.dmiValue(QStringLiteral("board_vendor"))), text(wmi.dmiValue(QStringLiteral("board_name"))),
              text(wmi.dmiValue(QStringLiteral("board_serial")))}};
 }
 
-QList<Row> systemEnclosure(const LinuxWmi& wmi)
+QList<Row> systemEnclosure(const LinuxWmi& wmi, Columns)
 {
     return {
         {text(wmi.dmiValue(QStringLiteral("chassis_serial"))), text(wmi.dmiValue(QStringLiteral("chassis_vendor")))}};
 }
 
-QList<Row> computerSystemProduct(const LinuxWmi& wmi)
+QList<Row> computerSystemProduct(const LinuxWmi& wmi, Columns)
 {
     return {{text(wmi.dmiValue(QStringLiteral("product_serial"))), text(wmi.dmiValue(QStringLiteral("product_name"))),
              text(wmi.dmiValue(QStringLiteral("sys_vendor"))), text(wmi.dmiValue(QStringLiteral("product_uuid"))),
              text(wmi.dmiValue(QStringLiteral("product_version")))}};
 }
 
-QList<Row> operatingSystem(const LinuxWmi& wmi)
+QList<Row> operatingSystem(const LinuxWmi& wmi, Columns)
 {
     const auto release = readOsRelease(wmi.roots().osRelease);
     QString caption = release.value(QStringLiteral("PRETTY_NAME"));
@@ -247,7 +266,7 @@ QList<Row> operatingSystem(const LinuxWmi& wmi)
              kernel ? QVariant(firstLine(*kernel)) : QVariant(), osArchitecture(), memKb(mem, "MemTotal"), freeKb}};
 }
 
-QList<Row> processors(const LinuxWmi& wmi)
+QList<Row> processors(const LinuxWmi& wmi, Columns)
 {
     QList<Row> rows;
     for (const QList<CpuBlock>& package : cpuPackages(wmi)) {
@@ -281,7 +300,7 @@ QList<Row> processors(const LinuxWmi& wmi)
 }
 
 // Mounted block devices, each mount point once (a later mount over it hides the earlier).
-QList<Row> logicalDisks(const LinuxWmi& wmi)
+QList<Row> logicalDisks(const LinuxWmi& wmi, Columns)
 {
     QList<Row> rows;
     QStringList points;
@@ -411,7 +430,7 @@ std::optional<QString> LinuxWmi::dmiValue(const QString& name) const
     return QString::fromUtf8(*data);
 }
 
-std::optional<QList<WmiObject>> LinuxWmi::query(const QString& wql) const
+std::optional<QList<WmiObject>> LinuxWmi::query(const QString& wql, const QStringList& reads) const
 {
     const auto q = parseWql(wql);
     if (!q)
@@ -444,8 +463,12 @@ std::optional<QList<WmiObject>> LinuxWmi::query(const QString& wql) const
             return std::nullopt;
     }
 
+    Columns columns = whereIndex >= 0 ? Columns(1) << whereIndex : 0;
+    for (const qsizetype i : selected)
+        if (reads.isEmpty() || indexOfName(reads, cls->properties[i]) >= 0)
+            columns |= Columns(1) << i;
     QList<WmiObject> objects;
-    for (const Row& row : cls->rows(*this)) {
+    for (const Row& row : cls->rows(*this, columns)) {
         if (whereIndex >= 0) {
             // WQL compares strings without regard to case; a null value matches nothing.
             const QVariant& v = row.value(whereIndex);

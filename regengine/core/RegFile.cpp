@@ -250,6 +250,11 @@ bool RegFile::Save()
         return false;
     QByteArray bytes;
     const bool complete = Serialize(bytes);
+    // The window saves at every end, and a login that finds the registration done changes
+    // nothing: the same bytes are not written (and flushed to the disk) again.
+    if (QFile current(path_);
+        current.open(QIODevice::ReadOnly) && current.size() == bytes.size() && current.readAll() == bytes)
+        return complete;
     // A new file renamed over the old one: an interrupted save leaves the old prefs whole.
     QSaveFile file(path_);
     if (!file.open(QIODevice::WriteOnly))

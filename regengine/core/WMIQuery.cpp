@@ -44,7 +44,7 @@ QString WMIQuery::Query(const QString& queryText, const QString& propertyName) c
 {
     if (!services_)
         return {};
-    const auto objects = services_->query(queryText);
+    const auto objects = services_->query(queryText, {propertyName});
     if (!objects) {
         EngineTrace(QStringLiteral("WMI does not understand the query %1").arg(queryText));
         return {};

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace engine;
 
 namespace {
@@ -304,6 +306,34 @@ TEST(PrefsFile, SaveReplacesTheFileAtomically)
                                         QFile::ExeOther;
     EXPECT_EQ(QFileInfo(prefsPath()).permissions() & modeBits, QFile::ReadOwner | QFile::WriteOwner);
     EXPECT_EQ(QDir(EngineFolder()).entryList(QDir::Files), QStringList{QStringLiteral("Veldo.dat")});
+}
+
+// A save of what the file already holds leaves the file itself in place; a changed one replaces it.
+TEST(PrefsFile, SaveOfTheSameBytesLeavesTheFileAlone)
+{
+    const auto inode = [] {
+        struct stat st {};
+        return ::stat(QFile::encodeName(prefsPath()).constData(), &st) == 0 ? st.st_ino : ino_t(0);
+    };
+    RegFile file;
+    file.GetFieldList().SetField(FourCC("ONLY"), QStringLiteral("1"));
+    ASSERT_TRUE(file.Save());
+    const QByteArray saved = testsupport::readFile(prefsPath());
+    const ino_t first = inode();
+    ASSERT_NE(first, ino_t(0));
+
+    RegFile again;
+    again.ReadExistingFields();
+    ASSERT_TRUE(again.Save());
+    EXPECT_EQ(inode(), first);
+    EXPECT_EQ(testsupport::readFile(prefsPath()), saved);
+
+    again.GetFieldList().SetField(FourCC("ONLY"), QStringLiteral("2"));
+    ASSERT_TRUE(again.Save());
+    EXPECT_NE(inode(), first);
+    RegFile reread;
+    reread.ReadExistingFields();
+    EXPECT_EQ(reread.GetFieldList().GetField(FourCC("ONLY")), u"2");
 }
 
 TEST(PrefFile, IsCreatedEmptyInTheEngineFolder)

@@ -90,7 +90,7 @@ TEST(WMIQuery, ValueWithoutTextFormIsEmpty)
 {
     class OddWmi final : public platform::Wmi {
     public:
-        std::optional<QList<platform::WmiObject>> query(const QString&) const override
+        std::optional<QList<platform::WmiObject>> query(const QString&, const QStringList&) const override
         {
             platform::WmiObject o;
             o.properties = {{QStringLiteral("Area"), QVariant::fromValue(QRect(0, 0, 2, 2))}};
