@@ -36,15 +36,21 @@ int main(int argc, char** argv)
     const QString client = args[0];
 
     bool stored = true;
-    const bool written = platform::Registry::update(platform::RootKey::LocalMachine, [&](platform::Hive& hive) {
-        stored = hive.setValue(kProductKey, QStringLiteral("InstallPath"), platform::RegValue::fromString(client));
-        if (oem)
-            stored = stored && hive.setValue(kSetupKey, QStringLiteral("oobeSystem"), platform::RegValue::fromDWord(1));
-        return stored;
-    });
+    QString error;
+    const bool written = platform::Registry::update(
+        platform::RootKey::LocalMachine,
+        [&](platform::Hive& hive) {
+            stored = hive.setValue(kProductKey, QStringLiteral("InstallPath"), platform::RegValue::fromString(client),
+                                   &error);
+            if (oem)
+                stored = stored && hive.setValue(kSetupKey, QStringLiteral("oobeSystem"),
+                                                 platform::RegValue::fromDWord(1), &error);
+            return stored;
+        },
+        &error);
     const QString file = platform::Registry::hiveFilePath(platform::RootKey::LocalMachine);
     if (!written || !stored) {
-        std::fprintf(stderr, "ovex-install-hive: unable to write %s\n", qPrintable(file));
+        std::fprintf(stderr, "ovex-install-hive: %s\n", qPrintable(error));
         return 1;
     }
     std::printf("ovex-install-hive: InstallPath=%s%s recorded in %s\n", qPrintable(client), oem ? ", oobeSystem=1" : "",

@@ -35,19 +35,16 @@ UninstallStrings& uninstallStrings()
 }
 
 // The Hive walk of DeleteRegistryTree, under the one lock of Registry::update.
-bool deleteTree(platform::Hive& hive, const QString& path, bool recursive)
+// Without recursion, the hive refuses a key that still has subkeys.
+bool deleteTree(platform::Hive& hive, const QString& path, bool recursive, QString* error)
 {
-    if (!hive.keyExists(path))
-        return false;
-    QStringList subKeys = hive.subKeys(path);
-    if (!subKeys.isEmpty() && !recursive)
-        return false;
+    QStringList subKeys = recursive ? hive.subKeys(path) : QStringList();
     while (!subKeys.isEmpty()) {
-        if (!deleteTree(hive, path + u'\\' + subKeys.first(), true))
+        if (!deleteTree(hive, path + u'\\' + subKeys.first(), true, error))
             return false;
         subKeys = hive.subKeys(path);
     }
-    return hive.removeKey(path, false);
+    return hive.removeKey(path, false, error);
 }
 
 }  // namespace
@@ -113,13 +110,16 @@ bool DeleteEngineDataFolder(const QString& folder)
     return true;
 }
 
-bool DeleteRegistryTree(platform::RootKey root, const QString& path, bool recursive)
+bool DeleteRegistryTree(platform::RootKey root, const QString& path, bool recursive, QString* error)
 {
     bool deleted = false;
-    const bool written = platform::Registry::update(root, [&](platform::Hive& hive) {
-        deleted = deleteTree(hive, path, recursive);
-        return deleted;
-    });
+    const bool written = platform::Registry::update(
+        root,
+        [&](platform::Hive& hive) {
+            deleted = deleteTree(hive, path, recursive, error);
+            return deleted;
+        },
+        error);
     // A deletion that could not be written did not happen.
     return written && deleted;
 }
@@ -129,8 +129,8 @@ void DeleteEngineRegistryKeys()
     QString path = EngineRegistryKeyPath();
     if (path.isEmpty())
         return;
-    if (!DeleteRegistryTree(platform::RootKey::CurrentUser, path, true))
-        EngineTrace(platform::formatText(QStringLiteral("DeleteEngineRegistryKeys: cannot delete %s"), path));
+    if (QString error; !DeleteRegistryTree(platform::RootKey::CurrentUser, path, true, &error))
+        EngineTrace(QStringLiteral("DeleteEngineRegistryKeys: ") + error);
     for (qsizetype cut = path.lastIndexOf(u'\\'); cut > 0; cut = path.lastIndexOf(u'\\')) {
         path.truncate(cut);
         if (!path.contains(u'\\'))

@@ -26,7 +26,7 @@ void DeleteEngineRegistryKeys();
 // Deletes `path` under `root`, with `recursive` its subkeys first. False when the key is
 // missing, has subkeys without `recursive`, or any deletion fails: a subkey that cannot be
 // deleted ends the walk instead of being tried again for ever.
-bool DeleteRegistryTree(platform::RootKey root, const QString& path, bool recursive);
+bool DeleteRegistryTree(platform::RootKey root, const QString& path, bool recursive, QString* error = nullptr);
 // Deletes the prefs file `name` (in the engine folder) when, with the uninstall product's
 // list counted, it holds fewer than two product lists.
 bool RemovePrefsFileIfLast(const QString& name);

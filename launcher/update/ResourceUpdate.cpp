@@ -130,8 +130,9 @@ QString ResourceUpdate::SavePages(const QString& text, const SaveTarget& target)
         EngineTrace(QStringLiteral("SavePages: no folder could be made for the update"));
         return {};
     }
-    platform::Registry::setValue(platform::RootKey::CurrentUser, target.keyPath, kUpdatesValue,
-                                 platform::RegValue::fromString(folder));
+    if (QString error; !platform::Registry::setValue(platform::RootKey::CurrentUser, target.keyPath, kUpdatesValue,
+                                                     platform::RegValue::fromString(folder), &error))
+        EngineTrace(QStringLiteral("SavePages: ") + error);
     RememberUpdateFolder(folder);
     return folder;
 }

@@ -9,6 +9,8 @@
 #include "platform/registry/Registry.h"
 #include "platform/text/Format.h"
 
+#include <QDebug>
+
 using namespace engine;
 
 namespace launcher {
@@ -75,25 +77,31 @@ bool OvexVaskStubRegWind::StartMode(int)
     std::optional<quint32> hasRun;
     bool unreadable = false;
     bool unset = false;
-    const bool done = platform::Registry::update(platform::RootKey::CurrentUser, [&](platform::Hive& hive) {
-        bool changed = false;
-        if (!hive.keyExists(kUserKey)) {
-            if (!hive.createKey(kUserKey))
-                return false;
-            changed = true;
-        }
-        const std::optional<platform::RegValue> value = hive.value(kUserKey, kHasRunValue);
-        hasRun = value ? asFourByteNumber(*value) : std::optional<quint32>(0);
-        if (!hasRun) {
-            unreadable = true;
+    QString error;
+    const bool done = platform::Registry::update(
+        platform::RootKey::CurrentUser,
+        [&](platform::Hive& hive) {
+            bool changed = false;
+            if (!hive.keyExists(kUserKey)) {
+                if (!hive.createKey(kUserKey, &error)) {
+                    unset = true;
+                    return false;
+                }
+                changed = true;
+            }
+            const std::optional<platform::RegValue> value = hive.value(kUserKey, kHasRunValue);
+            hasRun = value ? asFourByteNumber(*value) : std::optional<quint32>(0);
+            if (!hasRun) {
+                unreadable = true;
+                return changed;
+            }
+            if (*hasRun == 0) {
+                unset = !hive.setValue(kUserKey, kHasRunValue, platform::RegValue::fromDWord(1), &error);
+                changed = changed || !unset;
+            }
             return changed;
-        }
-        if (*hasRun == 0) {
-            unset = !hive.setValue(kUserKey, kHasRunValue, platform::RegValue::fromDWord(1));
-            changed = changed || !unset;
-        }
-        return changed;
-    });
+        },
+        &error);
     if (unreadable) {
         EngineTrace(platform::formatText(QStringLiteral("First-run test: %s\\%s is not a 4-byte number"), kUserKey,
                                          kHasRunValue));
@@ -102,8 +110,8 @@ bool OvexVaskStubRegWind::StartMode(int)
     if (hasRun)
         SetFieldByKind(u'H', FourCC("-RGC"), QString::number(quint64(*hasRun) + 1));
     if (!done || unset) {
-        EngineTrace(platform::formatText(QStringLiteral("First-run test: the user hive %s could not be updated"),
-                                         platform::Registry::hiveFilePath(platform::RootKey::CurrentUser)));
+        qWarning().noquote() << error;
+        EngineTrace(QStringLiteral("First-run test: ") + error);
         return false;
     }
     return hasRun && *hasRun == 0;

@@ -9,6 +9,37 @@ using regkeys::keyPathProblem;
 using regkeys::normalizePath;
 using regkeys::storableName;
 
+namespace {
+
+bool fail(QString* error, const QString& why)
+{
+    if (error)
+        *error = why;
+    return false;
+}
+
+// Why `name` cannot go into the file, or empty when it can.
+QString nameProblem(const QString& name, const char* what)
+{
+    if (storableName(name))
+        return {};
+    return QStringLiteral(
+               "The %1 \"%2\" holds a line break, a NUL or half a character, which the hive file cannot "
+               "store")
+        .arg(QLatin1String(what), name.left(60));
+}
+
+QString keyProblem(const QString& path)
+{
+    QString why = nameProblem(path, "key name");
+    if (why.isEmpty())
+        if (const QString limit = keyPathProblem(path); !limit.isEmpty())
+            why = QStringLiteral("The key \"%1\" cannot be stored: its %2").arg(path.left(60), limit);
+    return why;
+}
+
+}  // namespace
+
 Hive::Hive(RootKey root) : root_(root) {}
 
 RootKey Hive::root() const
@@ -66,21 +97,23 @@ bool Hive::keyExists(const QString& path) const
     return p.isEmpty() || findKey(p) != nullptr;
 }
 
-bool Hive::createKey(const QString& path)
+bool Hive::createKey(const QString& path, QString* error)
 {
     const QString p = normalizePath(path);
-    if (!storableName(p) || !keyPathProblem(p).isEmpty())
-        return false;
+    if (const QString why = keyProblem(p); !why.isEmpty())
+        return fail(error, why);
     if (!p.isEmpty())
         ensureKey(p);
     return true;
 }
 
-bool Hive::removeKey(const QString& path, bool recursive)
+bool Hive::removeKey(const QString& path, bool recursive, QString* error)
 {
     const QString p = normalizePath(path);
-    if (p.isEmpty() || findKey(p) == nullptr)
-        return false;
+    if (p.isEmpty())
+        return fail(error, QStringLiteral("The root key cannot be removed"));
+    if (findKey(p) == nullptr)
+        return fail(error, QStringLiteral("There is no key \"%1\"").arg(p));
     const QString self = asciiLower(p);
     const QString below = self + u'\\';
     QList<Key> kept;
@@ -93,7 +126,7 @@ bool Hive::removeKey(const QString& path, bool recursive)
             kept.append(k);
     }
     if (hasSubKeys && !recursive)
-        return false;
+        return fail(error, QStringLiteral("The key \"%1\" still has subkeys").arg(p));
     keys_ = kept;
     reindex();
     return true;
@@ -133,11 +166,14 @@ std::optional<RegValue> Hive::value(const QString& path, const QString& name) co
     return std::nullopt;
 }
 
-bool Hive::setValue(const QString& path, const QString& name, const RegValue& value)
+bool Hive::setValue(const QString& path, const QString& name, const RegValue& value, QString* error)
 {
     const QString p = normalizePath(path);
-    if (!storableName(p) || !storableName(name) || !keyPathProblem(p).isEmpty())
-        return false;
+    QString why = keyProblem(p);
+    if (why.isEmpty())
+        why = nameProblem(name, "value name");
+    if (!why.isEmpty())
+        return fail(error, why);
     Key& k = ensureKey(p);
     const QString lower = asciiLower(name);
     if (const auto it = k.valueIndex.constFind(lower); it != k.valueIndex.constEnd()) {
@@ -149,9 +185,10 @@ bool Hive::setValue(const QString& path, const QString& name, const RegValue& va
     return true;
 }
 
-bool Hive::removeValue(const QString& path, const QString& name)
+bool Hive::removeValue(const QString& path, const QString& name, QString* error)
 {
-    if (Key* k = findKey(normalizePath(path))) {
+    const QString p = normalizePath(path);
+    if (Key* k = findKey(p)) {
         for (qsizetype i = 0; i < k->values.size(); ++i) {
             if (asciiEqualsIgnoreCase(k->values[i].first, name)) {
                 k->values.removeAt(i);
@@ -160,7 +197,7 @@ bool Hive::removeValue(const QString& path, const QString& name)
             }
         }
     }
-    return false;
+    return fail(error, QStringLiteral("There is no value \"%1\" in the key \"%2\"").arg(name, p));
 }
 
 }  // namespace platform

@@ -36,18 +36,18 @@ public:
     // The root itself (an empty path) always exists.
     bool keyExists(const QString& path) const;
     // False when a name cannot be stored in the file (a line break or NUL in it) or the
-    // path is past the limits above.
-    bool createKey(const QString& path);
-    // With recursive false, a key that still has subkeys is not removed.
-    bool removeKey(const QString& path, bool recursive);
+    // path is past the limits above. Like every change below, a failure says why in `error`.
+    bool createKey(const QString& path, QString* error = nullptr);
+    // With recursive false, a key that still has subkeys is not removed. The root never is.
+    bool removeKey(const QString& path, bool recursive, QString* error = nullptr);
     QStringList subKeys(const QString& path) const;
     QStringList valueNames(const QString& path) const;
     std::optional<RegValue> value(const QString& path, const QString& name) const;
     // Creates the key (and those above it) when missing. An empty name is the default value "@".
     // False, changing nothing, when a name cannot be stored in the file or the path is past
     // the limits.
-    bool setValue(const QString& path, const QString& name, const RegValue& value);
-    bool removeValue(const QString& path, const QString& name);
+    bool setValue(const QString& path, const QString& name, const RegValue& value, QString* error = nullptr);
+    bool removeValue(const QString& path, const QString& name, QString* error = nullptr);
 
 private:
     struct Key {

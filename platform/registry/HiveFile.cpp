@@ -232,9 +232,17 @@ QString lockPathOf(const QString& hivePath)
     return hivePath + QStringLiteral(".lock");
 }
 
+void report(const QString& why, QString* error)
+{
+    if (error)
+        *error = why;
+    else
+        qCWarning(lcRegistry).noquote() << why;
+}
+
 }  // namespace
 
-std::optional<Hive> loadHiveShared(RootKey root, const QString& path)
+std::optional<Hive> loadHiveShared(RootKey root, const QString& path, QString* error)
 {
     const QByteArray lockPath = QFile::encodeName(lockPathOf(path));
     // A folder the user cannot write (the machine hive in /etc) may have no lock file and
@@ -246,38 +254,38 @@ std::optional<Hive> loadHiveShared(RootKey root, const QString& path)
     Fd lock(lockFile);
     if (lock.get() >= 0)
         lockFd(lock.get(), LOCK_SH);
-    QString error;
-    std::optional<Hive> hive = readHive(root, path, &error);
+    QString why;
+    std::optional<Hive> hive = readHive(root, path, &why);
     if (!hive)
-        qCWarning(lcRegistry).noquote() << error;
+        report(why, error);
     return hive;
 }
 
-bool modifyHiveFile(RootKey root, const QString& path, const std::function<bool(Hive&)>& change)
+bool modifyHiveFile(RootKey root, const QString& path, const std::function<bool(Hive&)>& change, QString* error)
 {
-    QString error;
+    QString why;
     auto failed = [&] {
-        qCWarning(lcRegistry).noquote() << error;
+        report(why, error);
         return false;
     };
-    if (!makeFolders(folderOf(path), folderMode(root), &error))
+    if (!makeFolders(folderOf(path), folderMode(root), &why))
         return failed();
     const QString lockPath = lockPathOf(path);
     Fd lock(::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, fileMode(root)));
     if (lock.get() < 0) {
-        error = QStringLiteral("Unable to open lock file %1: %2").arg(lockPath, errnoText(errno));
+        why = QStringLiteral("Unable to open lock file %1: %2").arg(lockPath, errnoText(errno));
         return failed();
     }
     if (!lockFd(lock.get(), LOCK_EX)) {
-        error = QStringLiteral("Unable to lock %1: %2").arg(lockPath, errnoText(errno));
+        why = QStringLiteral("Unable to lock %1: %2").arg(lockPath, errnoText(errno));
         return failed();
     }
-    std::optional<Hive> hive = readHive(root, path, &error);
+    std::optional<Hive> hive = readHive(root, path, &why);
     if (!hive)
         return failed();
     if (!change(*hive))
         return true;
-    if (!writeHive(root, path, *hive, &error))
+    if (!writeHive(root, path, *hive, &why))
         return failed();
     return true;
 }

@@ -22,14 +22,14 @@ QString userConfigHome()
     return home + QStringLiteral("/.config");
 }
 
-std::optional<Hive> load(RootKey root)
+std::optional<Hive> load(RootKey root, QString* error)
 {
-    return loadHiveShared(root, Registry::hiveFilePath(root));
+    return loadHiveShared(root, Registry::hiveFilePath(root), error);
 }
 
-bool modify(RootKey root, const std::function<bool(Hive&)>& change)
+bool modify(RootKey root, const std::function<bool(Hive&)>& change, QString* error)
 {
-    return modifyHiveFile(root, Registry::hiveFilePath(root), change);
+    return modifyHiveFile(root, Registry::hiveFilePath(root), change, error);
 }
 
 }  // namespace
@@ -45,66 +45,74 @@ QString Registry::hiveFilePath(RootKey root)
     return userConfigHome() + QStringLiteral("/ovex-kelvo/registry/") + file;
 }
 
-bool Registry::keyExists(RootKey root, const QString& path)
+bool Registry::keyExists(RootKey root, const QString& path, QString* error)
 {
-    const std::optional<Hive> hive = load(root);
+    const std::optional<Hive> hive = load(root, error);
     return hive && hive->keyExists(path);
 }
 
-bool Registry::createKey(RootKey root, const QString& path)
+bool Registry::createKey(RootKey root, const QString& path, QString* error)
 {
     bool ok = false;
-    return modify(root,
-                  [&](Hive& hive) {
-                      if (hive.keyExists(path)) {
-                          ok = true;
-                          return false;
-                      }
-                      ok = hive.createKey(path);
-                      return ok;
-                  }) &&
+    return modify(
+               root,
+               [&](Hive& hive) {
+                   if (hive.keyExists(path)) {
+                       ok = true;
+                       return false;
+                   }
+                   ok = hive.createKey(path, error);
+                   return ok;
+               },
+               error) &&
            ok;
 }
 
-bool Registry::removeKey(RootKey root, const QString& path, bool recursive)
+bool Registry::removeKey(RootKey root, const QString& path, bool recursive, QString* error)
 {
     bool removed = false;
-    return modify(root, [&](Hive& hive) { return removed = hive.removeKey(path, recursive); }) && removed;
+    return modify(
+               root, [&](Hive& hive) { return removed = hive.removeKey(path, recursive, error); }, error) &&
+           removed;
 }
 
-QStringList Registry::subKeys(RootKey root, const QString& path)
+QStringList Registry::subKeys(RootKey root, const QString& path, QString* error)
 {
-    const std::optional<Hive> hive = load(root);
+    const std::optional<Hive> hive = load(root, error);
     return hive ? hive->subKeys(path) : QStringList();
 }
 
-QStringList Registry::valueNames(RootKey root, const QString& path)
+QStringList Registry::valueNames(RootKey root, const QString& path, QString* error)
 {
-    const std::optional<Hive> hive = load(root);
+    const std::optional<Hive> hive = load(root, error);
     return hive ? hive->valueNames(path) : QStringList();
 }
 
-std::optional<RegValue> Registry::value(RootKey root, const QString& path, const QString& name)
+std::optional<RegValue> Registry::value(RootKey root, const QString& path, const QString& name, QString* error)
 {
-    const std::optional<Hive> hive = load(root);
+    const std::optional<Hive> hive = load(root, error);
     return hive ? hive->value(path, name) : std::nullopt;
 }
 
-bool Registry::setValue(RootKey root, const QString& path, const QString& name, const RegValue& value)
+bool Registry::setValue(RootKey root, const QString& path, const QString& name, const RegValue& value, QString* error)
 {
     bool stored = false;
-    return modify(root, [&](Hive& hive) { return stored = hive.setValue(path, name, value); }) && stored;
+    return modify(
+               root, [&](Hive& hive) { return stored = hive.setValue(path, name, value, error); }, error) &&
+           stored;
 }
 
-bool Registry::removeValue(RootKey root, const QString& path, const QString& name)
+bool Registry::removeValue(RootKey root, const QString& path, const QString& name, QString* error)
 {
     bool removed = false;
-    return modify(root, [&](Hive& hive) { return removed = hive.removeValue(path, name); }) && removed;
+    return modify(
+               root, [&](Hive& hive) { return removed = hive.removeValue(path, name, error); }, error) &&
+           removed;
 }
 
-bool Registry::update(RootKey root, const std::function<bool(Hive&)>& change)
+bool Registry::update(RootKey root, const std::function<bool(Hive&)>& change, QString* error)
 {
-    return modify(root, change);
+    return modify(root, change, error);
 }
 
 // ---- Profile ----
@@ -139,15 +147,16 @@ int Profile::readInt(const QString& section, const QString& entry, int fallback)
     return fallback;
 }
 
-bool Profile::writeString(const QString& section, const QString& entry, const QString& value) const
+bool Profile::writeString(const QString& section, const QString& entry, const QString& value, QString* error) const
 {
-    return Registry::setValue(RootKey::CurrentUser, keyPath_ + u'\\' + section, entry, RegValue::fromString(value));
+    return Registry::setValue(RootKey::CurrentUser, keyPath_ + u'\\' + section, entry, RegValue::fromString(value),
+                              error);
 }
 
-bool Profile::writeInt(const QString& section, const QString& entry, int value) const
+bool Profile::writeInt(const QString& section, const QString& entry, int value, QString* error) const
 {
     return Registry::setValue(RootKey::CurrentUser, keyPath_ + u'\\' + section, entry,
-                              RegValue::fromDWord(quint32(value)));
+                              RegValue::fromDWord(quint32(value)), error);
 }
 
 }  // namespace platform

@@ -7,12 +7,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QProcess>
 
 #include <clocale>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -606,6 +608,86 @@ TEST_F(RegistryFiles, UpdateThatChangesNothingWritesNothing)
     EXPECT_TRUE(called);
     EXPECT_FALSE(QFileInfo::exists(userHivePath()));
     EXPECT_FALSE(Registry::value(RootKey::CurrentUser, kAppKey, QStringLiteral("Dropped")));
+}
+
+// A failed change says what failed and why, in words a caller can show.
+TEST_F(RegistryFiles, AFailedChangeSaysWhy)
+{
+    const QString deep = QStringLiteral("k\\").repeated(Hive::kMaxKeyDepth) + QStringLiteral("k");
+    ASSERT_TRUE(Registry::createKey(RootKey::CurrentUser, QStringLiteral("A\\B")));
+    ASSERT_TRUE(
+        Registry::setValue(RootKey::CurrentUser, QStringLiteral("A"), QStringLiteral("v"), RegValue::fromDWord(1)));
+    const struct {
+        const char* what;
+        std::function<bool(QString*)> change;
+        const char* said;
+    } cases[] = {
+        {"a value name with a line break",
+         [](QString* e) {
+             return Registry::setValue(RootKey::CurrentUser, QStringLiteral("A"), QStringLiteral("x\ny"),
+                                       RegValue::fromDWord(1), e);
+         },
+         "The value name \"x\ny\" holds a line break, a NUL or half a character, which the hive file cannot store"},
+        {"a key past the depth limit", [&](QString* e) { return Registry::createKey(RootKey::CurrentUser, deep, e); },
+         "is nested deeper than 512 levels"},
+        {"a missing key",
+         [](QString* e) { return Registry::removeKey(RootKey::CurrentUser, QStringLiteral("A\\C"), true, e); },
+         "There is no key \"A\\C\""},
+        {"a key with subkeys, not recursive",
+         [](QString* e) { return Registry::removeKey(RootKey::CurrentUser, QStringLiteral("\\A\\"), false, e); },
+         "The key \"A\" still has subkeys"},
+        {"the root", [](QString* e) { return Registry::removeKey(RootKey::CurrentUser, QString(), true, e); },
+         "The root key cannot be removed"},
+        {"a missing value",
+         [](QString* e) {
+             return Registry::removeValue(RootKey::CurrentUser, QStringLiteral("A"), QStringLiteral("w"), e);
+         },
+         "There is no value \"w\" in the key \"A\""},
+    };
+    for (const auto& c : cases) {
+        QString error;
+        EXPECT_FALSE(c.change(&error)) << c.what;
+        EXPECT_TRUE(error.contains(QString::fromUtf8(c.said))) << c.what << ": " << error.toStdString();
+    }
+    EXPECT_TRUE(Registry::keyExists(RootKey::CurrentUser, QStringLiteral("A\\B")));
+
+    // A value that is not there is not a failure; an unreadable hive is.
+    QString error;
+    EXPECT_FALSE(Registry::value(RootKey::CurrentUser, QStringLiteral("A"), QStringLiteral("w"), &error));
+    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+    testsupport::writeFile(userHivePath(), "not a hive\n");
+    EXPECT_FALSE(Registry::value(RootKey::CurrentUser, QStringLiteral("A"), QStringLiteral("v"), &error));
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Registry hive %1 is damaged").arg(userHivePath())))
+        << error.toStdString();
+    error.clear();
+    EXPECT_FALSE(Profile(QStringLiteral("Ovex"), QStringLiteral("Ovex Kelvo"))
+                     .writeInt(QStringLiteral("Settings"), QStringLiteral("Count"), 1, &error));
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Registry hive %1 is damaged").arg(userHivePath())))
+        << error.toStdString();
+}
+
+// A file's failure reaches the log only when the caller did not ask for the reason.
+TEST_F(RegistryFiles, AFileFailureIsLoggedUnlessTheCallerTakesIt)
+{
+    // A plain file stands where the hive's folder should be made.
+    testsupport::writeFile(testsupport::sandboxRoot() + QStringLiteral("/blocker"), "in the way");
+    qputenv("OVEX_REGISTRY_DIR", QFile::encodeName(testsupport::sandboxRoot() + QStringLiteral("/blocker/registry")));
+    static QStringList logged;
+    logged.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) { logged.append(text); });
+    QString error;
+    const bool asked =
+        Registry::setValue(RootKey::CurrentUser, kAppKey, QStringLiteral("v"), RegValue::fromDWord(1), &error);
+    const QStringList loggedWhenAsked = logged;
+    const bool unasked = Registry::setValue(RootKey::CurrentUser, kAppKey, QStringLiteral("v"), RegValue::fromDWord(1));
+    qInstallMessageHandler(previous);
+
+    EXPECT_FALSE(asked);
+    EXPECT_FALSE(unasked);
+    EXPECT_EQ(error, QStringLiteral("Unable to create folder %1: Not a directory").arg(registryDir()));
+    EXPECT_TRUE(loggedWhenAsked.isEmpty()) << loggedWhenAsked.join(u'\n').toStdString();
+    EXPECT_EQ(logged, QStringList{error});
 }
 
 // ---- Profile ----
