@@ -104,8 +104,8 @@ TaskStatus ScheduleCheckTask(int frequency, const QString& startText, const QDat
 
     QString error;
     const TaskStatus status = platform::taskScheduler().registerTask(TaskFolder(), TaskName(), task, &error);
-    qCDebug(lcClient) << "Check task, frequency" << frequency << "start" << startText << "status" << int(status)
-                      << error;
+    qCDebug(lcClient).noquote() << "Check task, frequency" << frequency << "start" << startText << "status"
+                                << int(status) << error;
     return status;
 }
 
@@ -116,7 +116,7 @@ TaskStatus DeleteCheckTask()
     TaskStatus status = platform::taskScheduler().deleteTask(folder, TaskName(), &error);
     if (status == TaskStatus::Ok)
         status = platform::taskScheduler().deleteFolder(folder, &error);
-    qCDebug(lcClient) << "Check task removal, status" << int(status) << error;
+    qCDebug(lcClient).noquote() << "Check task removal, status" << int(status) << error;
     return status;
 }
 

@@ -64,19 +64,22 @@ bool TermiosSerialPort::open(const QString& path, QString* error)
 {
     close();
     path_ = path;
-    const QByteArray name = QFile::encodeName(serialDevicePath(path));
+    const QString device = serialDevicePath(path);
+    // "COM1:" is named with the device it stands for.
+    const QString shown = device == path ? path : QStringLiteral("%1 (%2)").arg(path, device);
+    const QByteArray name = QFile::encodeName(device);
     const int fd = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return fail(error, QStringLiteral("Unable to open serial port %1").arg(path));
+        return fail(error, QStringLiteral("Unable to open serial port %1").arg(shown));
     // flock holds even against root, whom TIOCEXCL lets through.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        fail(error, QStringLiteral("Unable to lock serial port %1").arg(path));
+        fail(error, QStringLiteral("Unable to lock serial port %1").arg(shown));
         ::close(fd);
         return false;
     }
     termios tio{};
     if (::tcgetattr(fd, &tio) != 0) {
-        fail(error, QStringLiteral("Not a serial port: %1").arg(path));
+        fail(error, QStringLiteral("Not a serial port: %1").arg(shown));
         ::close(fd);
         return false;
     }
