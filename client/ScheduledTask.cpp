@@ -102,18 +102,21 @@ TaskStatus ScheduleCheckTask(int frequency, const QString& startText, const QDat
         task.deleteExpiredAfter = std::chrono::days(1);
     }
 
-    const TaskStatus status = platform::taskScheduler().registerTask(TaskFolder(), TaskName(), task);
-    qCDebug(lcClient) << "Check task, frequency" << frequency << "start" << startText << "status" << int(status);
+    QString error;
+    const TaskStatus status = platform::taskScheduler().registerTask(TaskFolder(), TaskName(), task, &error);
+    qCDebug(lcClient).noquote() << "Check task, frequency" << frequency << "start" << startText << "status"
+                                << int(status) << error;
     return status;
 }
 
 TaskStatus DeleteCheckTask()
 {
     const QString folder = TaskFolder();
-    TaskStatus status = platform::taskScheduler().deleteTask(folder, TaskName());
+    QString error;
+    TaskStatus status = platform::taskScheduler().deleteTask(folder, TaskName(), &error);
     if (status == TaskStatus::Ok)
-        status = platform::taskScheduler().deleteFolder(folder);
-    qCDebug(lcClient) << "Check task removal, status" << int(status);
+        status = platform::taskScheduler().deleteFolder(folder, &error);
+    qCDebug(lcClient).noquote() << "Check task removal, status" << int(status) << error;
     return status;
 }
 

@@ -32,6 +32,20 @@ qint32 rateOf(speed_t code)
     return 0;
 }
 
+void setError(QString* error, const QString& text)
+{
+    if (error != nullptr)
+        *error = text;
+}
+
+// False, with `what` and the system's reason for the call that just failed in `*error`.
+bool fail(QString* error, const QString& what)
+{
+    const int code = errno;
+    setError(error, what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(code)));
+    return false;
+}
+
 }  // namespace
 
 TermiosSerialPort::~TermiosSerialPort()
@@ -39,29 +53,33 @@ TermiosSerialPort::~TermiosSerialPort()
     close();
 }
 
-bool TermiosSerialPort::fail(const QString& what)
+bool TermiosSerialPort::notOpen(QString* error) const
 {
-    error_ = what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+    setError(error, path_.isEmpty() ? QStringLiteral("Serial port is not open")
+                                    : QStringLiteral("Serial port %1 is not open").arg(path_));
     return false;
 }
 
-bool TermiosSerialPort::open(const QString& path)
+bool TermiosSerialPort::open(const QString& path, QString* error)
 {
     close();
     path_ = path;
-    const QByteArray name = QFile::encodeName(serialDevicePath(path));
+    const QString device = serialDevicePath(path);
+    // "COM1:" is named with the device it stands for.
+    const QString shown = device == path ? path : QStringLiteral("%1 (%2)").arg(path, device);
+    const QByteArray name = QFile::encodeName(device);
     const int fd = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return fail(QStringLiteral("Unable to open serial port %1").arg(path));
+        return fail(error, QStringLiteral("Unable to open serial port %1").arg(shown));
     // flock holds even against root, whom TIOCEXCL lets through.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        fail(QStringLiteral("Unable to lock serial port %1").arg(path));
+        fail(error, QStringLiteral("Unable to lock serial port %1").arg(shown));
         ::close(fd);
         return false;
     }
     termios tio{};
     if (::tcgetattr(fd, &tio) != 0) {
-        fail(QStringLiteral("Not a serial port: %1").arg(path));
+        fail(error, QStringLiteral("Not a serial port: %1").arg(shown));
         ::close(fd);
         return false;
     }
@@ -73,13 +91,12 @@ bool TermiosSerialPort::open(const QString& path)
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
     if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
-        fail(QStringLiteral("Unable to set up serial port %1").arg(path));
+        fail(error, QStringLiteral("Unable to set up serial port %1").arg(path));
         ::close(fd);
         return false;
     }
     fd_ = fd;
     carrierSeen_ = false;
-    error_.clear();
     return true;
 }
 
@@ -92,31 +109,37 @@ void TermiosSerialPort::close()
     fd_ = -1;
 }
 
-bool TermiosSerialPort::setBaudRate(qint32 rate)
+bool TermiosSerialPort::setBaudRate(qint32 rate, QString* error)
 {
     if (fd_ < 0)
-        return false;
+        return notOpen(error);
     for (const Rate& r : kRates) {
         if (r.rate != rate)
             continue;
         termios tio{};
         if (::tcgetattr(fd_, &tio) != 0)
-            return fail(QStringLiteral("Unable to read the settings of %1").arg(path_));
+            return fail(error, QStringLiteral("Unable to read the settings of %1").arg(path_));
         ::cfsetispeed(&tio, r.code);
         ::cfsetospeed(&tio, r.code);
         if (::tcsetattr(fd_, TCSANOW, &tio) != 0)
-            return fail(QStringLiteral("Unable to set the rate of %1").arg(path_));
+            return fail(error, QStringLiteral("Unable to set the rate of %1").arg(path_));
         return true;
     }
-    error_ = QStringLiteral("Unsupported rate %1 for %2").arg(rate).arg(path_);
+    setError(error, QStringLiteral("Unsupported rate %1 for %2").arg(rate).arg(path_));
     return false;
 }
 
-std::optional<SerialSettings> TermiosSerialPort::settings() const
+std::optional<SerialSettings> TermiosSerialPort::settings(QString* error) const
 {
     termios tio{};
-    if (fd_ < 0 || ::tcgetattr(fd_, &tio) != 0)
+    if (fd_ < 0) {
+        notOpen(error);
         return std::nullopt;
+    }
+    if (::tcgetattr(fd_, &tio) != 0) {
+        fail(error, QStringLiteral("Unable to read the settings of %1").arg(path_));
+        return std::nullopt;
+    }
     SerialSettings s;
     s.baudRate = rateOf(::cfgetospeed(&tio));
     s.parityCheck = (tio.c_iflag & INPCK) != 0;
@@ -128,18 +151,30 @@ std::optional<SerialSettings> TermiosSerialPort::settings() const
     return s;
 }
 
-qint64 TermiosSerialPort::bytesWaiting()
+qint64 TermiosSerialPort::bytesWaiting(QString* error)
 {
     int count = 0;
-    if (fd_ < 0 || ::ioctl(fd_, FIONREAD, &count) != 0)
+    if (fd_ < 0) {
+        notOpen(error);
         return -1;
+    }
+    if (::ioctl(fd_, FIONREAD, &count) != 0) {
+        fail(error, QStringLiteral("Unable to ask %1 for its queued input").arg(path_));
+        return -1;
+    }
     return count;
 }
 
-qint64 TermiosSerialPort::read(char* buffer, qint64 max)
+qint64 TermiosSerialPort::read(char* buffer, qint64 max, QString* error)
 {
-    if (fd_ < 0 || max < 0)
+    if (fd_ < 0) {
+        notOpen(error);
         return -1;
+    }
+    if (max < 0) {
+        setError(error, QStringLiteral("Unable to read %1 bytes from %2").arg(max).arg(path_));
+        return -1;
+    }
     if (max == 0)
         return 0;
     for (;;) {
@@ -148,21 +183,22 @@ qint64 TermiosSerialPort::read(char* buffer, qint64 max)
             return n;
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            return hungUp() ? -1 : 0;
         // EIO is a pseudo-terminal whose master has gone; 0 with VMIN 0 is no data.
-        if (n == 0 && !hungUp())
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            fail(error, QStringLiteral("Unable to read from %1").arg(path_));
+            return -1;
+        }
+        if (!hungUp())
             return 0;
-        if (n < 0)
-            fail(QStringLiteral("Unable to read from %1").arg(path_));
+        setError(error, QStringLiteral("Line hung up while reading from %1").arg(path_));
         return -1;
     }
 }
 
-bool TermiosSerialPort::write(const char* data, qint64 length, int timeoutMs)
+bool TermiosSerialPort::write(const char* data, qint64 length, int timeoutMs, QString* error)
 {
     if (fd_ < 0)
-        return false;
+        return notOpen(error);
     QDeadlineTimer deadline(qMax(timeoutMs, 0));
     qint64 done = 0;
     while (done < length) {
@@ -174,32 +210,45 @@ bool TermiosSerialPort::write(const char* data, qint64 length, int timeoutMs)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            return fail(QStringLiteral("Unable to write to %1").arg(path_));
+            return fail(error, QStringLiteral("Unable to write to %1").arg(path_));
         const qint64 left = deadline.remainingTime();
         if (left <= 0) {
-            error_ = QStringLiteral("Timed out writing to %1: %2 of %3 bytes sent").arg(path_).arg(done).arg(length);
+            setError(error,
+                     QStringLiteral("Timed out writing to %1: %2 of %3 bytes sent").arg(path_).arg(done).arg(length));
             return false;
         }
         pollfd p{fd_, POLLOUT, 0};
         ::poll(&p, 1, int(qMin<qint64>(left, 50)));
         if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
-            error_ = QStringLiteral("Line hung up while writing to %1").arg(path_);
+            setError(error, QStringLiteral("Line hung up while writing to %1").arg(path_));
             return false;
         }
     }
     return true;
 }
 
-bool TermiosSerialPort::discardInput()
+bool TermiosSerialPort::discardInput(QString* error)
 {
-    return fd_ >= 0 && ::tcflush(fd_, TCIFLUSH) == 0;
+    if (fd_ < 0)
+        return notOpen(error);
+    if (::tcflush(fd_, TCIFLUSH) != 0)
+        return fail(error, QStringLiteral("Unable to discard the input of %1").arg(path_));
+    return true;
 }
 
-std::optional<ModemLines> TermiosSerialPort::modemLines() const
+std::optional<ModemLines> TermiosSerialPort::modemLines(QString* error) const
 {
     int bits = 0;
-    if (fd_ < 0 || ::ioctl(fd_, TIOCMGET, &bits) != 0)
+    if (fd_ < 0) {
+        notOpen(error);
         return std::nullopt;
+    }
+    if (::ioctl(fd_, TIOCMGET, &bits) != 0) {
+        // A pseudo-terminal has no modem lines, which is no failure.
+        if (errno != ENOTTY && errno != EINVAL)
+            fail(error, QStringLiteral("Unable to read the modem lines of %1").arg(path_));
+        return std::nullopt;
+    }
     ModemLines lines;
     lines.cts = (bits & TIOCM_CTS) != 0;
     lines.dsr = (bits & TIOCM_DSR) != 0;
@@ -210,10 +259,16 @@ std::optional<ModemLines> TermiosSerialPort::modemLines() const
     return lines;
 }
 
-bool TermiosSerialPort::setDtr(bool on)
+bool TermiosSerialPort::setDtr(bool on, QString* error)
 {
+    if (fd_ < 0)
+        return notOpen(error);
     int bit = TIOCM_DTR;
-    return fd_ >= 0 && ::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bit) == 0;
+    if (::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bit) != 0)
+        return fail(
+            error,
+            (on ? QStringLiteral("Unable to raise DTR on %1") : QStringLiteral("Unable to drop DTR on %1")).arg(path_));
+    return true;
 }
 
 bool TermiosSerialPort::hungUp()

@@ -14,27 +14,26 @@ public:
     TermiosSerialPort(const TermiosSerialPort&) = delete;
     TermiosSerialPort& operator=(const TermiosSerialPort&) = delete;
 
-    bool open(const QString& path) override;
+    bool open(const QString& path, QString* error = nullptr) override;
     void close() override;
     bool isOpen() const override { return fd_ >= 0; }
     QString path() const override { return path_; }
-    bool setBaudRate(qint32 rate) override;
-    std::optional<SerialSettings> settings() const override;
-    qint64 bytesWaiting() override;
-    qint64 read(char* buffer, qint64 max) override;
-    bool write(const char* data, qint64 length, int timeoutMs) override;
-    bool discardInput() override;
-    std::optional<ModemLines> modemLines() const override;
-    bool setDtr(bool on) override;
+    bool setBaudRate(qint32 rate, QString* error = nullptr) override;
+    std::optional<SerialSettings> settings(QString* error = nullptr) const override;
+    qint64 bytesWaiting(QString* error = nullptr) override;
+    qint64 read(char* buffer, qint64 max, QString* error = nullptr) override;
+    bool write(const char* data, qint64 length, int timeoutMs, QString* error = nullptr) override;
+    bool discardInput(QString* error = nullptr) override;
+    std::optional<ModemLines> modemLines(QString* error = nullptr) const override;
+    bool setDtr(bool on, QString* error = nullptr) override;
     bool hungUp() override;
-    QString errorString() const override { return error_; }
 
 private:
-    bool fail(const QString& what);
+    // False, with "Serial port <path> is not open" in `*error`.
+    bool notOpen(QString* error) const;
 
     int fd_ = -1;
     QString path_;
-    QString error_;
     bool carrierSeen_ = false;
 };
 

@@ -12,12 +12,14 @@ public:
     // `unitFolder` empty: $XDG_CONFIG_HOME/systemd/user, looked up at each call.
     explicit SystemdTaskScheduler(QString unitFolder = {});
 
-    TaskStatus registerTask(const QString& folder, const QString& name, const TaskDefinition& task) override;
-    TaskStatus deleteTask(const QString& folder, const QString& name) override;
-    TaskStatus deleteFolder(const QString& folder) override;
+    TaskStatus registerTask(const QString& folder, const QString& name, const TaskDefinition& task,
+                            QString* error = nullptr) override;
+    TaskStatus deleteTask(const QString& folder, const QString& name, QString* error = nullptr) override;
+    TaskStatus deleteFolder(const QString& folder, QString* error = nullptr) override;
 
 private:
-    QString unitFolder(bool create) const;
+    // Empty when there is none (or, with `create`, it cannot be made; `*error` says why).
+    QString unitFolder(bool create, QString* error = nullptr) const;
 
     QString unitFolder_;
 };

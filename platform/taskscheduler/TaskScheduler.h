@@ -50,16 +50,18 @@ struct TaskDefinition {
 };
 
 // The user's scheduled tasks. Folders are paths such as "Maker\Product" (backslashes or
-// slashes); a folder exists while it holds a task.
+// slashes); a folder exists while it holds a task. Every status but Ok comes with a sentence
+// in `*error`, when given, saying what was refused or failed and why.
 class TaskScheduler {
 public:
     virtual ~TaskScheduler() = default;
     // Creates the task, or replaces one of the same name in the folder, and activates it.
-    virtual TaskStatus registerTask(const QString& folder, const QString& name, const TaskDefinition& task) = 0;
+    virtual TaskStatus registerTask(const QString& folder, const QString& name, const TaskDefinition& task,
+                                    QString* error = nullptr) = 0;
     // Deactivates and removes the task; a run in progress is left to finish.
-    virtual TaskStatus deleteTask(const QString& folder, const QString& name) = 0;
+    virtual TaskStatus deleteTask(const QString& folder, const QString& name, QString* error = nullptr) = 0;
     // Removes the folder; refused while it still holds tasks.
-    virtual TaskStatus deleteFolder(const QString& folder) = 0;
+    virtual TaskStatus deleteFolder(const QString& folder, QString* error = nullptr) = 0;
 };
 
 // The scheduler the program uses: systemd user units unless one was installed.

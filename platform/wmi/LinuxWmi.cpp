@@ -430,17 +430,25 @@ std::optional<QString> LinuxWmi::dmiValue(const QString& name) const
     return QString::fromUtf8(*data);
 }
 
-std::optional<QList<WmiObject>> LinuxWmi::query(const QString& wql, const QStringList& reads) const
+std::optional<QList<WmiObject>> LinuxWmi::query(const QString& wql, const QStringList& reads, QString* error) const
 {
-    const auto q = parseWql(wql);
+    const auto q = parseWql(wql, error);
     if (!q)
         return std::nullopt;
     const WmiClass* cls = nullptr;
     for (const WmiClass& c : classes())
         if (c.name.compare(q->className, Qt::CaseInsensitive) == 0)
             cls = &c;
-    if (!cls)
+    if (!cls) {
+        if (error != nullptr)
+            *error = QStringLiteral("Unknown WMI class %1 in the query \"%2\"").arg(q->className, wql);
         return std::nullopt;
+    }
+    const auto unknownProperty = [&](const QString& name) -> std::optional<QList<WmiObject>> {
+        if (error != nullptr)
+            *error = QStringLiteral("Class %1 has no property %2 (query \"%3\")").arg(cls->name, name, wql);
+        return std::nullopt;
+    };
 
     QList<qsizetype> selected;
     if (q->properties.isEmpty()) {
@@ -450,7 +458,7 @@ std::optional<QList<WmiObject>> LinuxWmi::query(const QString& wql, const QStrin
         for (const QString& p : q->properties) {
             const qsizetype i = indexOfName(cls->properties, p);
             if (i < 0)
-                return std::nullopt;
+                return unknownProperty(p);
             if (!selected.contains(i))
                 selected << i;
         }
@@ -460,7 +468,7 @@ std::optional<QList<WmiObject>> LinuxWmi::query(const QString& wql, const QStrin
     if (q->where) {
         whereIndex = indexOfName(cls->properties, q->where->property);
         if (whereIndex < 0)
-            return std::nullopt;
+            return unknownProperty(q->where->property);
     }
 
     Columns columns = whereIndex >= 0 ? Columns(1) << whereIndex : 0;

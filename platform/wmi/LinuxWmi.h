@@ -43,7 +43,8 @@ class LinuxWmi final : public Wmi {
 public:
     explicit LinuxWmi(LinuxWmiRoots roots = LinuxWmiRoots::fromEnvironment());
 
-    std::optional<QList<WmiObject>> query(const QString& wql, const QStringList& reads = {}) const override;
+    std::optional<QList<WmiObject>> query(const QString& wql, const QStringList& reads = {},
+                                          QString* error = nullptr) const override;
 
     // The DMI value of a sysfs file name ("product_serial"): the file's text without its
     // trailing newline; for a file that exists but may not be read, the machine hive's

@@ -32,10 +32,11 @@ class Wmi {
 public:
     virtual ~Wmi() = default;
     // The objects the query selects, possibly none; nullopt when the query is not understood
-    // (its form, an unknown class or an unknown property). `reads` names the properties the
-    // caller will look at (empty: all it selects); the others may be left null, which spares
-    // the machine data that is costly to read.
-    virtual std::optional<QList<WmiObject>> query(const QString& wql, const QStringList& reads = {}) const = 0;
+    // (its form, an unknown class or an unknown property), with `*error` saying which.
+    // `reads` names the properties the caller will look at (empty: all it selects); the
+    // others may be left null, which spares the machine data that is costly to read.
+    virtual std::optional<QList<WmiObject>> query(const QString& wql, const QStringList& reads = {},
+                                                  QString* error = nullptr) const = 0;
 };
 
 // This machine's WMI: the Linux one over the roots the environment gives.

@@ -23,7 +23,8 @@ bool isDigit(QChar c)
     return c >= u'0' && c <= u'9';
 }
 
-std::optional<QList<Token>> tokenize(const QString& s)
+// Nullopt with `*why` set when `s` holds what is no WQL token.
+std::optional<QList<Token>> tokenize(const QString& s, QString* why)
 {
     QList<Token> tokens;
     qsizetype i = 0;
@@ -37,8 +38,10 @@ std::optional<QList<Token>> tokenize(const QString& s)
         } else if (c == u'\'' || c == u'"') {
             QString text;
             for (++i;; ++i) {
-                if (i >= s.size())
-                    return std::nullopt;  // unterminated
+                if (i >= s.size()) {
+                    *why = QStringLiteral("the quoted value is not closed");
+                    return std::nullopt;
+                }
                 if (s[i] == c)
                     break;
                 if (s[i] == u'\\' && i + 1 < s.size())
@@ -58,6 +61,7 @@ std::optional<QList<Token>> tokenize(const QString& s)
                 ++i;
             tokens.append({Token::Name, s.mid(start, i - start)});
         } else {
+            *why = QStringLiteral("'%1' is not part of WQL").arg(c);
             return std::nullopt;
         }
     }
@@ -76,17 +80,23 @@ bool isPlainName(const Token& t)
 
 }  // namespace
 
-std::optional<WqlQuery> parseWql(const QString& text)
+std::optional<WqlQuery> parseWql(const QString& text, QString* error)
 {
-    const auto tokens = tokenize(text);
-    if (!tokens)
+    const auto refuse = [&](const QString& why) -> std::optional<WqlQuery> {
+        if (error != nullptr)
+            *error = QStringLiteral("Unable to read the WQL query \"%1\": %2").arg(text, why);
         return std::nullopt;
+    };
+    QString why;
+    const auto tokens = tokenize(text, &why);
+    if (!tokens)
+        return refuse(why);
     const QList<Token>& t = *tokens;
     qsizetype i = 0;
     auto at = [&](qsizetype k) -> const Token* { return k < t.size() ? &t[k] : nullptr; };
 
     if (!at(i) || !isKeyword(*at(i), "SELECT"))
-        return std::nullopt;
+        return refuse(QStringLiteral("it does not start with SELECT"));
     ++i;
     WqlQuery q;
     if (at(i) && at(i)->kind == Token::Star) {
@@ -94,7 +104,7 @@ std::optional<WqlQuery> parseWql(const QString& text)
     } else {
         for (;;) {
             if (!at(i) || !isPlainName(*at(i)))
-                return std::nullopt;
+                return refuse(QStringLiteral("a property name is missing"));
             q.properties << at(i)->text;
             ++i;
             if (!at(i) || at(i)->kind != Token::Comma)
@@ -103,19 +113,20 @@ std::optional<WqlQuery> parseWql(const QString& text)
         }
     }
     if (!at(i) || !isKeyword(*at(i), "FROM") || !at(i + 1) || !isPlainName(*at(i + 1)))
-        return std::nullopt;
+        return refuse(QStringLiteral("FROM and a class name do not follow the properties"));
     q.className = at(i + 1)->text;
     i += 2;
     if (at(i)) {
-        if (!isKeyword(*at(i), "WHERE") || !at(i + 1) || !isPlainName(*at(i + 1)) || !at(i + 2) ||
-            at(i + 2)->kind != Token::Equals || !at(i + 3) ||
+        if (!isKeyword(*at(i), "WHERE"))
+            return refuse(QStringLiteral("\"%1\" follows the class name").arg(at(i)->text));
+        if (!at(i + 1) || !isPlainName(*at(i + 1)) || !at(i + 2) || at(i + 2)->kind != Token::Equals || !at(i + 3) ||
             (at(i + 3)->kind != Token::Text && at(i + 3)->kind != Token::Number))
-            return std::nullopt;
+            return refuse(QStringLiteral("the condition is not <property> = <value>"));
         q.where = WqlCondition{at(i + 1)->text, at(i + 3)->text};
         i += 4;
     }
     if (at(i))
-        return std::nullopt;
+        return refuse(QStringLiteral("\"%1\" follows the condition").arg(at(i)->text));
     return q;
 }
 

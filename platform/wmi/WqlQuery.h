@@ -21,7 +21,8 @@ struct WqlQuery {
 };
 
 // Keywords in any case; a value in single or double quotes, where a backslash takes the next
-// character as it is, or a bare number. nullopt when the text is not of that form.
-std::optional<WqlQuery> parseWql(const QString& text);
+// character as it is, or a bare number. nullopt when the text is not of that form, with
+// `*error` saying where it departs from it.
+std::optional<WqlQuery> parseWql(const QString& text, QString* error = nullptr);
 
 }  // namespace platform

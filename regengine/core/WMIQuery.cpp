@@ -44,9 +44,10 @@ QString WMIQuery::Query(const QString& queryText, const QString& propertyName) c
 {
     if (!services_)
         return {};
-    const auto objects = services_->query(queryText, {propertyName});
+    QString error;
+    const auto objects = services_->query(queryText, {propertyName}, &error);
     if (!objects) {
-        EngineTrace(QStringLiteral("WMI does not understand the query %1").arg(queryText));
+        EngineTrace(QStringLiteral("WMIQuery: ") + error);
         return {};
     }
     if (objects->isEmpty()) {

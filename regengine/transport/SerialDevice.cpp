@@ -20,6 +20,7 @@ void SerialDevice::AttachPort(std::shared_ptr<platform::SerialPort> port, bool o
     ReleasePort();
     port_ = std::move(port);
     ownsPort_ = port_ != nullptr && owned;
+    openError_.clear();
 }
 
 void SerialDevice::ReleasePort()
@@ -34,11 +35,22 @@ int SerialDevice::Open()
 {
     const QString name = GetPortName().isEmpty() ? QStringLiteral("COM1:") : GetPortName();
     std::shared_ptr<platform::SerialPort> port = platform::SerialPort::create();
-    if (port->open(name))
+    QString error;
+    if (port->open(name, &error)) {
         AttachPort(std::move(port), true);
-    else
+    } else {
         ReleasePort();
+        openError_ = error;
+    }
     return SetTimeouts();
+}
+
+void SerialDevice::ShowPortError(const QString& error)
+{
+    ShowTrace(error);
+    Displayer* status = GetStatusDisplayer();
+    if (GetEchoMode() != 0 && status != nullptr)
+        status->WriteLine(error, true);
 }
 
 int SerialDevice::SetTimeouts()
@@ -46,16 +58,19 @@ int SerialDevice::SetTimeouts()
     Displayer* status = GetStatusDisplayer();
     const bool echo = GetEchoMode() != 0;
     if (port_ == nullptr) {
-        if (echo && status != nullptr)
+        // A port lent by a call that has none comes with no message of the serial layer.
+        if (!openError_.isEmpty())
+            ShowPortError(openError_);
+        else if (echo && status != nullptr)
             status->ShowLastError();
         return kFailed;
     }
     if (echo && status != nullptr)
         DumpStatus(status);
-    if (!port_->settings()) {
+    QString error;
+    if (!port_->settings(&error)) {
         Close();
-        if (echo && status != nullptr)
-            status->ShowLastError();
+        ShowPortError(error);
         return kFailed;
     }
     // Reads return at once with what is queued; a write may take the constant plus its
@@ -69,7 +84,9 @@ int SerialDevice::SetBaudIndex(int index)
 {
     if (port_ == nullptr || index < 0 || index >= 6)
         return 0;
-    port_->setBaudRate(kBaudRates[index]);
+    QString error;
+    if (!port_->setBaudRate(kBaudRates[index], &error))
+        ShowTrace(error);
     if (GetTraceDisplayer() != nullptr)
         ShowTrace(QStringLiteral("Set Baud to ") + QString::number(index));
     return 0;
@@ -92,9 +109,12 @@ int SerialDevice::SendPtr(const char* data, qint32 length)
         ShowTrace(QStringLiteral("About to SendPtr"));
         const int timeout = writeConstantMs_ + writeMultiplierMs_ * qMax(length, 0);
         // Every byte goes, or the send failed: a partial send is never success.
-        if (length > 0 && !port_->write(data, length, timeout)) {
+        QString error;
+        if (length > 0 && !port_->write(data, length, timeout, &error)) {
             if (!port_->isOpen())
                 ShowTrace(QStringLiteral("Bad Handle @ SerialDevice::SendPtr"));
+            else
+                ShowTrace(error);
             result = kFailed;
         } else {
             DumpBlock("Sent", data, length);
@@ -111,11 +131,14 @@ int SerialDevice::Read(char* buffer, qint32 wanted, qint32* count)
     if (waiting > 0 && wanted > 0 && port_ != nullptr) {
         const qint32 n = qMin(wanted, waiting);
         ShowTrace(platform::formatText(QStringLiteral("\nAbout to Read %ld   @ %ld"), long(n), long(ElapsedSeconds())));
-        const qint64 got = port_->read(buffer, n);
+        QString error;
+        const qint64 got = port_->read(buffer, n, &error);
         ShowTrace(platform::formatText(QStringLiteral("Finished Reading %ld   @ %ld"), long(qMax<qint64>(got, 0)),
                                        long(ElapsedSeconds())));
-        if (got < 0)
+        if (got < 0) {
+            ShowTrace(error);
             return kFailed;
+        }
         *count = qint32(got);
         // Only the bytes that came: the rest of the buffer holds nothing of the line's.
         if (got > 0)

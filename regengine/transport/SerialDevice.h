@@ -47,9 +47,12 @@ public:
 private:
     // Lets waiting events through; a cancel there sets the abort flag.
     void Pump();
+    // Traces the serial layer's message of a failure and, in echo mode, shows it.
+    void ShowPortError(const QString& error);
 
     std::shared_ptr<platform::SerialPort> port_;
     bool ownsPort_ = false;
+    QString openError_;  // why the last Open found no port
     int writeConstantMs_ = kWriteConstantMs;
     int writeMultiplierMs_ = kWriteMultiplierMs;
 };

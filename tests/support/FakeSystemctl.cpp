@@ -34,19 +34,20 @@ FakeSystemctl::FakeSystemctl()
     // A fresh one knows no calls and no failures of an earlier one.
     QFile::remove(log);
     QFile::remove(fail);
-    const QString script =
-        QStringLiteral(
-            "#!/bin/sh\n"
-            "printf '%s\\n' \"$*\" >> %1\n"
-            "wants=\"$XDG_CONFIG_HOME/systemd/user/timers.target.wants\"\n"
-            "case \"$2\" in\n"
-            "  enable) mkdir -p \"$wants\"; ln -sf \"../$4\" \"$wants/$4\" ;;\n"
-            "  disable) rm -f \"$wants/$4\" ;;\n"
-            "esac\n"
-            "call=$*; call=${call#--user }\n"
-            "if [ -f %2 ] && { grep -qxF -- \"$2\" %2 || grep -qxF -- \"$call\" %2; }; then exit 1; fi\n"
-            "exit 0\n")
-            .arg(shellQuote(log), shellQuote(fail));
+    const QString script = QStringLiteral(
+                               "#!/bin/sh\n"
+                               "printf '%s\\n' \"$*\" >> %1\n"
+                               "wants=\"$XDG_CONFIG_HOME/systemd/user/timers.target.wants\"\n"
+                               "case \"$2\" in\n"
+                               "  enable) mkdir -p \"$wants\"; ln -sf \"../$4\" \"$wants/$4\" ;;\n"
+                               "  disable) rm -f \"$wants/$4\" ;;\n"
+                               "esac\n"
+                               "call=$*; call=${call#--user }\n"
+                               "if [ -f %2 ] && { grep -qxF -- \"$2\" %2 || grep -qxF -- \"$call\" %2; }; then\n"
+                               "  echo \"Failed to $2 as told.\" >&2; exit 1\n"
+                               "fi\n"
+                               "exit 0\n")
+                               .arg(shellQuote(log), shellQuote(fail));
     testsupport::writeExecutable(dir_ + QStringLiteral("/systemctl"), script.toUtf8());
     qputenv("PATH", dir_.toLocal8Bit() + ':' + oldPath_);
 }

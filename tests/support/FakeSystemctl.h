@@ -13,9 +13,9 @@
 namespace systemdtest {
 
 // A `systemctl` that logs its arguments, one call a line, and fails for the verbs or
-// whole calls ("enable --now x.timer") it is told to. Like the real one, "enable" makes
-// the timers.target.wants link (even when it then fails, as a failed start after
-// enabling does) and "disable" removes it.
+// whole calls ("enable --now x.timer") it is told to, saying "Failed to <verb> as told."
+// on stderr. Like the real one, "enable" makes the timers.target.wants link (even when
+// it then fails, as a failed start after enabling does) and "disable" removes it.
 class FakeSystemctl {
 public:
     FakeSystemctl();

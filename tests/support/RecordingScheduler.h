@@ -19,19 +19,19 @@ public:
     RecordingScheduler(const RecordingScheduler&) = delete;
     RecordingScheduler& operator=(const RecordingScheduler&) = delete;
 
-    platform::TaskStatus registerTask(const QString& folder, const QString& name,
-                                      const platform::TaskDefinition& task) override
+    platform::TaskStatus registerTask(const QString& folder, const QString& name, const platform::TaskDefinition& task,
+                                      QString* = nullptr) override
     {
         calls << QStringLiteral("register ") + folder + u'|' + name;
         tasks.push_back(task);
         return platform::TaskStatus::Ok;
     }
-    platform::TaskStatus deleteTask(const QString& folder, const QString& name) override
+    platform::TaskStatus deleteTask(const QString& folder, const QString& name, QString* = nullptr) override
     {
         calls << QStringLiteral("delete ") + folder + u'|' + name;
         return deleteStatus;
     }
-    platform::TaskStatus deleteFolder(const QString& folder) override
+    platform::TaskStatus deleteFolder(const QString& folder, QString* = nullptr) override
     {
         calls << QStringLiteral("delete folder ") + folder;
         return platform::TaskStatus::Ok;

@@ -8,6 +8,8 @@
 #include <QDeadlineTimer>
 #include <QThread>
 
+#include <functional>
+
 #include <fcntl.h>
 #include <pty.h>
 #include <termios.h>
@@ -66,7 +68,8 @@ TEST(SerialPort, OpensARawLineForOneOwnerOnly)
     Pty pty;
     ASSERT_FALSE(pty.path.isEmpty());
     auto port = SerialPort::create();
-    ASSERT_TRUE(port->open(pty.path)) << qPrintable(port->errorString());
+    QString error;
+    ASSERT_TRUE(port->open(pty.path, &error)) << qPrintable(error);
     termios tio{};
     ASSERT_EQ(::tcgetattr(pty.slave, &tio), 0);
     EXPECT_EQ(tio.c_cflag & CSIZE, tcflag_t(CS8));
@@ -78,11 +81,14 @@ TEST(SerialPort, OpensARawLineForOneOwnerOnly)
 
     // The lock holds even for root, whom TIOCEXCL lets through.
     auto second = SerialPort::create();
-    EXPECT_FALSE(second->open(pty.path));
-    EXPECT_TRUE(second->errorString().contains(QStringLiteral("Unable to")));
+    EXPECT_FALSE(second->open(pty.path, &error));
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Unable to lock serial port ") + pty.path + QStringLiteral(": ")))
+        << qPrintable(error);
     port->close();
     port->close();
-    EXPECT_TRUE(second->open(pty.path)) << qPrintable(second->errorString());
+    error.clear();
+    EXPECT_TRUE(second->open(pty.path, &error)) << qPrintable(error);
+    EXPECT_EQ(error, QString());
 }
 
 TEST(SerialPort, RefusesWhatIsNotASerialLine)
@@ -91,11 +97,14 @@ TEST(SerialPort, RefusesWhatIsNotASerialLine)
         const char* path;
         const char* error;
     };
-    for (const Case& c : {Case{"/dev/null", "Not a serial port"}, Case{"/nonexistent/ttyS99", "Unable to open"}}) {
+    for (const Case& c :
+         {Case{"/dev/null", "Not a serial port: /dev/null: Inappropriate ioctl for device"},
+          Case{"/nonexistent/ttyS99", "Unable to open serial port /nonexistent/ttyS99: No such file or directory"}}) {
         auto port = SerialPort::create();
-        EXPECT_FALSE(port->open(QString::fromLatin1(c.path))) << c.path;
+        QString error;
+        EXPECT_FALSE(port->open(QString::fromLatin1(c.path), &error)) << c.path;
         EXPECT_FALSE(port->isOpen()) << c.path;
-        EXPECT_TRUE(port->errorString().startsWith(QString::fromLatin1(c.error))) << qPrintable(port->errorString());
+        EXPECT_EQ(error, QString::fromLatin1(c.error)) << c.path;
     }
 }
 
@@ -109,7 +118,9 @@ TEST(SerialPort, SetsTheStandardRatesOnly)
         EXPECT_EQ(modem.currentRate(), rate);
         EXPECT_EQ(port->settings()->baudRate, rate);
     }
-    EXPECT_FALSE(port->setBaudRate(12345));
+    QString error;
+    EXPECT_FALSE(port->setBaudRate(12345, &error));
+    EXPECT_EQ(error, QStringLiteral("Unsupported rate 12345 for ") + modem.devicePath());
     EXPECT_EQ(modem.currentRate(), 38400);
 }
 
@@ -143,8 +154,9 @@ TEST(SerialPort, AWriteThatCannotFinishFails)
     auto port = SerialPort::create();
     ASSERT_TRUE(port->open(pty.path));
     const QByteArray big(1 << 20, 'x');
-    EXPECT_FALSE(port->write(big.constData(), big.size(), 200));
-    EXPECT_TRUE(port->errorString().contains(QStringLiteral("Timed out"))) << qPrintable(port->errorString());
+    QString error;
+    EXPECT_FALSE(port->write(big.constData(), big.size(), 200, &error));
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Timed out writing to ") + pty.path)) << qPrintable(error);
 }
 
 TEST(SerialPort, AHangUpIsSeenByReadsWritesAndTheLineState)
@@ -153,15 +165,73 @@ TEST(SerialPort, AHangUpIsSeenByReadsWritesAndTheLineState)
     auto port = SerialPort::create();
     ASSERT_TRUE(port->open(pty.path));
     EXPECT_FALSE(port->hungUp());
-    // A pseudo-terminal has no modem lines to watch.
-    EXPECT_FALSE(port->modemLines().has_value());
-    EXPECT_FALSE(port->setDtr(false));
+    // A pseudo-terminal has no modem lines to watch, which is no failure; DTR cannot be
+    // dropped on it, which is.
+    QString error = QStringLiteral("untouched");
+    EXPECT_FALSE(port->modemLines(&error).has_value());
+    EXPECT_EQ(error, QStringLiteral("untouched"));
+    EXPECT_FALSE(port->setDtr(false, &error));
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Unable to drop DTR on ") + pty.path + QStringLiteral(": ")))
+        << qPrintable(error);
 
     pty.closeMaster();
     EXPECT_TRUE(port->hungUp());
     char buffer[8];
     EXPECT_EQ(port->read(buffer, sizeof buffer), -1);
     EXPECT_FALSE(port->write("x", 1, 100));
+    // A gone line's lines cannot be read, which is a failure.
+    error.clear();
+    EXPECT_FALSE(port->modemLines(&error).has_value());
+    EXPECT_TRUE(error.contains(pty.path)) << qPrintable(error);
+}
+
+// Each operation that fails says on which line, and why; one that succeeds leaves the
+// message alone. A closed port is never taken for one that has no modem lines.
+TEST(SerialPort, FailuresNameTheLineAndTheReason)
+{
+    Pty pty;
+    auto port = SerialPort::create();
+    ASSERT_TRUE(port->open(pty.path));
+    char buffer[8];
+    const struct {
+        const char* name;
+        std::function<bool(QString*)> run;
+    } operations[] = {
+        {"setBaudRate", [&](QString* e) { return port->setBaudRate(9600, e); }},
+        {"settings", [&](QString* e) { return port->settings(e).has_value(); }},
+        {"bytesWaiting", [&](QString* e) { return port->bytesWaiting(e) >= 0; }},
+        {"read", [&](QString* e) { return port->read(buffer, sizeof buffer, e) >= 0; }},
+        {"write", [&](QString* e) { return port->write("x", 1, 500, e); }},
+        {"discardInput", [&](QString* e) { return port->discardInput(e); }},
+    };
+    for (const auto& op : operations) {
+        QString error = QStringLiteral("untouched");
+        EXPECT_TRUE(op.run(&error)) << op.name << ": " << qPrintable(error);
+        EXPECT_EQ(error, QStringLiteral("untouched")) << op.name;
+    }
+
+    pty.closeMaster();
+    for (const auto& op : operations) {
+        QString error;
+        EXPECT_FALSE(op.run(&error)) << op.name;
+        EXPECT_TRUE(error.contains(pty.path)) << op.name << ": " << qPrintable(error);
+    }
+
+    port->close();
+    const QString closed = QStringLiteral("Serial port ") + pty.path + QStringLiteral(" is not open");
+    for (const auto& op : operations) {
+        QString error;
+        EXPECT_FALSE(op.run(&error)) << op.name;
+        EXPECT_EQ(error, closed) << op.name;
+    }
+    QString error;
+    EXPECT_FALSE(port->modemLines(&error).has_value());
+    EXPECT_EQ(error, closed);
+    error.clear();
+    EXPECT_FALSE(port->setDtr(true, &error));
+    EXPECT_EQ(error, closed);
+    EXPECT_FALSE(SerialPort::create()->settings(&error).has_value());
+    EXPECT_EQ(error, QStringLiteral("Serial port is not open"));
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <functional>
+
 using platform::TaskDefinition;
 using platform::TaskStatus;
 using platform::TaskTrigger;
@@ -263,6 +265,80 @@ TEST_F(SystemdScheduler, UnwritableExpiryUnitLeavesNoTask)
     EXPECT_EQ(systemctl.calls(), QStringList{"--user daemon-reload"});
     EXPECT_FALSE(QFileInfo(wants()).isSymLink());
     EXPECT_FALSE(QFileInfo(expiryWants()).isSymLink());
+}
+
+// A status other than Ok comes with a sentence that names the file, the call or the part of
+// the task at fault and why; the status itself is what it was without one.
+TEST_F(SystemdScheduler, FailuresSayWhatFailedAndWhy)
+{
+    const QString units = systemdtest::unitFolder();
+    const QString service = path(stem() + ".service");
+    const QString systemctl = testsupport::sandboxRoot() + QStringLiteral("/fakebin/systemctl");
+    const auto registerIt = [&](QString* e) { return scheduler.registerTask(kFolder, kName, task(), e); };
+    const auto registerAndMakeDirectory = [&](FakeSystemctl&) {
+        ASSERT_EQ(scheduler.registerTask(kFolder, kName, task()), TaskStatus::Ok);
+        ASSERT_TRUE(QFile::remove(service));
+        ASSERT_TRUE(QDir().mkpath(service + QStringLiteral("/inside")));
+    };
+    const struct {
+        const char* name;
+        std::function<void(FakeSystemctl&)> setUp;
+        std::function<TaskStatus(QString*)> run;
+        TaskStatus status;
+        QString message;  // the whole sentence, or its start up to the system's reason
+        bool reasonFollows;
+    } cases[] = {
+        {"UnitFolderBlockedByAFile", [&](FakeSystemctl&) { testsupport::writeFile(units.chopped(5), "not a folder"); },
+         registerIt, TaskStatus::WriteFailed,
+         "Unable to create unit folder " + units + ": " + units.chopped(5) + " is not a folder", false},
+        {"UnitFileIsAFolder", [&](FakeSystemctl&) { ASSERT_TRUE(QDir().mkpath(service + QStringLiteral("/inside"))); },
+         registerIt, TaskStatus::WriteFailed, "Unable to write unit file " + service + ": ", true},
+        {"ManagerRefusesTheReload", [](FakeSystemctl& s) { s.failOn("daemon-reload"); }, registerIt,
+         TaskStatus::ServiceUnavailable,
+         systemctl + " --user daemon-reload failed with exit code 1: Failed to daemon-reload as told.", false},
+        {"NoSystemctl", [](FakeSystemctl& s) { s.uninstall(); }, registerIt, TaskStatus::ServiceUnavailable,
+         "Unable to register task " + kName + ": no systemctl on PATH", false},
+        {"RelativeProgram", [](FakeSystemctl&) {},
+         [&](QString* e) {
+             TaskDefinition t = task();
+             t.programPath = QStringLiteral("OvexKelvo");
+             return scheduler.registerTask(kFolder, kName, t, e);
+         },
+         TaskStatus::InvalidDefinition, "The program OvexKelvo of task " + kName + " is not an absolute path", false},
+        {"NoSuchTask", [](FakeSystemctl&) {}, [&](QString* e) { return scheduler.deleteTask(kFolder, kName, e); },
+         TaskStatus::NotFound, "No task " + kName + " in folder " + kFolder, false},
+        {"UnitThatCannotBeRemoved", registerAndMakeDirectory,
+         [&](QString* e) { return scheduler.deleteTask(kFolder, kName, e); }, TaskStatus::WriteFailed,
+         "Unable to remove unit file " + service + ": ", true},
+        {"FolderStillHoldsATask",
+         [&](FakeSystemctl&) { ASSERT_EQ(scheduler.registerTask(kFolder, kName, task()), TaskStatus::Ok); },
+         [&](QString* e) { return scheduler.deleteFolder(kFolder, e); }, TaskStatus::FolderNotEmpty,
+         "Task folder " + kFolder + " still holds the task of unit " + stem() + ".service", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        {
+            FakeSystemctl fake;
+            c.setUp(fake);
+            QString error;
+            EXPECT_EQ(c.run(&error), c.status);
+            if (c.reasonFollows) {
+                EXPECT_TRUE(error.startsWith(c.message)) << error.toStdString();
+                EXPECT_GT(error.size(), c.message.size()) << error.toStdString();
+            } else {
+                EXPECT_EQ(error, c.message);
+            }
+        }
+        QDir(units).removeRecursively();
+        QFile::remove(units.chopped(5));
+    }
+    // Success leaves the message alone.
+    FakeSystemctl fake;
+    QString error = QStringLiteral("untouched");
+    EXPECT_EQ(scheduler.registerTask(kFolder, kName, task(), &error), TaskStatus::Ok);
+    EXPECT_EQ(scheduler.deleteTask(kFolder, kName, &error), TaskStatus::Ok);
+    EXPECT_EQ(scheduler.deleteFolder(kFolder, &error), TaskStatus::Ok);
+    EXPECT_EQ(error, QStringLiteral("untouched"));
 }
 
 // The expiry service's command as written, run for real, with whatever the unit folder's

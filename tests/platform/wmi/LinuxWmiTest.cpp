@@ -42,9 +42,9 @@ LinuxWmiRoots fixtureRoots(const QString& dmi)
 }
 
 // A query's answer for one property, as a test reads it.
-std::string answer(const platform::Wmi& wmi, const QString& query, const QString& property)
+std::string answer(const platform::Wmi& wmi, const QString& query, const QString& property, QString* error = nullptr)
 {
-    const auto objects = wmi.query(query);
+    const auto objects = wmi.query(query, {}, error);
     if (!objects)
         return "<invalid>";
     if (objects->isEmpty())
@@ -77,6 +77,7 @@ struct QueryCase {
     const char* query;
     const char* property;
     const char* expected;
+    const char* error = "";  // the message of a query not understood
 };
 
 void PrintTo(const QueryCase& c, std::ostream* os)
@@ -90,7 +91,9 @@ TEST_P(DmiQueries, Answer)
 {
     const QueryCase& c = GetParam();
     const LinuxWmi wmi(fixtureRoots(dmiFixture("laptop")));
-    EXPECT_EQ(answer(wmi, QString::fromUtf8(c.query), QString::fromUtf8(c.property)), c.expected) << c.query;
+    QString error;
+    EXPECT_EQ(answer(wmi, QString::fromUtf8(c.query), QString::fromUtf8(c.property), &error), c.expected) << c.query;
+    EXPECT_EQ(error, QString::fromUtf8(c.error)) << c.query;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -119,10 +122,20 @@ INSTANTIATE_TEST_SUITE_P(
         QueryCase{"OnlyTheSelectedProperties", "SELECT Model FROM Win32_ComputerSystem", "Manufacturer",
                   "<no property>"},
         QueryCase{"StarThenUnknownProperty", "SELECT * FROM Win32_BIOS", "Colour", "<no property>"},
-        QueryCase{"UnknownSelectedProperty", "SELECT Colour FROM Win32_BIOS", "Colour", "<invalid>"},
-        QueryCase{"UnknownWhereProperty", "SELECT * FROM Win32_BIOS WHERE Colour = 'red'", "SerialNumber", "<invalid>"},
-        QueryCase{"UnknownClass", "SELECT * FROM Win32_Fan", "Name", "<invalid>"},
-        QueryCase{"NotWql", "GET Model", "Model", "<invalid>"}),
+        QueryCase{"UnknownSelectedProperty", "SELECT Colour FROM Win32_BIOS", "Colour", "<invalid>",
+                  "Class Win32_BIOS has no property Colour (query \"SELECT Colour FROM Win32_BIOS\")"},
+        QueryCase{"UnknownAmongKnownProperties", "select Model, colour from win32_computersystem", "Model", "<invalid>",
+                  "Class Win32_ComputerSystem has no property colour (query \"select Model, colour from "
+                  "win32_computersystem\")"},
+        QueryCase{"UnknownWhereProperty", "SELECT * FROM Win32_BIOS WHERE Colour = 'red'", "SerialNumber", "<invalid>",
+                  "Class Win32_BIOS has no property Colour (query \"SELECT * FROM Win32_BIOS WHERE Colour = 'red'\")"},
+        QueryCase{"UnknownClass", "SELECT * FROM Win32_Fan", "Name", "<invalid>",
+                  "Unknown WMI class Win32_Fan in the query \"SELECT * FROM Win32_Fan\""},
+        QueryCase{"NotWql", "GET Model", "Model", "<invalid>",
+                  "Unable to read the WQL query \"GET Model\": it does not start with SELECT"},
+        QueryCase{"UnclosedValue", "SELECT * FROM Win32_BIOS WHERE Version = '1.17", "Version", "<invalid>",
+                  "Unable to read the WQL query \"SELECT * FROM Win32_BIOS WHERE Version = '1.17\": the quoted value "
+                  "is not closed"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A file that is not there has no value, and the snapshot is not asked: it holds only what

@@ -25,8 +25,10 @@ class WqlAccepts : public ::testing::TestWithParam<Accepted> {};
 TEST_P(WqlAccepts, ParsesTheParts)
 {
     const Accepted& c = GetParam();
-    const auto q = parseWql(QString::fromUtf8(c.text));
+    QString error;
+    const auto q = parseWql(QString::fromUtf8(c.text), &error);
     ASSERT_TRUE(q) << c.text;
+    EXPECT_EQ(error, QString());
     EXPECT_EQ(q->properties, c.properties);
     EXPECT_EQ(q->className, QString::fromUtf8(c.className));
     if (c.whereProperty) {
@@ -92,6 +94,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, WqlAccepts,
 struct Rejected {
     const char* name;
     const char* text;
+    const char* reason;  // what the message says after the query
 };
 
 void PrintTo(const Rejected& c, std::ostream* os)
@@ -101,26 +104,40 @@ void PrintTo(const Rejected& c, std::ostream* os)
 
 class WqlRejects : public ::testing::TestWithParam<Rejected> {};
 
-TEST_P(WqlRejects, GivesNothing)
+// Nothing, and a message that quotes the query and says where it leaves the form.
+TEST_P(WqlRejects, GivesNothingAndSaysWhy)
 {
-    EXPECT_FALSE(parseWql(QString::fromUtf8(GetParam().text))) << GetParam().text;
+    const Rejected& c = GetParam();
+    QString error;
+    EXPECT_FALSE(parseWql(QString::fromUtf8(c.text), &error)) << c.text;
+    EXPECT_EQ(error, QStringLiteral("Unable to read the WQL query \"%1\": %2")
+                         .arg(QString::fromUtf8(c.text), QString::fromUtf8(c.reason)));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, WqlRejects,
-    ::testing::Values(Rejected{"Empty", ""}, Rejected{"NotASelect", "DELETE FROM Win32_BIOS"},
-                      Rejected{"NoProperties", "SELECT FROM Win32_BIOS"}, Rejected{"NoFrom", "SELECT * Win32_BIOS"},
-                      Rejected{"NoClass", "SELECT * FROM"}, Rejected{"KeywordAsClass", "SELECT * FROM where"},
-                      Rejected{"EmptyListItem", "SELECT Model,, Name FROM Win32_ComputerSystem"},
-                      Rejected{"TrailingComma", "SELECT Model, FROM Win32_ComputerSystem"},
-                      Rejected{"StarAndName", "SELECT *, Model FROM Win32_ComputerSystem"},
-                      Rejected{"WhereWithoutCondition", "SELECT * FROM Win32_BIOS WHERE"},
-                      Rejected{"WhereWithoutValue", "SELECT * FROM Win32_BIOS WHERE Version ="},
-                      Rejected{"UnterminatedText", "SELECT * FROM Win32_BIOS WHERE Version = 'open"},
-                      Rejected{"OtherOperator", "SELECT * FROM Win32_BIOS WHERE Version > 1"},
-                      Rejected{"TwoConditions", "SELECT * FROM Win32_BIOS WHERE Version = 1 AND Name = 'x'"},
-                      Rejected{"TrailingWords", "SELECT * FROM Win32_BIOS extra"},
-                      Rejected{"StrayCharacter", "SELECT * FROM Win32_BIOS;"}),
+    ::testing::Values(
+        Rejected{"Empty", "", "it does not start with SELECT"},
+        Rejected{"NotASelect", "DELETE FROM Win32_BIOS", "it does not start with SELECT"},
+        Rejected{"NoProperties", "SELECT FROM Win32_BIOS", "a property name is missing"},
+        Rejected{"NoFrom", "SELECT * Win32_BIOS", "FROM and a class name do not follow the properties"},
+        Rejected{"NoClass", "SELECT * FROM", "FROM and a class name do not follow the properties"},
+        Rejected{"KeywordAsClass", "SELECT * FROM where", "FROM and a class name do not follow the properties"},
+        Rejected{"EmptyListItem", "SELECT Model,, Name FROM Win32_ComputerSystem", "a property name is missing"},
+        Rejected{"TrailingComma", "SELECT Model, FROM Win32_ComputerSystem", "a property name is missing"},
+        Rejected{"StarAndName", "SELECT *, Model FROM Win32_ComputerSystem",
+                 "FROM and a class name do not follow the properties"},
+        Rejected{"WhereWithoutCondition", "SELECT * FROM Win32_BIOS WHERE",
+                 "the condition is not <property> = <value>"},
+        Rejected{"WhereWithoutValue",
+                 "SELECT * FROM Win32_BIOS WHERE Version =", "the condition is not <property> = <value>"},
+        Rejected{"UnterminatedText", "SELECT * FROM Win32_BIOS WHERE Version = 'open",
+                 "the quoted value is not closed"},
+        Rejected{"OtherOperator", "SELECT * FROM Win32_BIOS WHERE Version > 1", "'>' is not part of WQL"},
+        Rejected{"TwoConditions", "SELECT * FROM Win32_BIOS WHERE Version = 1 AND Name = 'x'",
+                 "\"AND\" follows the condition"},
+        Rejected{"TrailingWords", "SELECT * FROM Win32_BIOS extra", "\"extra\" follows the class name"},
+        Rejected{"StrayCharacter", "SELECT * FROM Win32_BIOS;", "';' is not part of WQL"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -257,6 +257,31 @@ TEST(CommDevice, ALentPortIsClosedByItsOwnerAlone)
     EXPECT_FALSE(own->isOpen());
 }
 
+// A port that does not open is shown, in echo mode, and traced with the serial layer's
+// words: which port and why.
+TEST(SerialDevice, AFailedOpenShowsWhichPortAndWhy)
+{
+    const struct {
+        const char* port;
+        const char* message;
+    } cases[] = {
+        {"/nonexistent/ttyS99", "Unable to open serial port /nonexistent/ttyS99: No such file or directory\r\n"},
+        {"/dev/null", "Not a serial port: /dev/null: Inappropriate ioctl for device\r\n"},
+    };
+    for (const auto& c : cases) {
+        SerialDevice device(QString::fromLatin1(c.port));
+        Lines status;
+        Lines trace;
+        device.SetStatusDisplayer(&status);
+        device.SetTraceDisplayer(&trace);
+        device.SetEchoMode(1);
+        EXPECT_EQ(device.Open(), CommDevice::kFailed) << c.port;
+        EXPECT_EQ(status.text, QString::fromLatin1(c.message));
+        EXPECT_TRUE(trace.text.contains(QString::fromLatin1(c.message))) << qPrintable(trace.text);
+        EXPECT_FALSE(device.HasPort());
+    }
+}
+
 TEST(SerialDevice, DumpsTheLineStatusInFiveLines)
 {
     OpenDevice d;

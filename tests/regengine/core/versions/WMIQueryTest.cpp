@@ -1,5 +1,8 @@
 #include "regengine/core/WMIQuery.h"
 
+#include "regengine/core/Displayer.h"
+#include "regengine/core/EngineTrace.h"
+
 #include "platform/wmi/LinuxWmi.h"
 
 #include "tests/support/TestEnvironment.h"
@@ -59,6 +62,37 @@ TEST(WMIQuery, FirstObjectsPropertyAsText)
               QStringLiteral("Kelvo Book 14  "));
 }
 
+// A query the WMI does not understand is traced with the WMI's words: what it did not
+// understand, by name.
+TEST(WMIQuery, AQueryNotUnderstoodIsTracedWithTheReason)
+{
+    class Trace final : public Displayer {
+    public:
+        void Clear() override {}
+        void Append(QStringView t) override { text += t; }
+        QString text;
+    };
+    InitWmi(fixtureWmi("laptop"));
+    const WMIQuery wmi;
+    const struct {
+        const char* query;
+        const char* traced;
+    } cases[] = {
+        {"select * from Win32_Fan", "WMIQuery: Unknown WMI class Win32_Fan in the query \"select * from Win32_Fan\""},
+        {"select Colour from Win32_BIOS",
+         "WMIQuery: Class Win32_BIOS has no property Colour (query \"select Colour from Win32_BIOS\")"},
+        {"select from", "WMIQuery: Unable to read the WQL query \"select from\": a property name is missing"},
+    };
+    for (const auto& c : cases) {
+        Trace trace;
+        SetTraceDisplayer(&trace);
+        EXPECT_EQ(wmi.Query(QString::fromUtf8(c.query), QStringLiteral("Colour")), QString());
+        SetTraceDisplayer(nullptr);
+        EXPECT_EQ(trace.text, QString::fromUtf8(c.traced) + QStringLiteral("\r\n"));
+    }
+    ShutdownWmi();
+}
+
 // Without InitWmi the first query takes the machine's WMI, which honours OVEX_DMI_DIR.
 TEST(WMIQuery, MachineWmiReadsTheDmiFolderTheEnvironmentNames)
 {
@@ -90,7 +124,7 @@ TEST(WMIQuery, ValueWithoutTextFormIsEmpty)
 {
     class OddWmi final : public platform::Wmi {
     public:
-        std::optional<QList<platform::WmiObject>> query(const QString&, const QStringList&) const override
+        std::optional<QList<platform::WmiObject>> query(const QString&, const QStringList&, QString*) const override
         {
             platform::WmiObject o;
             o.properties = {{QStringLiteral("Area"), QVariant::fromValue(QRect(0, 0, 2, 2))}};
