@@ -119,9 +119,14 @@ void onGetExternalFields(ScriptReader& reader)
     ScriptTarget* window = reader.RequireWindow(ScriptReader::GETEXTERNALFIELDS);
     if (window == nullptr)
         return;
-    QFile file(platform::tempFolder() + u'/' + name);
-    if (!platform::isPlainFileName(name) || !file.open(QIODevice::ReadOnly)) {
-        EngineTrace(platform::formatText(QStringLiteral("GETEXTERNALFIELDS: cannot read %s"), file.fileName()));
+    // Without the temp folder the name would be read from the root folder.
+    QString error;
+    const QString folder = platform::tempFolder(&error);
+    QFile file(folder + u'/' + name);
+    if (folder.isEmpty() || !platform::isPlainFileName(name) || !file.open(QIODevice::ReadOnly)) {
+        EngineTrace(folder.isEmpty()
+                        ? QStringLiteral("GETEXTERNALFIELDS: ") + error
+                        : platform::formatText(QStringLiteral("GETEXTERNALFIELDS: cannot read %s"), file.fileName()));
         platform::messageBox(GetTableString(QStringLiteral("An external reg file is missing."), 1, FourCC("PARS")),
                              QString(), platform::mb::Ok | platform::mb::IconQuestion);
         return;

@@ -455,6 +455,17 @@ TEST(ScriptExternalFields, AMissingOrOutsideFileShowsTheBoxAndChangesNothing)
         EXPECT_EQ(field(*reader, RegWind::HeaderRecord, "PRNM"), QStringLiteral("Ovex Kelvo")) << name;
         EXPECT_FALSE(reader->GetWindow()->GetSettings().externalStart);
     }
+
+    // Without a temp folder nothing is read from the root folder instead, and the trace says why.
+    testsupport::writeFile(testsupport::sandboxRoot() + QStringLiteral("/blocked"), "a file, not a folder");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(testsupport::sandboxRoot() + QStringLiteral("/blocked/cache")));
+    qunsetenv("XDG_RUNTIME_DIR");
+    RecordingSink sink;
+    TraceRecorder traces;
+    run(kWind + QStringLiteral(">GETEXTERNALFIELDS a ext.reg c 1\n"));
+    EXPECT_EQ(sink.boxes.size(), 1u);
+    EXPECT_TRUE(traces.Contains(QStringLiteral("GETEXTERNALFIELDS: Unable to make the folder ")))
+        << traces.Text().toStdString();
 }
 
 TEST(ScriptRegistry, GetRegistryReadsTheRootAndStoresByKind)
