@@ -180,9 +180,10 @@ void onListFromIni(ScriptReader& reader)
             (marker ? after : before) << item;
     }
     const QString path = QDir::isAbsolutePath(file) ? file : reader.ProgramFolder() + u'/' + file;
-    const std::optional<platform::IniFile> ini = platform::IniFile::load(path);
+    QString error;
+    const std::optional<platform::IniFile> ini = platform::IniFile::load(path, &error);
     if (!ini)
-        EngineTrace(platform::formatText(QStringLiteral("LISTFROMINI %s: cannot read %s"), listName, path));
+        EngineTrace(platform::formatText(QStringLiteral("LISTFROMINI %s: %s"), listName, error));
     const QString missing = QStringLiteral("<missing>");
     list->RemoveAll();
     for (const QString& item : before)

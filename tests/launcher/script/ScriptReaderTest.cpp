@@ -391,6 +391,7 @@ TEST(ScriptIni, ListFromIniFillsAroundTheMarkerUntilTheFirstMissingKey)
     testsupport::writeFile(ini,
                            "; models of this maker\n[Other]\n0=Wrong\n"
                            "[MODELS]\n0 = Alpha\n1=\"Beta Two\"\n3=Delta\n");
+    TraceRecorder traces;
     auto reader = run(kWind + QStringLiteral(">LIST models\nFirst\n<LoadedItems>\nLast\n"
                                              ">LISTFROMINI models %1 models\n"
                                              ">LISTFROMINI fresh %1 Models\n"
@@ -407,6 +408,9 @@ TEST(ScriptIni, ListFromIniFillsAroundTheMarkerUntilTheFirstMissingKey)
     EXPECT_EQ(items("fresh"), (QStringList{"Alpha", "Beta Two"}));
     EXPECT_NE(reader->FindList(QStringLiteral("nofile")), nullptr);
     EXPECT_TRUE(items("nofile").isEmpty());
+    EXPECT_TRUE(traces.Contains("LISTFROMINI nofile: Unable to read the INI file " + scratchFolder() +
+                                "/none.ini: No such file or directory"))
+        << traces.Text().toStdString();
 }
 
 TEST(ScriptIni, FieldFromIniTakesTheValueOrTheDefault)
