@@ -140,9 +140,7 @@ bool SharedBlock::create(const QString& name, int size, QString* error)
     close();
     if (size <= 0 || size > kMaxBlockSize) {
         setError(error, QStringLiteral("Unable to make the shared block \"%1\": %2 bytes is not a size from 1 to %3")
-                            .arg(name)
-                            .arg(size)
-                            .arg(kMaxBlockSize));
+                            .arg(name, QString::number(size), QString::number(kMaxBlockSize)));
         return false;
     }
     const QString path = kernelObjectPath(name, QStringLiteral(".shm"), error);
@@ -200,8 +198,7 @@ bool SharedBlock::open(const QString& name, QString* error)
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 || st.st_size > kMaxBlockSize) {
         setError(error, QStringLiteral("Unable to open the shared block %1: it is not a file of 1 to %2 bytes")
-                            .arg(path)
-                            .arg(kMaxBlockSize));
+                            .arg(path, QString::number(kMaxBlockSize)));
         closeFd(fd);
         return false;
     }
