@@ -98,8 +98,9 @@ bool CBrevantApp::InitInstance(const QStringList& arguments)
 {
     // 1. Only one client per session: bring the first one's window forward and end.
     if (!guard_.IsFirst()) {
-        if (guard_.HasView())
-            platform::requestWindowRaise(guard_.WindowName(), guard_.WindowHandle());
+        QString error;
+        if (guard_.HasView() && !platform::requestWindowRaise(guard_.WindowName(), guard_.WindowHandle(), 2000, &error))
+            qCInfo(lcClient).noquote() << error;
         return false;
     }
 

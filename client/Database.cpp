@@ -164,9 +164,9 @@ bool StorageException::IsHeldByAnother() const
     return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
 }
 
-QString Database::GetFolder()
+QString Database::GetFolder(QString* error)
 {
-    return platform::dataFolder();
+    return platform::dataFolder(error);
 }
 
 sqlite3* Database::Instance()
@@ -179,9 +179,10 @@ sqlite3* Database::Instance()
 
 sqlite3* Database::Open(const QString& fileName)
 {
-    const QString folder = GetFolder();
+    QString error = QStringLiteral("the data folder cannot be found");
+    const QString folder = GetFolder(&error);
     if (folder.size() < 3)
-        throw StorageException(QStringLiteral("Unable to open database file: the data folder cannot be found"));
+        throw StorageException(QStringLiteral("Unable to open database file: ") + error);
 
     const QString filePath = folder + u'/' + fileName;
     const QByteArray path = filePath.toUtf8();

@@ -45,8 +45,9 @@ class Database {
 public:
     using Rows = std::vector<RecordMap>;
 
-    // The shared data folder, created when missing; empty when it cannot be found.
-    static QString GetFolder();
+    // The shared data folder, created when missing; empty, with `error` saying why, when it
+    // cannot be made.
+    static QString GetFolder(QString* error = nullptr);
 
     // The connection, opened on first use; throws StorageException when that fails (a later
     // call tries again). Closed once at process exit, without a final commit.

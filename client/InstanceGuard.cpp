@@ -1,5 +1,7 @@
 #include "client/InstanceGuard.h"
 
+#include "client/Trace.h"
+
 #include <cstring>
 
 namespace client {
@@ -16,12 +18,15 @@ void InstanceGuard::Open(const QString& id)
     first_ = false;
     const QString prefix = QStringLiteral("Local\\") + id;
 
-    switch (mutex_.create(prefix + QStringLiteral("_mutex"))) {
-    case platform::NamedMutex::Result::Failed: return;
+    QString error;
+    switch (mutex_.create(prefix + QStringLiteral("_mutex"), &error)) {
+    case platform::NamedMutex::Result::Failed: qCWarning(lcClient).noquote() << error; return;
     case platform::NamedMutex::Result::AlreadyExists:
         // Another process is the first; look at its block, if it has one we understand.
-        if (!block_.open(prefix + QStringLiteral("_shmem")))
+        if (!block_.open(prefix + QStringLiteral("_shmem"), &error)) {
+            qCInfo(lcClient).noquote() << error;
             return;
+        }
         if (block_.size() < kBlockSize || block_.data()[0] != kBlockSize || block_.data()[1] != kLayoutVersion)
             block_.close();
         return;
@@ -29,8 +34,10 @@ void InstanceGuard::Open(const QString& id)
     }
 
     first_ = true;
-    if (!block_.create(prefix + QStringLiteral("_shmem"), kBlockSize))
+    if (!block_.create(prefix + QStringLiteral("_shmem"), kBlockSize, &error)) {
+        qCInfo(lcClient).noquote() << error;
         return;
+    }
     unsigned char* b = block_.data();
     b[0] = kBlockSize;
     b[1] = kLayoutVersion;

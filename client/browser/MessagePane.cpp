@@ -83,16 +83,20 @@ CMessagePane::CMessagePane(MessagePageCalls* calls, QWidget* parent) : MessageBr
     // The engine reads its scheme table when its first object is made, which may be here.
     MessagePaneController::RegisterResourceScheme();
 
-    const QString storage = StoragePath();
+    QString error;
+    const QString storage = StoragePath(&error);
     if (storage.isEmpty()) {
         // No data folder: the browser still works, it just keeps nothing.
+        qCInfo(lcClient) << "The browser keeps nothing between runs:" << error;
         profile_ = new QWebEngineProfile(this);
     } else {
         profile_ = new QWebEngineProfile(QStringLiteral("WebView"), this);
         profile_->setPersistentStoragePath(storage);
-        const QString cache = CachePath();
+        const QString cache = CachePath(&error);
         if (!cache.isEmpty())
             profile_->setCachePath(cache);
+        else
+            qCInfo(lcClient) << "The browser's cache stays in its default place:" << error;
     }
     profile_->installUrlSchemeHandler(ResourceScheme(), new MessageResourceHandler(profile_));
 

@@ -59,8 +59,9 @@ protected:
     {
         if (isMainFrame && !handedOver_ && !url.isEmpty() && url.scheme() != u"about") {
             handedOver_ = true;
-            if (!MessageBrowser::OpenOutside(url))
-                qCInfo(lcClient) << "Refused to open" << url.toDisplayString() << "outside";
+            QString error;
+            if (!MessageBrowser::OpenOutside(url, &error))
+                qCInfo(lcClient).noquote() << error;
             deleteLater();
         }
         return false;
@@ -180,8 +181,9 @@ bool MessagePaneController::acceptNavigationRequest(const QUrl& url, NavigationT
     if (IsBrowserScheme(url.scheme().toLower()))
         return true;
     // mailto: and the like: the user's own program, when the user clicked it.
-    if (isMainFrame && type == NavigationTypeLinkClicked && !MessageBrowser::OpenOutside(url))
-        qCInfo(lcClient) << "Refused to open" << url.toDisplayString() << "outside";
+    QString error;
+    if (isMainFrame && type == NavigationTypeLinkClicked && !MessageBrowser::OpenOutside(url, &error))
+        qCInfo(lcClient).noquote() << error;
     return false;
 }
 

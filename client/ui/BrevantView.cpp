@@ -115,12 +115,13 @@ void CBrevantView::OnInitialUpdate()
     if (guard_ && guard_->IsFirst()) {
         raiseServer_ = new platform::WindowRaiseServer(this);
         connect(raiseServer_, &platform::WindowRaiseServer::raiseRequested, this, [this] { Viewer()->BringToFront(); });
-        const quint32 token = raiseServer_->listen(guard_->WindowName());
+        QString error;
+        const quint32 token = raiseServer_->listen(guard_->WindowName(), &error);
         if (token != 0) {
             guard_->SetWindowHandle(token);
             qCInfo(lcClient) << "Message window published for later starts";
         } else
-            qCWarning(lcClient) << "Unable to publish the message window for later starts";
+            qCWarning(lcClient).noquote() << "Message window not published for later starts:" << error;
     }
 
     list_->setHeaderLabels({QStringLiteral("Manufacturer"), QStringLiteral("Message"), QStringLiteral("Date")});

@@ -1,11 +1,19 @@
 #include "client/ui/HelpTab.h"
 
+#include "client/Trace.h"
 #include "platform/shell/Shell.h"
 #include "ui_HelpTab.h"
 
 namespace client {
 
 namespace {
+
+void OpenPage(const QUrl& url)
+{
+    QString error;
+    if (!platform::openUrl(url, &error))
+        qCInfo(lcClient).noquote() << error;
+}
 
 // The pages live on the maker's web site, whose host the build configures.
 QUrl supportPage(const QString& page)
@@ -18,8 +26,8 @@ QUrl supportPage(const QString& page)
 CHelpTab::CHelpTab(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::CHelpTab>())
 {
     ui_->setupUi(this);
-    connect(ui_->launchFaq, &QPushButton::clicked, this, [] { platform::openUrl(FaqUrl()); });
-    connect(ui_->launchPrivacy, &QPushButton::clicked, this, [] { platform::openUrl(PrivacyUrl()); });
+    connect(ui_->launchFaq, &QPushButton::clicked, this, [] { OpenPage(FaqUrl()); });
+    connect(ui_->launchPrivacy, &QPushButton::clicked, this, [] { OpenPage(PrivacyUrl()); });
 }
 
 CHelpTab::~CHelpTab() = default;

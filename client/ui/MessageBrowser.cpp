@@ -60,9 +60,9 @@ int MessageBrowser::ShowMessageBox(const QString& text, unsigned style)
     return platform::messageBox(text, ResString(57344), style);
 }
 
-bool MessageBrowser::OpenOutside(const QUrl& url)
+bool MessageBrowser::OpenOutside(const QUrl& url, QString* error)
 {
-    return platform::openUrl(url);
+    return platform::openUrl(url, error);
 }
 
 std::optional<QByteArray> MessageBrowser::ClientPage(const QString& name)
@@ -70,15 +70,15 @@ std::optional<QByteArray> MessageBrowser::ClientPage(const QString& name)
     return platform::findResource(QStringLiteral("client"), QStringLiteral("HTML"), name);
 }
 
-QString MessageBrowser::StoragePath()
+QString MessageBrowser::StoragePath(QString* error)
 {
-    const QString data = platform::dataFolder();
+    const QString data = platform::dataFolder(error);
     return data.isEmpty() ? QString() : data + QStringLiteral("/WebView");
 }
 
-QString MessageBrowser::CachePath()
+QString MessageBrowser::CachePath(QString* error)
 {
-    return platform::folderPath(platform::Folder::Cache, QStringLiteral("Ovex\\Ovex Kelvo\\WebView"), true);
+    return platform::folderPath(platform::Folder::Cache, QStringLiteral("Ovex\\Ovex Kelvo\\WebView"), true, error);
 }
 
 namespace {

@@ -54,13 +54,14 @@ public:
     // a test) installed.
     // A message box under the application title; the id of the button chosen.
     static int ShowMessageBox(const QString& text, unsigned style);
-    // Hands `url` to the user's own programs; false when refused.
-    static bool OpenOutside(const QUrl& url);
+    // Hands `url` to the user's own programs; false, with `error` saying why, when refused.
+    static bool OpenOutside(const QUrl& url, QString* error = nullptr);
     // The client's own page `name`, as ResourceUrl names it.
     static std::optional<QByteArray> ClientPage(const QString& name);
-    // Where the browser keeps what it stores between runs (empty: nowhere), and its cache.
-    static QString StoragePath();
-    static QString CachePath();
+    // Where the browser keeps what it stores between runs (empty: nowhere, with `error`
+    // saying why), and its cache.
+    static QString StoragePath(QString* error = nullptr);
+    static QString CachePath(QString* error = nullptr);
 
 signals:
     // A page finished loading (`succeeded` false when it failed). A load that was stopped

@@ -84,15 +84,18 @@ void DesktopTrayNotifier::ShowBalloon(const QString& title, const QString& text,
         qCInfo(lcClient) << "Balloon shown in the tray:" << title;
         return;
     }
+    QString failure;
     const bool sent = notifications_->show(
-        client::kProductName, title, text, QStringLiteral("mail-unread"), timeoutMs, [title](const QString& error) {
+        client::kProductName, title, text, QStringLiteral("mail-unread"), timeoutMs,
+        [title](const QString& error) {
             if (!error.isEmpty())
                 qCWarning(lcClient) << "Unable to show the balloon as a desktop notification:" << error;
             else
                 qCInfo(lcClient) << "Balloon shown as a desktop notification:" << title;
-        });
+        },
+        &failure);
     if (!sent)
-        qCInfo(lcClient) << "No tray and no session bus; balloon not shown:" << title;
+        qCInfo(lcClient).noquote() << "No tray and no notifications:" << failure;
 }
 
 void DesktopTrayNotifier::RemoveIcon()

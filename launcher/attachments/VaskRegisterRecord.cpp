@@ -114,10 +114,10 @@ QString VaskRegisterRecord::WriteRegistrationFile(RegWind& window) const
                                          subFolder_));
         return {};
     }
-    const QString folder = platform::folderPath(platform::Folder::AppData, subFolder_, true);
+    QString error;
+    const QString folder = platform::folderPath(platform::Folder::AppData, subFolder_, true, &error);
     if (folder.isEmpty()) {
-        EngineTrace(
-            platform::formatText(QStringLiteral("%s: the data folder %s could not be made"), GetName(), subFolder_));
+        EngineTrace(platform::formatText(QStringLiteral("%s: %s"), GetName(), error));
         return {};
     }
     const QString name = window.SubstituteTags(QStringLiteral("<PRNM>.tova"), false);

@@ -119,9 +119,14 @@ void onGetExternalFields(ScriptReader& reader)
     ScriptTarget* window = reader.RequireWindow(ScriptReader::GETEXTERNALFIELDS);
     if (window == nullptr)
         return;
-    QFile file(platform::tempFolder() + u'/' + name);
-    if (!platform::isPlainFileName(name) || !file.open(QIODevice::ReadOnly)) {
-        EngineTrace(platform::formatText(QStringLiteral("GETEXTERNALFIELDS: cannot read %s"), file.fileName()));
+    // Without the temp folder the name would be read from the root folder.
+    QString error;
+    const QString folder = platform::tempFolder(&error);
+    QFile file(folder + u'/' + name);
+    if (folder.isEmpty() || !platform::isPlainFileName(name) || !file.open(QIODevice::ReadOnly)) {
+        EngineTrace(folder.isEmpty()
+                        ? QStringLiteral("GETEXTERNALFIELDS: ") + error
+                        : platform::formatText(QStringLiteral("GETEXTERNALFIELDS: cannot read %s"), file.fileName()));
         platform::messageBox(GetTableString(QStringLiteral("An external reg file is missing."), 1, FourCC("PARS")),
                              QString(), platform::mb::Ok | platform::mb::IconQuestion);
         return;
@@ -175,9 +180,10 @@ void onListFromIni(ScriptReader& reader)
             (marker ? after : before) << item;
     }
     const QString path = QDir::isAbsolutePath(file) ? file : reader.ProgramFolder() + u'/' + file;
-    const std::optional<platform::IniFile> ini = platform::IniFile::load(path);
+    QString error;
+    const std::optional<platform::IniFile> ini = platform::IniFile::load(path, &error);
     if (!ini)
-        EngineTrace(platform::formatText(QStringLiteral("LISTFROMINI %s: cannot read %s"), listName, path));
+        EngineTrace(platform::formatText(QStringLiteral("LISTFROMINI %s: %s"), listName, error));
     const QString missing = QStringLiteral("<missing>");
     list->RemoveAll();
     for (const QString& item : before)

@@ -268,9 +268,9 @@ void RegWind::OnAutoLanguage()
 
 bool RegWind::OpenInShell(const QString& text)
 {
-    if (!platform::openWebOrMailAddress(text)) {
-        EngineTrace(
-            platform::formatText(QStringLiteral("Not opened: %s is not an http, https or mailto address"), text));
+    QString error;
+    if (!platform::openWebOrMailAddress(text, &error)) {
+        EngineTrace(error);
         return false;
     }
     return true;

@@ -3,6 +3,7 @@
 #include "platform/desktop/LinuxDesktop.h"
 
 #include <QDBusConnection>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -32,11 +33,15 @@ std::unique_ptr<Notifications> desktopNotifications()
 LinuxNotifications::LinuxNotifications(QObject* parent) : QObject(parent) {}
 
 bool LinuxNotifications::show(const QString& appName, const QString& title, const QString& text, const QString& icon,
-                              int timeoutMs, Shown shown)
+                              int timeoutMs, Shown shown, QString* error)
 {
     closeWhenShown_ = false;
-    if (!ConnectBus())
+    QString reason;
+    if (!ConnectBus(&reason)) {
+        if (error != nullptr)
+            *error = QStringLiteral("Unable to show the notification \"%1\": %2").arg(title, reason);
         return false;
+    }
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
     // The default action is the click on the notification itself; servers show no button
     // for it, so its label stays empty.
@@ -70,15 +75,21 @@ void LinuxNotifications::close(bool wait)
     CloseShown(wait);
 }
 
-bool LinuxNotifications::ConnectBus()
+bool LinuxNotifications::ConnectBus(QString* reason)
 {
     if (busConnected_)
         return true;
-    if (!sessionBusKnown())
+    if (!sessionBusKnown()) {
+        *reason = QStringLiteral(
+            "the session has no bus (DBUS_SESSION_BUS_ADDRESS is not set and the runtime folder "
+            "holds none)");
         return false;
+    }
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
+    if (!bus.isConnected()) {
+        *reason = QStringLiteral("the session bus cannot be reached: %1").arg(bus.lastError().message());
         return false;
+    }
     bus.connect(kService, kPath, kInterface, QStringLiteral("ActionInvoked"), this,
                 SLOT(OnActionInvoked(uint, QString)));
     bus.connect(kService, kPath, kInterface, QStringLiteral("NotificationClosed"), this,

@@ -15,7 +15,7 @@ public:
     explicit LinuxNotifications(QObject* parent = nullptr);
 
     bool show(const QString& appName, const QString& title, const QString& text, const QString& icon, int timeoutMs,
-              Shown shown = {}) override;
+              Shown shown = {}, QString* error = nullptr) override;
     void close(bool wait) override;
     void setActivated(std::function<void()> activated) override { activated_ = std::move(activated); }
 
@@ -24,7 +24,7 @@ private slots:
     void OnNotificationClosed(uint id, uint reason);
 
 private:
-    bool ConnectBus();
+    bool ConnectBus(QString* reason);
     void CloseShown(bool wait);
 
     std::function<void()> activated_;

@@ -17,9 +17,10 @@ public:
     using Shown = std::function<void(const QString& error)>;
 
     virtual ~Notifications() = default;
-    // Shows `title` and `text` with a theme icon; false when no server can be reached.
+    // Shows `title` and `text` with a theme icon; false, with `error` saying why, when no
+    // server can be reached.
     virtual bool show(const QString& appName, const QString& title, const QString& text, const QString& icon,
-                      int timeoutMs, Shown shown = {}) = 0;
+                      int timeoutMs, Shown shown = {}, QString* error = nullptr) = 0;
     // Takes the notification off the screen, as soon as it is up when still being shown.
     virtual void close(bool wait) = 0;
     // Runs `activated` (empty: nothing) when the user clicks the notification.

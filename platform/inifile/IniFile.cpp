@@ -30,11 +30,14 @@ QString unquote(const QString& value)
 
 }  // namespace
 
-std::optional<IniFile> IniFile::load(const QString& path)
+std::optional<IniFile> IniFile::load(const QString& path, QString* error)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error != nullptr)
+            *error = QStringLiteral("Unable to read the INI file %1: %2").arg(path, file.errorString());
         return std::nullopt;
+    }
     return parse(decode(file.readAll()));
 }
 

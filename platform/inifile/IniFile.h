@@ -15,8 +15,8 @@ namespace platform {
 // after ";" included) are ignored. The text is UTF-8, or UTF-16 with a byte-order mark.
 class IniFile {
 public:
-    // Nullopt when the file cannot be read.
-    static std::optional<IniFile> load(const QString& path);
+    // Nullopt, with `error` naming the file and the reason, when the file cannot be read.
+    static std::optional<IniFile> load(const QString& path, QString* error = nullptr);
     static IniFile parse(const QString& text);
 
     // The value, or `fallback` when the section or the key is missing.

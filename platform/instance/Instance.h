@@ -22,8 +22,8 @@ public:
     NamedMutex& operator=(const NamedMutex&) = delete;
 
     // Takes the mutex when nobody holds it (Created); AlreadyExists when another process
-    // holds it; Failed when the lock file cannot be made.
-    Result create(const QString& name);
+    // holds it; Failed, with `error` saying why, when the lock file cannot be made or locked.
+    Result create(const QString& name, QString* error = nullptr);
     bool isOpen() const;
     void close();
 
@@ -39,10 +39,12 @@ public:
     SharedBlock(const SharedBlock&) = delete;
     SharedBlock& operator=(const SharedBlock&) = delete;
 
-    // Creates (or re-creates) the block with `size` zeroed bytes.
-    bool create(const QString& name, int size);
-    // Maps an existing block; fails when there is none.
-    bool open(const QString& name);
+    // Creates (or re-creates) the block with `size` zeroed bytes. False, with `error` saying
+    // why, when it cannot.
+    bool create(const QString& name, int size, QString* error = nullptr);
+    // Maps an existing block; fails, with `error` saying why, when there is none or it is
+    // not one of ours.
+    bool open(const QString& name, QString* error = nullptr);
     bool isMapped() const;
     unsigned char* data() const;
     int size() const;
@@ -61,8 +63,9 @@ public:
     explicit WindowRaiseServer(QObject* parent = nullptr);
     ~WindowRaiseServer() override;
 
-    // Starts listening and returns the non-zero token to publish, or 0 on failure.
-    quint32 listen(const QString& name);
+    // Starts listening and returns the non-zero token to publish, or 0 on failure, with
+    // `error` saying why.
+    quint32 listen(const QString& name, QString* error = nullptr);
     quint32 token() const;
 
 signals:
@@ -73,15 +76,17 @@ private:
     quint32 token_ = 0;
 };
 
-// Asks the owner of `token` to raise its window; false when nobody answers within
-// `timeoutMs` (negative: no limit). Blocks; needs no event loop.
-bool requestWindowRaise(const QString& name, quint32 token, int timeoutMs = 2000);
+// Asks the owner of `token` to raise its window; false, with `error` saying why, when
+// nobody answers within `timeoutMs` (negative: no limit). Blocks; needs no event loop.
+bool requestWindowRaise(const QString& name, quint32 token, int timeoutMs = 2000, QString* error = nullptr);
 
-// The local socket the owner of `token` listens on.
-QString windowRaiseSocketPath(const QString& name, quint32 token);
+// The local socket the owner of `token` listens on; empty, with `error` saying why, when
+// there is no per-user runtime folder.
+QString windowRaiseSocketPath(const QString& name, quint32 token, QString* error = nullptr);
 
 // The file-system form of a kernel object name: "Local\\x" becomes a file in the per-user
-// runtime folder, with characters that cannot stand in a file name replaced.
-QString kernelObjectPath(const QString& name, const QString& suffix);
+// runtime folder, with characters that cannot stand in a file name replaced. Empty, with
+// `error` saying why, when there is no such folder.
+QString kernelObjectPath(const QString& name, const QString& suffix, QString* error = nullptr);
 
 }  // namespace platform

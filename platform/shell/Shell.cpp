@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,8 +38,19 @@ QString xdg(const char* name, const QString& fallback)
     return (!v.isEmpty() && v.startsWith(u'/')) ? v : fallback;
 }
 
+void setError(QString* error, const QString& text)
+{
+    if (error != nullptr)
+        *error = text;
+}
+
+QString systemReason(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
 // Makes every missing folder along `path`, new ones private to the user.
-bool makePath(const QString& path)
+bool makePath(const QString& path, QString* error)
 {
     if (QFileInfo(path).isDir())
         return true;
@@ -46,10 +58,18 @@ bool makePath(const QString& path)
     for (const QString& part : path.split(u'/', Qt::SkipEmptyParts)) {
         built += u'/' + part;
         const QByteArray b = QFile::encodeName(built);
-        if (::mkdir(b.constData(), 0700) != 0 && errno != EEXIST)
+        if (::mkdir(b.constData(), 0700) != 0 && errno != EEXIST) {
+            const QString reason = systemReason(errno);
+            setError(error, built == path
+                                ? QStringLiteral("Unable to make the folder %1: %2").arg(path, reason)
+                                : QStringLiteral("Unable to make the folder %1 for %2: %3").arg(built, path, reason));
             return false;
+        }
     }
-    return QFileInfo(path).isDir();
+    if (QFileInfo(path).isDir())
+        return true;
+    setError(error, QStringLiteral("Unable to make the folder %1: a file of that name is in the way").arg(path));
+    return false;
 }
 
 // A private folder is one we own and nobody else can enter.
@@ -62,14 +82,22 @@ bool isPrivateDir(const QString& path)
 
 class DesktopUrlOpener final : public UrlOpener {
 public:
-    bool open(const QUrl& url) override { return QDesktopServices::openUrl(url); }
+    bool open(const QUrl& url, QString* error) override
+    {
+        if (QDesktopServices::openUrl(url))
+            return true;
+        // xdg-open says nothing more than that it failed.
+        setError(error,
+                 QStringLiteral("Unable to open \"%1\": the desktop started no program for it").arg(url.toString()));
+        return false;
+    }
 };
 
 UrlOpener* g_opener = nullptr;
 
 }  // namespace
 
-QString folderPath(Folder which, const QString& subFolder, bool create)
+QString folderPath(Folder which, const QString& subFolder, bool create, QString* error)
 {
     QString base;
     switch (which) {
@@ -89,21 +117,21 @@ QString folderPath(Folder which, const QString& subFolder, bool create)
         break;
     }
     case Folder::Startup: base = xdg("XDG_CONFIG_HOME", home() + "/.config") + "/autostart"; break;
-    case Folder::Temp: base = tempFolder(); break;
+    case Folder::Temp: base = tempFolder(error); break;
     }
     if (base.isEmpty())
         return {};
     QString sub = subFolder;
     sub.replace(u'\\', u'/');
     QString path = QDir::cleanPath(sub.isEmpty() ? base : base + u'/' + sub);
-    if (create && !makePath(path))
+    if (create && !makePath(path, error))
         return {};
     return path;
 }
 
-QString dataFolder()
+QString dataFolder(QString* error)
 {
-    return folderPath(Folder::AppData, QStringLiteral("Ovex/Ovex Kelvo"), true);
+    return folderPath(Folder::AppData, QStringLiteral("Ovex/Ovex Kelvo"), true, error);
 }
 
 QString modulePath()
@@ -126,20 +154,24 @@ bool isPlainFileName(const QString& name)
     return !name.isEmpty() && !name.contains(u'/') && !name.contains(u'\\') && !name.contains(QStringLiteral(".."));
 }
 
-QString tempFolder()
+QString tempFolder(QString* error)
 {
     const QString runtime = xdg("XDG_RUNTIME_DIR", {});
     if (!runtime.isEmpty() && isPrivateDir(runtime)) {
         const QString t = runtime + "/ovex-kelvo";
-        if (makePath(t) && isPrivateDir(t))
+        if (makePath(t, nullptr) && isPrivateDir(t))
             return t;
     }
+    // The runtime folder is optional; only the fallback's failure is the caller's to hear.
     const QString t = xdg("XDG_CACHE_HOME", home() + "/.cache") + "/ovex-kelvo/tmp";
-    if (makePath(t)) {
-        ::chmod(QFile::encodeName(t).constData(), 0700);
-        if (isPrivateDir(t))
-            return t;
-    }
+    if (!makePath(t, error))
+        return {};
+    ::chmod(QFile::encodeName(t).constData(), 0700);
+    if (isPrivateDir(t))
+        return t;
+    setError(
+        error,
+        QStringLiteral("Unable to use %1 as the temporary folder: it is not a folder private to this user").arg(t));
     return {};
 }
 
@@ -160,21 +192,29 @@ bool isOpenableScheme(const QUrl& url)
     return url.isValid() && (scheme == u"http" || scheme == u"https" || scheme == u"mailto" || scheme == u"file");
 }
 
-bool openUrl(const QUrl& url)
+bool openUrl(const QUrl& url, QString* error)
 {
-    if (!isOpenableScheme(url))
+    if (!isOpenableScheme(url)) {
+        setError(error,
+                 QStringLiteral("Refusing to open \"%1\": only http, https, mailto and file addresses are opened")
+                     .arg(url.toString()));
         return false;
-    return urlOpener().open(url);
+    }
+    return urlOpener().open(url, error);
 }
 
-bool openWebOrMailAddress(const QString& text)
+bool openWebOrMailAddress(const QString& text, QString* error)
 {
     const QUrl url(text.trimmed(), QUrl::StrictMode);
     const QString scheme = asciiLower(url.scheme());
     const bool web = scheme == u"http" || scheme == u"https";
-    if (!url.isValid() || !((web && !url.host().isEmpty()) || scheme == u"mailto"))
+    if (!url.isValid() || !((web && !url.host().isEmpty()) || scheme == u"mailto")) {
+        setError(
+            error,
+            QStringLiteral("Refusing to open \"%1\": it is not an http, https or mailto address").arg(text.trimmed()));
         return false;
-    return openUrl(url);
+    }
+    return openUrl(url, error);
 }
 
 namespace {
@@ -227,19 +267,32 @@ QString autostartEntryPath(const QString& name)
 }
 
 bool writeAutostartEntry(const QString& name, const QString& program, const QStringList& arguments,
-                         const QString& description)
+                         const QString& description, QString* error)
 {
-    if (!isPlainFileName(name) || folderPath(Folder::Startup, {}, true).isEmpty())
+    if (!isPlainFileName(name)) {
+        setError(error,
+                 QStringLiteral("Unable to write the autostart entry \"%1\": it is not a plain file name").arg(name));
+        return false;
+    }
+    if (folderPath(Folder::Startup, {}, true, error).isEmpty())
         return false;
     const QString text =
         QStringLiteral(
             "[Desktop Entry]\nType=Application\nName=%1\nComment=%2\nExec=%3\nTerminal=false\nNoDisplay=true\n")
             .arg(entryString(description), entryString(description), desktopExecLine(program, arguments));
     QSaveFile file(autostartEntryPath(name));
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly)) {
+        setError(error,
+                 QStringLiteral("Unable to write the autostart entry %1: %2").arg(file.fileName(), file.errorString()));
         return false;
+    }
     file.write(text.toUtf8());
-    return file.commit();
+    if (!file.commit()) {
+        setError(error,
+                 QStringLiteral("Unable to write the autostart entry %1: %2").arg(file.fileName(), file.errorString()));
+        return false;
+    }
+    return true;
 }
 
 QString desktopExecLine(const QString& program, const QStringList& arguments)
@@ -251,10 +304,20 @@ QString desktopExecLine(const QString& program, const QStringList& arguments)
     return entryString(exec.join(u' '));
 }
 
-bool removeAutostartEntry(const QString& name)
+bool removeAutostartEntry(const QString& name, QString* error)
 {
     const QString path = autostartEntryPath(name);
-    return !path.isEmpty() && QFile::remove(path);
+    if (path.isEmpty()) {
+        setError(error,
+                 QStringLiteral("Unable to remove the autostart entry \"%1\": it is not a plain file name").arg(name));
+        return false;
+    }
+    QFile file(path);
+    if (!file.remove()) {
+        setError(error, QStringLiteral("Unable to remove the autostart entry %1: %2").arg(path, file.errorString()));
+        return false;
+    }
+    return true;
 }
 
 }  // namespace platform

@@ -155,7 +155,8 @@ TEST(DatabaseOpen, NoDataFolderThrows)
         Database::Instance();
         FAIL() << "opened without a data folder";
     } catch (const StorageException& e) {
-        EXPECT_TRUE(e.message().startsWith(QStringLiteral("Unable to open database file")));
+        EXPECT_EQ(e.message().toStdString(), "Unable to open database file: Unable to make the folder " +
+                                                 blocker.toStdString() + "/Ovex Kelvo: Not a directory");
     }
 }
 

@@ -16,7 +16,7 @@ public:
     ~RecordingOpener() override { platform::setUrlOpener(nullptr); }
     RecordingOpener(const RecordingOpener&) = delete;
     RecordingOpener& operator=(const RecordingOpener&) = delete;
-    bool open(const QUrl& url) override
+    bool open(const QUrl& url, QString*) override
     {
         opened.append(url);
         return true;

@@ -108,7 +108,7 @@ public:
 
 class PrintingOpener final : public platform::UrlOpener {
 public:
-    bool open(const QUrl& url) override
+    bool open(const QUrl& url, QString*) override
     {
         out() << "open: " << url.toString() << Qt::endl;
         return true;

@@ -6,7 +6,8 @@
 
 #include "platform/registry/Registry.h"
 #include "platform/shell/Shell.h"
-#include "platform/text/Format.h"
+
+#include <QFileInfo>
 
 namespace engine {
 
@@ -126,10 +127,10 @@ bool ReminderKeeper::CreateReminderShortcut(const QString& linkName, const LangC
 {
     if (!(g_reminderFlags & kCreateShortcut))
         return false;
+    QString error;
     if (!platform::writeAutostartEntry(EntryName(linkName), platform::modulePath(),
-                                       ReminderArguments(language, arguments, regKey), linkName)) {
-        EngineTrace(platform::formatText(QStringLiteral("Unable to write the reminder entry %s"),
-                                         GetReminderShortcutPath(linkName)));
+                                       ReminderArguments(language, arguments, regKey), linkName, &error)) {
+        EngineTrace(error);
         return false;
     }
     return true;
@@ -147,9 +148,13 @@ void ReminderKeeper::SaveRemindTime(long minutes)
 
 void ReminderKeeper::DeleteReminder(const QString& linkName)
 {
-    if (GetReminderShortcutPath(linkName).isEmpty())
+    const QString path = GetReminderShortcutPath(linkName);
+    if (path.isEmpty())
         return;
-    platform::removeAutostartEntry(EntryName(linkName));
+    // No entry to remove is the usual case; only one left in place is worth a trace.
+    QString error;
+    if (!platform::removeAutostartEntry(EntryName(linkName), &error) && QFileInfo::exists(path))
+        EngineTrace(error);
     if (IsEngineRegistryKeyOpen())
         platform::Registry::removeValue(platform::RootKey::CurrentUser, EngineRegistryKeyPath(),
                                         QStringLiteral("RemindTime"));

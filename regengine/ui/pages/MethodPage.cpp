@@ -88,8 +88,9 @@ void MethodPage::OpenSite()
     QString site = sites_[size_t(selectedSite_)].left(kSiteBuffer);
     if (substitute_)
         site = substitute_(site);
-    if (!platform::openWebOrMailAddress(site))
-        EngineTrace(QStringLiteral("Registration site not opened: not an http, https or mailto address"));
+    QString error;
+    if (!platform::openWebOrMailAddress(site, &error))
+        EngineTrace(QStringLiteral("Registration site not opened: ") + error);
 }
 
 }  // namespace engine

@@ -15,7 +15,7 @@ namespace {
 class RecordingNotifications final : public platform::Notifications {
 public:
     bool show(const QString& appName, const QString& title, const QString& text, const QString& icon, int timeoutMs,
-              Shown shown) override
+              Shown shown, QString*) override
     {
         calls << QStringLiteral("show %1|%2|%3|%4|%5").arg(appName, title, text, icon).arg(timeoutMs);
         if (shown)

@@ -391,6 +391,7 @@ TEST(ScriptIni, ListFromIniFillsAroundTheMarkerUntilTheFirstMissingKey)
     testsupport::writeFile(ini,
                            "; models of this maker\n[Other]\n0=Wrong\n"
                            "[MODELS]\n0 = Alpha\n1=\"Beta Two\"\n3=Delta\n");
+    TraceRecorder traces;
     auto reader = run(kWind + QStringLiteral(">LIST models\nFirst\n<LoadedItems>\nLast\n"
                                              ">LISTFROMINI models %1 models\n"
                                              ">LISTFROMINI fresh %1 Models\n"
@@ -407,6 +408,9 @@ TEST(ScriptIni, ListFromIniFillsAroundTheMarkerUntilTheFirstMissingKey)
     EXPECT_EQ(items("fresh"), (QStringList{"Alpha", "Beta Two"}));
     EXPECT_NE(reader->FindList(QStringLiteral("nofile")), nullptr);
     EXPECT_TRUE(items("nofile").isEmpty());
+    EXPECT_TRUE(traces.Contains("LISTFROMINI nofile: Unable to read the INI file " + scratchFolder() +
+                                "/none.ini: No such file or directory"))
+        << traces.Text().toStdString();
 }
 
 TEST(ScriptIni, FieldFromIniTakesTheValueOrTheDefault)
@@ -455,6 +459,17 @@ TEST(ScriptExternalFields, AMissingOrOutsideFileShowsTheBoxAndChangesNothing)
         EXPECT_EQ(field(*reader, RegWind::HeaderRecord, "PRNM"), QStringLiteral("Ovex Kelvo")) << name;
         EXPECT_FALSE(reader->GetWindow()->GetSettings().externalStart);
     }
+
+    // Without a temp folder nothing is read from the root folder instead, and the trace says why.
+    testsupport::writeFile(testsupport::sandboxRoot() + QStringLiteral("/blocked"), "a file, not a folder");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(testsupport::sandboxRoot() + QStringLiteral("/blocked/cache")));
+    qunsetenv("XDG_RUNTIME_DIR");
+    RecordingSink sink;
+    TraceRecorder traces;
+    run(kWind + QStringLiteral(">GETEXTERNALFIELDS a ext.reg c 1\n"));
+    EXPECT_EQ(sink.boxes.size(), 1u);
+    EXPECT_TRUE(traces.Contains(QStringLiteral("GETEXTERNALFIELDS: Unable to make the folder ")))
+        << traces.Text().toStdString();
 }
 
 TEST(ScriptRegistry, GetRegistryReadsTheRootAndStoresByKind)

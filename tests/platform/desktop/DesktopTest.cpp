@@ -199,7 +199,11 @@ TEST(SessionBusProbe, TheAddressOrTheUsersBus)
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
     EXPECT_FALSE(platform::sessionBusKnown());
-    EXPECT_FALSE(platform::LinuxNotifications().show("Ovex Kelvo", "title", "text", "mail-unread", 15000));
+    QString error;
+    EXPECT_FALSE(platform::LinuxNotifications().show("Ovex Kelvo", "title", "text", "mail-unread", 15000, {}, &error));
+    EXPECT_EQ(error.toStdString(),
+              "Unable to show the notification \"title\": the session has no bus "
+              "(DBUS_SESSION_BUS_ADDRESS is not set and the runtime folder holds none)");
     qunsetenv("XDG_RUNTIME_DIR");
     EXPECT_FALSE(platform::sessionBusKnown());
 
@@ -209,6 +213,10 @@ TEST(SessionBusProbe, TheAddressOrTheUsersBus)
     QFile::remove(runtime + "/bus");
     qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + runtime.toLocal8Bit() + "/elsewhere");
     EXPECT_TRUE(platform::sessionBusKnown());
+    // A bus the session names but nobody serves: the connection's own reason.
+    EXPECT_FALSE(platform::LinuxNotifications().show("Ovex Kelvo", "title", "text", "mail-unread", 15000, {}, &error));
+    EXPECT_TRUE(error.startsWith("Unable to show the notification \"title\": the session bus cannot be reached: "))
+        << error.toStdString();
 }
 
 // A bus without a notification server: the show is sent, and its answer is the error.

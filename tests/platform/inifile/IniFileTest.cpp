@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+
 namespace {
 
 TEST(IniFile, ReadsAsTheProfileFunctionsDo)
@@ -54,6 +56,27 @@ TEST(IniFile, FilesInUtf8OrUtf16AndMissingFiles)
                                           QStringLiteral("Name"), QStringLiteral("fallback")),
               QStringLiteral("fallback"));
     EXPECT_FALSE(platform::IniFile::load(root + QStringLiteral("/none.ini")).has_value());
+}
+
+// A file that cannot be read is named with the reason; one that reads leaves the text alone.
+TEST(IniFile, UnreadableFilesSayWhy)
+{
+    const QString root = testsupport::sandboxRoot();
+    ASSERT_TRUE(QDir().mkpath(root + "/folder.ini"));
+    testsupport::writeFile(root + "/good.ini", "[S]\nk=v\n");
+    const struct {
+        QString path;
+        QString error;
+    } cases[] = {
+        {root + "/none.ini", "Unable to read the INI file " + root + "/none.ini: No such file or directory"},
+        {root + "/folder.ini", "Unable to read the INI file " + root + "/folder.ini: file to open is a directory"},
+        {root + "/good.ini", "untouched"},
+    };
+    for (const auto& c : cases) {
+        QString error = "untouched";
+        EXPECT_EQ(platform::IniFile::load(c.path, &error).has_value(), c.error == "untouched") << c.path.toStdString();
+        EXPECT_EQ(error.toStdString(), c.error.toStdString());
+    }
 }
 
 }  // namespace

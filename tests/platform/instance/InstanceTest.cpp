@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include <sys/stat.h>
@@ -71,10 +72,20 @@ TEST(NamedMutex, SecondHolderInTheSameProcessSeesAlreadyExists)
 
 TEST(NamedMutex, LockFileThatCannotBeOpenedFails)
 {
-    ASSERT_TRUE(QDir().mkpath(platform::kernelObjectPath("in the way", ".lock")));
+    const QString path = platform::kernelObjectPath("in the way", ".lock");
+    ASSERT_TRUE(QDir().mkpath(path));
     NamedMutex mutex;
-    EXPECT_EQ(mutex.create("in the way"), NamedMutex::Result::Failed);
+    QString error;
+    EXPECT_EQ(mutex.create("in the way", &error), NamedMutex::Result::Failed);
     EXPECT_FALSE(mutex.isOpen());
+    EXPECT_EQ(error.toStdString(), "Unable to open the lock file " + path.toStdString() + ": Is a directory");
+
+    // Held elsewhere is an outcome, not a failure: no words for it.
+    NamedMutex first, second;
+    ASSERT_EQ(first.create(kMutexName), NamedMutex::Result::Created);
+    error = "untouched";
+    EXPECT_EQ(second.create(kMutexName, &error), NamedMutex::Result::AlreadyExists);
+    EXPECT_EQ(error.toStdString(), "untouched");
 }
 
 // The whole life of the lock across processes: held elsewhere, freed by a kill -9,
@@ -153,19 +164,67 @@ TEST(SharedBlock, RefusesWhatIsNotAUsableBlock)
     const struct {
         const char* name;
         bool opens;
+        const char* reason;  // after the path; nothing said when it opens
     } opens[] = {
-        {"missing", false}, {"empty", false}, {"huge", false}, {"largest", true}, {"link", false}, {"folder", false},
+        {"missing", false, ": No such file or directory"},
+        {"empty", false, ": it is not a file of 1 to 65536 bytes"},
+        {"huge", false, ": it is not a file of 1 to 65536 bytes"},
+        {"largest", true, ""},
+        {"link", false, ": Too many levels of symbolic links"},
+        {"folder", false, ": Is a directory"},
     };
     for (const auto& c : opens) {
         SharedBlock block;
-        EXPECT_EQ(block.open(c.name), c.opens) << c.name;
+        QString error;
+        EXPECT_EQ(block.open(c.name, &error), c.opens) << c.name;
         EXPECT_EQ(block.isMapped(), c.opens) << c.name;
+        const QString expected =
+            c.opens ? QString()
+                    : "Unable to open the shared block " + platform::kernelObjectPath(c.name, ".shm") + c.reason;
+        EXPECT_EQ(error.toStdString(), expected.toStdString()) << c.name;
     }
 
     for (int size : {0, -1, 64 * 1024 + 1}) {
         SharedBlock block;
-        EXPECT_FALSE(block.create("sized", size)) << size;
+        QString error;
+        EXPECT_FALSE(block.create("sized", size, &error)) << size;
         EXPECT_FALSE(block.isMapped()) << size;
+        EXPECT_EQ(error,
+                  QStringLiteral("Unable to make the shared block \"sized\": %1 bytes is not a size from 1 to 65536")
+                      .arg(size));
+    }
+    SharedBlock block;
+    QString error;
+    EXPECT_FALSE(block.create("folder", 8, &error));
+    EXPECT_EQ(error, "Unable to make the shared block " + platform::kernelObjectPath("folder", ".shm") +
+                         ": rename: Is a directory");
+}
+
+// Without a per-user folder for them, every kernel object says so rather than going elsewhere.
+TEST(KernelObjectPath, NoRuntimeOrCacheFolderIsReported)
+{
+    testsupport::writeFile(testsupport::sandboxRoot() + "/blocked", "a file, not a folder");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(testsupport::sandboxRoot() + "/blocked/cache"));
+    qunsetenv("XDG_RUNTIME_DIR");
+    const QString reason = "Unable to make the folder " + testsupport::sandboxRoot() + "/blocked/cache for " +
+                           testsupport::sandboxRoot() + "/blocked/cache/ovex-kelvo/tmp: Not a directory";
+    NamedMutex mutex;
+    SharedBlock block;
+    platform::WindowRaiseServer server;
+    const struct {
+        const char* what;
+        std::function<bool(QString*)> run;
+    } cases[] = {
+        {"mutex", [&](QString* e) { return mutex.create("m", e) != NamedMutex::Result::Failed; }},
+        {"block made", [&](QString* e) { return block.create("b", 8, e); }},
+        {"block opened", [&](QString* e) { return block.open("b", e); }},
+        {"raise server", [&](QString* e) { return server.listen("w", e) != 0; }},
+        {"raise request", [&](QString* e) { return platform::requestWindowRaise("w", 1, 1000, e); }},
+    };
+    for (const auto& c : cases) {
+        QString error;
+        EXPECT_FALSE(c.run(&error)) << c.what;
+        EXPECT_EQ(error.toStdString(), reason.toStdString()) << c.what;
     }
 }
 
@@ -191,7 +250,9 @@ TEST(WindowRaise, AnotherProcessRaisesTheOwner)
 
 TEST(WindowRaise, DeadOrMissingOwnerAnswersFalse)
 {
-    EXPECT_FALSE(platform::requestWindowRaise("Local\\window", 0, 1000));
+    QString error;
+    EXPECT_FALSE(platform::requestWindowRaise("Local\\window", 0, 1000, &error));
+    EXPECT_EQ(error, "Unable to raise the window \"Local\\window\": its owner published no token");
 
     Peer owner({"listen", "Local\\window", "Local\\token"});
     ASSERT_EQ(owner.line(), "listening");
@@ -201,16 +262,22 @@ TEST(WindowRaise, DeadOrMissingOwnerAnswersFalse)
     std::memcpy(&token, block.data(), sizeof token);
     owner.killHard();
     // The killed owner left its socket file behind; nobody accepts on it.
-    EXPECT_TRUE(QFile::exists(platform::windowRaiseSocketPath("Local\\window", token)));
-    EXPECT_FALSE(platform::requestWindowRaise("Local\\window", token, 1000));
+    const QString path = platform::windowRaiseSocketPath("Local\\window", token);
+    EXPECT_TRUE(QFile::exists(path));
+    EXPECT_FALSE(platform::requestWindowRaise("Local\\window", token, 1000, &error));
+    EXPECT_TRUE(error.startsWith("Unable to raise the window through " + path + ": ")) << error.toStdString();
+    EXPECT_TRUE(error.contains("refused")) << error.toStdString();
 }
 
 // An owner that hangs accepts the connection (the kernel does) but never answers.
 TEST(WindowRaise, OwnerThatNeverAnswersTimesOut)
 {
     QLocalServer hung;
-    ASSERT_TRUE(hung.listen(platform::windowRaiseSocketPath("Local\\window", 0x1234)));
-    EXPECT_FALSE(platform::requestWindowRaise("Local\\window", 0x1234, 200));
+    const QString path = platform::windowRaiseSocketPath("Local\\window", 0x1234);
+    ASSERT_TRUE(hung.listen(path));
+    QString error;
+    EXPECT_FALSE(platform::requestWindowRaise("Local\\window", 0x1234, 200, &error));
+    EXPECT_EQ(error, "Unable to raise the window through " + path + ": no answer within 200 ms");
 }
 
 // The server end, driven from this process by a plain socket so that each request is

@@ -10,6 +10,7 @@
 #include "regengine/ui/dialogs/CancelRegMgr.h"
 #include "regengine/ui/dialogs/StatusDialog.h"
 #include "regengine/core/Displayer.h"
+#include "regengine/core/EngineTrace.h"
 #include "regengine/ui/display/DialogItem.h"
 
 #include "platform/registry/Registry.h"
@@ -19,6 +20,7 @@
 
 #include <QAbstractButton>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -279,6 +281,37 @@ TEST(StatusDialog, DefaultsOkAndTheEndOfTheObjectEnableTheWindow)
     window.setEnabled(false);
     dialog.reset();
     EXPECT_TRUE(window.isEnabled());
+}
+
+// The engine's traces for the life of the object.
+struct Traces final : Displayer {
+    Traces() { SetTraceDisplayer(this); }
+    ~Traces() override { SetTraceDisplayer(nullptr); }
+    void Clear() override {}
+    void Append(QStringView t) override { text += t; }
+    QString text;
+};
+
+// A login entry that cannot be written or removed is traced with the file and the reason;
+// no entry to remove is no failure.
+TEST(ReminderKeeper, EntryFailuresAreTracedWithTheReason)
+{
+    ReminderKeeper::SetReminderFlags(ReminderKeeper::kCreateShortcut);
+    const QString entry = platform::autostartEntryPath(QStringLiteral("Kelvo"));
+    ReminderKeeper keeper;
+    Traces traces;
+    keeper.DeleteReminder(QStringLiteral("Kelvo"));
+    EXPECT_EQ(traces.text, QString());
+
+    ASSERT_TRUE(QDir().mkpath(entry + QStringLiteral("/inside")));
+    EXPECT_FALSE(keeper.CreateReminderShortcut(QStringLiteral("Kelvo"), LangCode("ENU"), QString(), FourCC("PRNM")));
+    EXPECT_TRUE(traces.text.contains(
+        QStringLiteral("Unable to write the autostart entry %1: Filename refers to a directory").arg(entry)))
+        << traces.text.toStdString();
+    traces.text.clear();
+    keeper.DeleteReminder(QStringLiteral("Kelvo"));
+    EXPECT_TRUE(traces.text.contains(QStringLiteral("Unable to remove the autostart entry %1: ").arg(entry)))
+        << traces.text.toStdString();
 }
 
 TEST(StatusDialog, TheAnimationStepsEveryTwoSecondsAndWraps)

@@ -55,7 +55,7 @@ class RecordingOpener final : public platform::UrlOpener {
 public:
     RecordingOpener() { platform::setUrlOpener(this); }
     ~RecordingOpener() override { platform::setUrlOpener(nullptr); }
-    bool open(const QUrl& url) override
+    bool open(const QUrl& url, QString*) override
     {
         opened.append(url.toString(QUrl::FullyEncoded));
         return true;
