@@ -1,6 +1,7 @@
 // The message client program.
 #include "client/BrevantApp.h"
 #include "client/VaskCommandLineInfo.h"
+#include "client/ui/MessageBrowser.h"
 #include "platform/ui/Ui.h"
 
 #include <QApplication>
@@ -28,6 +29,14 @@ int main(int argc, char* argv[])
             return client::CBrevantApp::kExitNoDisplay;
         }
     }
-    client::CBrevantApp app;
-    return app.Run(arguments);
+    int code = 0;
+    {
+        client::CBrevantApp app;
+        code = app.Run(arguments);
+    }
+    // Most runs (a scheduled check that finds nothing, a second start) lay out no text. The
+    // browser's engine has threads of its own that may still use the configuration.
+    if (!client::browserLibraryLoaded())
+        platform::releaseFontConfiguration();
+    return code;
 }

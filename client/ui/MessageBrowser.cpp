@@ -116,9 +116,12 @@ using MakeFunction = MessageBrowser* (*)(MessagePageCalls* calls, QWidget* paren
 
 // The browser library, loaded on the first browser asked for. A library that cannot be
 // had is reported once, and the window then shows no pages.
+bool g_browserLibraryLoaded = false;
+
 MakeFunction LoadBrowserLibrary()
 {
     static MakeFunction make = [] {
+        g_browserLibraryLoaded = true;
         QStringList errors;
         for (const QString& candidate : platform::libraryCandidates(QStringLiteral(OVEX_BROWSER_LIBRARY_NAME))) {
             QLibrary library(candidate);
@@ -155,6 +158,11 @@ DefaultBrowserMaker g_defaultMaker;
 MessageBrowserMaker* g_maker = &g_defaultMaker;
 
 }  // namespace
+
+bool browserLibraryLoaded()
+{
+    return g_browserLibraryLoaded;
+}
 
 MessageBrowserMaker& messageBrowserMaker()
 {

@@ -83,5 +83,7 @@ public:
 MessageBrowserMaker& messageBrowserMaker();
 // Installs `maker` (not owned); nullptr restores the default.
 void setMessageBrowserMaker(MessageBrowserMaker* maker);
+// True once the browser library has been loaded: its engine then runs threads of its own.
+bool browserLibraryLoaded();
 
 }  // namespace client

@@ -12,6 +12,12 @@ int main(int argc, char* argv[])
     launcher::RegisterLauncherAttachments();
     QApplication qapp(argc, argv);
     platform::quitOnTerminationSignals();
-    launcher::OvexVaskStubRegApp app;
-    return app.Run(QCoreApplication::arguments().mid(1));
+    int code = 0;
+    {
+        launcher::OvexVaskStubRegApp app;
+        code = app.Run(QCoreApplication::arguments().mid(1));
+    }
+    // A login that is not a first run lays out no text.
+    platform::releaseFontConfiguration();
+    return code;
 }

@@ -20,6 +20,7 @@
 #include <map>
 #include <vector>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -435,6 +436,22 @@ bool isHeadless()
         return true;
     const QString platform = QGuiApplication::platformName();
     return platform == u"offscreen" || platform == u"minimal";
+}
+
+void releaseFontConfiguration()
+{
+    // Only a fontconfig that Qt has already loaded; the names are fontconfig's own.
+    void* library = ::dlopen("libfontconfig.so.1", RTLD_LAZY | RTLD_NOLOAD);
+    if (library == nullptr)
+        return;
+    using Create = void* (*)();
+    using SetCurrent = int (*)(void*);
+    const auto create = reinterpret_cast<Create>(::dlsym(library, "FcConfigCreate"));
+    const auto setCurrent = reinterpret_cast<SetCurrent>(::dlsym(library, "FcConfigSetCurrent"));
+    if (create != nullptr && setCurrent != nullptr)
+        if (void* empty = create())
+            setCurrent(empty);  // the current configuration, if one was loaded, is freed here
+    ::dlclose(library);
 }
 
 }  // namespace platform

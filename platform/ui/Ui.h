@@ -84,4 +84,11 @@ void prepareDisplayFallback();
 // has no display. The environment is put back as it was, for the programs it starts.
 bool displayFallbackTaken();
 
+// Qt frees fontconfig's configuration as the application object goes, and in a run that
+// never laid out text it loads the whole configuration first (every configuration file and
+// font cache, as much work as starting Qt) only to free it. Called just before the
+// application object goes, this hands Qt an empty configuration to free instead. Nothing
+// may lay out text afterwards, and no other thread may be using fontconfig.
+void releaseFontConfiguration();
+
 }  // namespace platform

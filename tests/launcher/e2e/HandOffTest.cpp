@@ -107,11 +107,17 @@ TEST_F(HandOff, ASecondRunWritesNothingAndStartsNothing)
     ASSERT_TRUE(QFile::remove(registrationFile()));
     stub_.forget();
 
-    const testsupport::RunResult r = runLauncher();
+    // It lays out no text, so it never loads the font configuration; with none to be
+    // found, fontconfig would say so.
+    QProcessEnvironment env = launcherEnv();
+    env.insert(QStringLiteral("FONTCONFIG_FILE"), testsupport::sandboxRoot() + QStringLiteral("/no-such-fonts.conf"));
+    const testsupport::RunResult r =
+        testsupport::runProgram(testsupport::programPath(QStringLiteral("launcher")), {}, env);
     EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     // It ended at the first-run test, before the start event could run anything.
     EXPECT_FALSE(r.err.contains("Showing start page")) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains("Fontconfig")) << r.err.toStdString();
     EXPECT_EQ(QDir(dataFolder()).entryList({QStringLiteral("*.tova")}, QDir::Files | QDir::Hidden), QStringList{});
     EXPECT_FALSE(stub_.started());
     EXPECT_EQ(hasRunFlag(), 1u);
