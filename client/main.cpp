@@ -36,7 +36,7 @@ int main(int argc, char* argv[])
     }
     // Most runs (a scheduled check that finds nothing, a second start) lay out no text. The
     // browser's engine has threads of its own that may still use the configuration.
-    if (!client::browserLibraryLoaded())
+    if (!client::browserLibraryRequested())
         platform::releaseFontConfiguration();
     return code;
 }

@@ -87,7 +87,7 @@ CMessagePane::CMessagePane(MessagePageCalls* calls, QWidget* parent) : MessageBr
     const QString storage = StoragePath(&error);
     if (storage.isEmpty()) {
         // No data folder: the browser still works, it just keeps nothing.
-        qCInfo(lcClient) << "The browser keeps nothing between runs:" << error;
+        qCInfo(lcClient).noquote() << "The browser keeps nothing between runs:" << error;
         profile_ = new QWebEngineProfile(this);
     } else {
         profile_ = new QWebEngineProfile(QStringLiteral("WebView"), this);
@@ -96,7 +96,7 @@ CMessagePane::CMessagePane(MessagePageCalls* calls, QWidget* parent) : MessageBr
         if (!cache.isEmpty())
             profile_->setCachePath(cache);
         else
-            qCInfo(lcClient) << "The browser's cache stays in its default place:" << error;
+            qCInfo(lcClient).noquote() << "The browser's cache stays in its default place:" << error;
     }
     profile_->installUrlSchemeHandler(ResourceScheme(), new MessageResourceHandler(profile_));
 

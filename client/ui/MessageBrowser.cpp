@@ -116,12 +116,12 @@ using MakeFunction = MessageBrowser* (*)(MessagePageCalls* calls, QWidget* paren
 
 // The browser library, loaded on the first browser asked for. A library that cannot be
 // had is reported once, and the window then shows no pages.
-bool g_browserLibraryLoaded = false;
+bool g_browserLibraryRequested = false;
 
 MakeFunction LoadBrowserLibrary()
 {
     static MakeFunction make = [] {
-        g_browserLibraryLoaded = true;
+        g_browserLibraryRequested = true;
         QStringList errors;
         for (const QString& candidate : platform::libraryCandidates(QStringLiteral(OVEX_BROWSER_LIBRARY_NAME))) {
             QLibrary library(candidate);
@@ -159,9 +159,9 @@ MessageBrowserMaker* g_maker = &g_defaultMaker;
 
 }  // namespace
 
-bool browserLibraryLoaded()
+bool browserLibraryRequested()
 {
-    return g_browserLibraryLoaded;
+    return g_browserLibraryRequested;
 }
 
 MessageBrowserMaker& messageBrowserMaker()

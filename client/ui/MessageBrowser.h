@@ -83,7 +83,8 @@ public:
 MessageBrowserMaker& messageBrowserMaker();
 // Installs `maker` (not owned); nullptr restores the default.
 void setMessageBrowserMaker(MessageBrowserMaker* maker);
-// True once the browser library has been loaded: its engine then runs threads of its own.
-bool browserLibraryLoaded();
+// True once the browser library was asked for, whether or not it loaded: its engine may then
+// run threads of its own.
+bool browserLibraryRequested();
 
 }  // namespace client

@@ -91,7 +91,7 @@ bool TermiosSerialPort::open(const QString& path, QString* error)
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
     if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
-        fail(error, QStringLiteral("Unable to set up serial port %1").arg(path));
+        fail(error, QStringLiteral("Unable to set up serial port %1").arg(shown));
         ::close(fd);
         return false;
     }

@@ -29,7 +29,6 @@ public:
     bool hungUp() override;
 
 private:
-    // False, with "Serial port <path> is not open" in `*error`.
     bool notOpen(QString* error) const;
 
     int fd_ = -1;

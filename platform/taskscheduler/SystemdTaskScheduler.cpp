@@ -172,21 +172,14 @@ SystemdTaskScheduler::SystemdTaskScheduler(QString unitFolder) : unitFolder_(std
 
 QString SystemdTaskScheduler::unitFolder(bool create, QString* error) const
 {
-    QString dir;
     if (unitFolder_.isEmpty())
-        dir = folderPath(Folder::Config, QStringLiteral("systemd/user"), create);
-    else if (create && !QDir().mkpath(unitFolder_))
-        dir.clear();
-    else
-        dir = QFileInfo(unitFolder_).isDir() ? unitFolder_ : QString();
-    if (dir.isEmpty() && create) {
-        const QString wanted =
-            unitFolder_.isEmpty() ? folderPath(Folder::Config, QStringLiteral("systemd/user")) : unitFolder_;
-        setError(error, wanted.isEmpty()
-                            ? QStringLiteral("Unable to find the user's configuration folder")
-                            : QStringLiteral("Unable to create unit folder %1").arg(wanted) + folderFailure(wanted));
+        return folderPath(Folder::Config, QStringLiteral("systemd/user"), create, create ? error : nullptr);
+    if (create && !QDir().mkpath(unitFolder_)) {
+        setError(error,
+                 QStringLiteral("Unable to create unit folder %1").arg(unitFolder_) + folderFailure(unitFolder_));
+        return {};
     }
-    return dir;
+    return QFileInfo(unitFolder_).isDir() ? unitFolder_ : QString();
 }
 
 TaskStatus SystemdTaskScheduler::registerTask(const QString& folder, const QString& name, const TaskDefinition& task,

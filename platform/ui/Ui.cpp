@@ -440,7 +440,7 @@ bool isHeadless()
 
 void releaseFontConfiguration()
 {
-    // Only a fontconfig that Qt has already loaded; the names are fontconfig's own.
+    // Only where Qt has loaded fontconfig; a program without it has nothing to free.
     void* library = ::dlopen("libfontconfig.so.1", RTLD_LAZY | RTLD_NOLOAD);
     if (library == nullptr)
         return;

@@ -289,8 +289,7 @@ TEST_F(SystemdScheduler, FailuresSayWhatFailedAndWhy)
         bool reasonFollows;
     } cases[] = {
         {"UnitFolderBlockedByAFile", [&](FakeSystemctl&) { testsupport::writeFile(units.chopped(5), "not a folder"); },
-         registerIt, TaskStatus::WriteFailed,
-         "Unable to create unit folder " + units + ": " + units.chopped(5) + " is not a folder", false},
+         registerIt, TaskStatus::WriteFailed, "Unable to make the folder " + units + ": Not a directory", false},
         {"UnitFileIsAFolder", [&](FakeSystemctl&) { ASSERT_TRUE(QDir().mkpath(service + QStringLiteral("/inside"))); },
          registerIt, TaskStatus::WriteFailed, "Unable to write unit file " + service + ": ", true},
         {"ManagerRefusesTheReload", [](FakeSystemctl& s) { s.failOn("daemon-reload"); }, registerIt,

@@ -140,4 +140,21 @@ TEST_F(SnapshotDmi, UnreadableValueFailsWithoutWriting)
     EXPECT_EQ(testsupport::readFile(machineHive()), before);
 }
 
+// A value the hive cannot store (a file name with a line break) fails the whole run: half a
+// snapshot is never written in place of the whole one before it.
+TEST_F(SnapshotDmi, AValueTheHiveCannotStoreWritesNothing)
+{
+    const QString dmi = testsupport::sandboxRoot() + QStringLiteral("/dmi");
+    ASSERT_TRUE(QDir().mkpath(dmi));
+    for (const QString& name : QDir(laptopFixture()).entryList(QDir::Files))
+        ASSERT_TRUE(QFile::copy(laptopFixture() + u'/' + name, dmi + u'/' + name));
+    testsupport::writeFile(dmi + QStringLiteral("/odd\nname"), "x\n");
+    const QByteArray before = testsupport::readFile(machineHive());
+
+    const auto run = testsupport::runProgram(kTool, {dmi});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("The value name \"odd\nname\" holds a line break")) << run.err.toStdString();
+    EXPECT_EQ(testsupport::readFile(machineHive()), before);
+}
+
 }  // namespace

@@ -1,11 +1,9 @@
 #include "regengine/core/WMIQuery.h"
 
-#include "regengine/core/Displayer.h"
-#include "regengine/core/EngineTrace.h"
-
 #include "platform/wmi/LinuxWmi.h"
 
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TraceRecorder.h"
 
 #include <gtest/gtest.h>
 
@@ -66,12 +64,6 @@ TEST(WMIQuery, FirstObjectsPropertyAsText)
 // understand, by name.
 TEST(WMIQuery, AQueryNotUnderstoodIsTracedWithTheReason)
 {
-    class Trace final : public Displayer {
-    public:
-        void Clear() override {}
-        void Append(QStringView t) override { text += t; }
-        QString text;
-    };
     InitWmi(fixtureWmi("laptop"));
     const WMIQuery wmi;
     const struct {
@@ -84,11 +76,9 @@ TEST(WMIQuery, AQueryNotUnderstoodIsTracedWithTheReason)
         {"select from", "WMIQuery: Unable to read the WQL query \"select from\": a property name is missing"},
     };
     for (const auto& c : cases) {
-        Trace trace;
-        SetTraceDisplayer(&trace);
+        testsupport::TraceRecorder trace;
         EXPECT_EQ(wmi.Query(QString::fromUtf8(c.query), QStringLiteral("Colour")), QString());
-        SetTraceDisplayer(nullptr);
-        EXPECT_EQ(trace.text, QString::fromUtf8(c.traced) + QStringLiteral("\r\n"));
+        EXPECT_EQ(trace.Text(), QString::fromUtf8(c.traced) + QStringLiteral("\r\n"));
     }
     ShutdownWmi();
 }

@@ -1,5 +1,6 @@
 #include "tests/support/FakeClock.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TraceRecorder.h"
 
 #include "regengine/core/EngineRegistry.h"
 #include "regengine/core/ModalWait.h"
@@ -10,7 +11,6 @@
 #include "regengine/ui/dialogs/CancelRegMgr.h"
 #include "regengine/ui/dialogs/StatusDialog.h"
 #include "regengine/core/Displayer.h"
-#include "regengine/core/EngineTrace.h"
 #include "regengine/ui/display/DialogItem.h"
 
 #include "platform/registry/Registry.h"
@@ -283,15 +283,6 @@ TEST(StatusDialog, DefaultsOkAndTheEndOfTheObjectEnableTheWindow)
     EXPECT_TRUE(window.isEnabled());
 }
 
-// The engine's traces for the life of the object.
-struct Traces final : Displayer {
-    Traces() { SetTraceDisplayer(this); }
-    ~Traces() override { SetTraceDisplayer(nullptr); }
-    void Clear() override {}
-    void Append(QStringView t) override { text += t; }
-    QString text;
-};
-
 // A login entry that cannot be written or removed is traced with the file and the reason;
 // no entry to remove is no failure.
 TEST(ReminderKeeper, EntryFailuresAreTracedWithTheReason)
@@ -299,19 +290,19 @@ TEST(ReminderKeeper, EntryFailuresAreTracedWithTheReason)
     ReminderKeeper::SetReminderFlags(ReminderKeeper::kCreateShortcut);
     const QString entry = platform::autostartEntryPath(QStringLiteral("Kelvo"));
     ReminderKeeper keeper;
-    Traces traces;
+    testsupport::TraceRecorder traces;
     keeper.DeleteReminder(QStringLiteral("Kelvo"));
-    EXPECT_EQ(traces.text, QString());
+    EXPECT_EQ(traces.Text(), QString());
 
     ASSERT_TRUE(QDir().mkpath(entry + QStringLiteral("/inside")));
     EXPECT_FALSE(keeper.CreateReminderShortcut(QStringLiteral("Kelvo"), LangCode("ENU"), QString(), FourCC("PRNM")));
-    EXPECT_TRUE(traces.text.contains(
+    EXPECT_TRUE(traces.Contains(
         QStringLiteral("Unable to write the autostart entry %1: Filename refers to a directory").arg(entry)))
-        << traces.text.toStdString();
-    traces.text.clear();
+        << traces.Text().toStdString();
+    traces.Forget();
     keeper.DeleteReminder(QStringLiteral("Kelvo"));
-    EXPECT_TRUE(traces.text.contains(QStringLiteral("Unable to remove the autostart entry %1: ").arg(entry)))
-        << traces.text.toStdString();
+    EXPECT_TRUE(traces.Contains(QStringLiteral("Unable to remove the autostart entry %1: ").arg(entry)))
+        << traces.Text().toStdString();
 }
 
 TEST(StatusDialog, TheAnimationStepsEveryTwoSecondsAndWraps)
