@@ -52,6 +52,29 @@ void writeCommand(SerialPort& port, const QByteArray& command)
     port.write(command.constData(), command.size(), 1000);
 }
 
+// `code` as a result, with `text` in `*error` when given.
+qint32 failure(quint32 code, QString* error, const QString& text)
+{
+    if (error != nullptr)
+        *error = text;
+    return qint32(code);
+}
+
+qint32 noLine(quint32 device, qsizetype count, QString* error)
+{
+    return failure(kErrBadDeviceId, error, QStringLiteral("No line %1: the machine has %2").arg(device).arg(count));
+}
+
+qint32 lineNotOpen(quint32 line, QString* error)
+{
+    return failure(kErrInvalLineHandle, error, QStringLiteral("Line %1 is not open").arg(line));
+}
+
+qint32 unknownCall(quint32 call, QString* error)
+{
+    return failure(kErrInvalCallHandle, error, QStringLiteral("Call %1 is not known").arg(call));
+}
+
 }  // namespace
 
 HayesTelephony::HayesTelephony(HayesTelephonyOptions options) : options_(std::move(options)) {}
@@ -88,24 +111,37 @@ qint32 HayesTelephony::initialize(const QString&, LineCallback callback, quint32
     return kOk;
 }
 
-qint32 HayesTelephony::negotiateApiVersion(quint32 device, quint32 low, quint32 high, quint32* version)
+qint32 HayesTelephony::checkDevice(quint32 device, QString* error) const
 {
     if (!initialized_)
-        return qint32(kErrUninitialized);
+        return failure(kErrUninitialized, error,
+                       QStringLiteral("No line %1: telephony is not initialized").arg(device));
     if (device >= quint32(modems_.size()))
-        return qint32(kErrBadDeviceId);
-    if (low > kApiVersion || high < 0x10000)
-        return qint32(kErrOperationFailed);
+        return noLine(device, modems_.size(), error);
+    return kOk;
+}
+
+qint32 HayesTelephony::negotiateApiVersion(quint32 device, quint32 low, quint32 high, quint32* version, QString* error)
+{
+    if (const qint32 result = checkDevice(device, error); result != kOk)
+        return result;
+    if (low > kApiVersion || high < 0x10000) {
+        return failure(kErrOperationFailed, error,
+                       QStringLiteral("No telephony version from 0x%1 to 0x%2 on line %3: it speaks 0x%4 to 0x%5")
+                           .arg(low, 0, 16)
+                           .arg(high, 0, 16)
+                           .arg(device)
+                           .arg(0x10000, 0, 16)
+                           .arg(kApiVersion, 0, 16));
+    }
     *version = qMin(high, kApiVersion);
     return kOk;
 }
 
-qint32 HayesTelephony::getDevCaps(quint32 device, quint32, LineCaps* caps)
+qint32 HayesTelephony::getDevCaps(quint32 device, quint32, LineCaps* caps, QString* error)
 {
-    if (!initialized_)
-        return qint32(kErrUninitialized);
-    if (device >= quint32(modems_.size()))
-        return qint32(kErrBadDeviceId);
+    if (const qint32 result = checkDevice(device, error); result != kOk)
+        return result;
     caps->lineName = modems_[qsizetype(device)].name;
     caps->portPath = modems_[qsizetype(device)].path;
     caps->mediaModes = kMediaDataModem;
@@ -113,15 +149,14 @@ qint32 HayesTelephony::getDevCaps(quint32 device, quint32, LineCaps* caps)
     return kOk;
 }
 
-qint32 HayesTelephony::queryLineRates(quint32 device, LineCaps* caps)
+qint32 HayesTelephony::queryLineRates(quint32 device, LineCaps* caps, QString* error)
 {
-    if (!initialized_)
-        return qint32(kErrUninitialized);
-    if (device >= quint32(modems_.size()))
-        return qint32(kErrBadDeviceId);
+    if (const qint32 result = checkDevice(device, error); result != kOk)
+        return result;
+    const QString& path = modems_[qsizetype(device)].path;
     const std::unique_ptr<SerialPort> port = SerialPort::create();
     // A port in use by a call, or by another program, is not disturbed.
-    if (!port->open(modems_[qsizetype(device)].path))
+    if (!port->open(path, error))
         return qint32(kErrResourceUnavail);
     for (const qint32 rate : options_.rates) {
         port->setBaudRate(rate);
@@ -131,7 +166,7 @@ qint32 HayesTelephony::queryLineRates(quint32 device, LineCaps* caps)
         const QDeadlineTimer deadline(options_.answerMs);
         while (!deadline.hasExpired() && !answer.contains("OK\r") && !answer.contains("ERROR")) {
             char buffer[256];
-            const qint64 n = port->read(buffer, sizeof buffer);
+            const qint64 n = port->read(buffer, sizeof buffer, error);
             if (n < 0)
                 return qint32(kErrOperationFailed);
             if (n == 0)
@@ -142,61 +177,77 @@ qint32 HayesTelephony::queryLineRates(quint32 device, LineCaps* caps)
         if (answer.contains("OK\r") || answer.contains("ERROR")) {
             caps->bearerModes = kBearerModeVoice | kBearerModeData;
             caps->maxRate = modulationMaxRate(answer);
-            return caps->maxRate != 0 ? kOk : qint32(kErrOperationFailed);
+            if (caps->maxRate != 0)
+                return kOk;
+            return failure(
+                kErrOperationFailed, error,
+                QStringLiteral("Modem %1 answered AT+MS? at %2 bit/s with no rate").arg(path, QString::number(rate)));
         }
     }
-    return qint32(kErrResourceUnavail);
+    QStringList rates;
+    for (const qint32 rate : options_.rates)
+        rates << QString::number(rate);
+    return failure(kErrResourceUnavail, error,
+                   QStringLiteral("Modem %1 did not answer AT+MS? within %2 ms at %3 bit/s")
+                       .arg(path, QString::number(options_.answerMs), rates.join(QStringLiteral(", "))));
 }
 
-qint32 HayesTelephony::openLine(quint32 device, quint32, quintptr instance, quint32 mediaModes, quint32* line)
+qint32 HayesTelephony::openLine(quint32 device, quint32, quintptr instance, quint32 mediaModes, quint32* line,
+                                QString* error)
 {
     if (!initialized_)
-        return qint32(kErrUninitialized);
-    if ((mediaModes & kMediaDataModem) == 0)
-        return qint32(kErrOperationFailed);
+        return failure(kErrUninitialized, error, QStringLiteral("No line to open: telephony is not initialized"));
+    if ((mediaModes & kMediaDataModem) == 0) {
+        return failure(kErrOperationFailed, error,
+                       QStringLiteral("No line for media modes 0x%1: the lines carry data-modem calls only")
+                           .arg(mediaModes, 0, 16));
+    }
     if (device == kLineMapper) {
         if (modems_.isEmpty())
-            return qint32(kErrNoDevice);
+            return failure(kErrNoDevice, error, QStringLiteral("No line to open: the machine has no modem"));
         device = 0;
     }
     if (device >= quint32(modems_.size()))
-        return qint32(kErrBadDeviceId);
+        return noLine(device, modems_.size(), error);
     const quint32 handle = nextHandle_++;
     lines_[handle] = Line{device, instance};
     *line = handle;
     return kOk;
 }
 
-qint32 HayesTelephony::lineDeviceId(quint32 line, quint32* device)
+qint32 HayesTelephony::lineDeviceId(quint32 line, quint32* device, QString* error)
 {
     const auto it = lines_.find(line);
     if (it == lines_.end())
-        return qint32(kErrInvalLineHandle);
+        return lineNotOpen(line, error);
     *device = it->second.device;
     return kOk;
 }
 
-qint32 HayesTelephony::translateAddress(quint32 device, quint32, const QString& number, QString* dialable)
+qint32 HayesTelephony::translateAddress(quint32 device, quint32, const QString& number, QString* dialable,
+                                        QString* error)
 {
     if (device >= quint32(modems_.size()))
-        return qint32(kErrBadDeviceId);
-    return dialableNumber(number, options_.internationalPrefix, dialable) ? kOk : qint32(kErrInvalAddress);
+        return noLine(device, modems_.size(), error);
+    return dialableNumber(number, options_.internationalPrefix, dialable, error) ? kOk : qint32(kErrInvalAddress);
 }
 
-qint32 HayesTelephony::makeCall(quint32 line, quint32* call, const QString& number)
+qint32 HayesTelephony::makeCall(quint32 line, quint32* call, const QString& number, QString* error)
 {
     const auto it = lines_.find(line);
     if (it == lines_.end())
-        return qint32(kErrInvalLineHandle);
+        return lineNotOpen(line, error);
     // A number that did not go through translateAddress is dialled only when it is dialable
     // as it stands: a "+" would otherwise reach the modem and be dropped or refused there.
-    if (number.contains(u'+'))
-        return qint32(kErrInvalAddress);
+    if (number.contains(u'+')) {
+        return failure(kErrInvalAddress, error,
+                       QStringLiteral("Unable to dial %1: its \"+\" was not translated to a prefix").arg(number));
+    }
     QString dialable;
     dialableNumber(number, options_.internationalPrefix, &dialable);
     for (const auto& [handle, c] : calls_) {
         if (c->line == line)
-            return qint32(kErrCallUnavail);
+            return failure(kErrCallUnavail, error, QStringLiteral("Line %1 already has call %2").arg(line).arg(handle));
     }
     auto c = std::make_unique<Call>();
     c->line = line;
@@ -205,7 +256,7 @@ qint32 HayesTelephony::makeCall(quint32 line, quint32* call, const QString& numb
     c->request = nextRequest_++;
     c->number = dialable;
     std::shared_ptr<SerialPort> port = SerialPort::create();
-    if (!port->open(modems_[qsizetype(c->device)].path))
+    if (!port->open(modems_[qsizetype(c->device)].path, error))
         return qint32(kErrResourceUnavail);
     c->port = std::move(port);
     const quint32 handle = nextHandle_++;
@@ -335,20 +386,20 @@ void HayesTelephony::stopCall(Call& call)
         hangUp(call);
 }
 
-qint32 HayesTelephony::getCallState(quint32 call, quint32* state)
+qint32 HayesTelephony::getCallState(quint32 call, quint32* state, QString* error)
 {
     const auto it = calls_.find(call);
     if (it == calls_.end())
-        return qint32(kErrInvalCallHandle);
+        return unknownCall(call, error);
     *state = it->second->state;
     return kOk;
 }
 
-qint32 HayesTelephony::drop(quint32 call)
+qint32 HayesTelephony::drop(quint32 call, QString* error)
 {
     const auto it = calls_.find(call);
     if (it == calls_.end())
-        return qint32(kErrInvalCallHandle);
+        return unknownCall(call, error);
     Call& c = *it->second;
     stopCall(c);
     c.phase = Call::Phase::Ended;
@@ -357,11 +408,11 @@ qint32 HayesTelephony::drop(quint32 call)
     return kOk;
 }
 
-qint32 HayesTelephony::deallocateCall(quint32 call)
+qint32 HayesTelephony::deallocateCall(quint32 call, QString* error)
 {
     const auto it = calls_.find(call);
     if (it == calls_.end())
-        return qint32(kErrInvalCallHandle);
+        return unknownCall(call, error);
     Call& c = *it->second;
     stopCall(c);
     // The call owns its port; whoever borrowed it sees it closed.
@@ -378,10 +429,10 @@ std::shared_ptr<SerialPort> HayesTelephony::callPort(quint32 call)
     return it->second->port;
 }
 
-qint32 HayesTelephony::closeLine(quint32 line)
+qint32 HayesTelephony::closeLine(quint32 line, QString* error)
 {
     if (lines_.erase(line) == 0)
-        return qint32(kErrInvalLineHandle);
+        return lineNotOpen(line, error);
     for (auto it = calls_.begin(); it != calls_.end();) {
         if (it->second->line == line) {
             const quint32 handle = it->first;

@@ -39,19 +39,24 @@ public:
     ~HayesTelephony() override;
 
     qint32 initialize(const QString& appName, LineCallback callback, quint32* deviceCount) override;
-    qint32 negotiateApiVersion(quint32 device, quint32 low, quint32 high, quint32* version) override;
-    qint32 getDevCaps(quint32 device, quint32 version, LineCaps* caps) override;
+    qint32 negotiateApiVersion(quint32 device, quint32 low, quint32 high, quint32* version,
+                               QString* error = nullptr) override;
+    qint32 getDevCaps(quint32 device, quint32 version, LineCaps* caps, QString* error = nullptr) override;
     // Asks the modem "AT+MS?" at each of the rates until it answers.
-    qint32 queryLineRates(quint32 device, LineCaps* caps) override;
-    qint32 openLine(quint32 device, quint32 version, quintptr instance, quint32 mediaModes, quint32* line) override;
-    qint32 lineDeviceId(quint32 line, quint32* device) override;
-    qint32 translateAddress(quint32 device, quint32 version, const QString& number, QString* dialable) override;
-    qint32 makeCall(quint32 line, quint32* call, const QString& number) override;
-    qint32 getCallState(quint32 call, quint32* state) override;
-    qint32 drop(quint32 call) override;
-    qint32 deallocateCall(quint32 call) override;
+    qint32 queryLineRates(quint32 device, LineCaps* caps, QString* error = nullptr) override;
+    qint32 openLine(quint32 device, quint32 version, quintptr instance, quint32 mediaModes, quint32* line,
+                    QString* error = nullptr) override;
+    qint32 lineDeviceId(quint32 line, quint32* device, QString* error = nullptr) override;
+    qint32 translateAddress(quint32 device, quint32 version, const QString& number, QString* dialable,
+                            QString* error = nullptr) override;
+    // The port is opened here, so a port that will not open fails with the serial layer's
+    // words; a modem that does not answer "AT" is a kMsgReply error later.
+    qint32 makeCall(quint32 line, quint32* call, const QString& number, QString* error = nullptr) override;
+    qint32 getCallState(quint32 call, quint32* state, QString* error = nullptr) override;
+    qint32 drop(quint32 call, QString* error = nullptr) override;
+    qint32 deallocateCall(quint32 call, QString* error = nullptr) override;
     std::shared_ptr<SerialPort> callPort(quint32 call) override;
-    qint32 closeLine(quint32 line) override;
+    qint32 closeLine(quint32 line, QString* error = nullptr) override;
     qint32 shutdown() override;
 
 private:
@@ -61,6 +66,8 @@ private:
     };
     struct Call;
 
+    // kOk for a line of the list, else kErrUninitialized or kErrBadDeviceId with the words.
+    qint32 checkDevice(quint32 device, QString* error) const;
     // Delivers a message from the event loop, unless telephony has been shut down since.
     void post(const Call& call, quint32 message, quintptr p1, quintptr p2, quintptr p3);
     void step(quint32 handle);

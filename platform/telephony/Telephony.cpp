@@ -8,8 +8,10 @@ namespace platform {
 
 Telephony::~Telephony() = default;
 
-qint32 Telephony::queryLineRates(quint32, LineCaps*)
+qint32 Telephony::queryLineRates(quint32 device, LineCaps*, QString* error)
 {
+    if (error != nullptr)
+        *error = QStringLiteral("Line %1 cannot be asked for its rates").arg(device);
     return qint32(tel::kErrOperationFailed);
 }
 

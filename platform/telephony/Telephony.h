@@ -88,34 +88,42 @@ using LineCallback =
 
 // The line manager's view of telephony: lines listed, opened and closed, data calls made,
 // followed and dropped, and the connected call's serial port handed out. Results are
-// tel::kOk or a tel::kErr* value; a call request returns a positive request id, answered
-// later by a kMsgReply message.
+// tel::kOk or a tel::kErr* value, kept as numbers because the line manager acts on each; a
+// call request returns a positive request id, answered later by a kMsgReply message. Every
+// result but kOk (and a request id) comes with a sentence in `*error`, when given, saying
+// what failed, on what and why; what a kMsgReply or a call state reports later has no words.
 class Telephony {
 public:
     virtual ~Telephony();
 
+    // Lists the lines; an empty list is no failure.
     virtual qint32 initialize(const QString& appName, LineCallback callback, quint32* deviceCount) = 0;
-    virtual qint32 negotiateApiVersion(quint32 device, quint32 low, quint32 high, quint32* version) = 0;
-    virtual qint32 getDevCaps(quint32 device, quint32 version, LineCaps* caps) = 0;
+    virtual qint32 negotiateApiVersion(quint32 device, quint32 low, quint32 high, quint32* version,
+                                       QString* error = nullptr) = 0;
+    virtual qint32 getDevCaps(quint32 device, quint32 version, LineCaps* caps, QString* error = nullptr) = 0;
     // Asks the line itself for its rates: fills the caps' bearer modes and maximum rate.
     // It talks to the device, so it may take a moment; lines that cannot be asked fail.
-    virtual qint32 queryLineRates(quint32 device, LineCaps* caps);
+    virtual qint32 queryLineRates(quint32 device, LineCaps* caps, QString* error = nullptr);
     // `device` may be tel::kLineMapper.
-    virtual qint32 openLine(quint32 device, quint32 version, quintptr instance, quint32 mediaModes, quint32* line) = 0;
+    virtual qint32 openLine(quint32 device, quint32 version, quintptr instance, quint32 mediaModes, quint32* line,
+                            QString* error = nullptr) = 0;
     // The device a line was opened on.
-    virtual qint32 lineDeviceId(quint32 line, quint32* device) = 0;
+    virtual qint32 lineDeviceId(quint32 line, quint32* device, QString* error = nullptr) = 0;
     // The number as the modem dials it (dialableNumber with the dialling location's
     // international prefix); kErrInvalAddress for a number it cannot dial.
-    virtual qint32 translateAddress(quint32 device, quint32 version, const QString& number, QString* dialable) = 0;
-    virtual qint32 makeCall(quint32 line, quint32* call, const QString& number) = 0;
-    virtual qint32 getCallState(quint32 call, quint32* state) = 0;
+    virtual qint32 translateAddress(quint32 device, quint32 version, const QString& number, QString* dialable,
+                                    QString* error = nullptr) = 0;
+    virtual qint32 makeCall(quint32 line, quint32* call, const QString& number, QString* error = nullptr) = 0;
+    virtual qint32 getCallState(quint32 call, quint32* state, QString* error = nullptr) = 0;
     // Hangs the call up; its state becomes idle.
-    virtual qint32 drop(quint32 call) = 0;
+    virtual qint32 drop(quint32 call, QString* error = nullptr) = 0;
     // Forgets the call and closes its port.
-    virtual qint32 deallocateCall(quint32 call) = 0;
-    // The connected call's port, owned by the call: users must not close it.
+    virtual qint32 deallocateCall(quint32 call, QString* error = nullptr) = 0;
+    // The connected call's port, owned by the call: users must not close it. Null when
+    // there is no such connected call.
     virtual std::shared_ptr<SerialPort> callPort(quint32 call) = 0;
-    virtual qint32 closeLine(quint32 line) = 0;
+    virtual qint32 closeLine(quint32 line, QString* error = nullptr) = 0;
+    // Ends every call and closes every line; it always succeeds.
     virtual qint32 shutdown() = 0;
 };
 

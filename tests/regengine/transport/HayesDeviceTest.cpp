@@ -209,24 +209,30 @@ public:
     {
         return inner_.initialize(n, cb, c);
     }
-    qint32 negotiateApiVersion(quint32 d, quint32 l, quint32 h, quint32* v) override
+    qint32 negotiateApiVersion(quint32 d, quint32 l, quint32 h, quint32* v, QString* e) override
     {
-        return inner_.negotiateApiVersion(d, l, h, v);
+        return inner_.negotiateApiVersion(d, l, h, v, e);
     }
-    qint32 getDevCaps(quint32 d, quint32 v, platform::LineCaps* c) override { return inner_.getDevCaps(d, v, c); }
-    qint32 openLine(quint32 d, quint32 v, quintptr i, quint32 m, quint32* l) override
+    qint32 getDevCaps(quint32 d, quint32 v, platform::LineCaps* c, QString* e) override
     {
-        return inner_.openLine(d, v, i, m, l);
+        return inner_.getDevCaps(d, v, c, e);
     }
-    qint32 lineDeviceId(quint32 l, quint32* d) override { return inner_.lineDeviceId(l, d); }
-    qint32 translateAddress(quint32 d, quint32 v, const QString& n, QString* o) override
+    qint32 openLine(quint32 d, quint32 v, quintptr i, quint32 m, quint32* l, QString* e) override
     {
-        return inner_.translateAddress(d, v, n, o);
+        return inner_.openLine(d, v, i, m, l, e);
     }
-    qint32 makeCall(quint32 l, quint32* c, const QString& n) override { return inner_.makeCall(l, c, n); }
-    qint32 getCallState(quint32 c, quint32* s) override { return inner_.getCallState(c, s); }
-    qint32 drop(quint32 c) override { return inner_.drop(c); }
-    qint32 deallocateCall(quint32 c) override { return inner_.deallocateCall(c); }
+    qint32 lineDeviceId(quint32 l, quint32* d, QString* e) override { return inner_.lineDeviceId(l, d, e); }
+    qint32 translateAddress(quint32 d, quint32 v, const QString& n, QString* o, QString* e) override
+    {
+        return inner_.translateAddress(d, v, n, o, e);
+    }
+    qint32 makeCall(quint32 l, quint32* c, const QString& n, QString* e) override
+    {
+        return inner_.makeCall(l, c, n, e);
+    }
+    qint32 getCallState(quint32 c, quint32* s, QString* e) override { return inner_.getCallState(c, s, e); }
+    qint32 drop(quint32 c, QString* e) override { return inner_.drop(c, e); }
+    qint32 deallocateCall(quint32 c, QString* e) override { return inner_.deallocateCall(c, e); }
     std::shared_ptr<platform::SerialPort> callPort(quint32 c) override
     {
         auto port = inner_.callPort(c);
@@ -234,7 +240,7 @@ public:
             port->close();
         return port;
     }
-    qint32 closeLine(quint32 l) override { return inner_.closeLine(l); }
+    qint32 closeLine(quint32 l, QString* e) override { return inner_.closeLine(l, e); }
     qint32 shutdown() override { return inner_.shutdown(); }
 
 private:
