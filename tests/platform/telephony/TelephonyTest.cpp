@@ -10,6 +10,8 @@
 
 #include <QDir>
 
+#include <functional>
+
 using namespace platform;
 using testpeers::FakeModem;
 
@@ -257,10 +259,105 @@ TEST_F(TelephonyCall, TheModemStatesItsRates)
     }
     EXPECT_EQ(telephony->queryLineRates(3, &caps), qint32(tel::kErrBadDeviceId));
 
+    QString error;
     FakeModem silent(FakeModem::at(2400));
-    EXPECT_EQ(make(silent)->queryLineRates(0, &caps), qint32(tel::kErrOperationFailed)) << "ERROR: no rate";
+    EXPECT_EQ(make(silent)->queryLineRates(0, &caps, &error), qint32(tel::kErrOperationFailed)) << "ERROR: no rate";
+    EXPECT_EQ(error, QStringLiteral("Modem %1 answered AT+MS? at 2400 bit/s with no rate").arg(silent.devicePath()));
     FakeModem absent(FakeModem::at(4800));
-    EXPECT_EQ(make(absent)->queryLineRates(0, &caps), qint32(tel::kErrResourceUnavail)) << "no answer at any rate";
+    EXPECT_EQ(make(absent)->queryLineRates(0, &caps, &error), qint32(tel::kErrResourceUnavail)) << "no answer";
+    EXPECT_EQ(error, QStringLiteral("Modem %1 did not answer AT+MS? within 400 ms at 19200, 9600, 2400, 1200 bit/s")
+                         .arg(absent.devicePath()));
+}
+
+// Each failure says what failed, on what and why: the serial layer's own words for a port
+// that will not open, the number that is out of range, the handle that is not known.
+TEST_F(TelephonyCall, EachFailureSaysWhatFailedAndWhy)
+{
+    FakeModem modem(FakeModem::at(2400));
+    const QString missing = QStringLiteral("/nonexistent/ttyMODEM");
+    HayesTelephonyOptions options;
+    options.sysfsRoot = emptySysfs_;
+    options.configured = {modem.devicePath(), missing};
+    HayesTelephony telephony(options);
+    HayesTelephony uninitialized(options);
+    quint32 count = 0, line0 = 0, line1 = 0, call = 0, out = 0;
+    const auto ignore = [](quint32, quint32, quintptr, quintptr, quintptr, quintptr) {};
+    ASSERT_EQ(telephony.initialize(QStringLiteral("test"), ignore, &count), tel::kOk);
+    ASSERT_EQ(count, 2u);
+    ASSERT_EQ(telephony.openLine(0, tel::kApiVersion, 0, tel::kMediaDataModem, &line0), tel::kOk);
+    ASSERT_EQ(telephony.openLine(1, tel::kApiVersion, 0, tel::kMediaDataModem, &line1), tel::kOk);
+    // A call in progress holds the modem's port.
+    ASSERT_GT(telephony.makeCall(line0, &call, QStringLiteral("5551234")), 0);
+    LineCaps caps;
+    QString dialable;
+    const QString noSuchFile = QStringLiteral("Unable to open serial port %1: No such file or directory").arg(missing);
+
+    const struct {
+        const char* name;
+        std::function<qint32(QString*)> run;
+        quint32 result;
+        QString message;  // exact, but for the busy port only the port it names
+    } cases[] = {
+        {"caps of line 0", [&](QString* e) { return telephony.getDevCaps(0, tel::kApiVersion, &caps, e); }, tel::kOk,
+         QString()},
+        {"rates of a missing modem", [&](QString* e) { return telephony.queryLineRates(1, &caps, e); },
+         tel::kErrResourceUnavail, noSuchFile},
+        {"call on a missing modem",
+         [&](QString* e) { return telephony.makeCall(line1, &out, QStringLiteral("5551234"), e); },
+         tel::kErrResourceUnavail, noSuchFile},
+        {"rates of a modem in a call", [&](QString* e) { return telephony.queryLineRates(0, &caps, e); },
+         tel::kErrResourceUnavail, modem.devicePath()},
+        {"line out of range",
+         [&](QString* e) { return telephony.openLine(5, tel::kApiVersion, 0, tel::kMediaDataModem, &out, e); },
+         tel::kErrBadDeviceId, QStringLiteral("No line 5: the machine has 2")},
+        {"caps out of range", [&](QString* e) { return telephony.getDevCaps(2, tel::kApiVersion, &caps, e); },
+         tel::kErrBadDeviceId, QStringLiteral("No line 2: the machine has 2")},
+        {"translation out of range",
+         [&](QString* e) {
+             return telephony.translateAddress(9, tel::kApiVersion, QStringLiteral("555"), &dialable, e);
+         },
+         tel::kErrBadDeviceId, QStringLiteral("No line 9: the machine has 2")},
+        {"version out of range",
+         [&](QString* e) { return telephony.negotiateApiVersion(0, 0x20000, 0x30000, &out, e); },
+         tel::kErrOperationFailed,
+         QStringLiteral("No telephony version from 0x20000 to 0x30000 on line 0: it speaks 0x10000 to 0x10004")},
+        {"line before initialize",
+         [&](QString* e) { return uninitialized.openLine(0, tel::kApiVersion, 0, tel::kMediaDataModem, &out, e); },
+         tel::kErrUninitialized, QStringLiteral("No line to open: telephony is not initialized")},
+        {"second call on a line",
+         [&](QString* e) { return telephony.makeCall(line0, &out, QStringLiteral("5551234"), e); },
+         tel::kErrCallUnavail, QStringLiteral("Line %1 already has call %2").arg(line0).arg(call)},
+        {"untranslated +",
+         [&](QString* e) { return telephony.makeCall(line1, &out, QStringLiteral("+44 20 7946 0000"), e); },
+         tel::kErrInvalAddress,
+         QStringLiteral("Unable to dial +44 20 7946 0000: its \"+\" was not translated to a prefix")},
+        {"two +",
+         [&](QString* e) {
+             return telephony.translateAddress(0, tel::kApiVersion, QStringLiteral("+44+20"), &dialable, e);
+         },
+         tel::kErrInvalAddress, QStringLiteral("The number +44+20 holds more than one \"+\"")},
+        {"unknown call state", [&](QString* e) { return telephony.getCallState(77, &out, e); },
+         tel::kErrInvalCallHandle, QStringLiteral("Call 77 is not known")},
+        {"unknown call dropped", [&](QString* e) { return telephony.drop(77, e); }, tel::kErrInvalCallHandle,
+         QStringLiteral("Call 77 is not known")},
+        {"unknown call deallocated", [&](QString* e) { return telephony.deallocateCall(77, e); },
+         tel::kErrInvalCallHandle, QStringLiteral("Call 77 is not known")},
+        {"unknown line", [&](QString* e) { return telephony.lineDeviceId(99, &out, e); }, tel::kErrInvalLineHandle,
+         QStringLiteral("Line 99 is not open")},
+        {"unknown line closed", [&](QString* e) { return telephony.closeLine(99, e); }, tel::kErrInvalLineHandle,
+         QStringLiteral("Line 99 is not open")},
+    };
+    for (const auto& c : cases) {
+        QString error;
+        EXPECT_EQ(c.run(&error), qint32(c.result)) << c.name;
+        // How a busy port fails depends on who runs the test: open refused, or the lock.
+        if (c.message == modem.devicePath())
+            EXPECT_TRUE(error.startsWith(QStringLiteral("Unable to ")) && error.contains(c.message))
+                << error.toStdString();
+        else
+            EXPECT_EQ(error.toStdString(), c.message.toStdString()) << c.name;
+    }
+    EXPECT_EQ(telephony.deallocateCall(call), tel::kOk);
 }
 
 TEST(ModulationRate, FromTheAnswerOrTheModulation)
