@@ -82,10 +82,11 @@ QString modemSpeed()
         // The line keeps no record of its rates, so the modem is asked for them.
         if (telephony->negotiateApiVersion(0, 0x10000, 0x10004, &version) == platform::tel::kOk &&
             telephony->getDevCaps(0, version, &caps) == platform::tel::kOk) {
-            if (telephony->queryLineRates(0, &caps) == platform::tel::kOk)
+            QString error;
+            if (telephony->queryLineRates(0, &caps, &error) == platform::tel::kOk)
                 text = ModemSpeedText(caps.bearerModes, caps.maxRate);
             else
-                EngineTrace(platform::formatText(QStringLiteral("Modem %s reports no rate"), caps.lineName));
+                EngineTrace(QStringLiteral("MODEMSPD: ") + error);
         }
     }
     telephony->shutdown();

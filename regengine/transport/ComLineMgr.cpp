@@ -1,6 +1,7 @@
 #include "regengine/transport/ComLineMgr.h"
 
 #include "regengine/core/Clock.h"
+#include "regengine/core/EngineTrace.h"
 #include "regengine/core/FourCC.h"
 #include "regengine/core/ModalWait.h"
 #include "regengine/core/QmStringList.h"
@@ -62,6 +63,13 @@ QString cmgrText(qint32 n)
     case 30: return cmgr(n, "No Modem Available^-1");
     default: return {};
     }
+}
+
+// The telephony layer's words for a failure; a layer without words leaves no empty line.
+void traceFailure(const QString& error)
+{
+    if (!error.isEmpty())
+        EngineTrace(error);
 }
 
 }  // namespace
@@ -127,10 +135,14 @@ QString ComLineMgr::LineErrorText(qint32 code)
     }
 }
 
-bool ComLineMgr::CheckTapiResult(qint32 code)
+bool ComLineMgr::CheckTapiResult(qint32 code, const QString& error)
 {
     if (code == 0)
         return true;
+    if (!error.isEmpty()) {
+        traceFailure(error);
+        return false;
+    }
     switch (quint32(code)) {
     case 0x8000000E:
     case 0x8000001E:
@@ -148,7 +160,9 @@ bool ComLineMgr::CheckTapiResult(qint32 code)
 std::optional<platform::LineCaps> ComLineMgr::GetDevCaps(quint32 device, quint32 version)
 {
     platform::LineCaps caps;
-    if (!CheckTapiResult(telephony_->getDevCaps(device, version, &caps)))
+    QString error;
+    const qint32 result = telephony_->getDevCaps(device, version, &caps, &error);
+    if (!CheckTapiResult(result, error))
         return std::nullopt;
     return caps;
 }
@@ -172,9 +186,12 @@ bool ComLineMgr::Initialize(qint32* status)
 
 bool ComLineMgr::NegotiateVersion(qint32* status)
 {
-    const qint32 result = telephony_->negotiateApiVersion(0, 0x10000, 0x10004, &version_);
+    QString error;
+    const qint32 result = telephony_->negotiateApiVersion(0, 0x10000, 0x10004, &version_, &error);
     if (status != nullptr)
         *status = result;
+    if (result != 0)
+        traceFailure(error);
     return result == 0;
 }
 
@@ -213,12 +230,16 @@ bool ComLineMgr::OpenLine(qint32* status, qint32 deviceIndex)
     if (line_ == 0) {
         ReportStatus(QStringLiteral("About to open line"));
         const quint32 device = deviceIndex < 0 ? kLineMapper : quint32(deviceIndex);
-        result = telephony_->openLine(device, version_, quintptr(this), kMediaDataModem, &line_);
+        QString error;
+        result = telephony_->openLine(device, version_, quintptr(this), kMediaDataModem, &line_, &error);
         if (status != nullptr)
             *status = result;
         if (result != 0) {
             line_ = 0;
-            platform::messageBox(QStringLiteral("A phone line could not be opened"), QString(), platform::mb::Ok);
+            QString text = QStringLiteral("A phone line could not be opened");
+            if (!error.isEmpty())
+                text += QStringLiteral(": ") + error;
+            platform::messageBox(text, QString(), platform::mb::Ok);
             return false;
         }
         ReportStatus(platform::formatText(QStringLiteral("Got the line %lX"), unsigned(line_)));
@@ -230,9 +251,12 @@ QString ComLineMgr::TranslateAddress(const QString& number)
 {
     quint32 device = 0;
     QString dialable;
-    if (telephony_->lineDeviceId(line_, &device) == 0 &&
-        telephony_->translateAddress(device, kApiVersion, number, &dialable) == 0)
+    QString error;
+    if (telephony_->lineDeviceId(line_, &device, &error) == 0 &&
+        telephony_->translateAddress(device, kApiVersion, number, &dialable, &error) == 0)
         return dialable;
+    // Dialled as it stands: the call says whether the modem can take it.
+    traceFailure(error);
     return number;
 }
 
@@ -247,10 +271,12 @@ bool ComLineMgr::MakeCall(const QString& number, qint32 deviceIndex)
     }
     ReportStatus(QStringLiteral("About to call number"));
     const QString dialable = TranslateAddress(number);
-    const qint32 result = telephony_->makeCall(line_, &call_, dialable);
+    QString error;
+    const qint32 result = telephony_->makeCall(line_, &call_, dialable, &error);
     ReportStatus(platform::formatText(QStringLiteral("Back from Make call stat = %lX"), unsigned(result)));
     if (result < 0) {
         call_ = 0;
+        traceFailure(error);
         SendStatus(LineErrorText(result));
         return false;
     }

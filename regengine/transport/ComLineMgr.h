@@ -48,7 +48,9 @@ public:
     void ReportStatus(const QString& text);
     void ReportError(const QString& text);
     static QString LineErrorText(qint32 code);
-    bool CheckTapiResult(qint32 code);
+    // False for a failure, traced with `error`, the layer's words for it, or without them
+    // with a text for the number.
+    bool CheckTapiResult(qint32 code, const QString& error = QString());
     std::optional<platform::LineCaps> GetDevCaps(quint32 device, quint32 version);
 
     void SetCancelFlag(const int* flag) { cancelFlag_ = flag; }

@@ -13,6 +13,7 @@
 #include "tests/peers/FakeModem.h"
 
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TraceRecorder.h"
 
 #include <gtest/gtest.h>
 
@@ -310,7 +311,12 @@ TEST(ModemSpeed, AskedOfTheFirstModem)
         options.modulationText = c.answer;
         testpeers::FakeModem modem(options);
         useModems({modem.devicePath()});
+        testsupport::TraceRecorder trace;
         EXPECT_EQ(speed(), QString::fromLatin1(c.text)) << c.answer;
+        // A modem that cannot say is traced in the telephony layer's words.
+        const QString why =
+            QStringLiteral("MODEMSPD: Modem %1 answered AT+MS? at 9600 bit/s with no rate").arg(modem.devicePath());
+        EXPECT_EQ(trace.Contains(why), *c.answer == '\0') << trace.Text().toStdString();
     }
     useModems({});
     EXPECT_EQ(speed(), QString()) << "no modem";

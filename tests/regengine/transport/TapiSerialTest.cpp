@@ -8,7 +8,9 @@
 
 #include "tests/peers/FakeModem.h"
 #include "tests/regengine/transport/TransportTestSupport.h"
+#include "tests/support/RecordingSink.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TraceRecorder.h"
 
 #include <gtest/gtest.h>
 
@@ -59,6 +61,34 @@ TEST(ComLineMgr, ListsTheDataModemsWithTheirNumbers)
     ASSERT_NE(empty, nullptr);
     ASSERT_EQ(empty->GetCount(), 1);
     EXPECT_EQ(*empty->GetItem(0), QStringLiteral("No Modem Available^-1"));
+}
+
+// A line the layer refuses is shown with the layer's words, and a call it refuses is traced
+// with them, while the status display keeps the line manager's own text.
+TEST(ComLineMgr, ALineOrCallRefusedCarriesTheLayersWords)
+{
+    FakeModem modem(FakeModem::at(2400));
+    const QString missing = QStringLiteral("/nonexistent/ttyMODEM");
+    platform::HayesTelephony telephony(optionsFor(emptySysfs(), {modem.devicePath(), missing}));
+    testsupport::RecordingSink boxes;
+    testsupport::TraceRecorder trace;
+    Lines status;
+    TapiSerial device(QString(), &telephony);
+    device.SetStatusDisplayer(&status);
+    ComLineMgr* manager = device.GetLineMgr();
+
+    qint32 result = 0;
+    EXPECT_FALSE(manager->OpenLine(&result, 5));
+    EXPECT_EQ(quint32(result), platform::tel::kErrBadDeviceId);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("A phone line could not be opened: No line 5: the machine has 2"));
+
+    EXPECT_FALSE(manager->MakeCall(QStringLiteral("5551234"), 1));
+    EXPECT_TRUE(trace.Contains(QStringLiteral("Unable to open serial port %1: No such file or directory").arg(missing)))
+        << trace.Text().toStdString();
+    EXPECT_EQ(device.GetStatusText(), ComLineMgr::LineErrorText(qint32(platform::tel::kErrResourceUnavail)));
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(modem.dialled().isEmpty());
 }
 
 // A TapiSerial dialling the fake modem, with what its status display showed.
