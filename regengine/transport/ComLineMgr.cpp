@@ -236,10 +236,9 @@ bool ComLineMgr::OpenLine(qint32* status, qint32 deviceIndex)
             *status = result;
         if (result != 0) {
             line_ = 0;
-            QString text = QStringLiteral("A phone line could not be opened");
-            if (!error.isEmpty())
-                text += QStringLiteral(": ") + error;
-            platform::messageBox(text, QString(), platform::mb::Ok);
+            // The box keeps its own words; the reason goes to the trace.
+            EngineTrace(QStringLiteral("OpenLine: ") + error);
+            platform::messageBox(QStringLiteral("A phone line could not be opened"), QString(), platform::mb::Ok);
             return false;
         }
         ReportStatus(platform::formatText(QStringLiteral("Got the line %lX"), unsigned(line_)));

@@ -63,8 +63,8 @@ TEST(ComLineMgr, ListsTheDataModemsWithTheirNumbers)
     EXPECT_EQ(*empty->GetItem(0), QStringLiteral("No Modem Available^-1"));
 }
 
-// A line the layer refuses is shown with the layer's words, and a call it refuses is traced
-// with them, while the status display keeps the line manager's own text.
+// A line or a call the layer refuses is traced with the layer's words, while the box and the
+// status display keep the line manager's own text.
 TEST(ComLineMgr, ALineOrCallRefusedCarriesTheLayersWords)
 {
     FakeModem modem(FakeModem::at(2400));
@@ -81,7 +81,8 @@ TEST(ComLineMgr, ALineOrCallRefusedCarriesTheLayersWords)
     EXPECT_FALSE(manager->OpenLine(&result, 5));
     EXPECT_EQ(quint32(result), platform::tel::kErrBadDeviceId);
     ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("A phone line could not be opened: No line 5: the machine has 2"));
+    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("A phone line could not be opened"));
+    EXPECT_TRUE(trace.Contains(QStringLiteral("OpenLine: No line 5: the machine has 2"))) << trace.Text().toStdString();
 
     EXPECT_FALSE(manager->MakeCall(QStringLiteral("5551234"), 1));
     EXPECT_TRUE(trace.Contains(QStringLiteral("Unable to open serial port %1: No such file or directory").arg(missing)))
