@@ -139,10 +139,7 @@ bool ComLineMgr::CheckTapiResult(qint32 code, const QString& error)
 {
     if (code == 0)
         return true;
-    if (!error.isEmpty()) {
-        traceFailure(error);
-        return false;
-    }
+    traceFailure(error);
     switch (quint32(code)) {
     case 0x8000000E:
     case 0x8000001E:

@@ -48,8 +48,8 @@ public:
     void ReportStatus(const QString& text);
     void ReportError(const QString& text);
     static QString LineErrorText(qint32 code);
-    // False for a failure, traced with `error`, the layer's words for it, or without them
-    // with a text for the number.
+    // False for a failure: `error`, the layer's words for it, goes to the trace, and the
+    // number's own text to the status.
     bool CheckTapiResult(qint32 code, const QString& error = QString());
     std::optional<platform::LineCaps> GetDevCaps(quint32 device, quint32 version);
 
