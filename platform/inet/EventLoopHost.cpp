@@ -19,10 +19,10 @@ public:
     {
         timer_.setSingleShot(true);
         QObject::connect(&timer_, &QTimer::timeout, [this] { act(CURL_SOCKET_TIMEOUT, 0); });
-        curl_multi_setopt(multi(), CURLMOPT_SOCKETFUNCTION, &EventLoopHost::onSocket);
-        curl_multi_setopt(multi(), CURLMOPT_SOCKETDATA, this);
-        curl_multi_setopt(multi(), CURLMOPT_TIMERFUNCTION, &EventLoopHost::onTimer);
-        curl_multi_setopt(multi(), CURLMOPT_TIMERDATA, this);
+        curl().multi_setopt(multi(), CURLMOPT_SOCKETFUNCTION, &EventLoopHost::onSocket);
+        curl().multi_setopt(multi(), CURLMOPT_SOCKETDATA, this);
+        curl().multi_setopt(multi(), CURLMOPT_TIMERFUNCTION, &EventLoopHost::onTimer);
+        curl().multi_setopt(multi(), CURLMOPT_TIMERDATA, this);
     }
 
 private:
@@ -69,7 +69,7 @@ private:
     void act(curl_socket_t socket, int mask)
     {
         int running = 0;
-        curl_multi_socket_action(multi(), socket, mask, &running);
+        curl().multi_socket_action(multi(), socket, mask, &running);
         afterActivity();
     }
 

@@ -26,12 +26,6 @@ std::mutex g_tableMutex;
 std::unordered_map<uintptr_t, std::shared_ptr<Object>> g_table;
 uintptr_t g_nextId = 0x10000;
 
-void initCurl()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 OvexInetHandle enter(const std::shared_ptr<Object>& object)
 {
     std::lock_guard lock(g_tableMutex);
@@ -223,7 +217,10 @@ OvexInetHandle ovex_inet_open_session(const char* agent, uint32_t flags)
         setLastError(OVEX_INET_ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    initCurl();
+    if (!loadCurl()) {
+        setLastError(OVEX_INET_ERROR_INTERNAL);
+        return nullptr;
+    }
     auto session = std::make_shared<Session>();
     session->agent = agent ? agent : "";
     session->connectTimeoutMs = long(g_connectTimeoutMs.load());
@@ -253,8 +250,11 @@ int ovex_inet_split_url(const char* url, OvexInetUrlParts* parts)
         setLastError(OVEX_INET_ERROR_INVALID_PARAMETER);
         return 0;
     }
-    initCurl();
-    CURLU* u = curl_url();
+    if (!loadCurl()) {
+        setLastError(OVEX_INET_ERROR_INTERNAL);
+        return 0;
+    }
+    CURLU* u = curl().url();
     if (u == nullptr) {
         setLastError(OVEX_INET_ERROR_NOT_ENOUGH_MEMORY);
         return 0;
@@ -266,16 +266,16 @@ int ovex_inet_split_url(const char* url, OvexInetUrlParts* parts)
     char* query = nullptr;
     char* user = nullptr;
     uint32_t error = OVEX_INET_ERROR_SUCCESS;
-    if (curl_url_set(u, CURLUPART_URL, url, 0) != CURLUE_OK ||
-        curl_url_get(u, CURLUPART_SCHEME, &scheme, 0) != CURLUE_OK ||
-        curl_url_get(u, CURLUPART_HOST, &host, 0) != CURLUE_OK ||
-        curl_url_get(u, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) != CURLUE_OK ||
-        curl_url_get(u, CURLUPART_PATH, &path, 0) != CURLUE_OK) {
+    if (curl().url_set(u, CURLUPART_URL, url, 0) != CURLUE_OK ||
+        curl().url_get(u, CURLUPART_SCHEME, &scheme, 0) != CURLUE_OK ||
+        curl().url_get(u, CURLUPART_HOST, &host, 0) != CURLUE_OK ||
+        curl().url_get(u, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) != CURLUE_OK ||
+        curl().url_get(u, CURLUPART_PATH, &path, 0) != CURLUE_OK) {
         error = OVEX_INET_ERROR_INVALID_URL;
-    } else if (curl_url_get(u, CURLUPART_USER, &user, 0) == CURLUE_OK) {
+    } else if (curl().url_get(u, CURLUPART_USER, &user, 0) == CURLUE_OK) {
         error = OVEX_INET_ERROR_INVALID_URL;  // credentials in a URL are never sent
     } else {
-        curl_url_get(u, CURLUPART_QUERY, &query, 0);
+        curl().url_get(u, CURLUPART_QUERY, &query, 0);
         const int schemeId = std::strcmp(scheme, "http") == 0    ? OVEX_INET_SCHEME_HTTP
                              : std::strcmp(scheme, "https") == 0 ? OVEX_INET_SCHEME_HTTPS
                                                                  : 0;
@@ -296,8 +296,8 @@ int ovex_inet_split_url(const char* url, OvexInetUrlParts* parts)
         }
     }
     for (char* p : {scheme, host, port, path, query, user})
-        curl_free(p);
-    curl_url_cleanup(u);
+        curl().free(p);
+    curl().url_cleanup(u);
     if (error != OVEX_INET_ERROR_SUCCESS) {
         setLastError(error);
         return 0;

@@ -141,7 +141,9 @@ OVEX_INET_API int ovex_inet_set_connected_state(uint32_t state);
 ** ends a transfer that received nothing for that long and counts whole seconds. */
 OVEX_INET_API void ovex_inet_set_default_timeouts(uint32_t connectMs, uint32_t idleMs);
 
-/* A session sending `agent` as its User-Agent; flags 0 or OVEX_INET_FLAG_ASYNC. */
+/* A session sending `agent` as its User-Agent; flags 0 or OVEX_INET_FLAG_ASYNC. The first
+** session or URL split loads libcurl (libcurl.so.4); when it cannot be loaded they fail
+** with OVEX_INET_ERROR_INTERNAL and the reason goes once to stderr. */
 OVEX_INET_API OvexInetHandle ovex_inet_open_session(const char* agent, uint32_t flags);
 
 /* Splits an http or https URL. Fails with OVEX_INET_ERROR_INSUFFICIENT_BUFFER when a part

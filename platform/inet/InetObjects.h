@@ -4,7 +4,7 @@
 
 #include "platform/inet/Inet.h"
 
-#include <curl/curl.h>
+#include "platform/inet/CurlLibrary.h"
 
 #include <functional>
 #include <memory>

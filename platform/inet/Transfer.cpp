@@ -130,7 +130,7 @@ bool appendCallerHeaders(Request& r, const char* headers, bool* hasContentType)
                        [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
         if (name == "content-type")
             *hasContentType = true;
-        curl_slist* grown = curl_slist_append(r.headerList, std::string(line).c_str());
+        curl_slist* grown = curl().slist_append(r.headerList, std::string(line).c_str());
         if (grown == nullptr)
             return false;
         r.headerList = grown;
@@ -190,11 +190,11 @@ void Request::stopTransfer()
     if (easy != nullptr) {
         if (inMulti && host != nullptr)
             host->remove(*this);
-        curl_easy_cleanup(easy);
+        curl().easy_cleanup(easy);
         easy = nullptr;
     }
     if (headerList != nullptr) {
-        curl_slist_free_all(headerList);
+        curl().slist_free_all(headerList);
         headerList = nullptr;
     }
     sendPending = readPending = false;
@@ -205,14 +205,14 @@ void Request::resume()
     if (paused && easy != nullptr && buffered() < kMaxBuffered / 2) {
         paused = false;
         // Pending data may be delivered to onBody from inside this call.
-        curl_easy_pause(easy, CURLPAUSE_CONT);
+        curl().easy_pause(easy, CURLPAUSE_CONT);
     }
 }
 
 bool prepareTransfer(Request& r, const char* headers)
 {
     const Session& session = *r.connection->session;
-    r.easy = curl_easy_init();
+    r.easy = curl().easy_init();
     if (r.easy == nullptr) {
         setLastError(OVEX_INET_ERROR_NOT_ENOUGH_MEMORY);
         return false;
@@ -220,18 +220,18 @@ bool prepareTransfer(Request& r, const char* headers)
     CURL* e = r.easy;
     bool hasContentType = false;
     if (!r.accept.empty())
-        r.headerList = curl_slist_append(r.headerList, ("Accept: " + r.accept).c_str());
+        r.headerList = curl().slist_append(r.headerList, ("Accept: " + r.accept).c_str());
     if (r.flags & OVEX_INET_FLAG_PRAGMA_NOCACHE)
-        r.headerList = curl_slist_append(r.headerList, "Pragma: no-cache");
+        r.headerList = curl().slist_append(r.headerList, "Pragma: no-cache");
     if (!appendCallerHeaders(r, headers, &hasContentType)) {
         setLastError(OVEX_INET_ERROR_INVALID_PARAMETER);
         return false;
     }
     // curl would otherwise wait for "100 Continue" on large bodies, which plain servers
     // never send, and label a bare POST as a form.
-    r.headerList = curl_slist_append(r.headerList, "Expect:");
+    r.headerList = curl().slist_append(r.headerList, "Expect:");
     if (!hasContentType)
-        r.headerList = curl_slist_append(r.headerList, "Content-Type:");
+        r.headerList = curl().slist_append(r.headerList, "Content-Type:");
     if (r.headerList == nullptr) {
         setLastError(OVEX_INET_ERROR_NOT_ENOUGH_MEMORY);
         return false;
@@ -239,45 +239,45 @@ bool prepareTransfer(Request& r, const char* headers)
 
     bool ok = true;
     auto set = [&ok](CURLcode rc) { ok = ok && rc == CURLE_OK; };
-    set(curl_easy_setopt(e, CURLOPT_URL, r.url.c_str()));
-    set(curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https"));
-    set(curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L));
-    set(curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L));
-    set(curl_easy_setopt(e, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1)));
-    set(curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L));
-    set(curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L));
+    set(curl().easy_setopt(e, CURLOPT_URL, r.url.c_str()));
+    set(curl().easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https"));
+    set(curl().easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L));
+    set(curl().easy_setopt(e, CURLOPT_NOSIGNAL, 1L));
+    set(curl().easy_setopt(e, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1)));
+    set(curl().easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L));
+    set(curl().easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L));
     if (!session.caFile.empty()) {
-        set(curl_easy_setopt(e, CURLOPT_CAINFO, session.caFile.c_str()));
-        set(curl_easy_setopt(e, CURLOPT_CAPATH, static_cast<char*>(nullptr)));
+        set(curl().easy_setopt(e, CURLOPT_CAINFO, session.caFile.c_str()));
+        set(curl().easy_setopt(e, CURLOPT_CAPATH, static_cast<char*>(nullptr)));
     }
-    set(curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L));
-    set(curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, session.connectTimeoutMs));
+    set(curl().easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L));
+    set(curl().easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, session.connectTimeoutMs));
     // curl's low-speed check stays on as a backstop; it also keeps curl waking once a
     // second, which is when onProgress looks at the idle clock.
     r.lastActivityMs = nowMs();
-    set(curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L));
-    set(curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, onProgress));
-    set(curl_easy_setopt(e, CURLOPT_XFERINFODATA, &r));
-    set(curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L));
-    set(curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, std::max(1L, (session.idleTimeoutMs + 999) / 1000)));
+    set(curl().easy_setopt(e, CURLOPT_NOPROGRESS, 0L));
+    set(curl().easy_setopt(e, CURLOPT_XFERINFOFUNCTION, onProgress));
+    set(curl().easy_setopt(e, CURLOPT_XFERINFODATA, &r));
+    set(curl().easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L));
+    set(curl().easy_setopt(e, CURLOPT_LOW_SPEED_TIME, std::max(1L, (session.idleTimeoutMs + 999) / 1000)));
     if (!session.agent.empty())
-        set(curl_easy_setopt(e, CURLOPT_USERAGENT, session.agent.c_str()));
-    set(curl_easy_setopt(e, CURLOPT_HTTPHEADER, r.headerList));
-    set(curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, onHeader));
-    set(curl_easy_setopt(e, CURLOPT_HEADERDATA, &r));
-    set(curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, onBody));
-    set(curl_easy_setopt(e, CURLOPT_WRITEDATA, &r));
-    set(curl_easy_setopt(e, CURLOPT_PRIVATE, &r));
-    set(curl_easy_setopt(e, CURLOPT_ERRORBUFFER, r.errorText));
+        set(curl().easy_setopt(e, CURLOPT_USERAGENT, session.agent.c_str()));
+    set(curl().easy_setopt(e, CURLOPT_HTTPHEADER, r.headerList));
+    set(curl().easy_setopt(e, CURLOPT_HEADERFUNCTION, onHeader));
+    set(curl().easy_setopt(e, CURLOPT_HEADERDATA, &r));
+    set(curl().easy_setopt(e, CURLOPT_WRITEFUNCTION, onBody));
+    set(curl().easy_setopt(e, CURLOPT_WRITEDATA, &r));
+    set(curl().easy_setopt(e, CURLOPT_PRIVATE, &r));
+    set(curl().easy_setopt(e, CURLOPT_ERRORBUFFER, r.errorText));
     if (r.verb == "GET") {
-        set(curl_easy_setopt(e, CURLOPT_HTTPGET, 1L));
+        set(curl().easy_setopt(e, CURLOPT_HTTPGET, 1L));
     } else if (r.verb == "HEAD") {
-        set(curl_easy_setopt(e, CURLOPT_NOBODY, 1L));
+        set(curl().easy_setopt(e, CURLOPT_NOBODY, 1L));
     } else {
-        set(curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(r.body.size())));
-        set(curl_easy_setopt(e, CURLOPT_POSTFIELDS, r.body.data()));
+        set(curl().easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(r.body.size())));
+        set(curl().easy_setopt(e, CURLOPT_POSTFIELDS, r.body.data()));
         if (r.verb != "POST")
-            set(curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, r.verb.c_str()));
+            set(curl().easy_setopt(e, CURLOPT_CUSTOMREQUEST, r.verb.c_str()));
     }
     if (!ok) {
         setLastError(OVEX_INET_ERROR_INTERNAL);
@@ -288,17 +288,17 @@ bool prepareTransfer(Request& r, const char* headers)
 
 // ---- Multi hosts -------------------------------------------------------------------
 
-MultiHost::MultiHost(bool async) : multi_(curl_multi_init()), async_(async) {}
+MultiHost::MultiHost(bool async) : multi_(curl().multi_init()), async_(async) {}
 
 MultiHost::~MultiHost()
 {
     if (multi_ != nullptr)
-        curl_multi_cleanup(multi_);
+        curl().multi_cleanup(multi_);
 }
 
 bool MultiHost::add(const std::shared_ptr<Request>& request)
 {
-    if (multi_ == nullptr || curl_multi_add_handle(multi_, request->easy) != CURLM_OK)
+    if (multi_ == nullptr || curl().multi_add_handle(multi_, request->easy) != CURLM_OK)
         return false;
     request->inMulti = true;
     active_.push_back(request);
@@ -308,7 +308,7 @@ bool MultiHost::add(const std::shared_ptr<Request>& request)
 void MultiHost::remove(Request& request)
 {
     if (request.inMulti) {
-        curl_multi_remove_handle(multi_, request.easy);
+        curl().multi_remove_handle(multi_, request.easy);
         request.inMulti = false;
     }
 }
@@ -316,11 +316,11 @@ void MultiHost::remove(Request& request)
 void MultiHost::afterActivity()
 {
     int left = 0;
-    while (CURLMsg* msg = curl_multi_info_read(multi_, &left)) {
+    while (CURLMsg* msg = curl().multi_info_read(multi_, &left)) {
         if (msg->msg != CURLMSG_DONE)
             continue;
         Request* r = nullptr;
-        curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &r);
+        curl().easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &r);
         if (r == nullptr)
             continue;
         r->finished = true;
@@ -359,12 +359,12 @@ void MultiHost::runUntil(const std::function<bool()>& done)
 {
     for (;;) {
         int running = 0;
-        const CURLMcode rc = curl_multi_perform(multi_, &running);
+        const CURLMcode rc = curl().multi_perform(multi_, &running);
         afterActivity();
         if (done() || rc != CURLM_OK || running == 0)
             return;
         // curl enforces the time-outs; the slice only bounds how long one poll sleeps.
-        curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
+        curl().multi_poll(multi_, nullptr, 0, 1000, nullptr);
     }
 }
 

@@ -45,11 +45,16 @@ TEST(ClientProcess, SingleInstanceAcrossStartsAndKills)
     ASSERT_TRUE(first.waitFor(kPublished));
     EXPECT_EQ(tryExclusiveLock(db), QByteArray("database is locked"));
 
-    // A second start ends at once and asks the first to raise its window.
+    // A second start ends at once, without loading the HTTP library it has no use for,
+    // and asks the first to raise its window.
+    QProcessEnvironment loaderTrace;
+    loaderTrace.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("files"));
     const testsupport::RunResult second =
-        testsupport::runProgram(testsupport::programPath(QStringLiteral("OvexKelvo")), {});
+        testsupport::runProgram(testsupport::programPath(QStringLiteral("OvexKelvo")), {}, loaderTrace);
     EXPECT_FALSE(second.timedOut);
     EXPECT_EQ(second.exitCode, 0);
+    EXPECT_TRUE(second.err.contains("libQt6Core.so")) << "no loader trace";
+    EXPECT_FALSE(second.err.contains("libcurl")) << second.err.toStdString();
     EXPECT_TRUE(first.waitFor(kRaised, 10000));
 
     // A killed first instance leaves nothing that blocks the next start.

@@ -51,10 +51,10 @@ EXPECTED_FILES = {
 PROGRAMS = {PREFIX + "/" + p for p in ("OvexKelvo", "launcher", "ovex-install-hive", "ovex-snapshot-dmi", "snapshot-dmi")}
 ALLOWED_ROOTS = ("opt/", "etc/opt/", "etc/xdg/", "usr/share/")
 # What dpkg-shlibdeps must find (one library each program links), and what no library names.
-SHLIB_DEPENDS = ("libc6", "libstdc++6", "libqt6core6", "libqt6widgets6", "libqt6webenginewidgets6", "libcurl4",
+SHLIB_DEPENDS = ("libc6", "libstdc++6", "libqt6core6", "libqt6widgets6", "libqt6webenginewidgets6",
                  "libsqlite3-0", "libpcre2-16-0", "libxmlrpc-epi0", "libuuid1")
 RUNTIME_DEPENDS = ("fontconfig", "fonts-liberation", "libqt6webengine6-data", "libqt6webenginecore6-bin", "libqt6gui6",
-                   "libxss1")
+                   "libxss1", "libcurl4")
 
 ARGS = None
 WORK = None

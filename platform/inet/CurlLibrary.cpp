@@ -1,0 +1,89 @@
+#include "platform/inet/CurlLibrary.h"
+
+#include <QtGlobal>
+
+#include <dlfcn.h>
+
+#include <mutex>
+
+namespace ovexinet {
+namespace {
+
+constexpr const char* kLibraryName = "libcurl.so.4";
+
+CurlLibrary g_curl;
+bool g_loaded = false;
+
+template <typename F>
+bool resolve(void* library, const char* name, F& entry)
+{
+    entry = reinterpret_cast<F>(dlsym(library, name));
+    return entry != nullptr;
+}
+
+bool load()
+{
+    // Kept local: the program's own symbol look-ups never walk curl's tree.
+    void* library = dlopen(kLibraryName, RTLD_LAZY | RTLD_LOCAL);
+    if (library == nullptr) {
+        qWarning("The internet layer cannot load %s: %s", kLibraryName, dlerror());
+        return false;
+    }
+    CurlLibrary& c = g_curl;
+    const char* missing = nullptr;
+    auto need = [&](const char* name, auto& entry) {
+        if (missing == nullptr && !resolve(library, name, entry))
+            missing = name;
+    };
+    need("curl_global_init", c.global_init);
+    need("curl_free", c.free);
+    need("curl_url", c.url);
+    need("curl_url_set", c.url_set);
+    need("curl_url_get", c.url_get);
+    need("curl_url_cleanup", c.url_cleanup);
+    need("curl_slist_append", c.slist_append);
+    need("curl_slist_free_all", c.slist_free_all);
+    need("curl_easy_init", c.easy_init);
+    need("curl_easy_setopt", c.easy_setopt);
+    need("curl_easy_getinfo", c.easy_getinfo);
+    need("curl_easy_pause", c.easy_pause);
+    need("curl_easy_cleanup", c.easy_cleanup);
+    need("curl_multi_init", c.multi_init);
+    need("curl_multi_setopt", c.multi_setopt);
+    need("curl_multi_add_handle", c.multi_add_handle);
+    need("curl_multi_remove_handle", c.multi_remove_handle);
+    need("curl_multi_perform", c.multi_perform);
+    need("curl_multi_poll", c.multi_poll);
+    need("curl_multi_socket_action", c.multi_socket_action);
+    need("curl_multi_info_read", c.multi_info_read);
+    need("curl_multi_cleanup", c.multi_cleanup);
+    if (missing != nullptr) {
+        qWarning("The internet layer cannot use %s: it has no %s", kLibraryName, missing);
+        dlclose(library);
+        return false;
+    }
+    const CURLcode code = c.global_init(CURL_GLOBAL_DEFAULT);
+    if (code != CURLE_OK) {
+        qWarning("The internet layer cannot start %s (curl code %d)", kLibraryName, int(code));
+        return false;
+    }
+    // Never unloaded: curl's TLS libraries keep exit handlers of their own.
+    return true;
+}
+
+}  // namespace
+
+bool loadCurl()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { g_loaded = load(); });
+    return g_loaded;
+}
+
+const CurlLibrary& curl()
+{
+    Q_ASSERT(g_loaded);
+    return g_curl;
+}
+
+}  // namespace ovexinet
