@@ -4,6 +4,7 @@
 #include "client/MfgrEntry.h"
 #include "client/Trace.h"
 #include "client/XmlRpcRequest.h"
+#include "platform/text/Format.h"
 
 #include <QByteArray>
 
@@ -108,7 +109,10 @@ ServerSession::ServerSession(const QString& url) : url_(url)
     const QByteArray agent = (client::kProductName + QLatin1Char('/') + client::kDisplayVersion).toUtf8();
     internet_ = ovex_inet_open_session(agent.constData(), OVEX_INET_FLAG_ASYNC);
     if (internet_ == nullptr) {
-        qCWarning(lcClient, "Unable to open an internet session (error %u)", ovex_inet_last_error());
+        // Not offline: the calls fail, so the check says so rather than finding nothing.
+        openFailure_ = platform::formatText(QStringLiteral("Unable to open an internet session (error %u)"),
+                                            ovex_inet_last_error());
+        qCWarning(lcClient).noquote() << openFailure_;
         return;
     }
     char host[100];
@@ -153,8 +157,15 @@ auto ServerSession::Call(const char* method, std::initializer_list<XMLRPC_VALUE>
     return read(request.ResponseValue());
 }
 
+void ServerSession::ThrowIfNotOpened() const
+{
+    if (!openFailure_.isEmpty())
+        throw ProxyError(openFailure_, -2);
+}
+
 std::vector<Channel> ServerSession::GetChannelsForMfgr(const RecordMap& requestMap)
 {
+    ThrowIfNotOpened();
     if (!connected_)
         return {};
     return Call("getChannelsForMfgr", {MapToXmlRpcStruct(requestMap)}, &ChannelsFromReply);
@@ -162,6 +173,7 @@ std::vector<Channel> ServerSession::GetChannelsForMfgr(const RecordMap& requestM
 
 std::vector<Message> ServerSession::GetOffersForRecords(const RecordMap& requestMap, const MfgrEntry& entry)
 {
+    ThrowIfNotOpened();
     if (!connected_)
         return {};
     return Call("getOffersForRecords", {MapToXmlRpcStruct(requestMap), entry.BuildRecordsParam()}, &OffersFromReply);

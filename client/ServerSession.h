@@ -40,7 +40,8 @@ RecordMap ServiceRequestMap(const QString& mfgrCode);
 class ServerSession {
 public:
     // Never throws. Working offline, or a URL that cannot be used, leaves the session
-    // unconnected: its calls then return nothing and send nothing.
+    // unconnected: its calls then return nothing and send nothing. A session the internet
+    // layer could not open makes its calls throw ProxyError.
     explicit ServerSession(const QString& url);
     ~ServerSession();
     ServerSession(const ServerSession&) = delete;
@@ -65,7 +66,10 @@ private:
     auto Call(const char* method, std::initializer_list<XMLRPC_VALUE> parameters, Read read)
         -> decltype(read(XMLRPC_VALUE()));
 
+    void ThrowIfNotOpened() const;
+
     bool connected_ = false;
+    QString openFailure_;  // why the internet layer gave no session
     OvexInetHandle internet_ = nullptr;
     QString url_;
     QString host_;

@@ -185,6 +185,50 @@ TEST_P(FaultRun, EndsTheProgram)
 INSTANTIATE_TEST_SUITE_P(Runs, FaultRun, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Scheduled" : "Interactive"; });
 
+// The HTTP library is loaded at the first call; one that is not what the client was built
+// against fails the check, which says why and ends the run, with the import kept.
+struct BrokenCurlCase {
+    const char* name;
+    QString (*folder)();  // a folder holding a libcurl.so.4
+    const char* said;
+    friend void PrintTo(const BrokenCurlCase& c, std::ostream* os) { *os << c.name; }
+};
+
+QString garbageLibraryFolder()
+{
+    const QString folder = testsupport::sandboxRoot() + "/garbage-curl";
+    testsupport::writeFile(folder + "/libcurl.so.4", "not a library\n");
+    return folder;
+}
+
+class BrokenCurlRun : public ScheduledRun, public ::testing::WithParamInterface<BrokenCurlCase> {};
+
+TEST_P(BrokenCurlRun, FailsTheCheckAndSaysWhy)
+{
+    testpeers::MessageService service(testsupport::sandboxRoot() + "/service", {serviceAnswers(), false, {}, {}});
+    ASSERT_TRUE(service.started());
+    QProcessEnvironment env = serviceEnv(service);
+    env.insert("LD_LIBRARY_PATH", GetParam().folder());
+    ClientProcess client(env);
+    client.start({"/auto", "/test"});
+    ASSERT_TRUE(client.finish()) << client.err().toStdString();
+    EXPECT_EQ(client.exitCode(), 0);
+    EXPECT_TRUE(client.err().contains(GetParam().said)) << client.err().toStdString();
+    EXPECT_TRUE(client.err().contains("The message check failed:")) << client.err().toStdString();
+    EXPECT_EQ(client.err().count("The internet layer cannot"), 1) << client.err().toStdString();
+    EXPECT_TRUE(service.received().isEmpty());
+    EXPECT_FALSE(QFile::exists(tova_));
+    EXPECT_EQ(rows("SELECT mfgr FROM Manufacturer", {"mfgr"}), QStringList{"OVEX"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Libraries, BrokenCurlRun,
+    ::testing::Values(BrokenCurlCase{"WithoutCurlsFunctions", [] { return QString(OVEX_NOT_CURL_DIR); },
+                                     "The internet layer cannot use libcurl.so.4: it has no curl_global_init"},
+                      BrokenCurlCase{"NoLibraryAtAll", garbageLibraryFolder,
+                                     "The internet layer cannot load libcurl.so.4:"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // Nothing unread after the check: the run ends by itself at once.
 TEST_F(ScheduledRun, NothingNewEndsAtOnce)
 {
