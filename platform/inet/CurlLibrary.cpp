@@ -11,6 +11,23 @@ namespace {
 
 constexpr const char* kLibraryName = "libcurl.so.4";
 
+// The tree is kept local, so the program's own look-ups never walk it, and it looks up in
+// itself first: its libraries are bound at load, and many of their ten thousand symbols
+// are their own, which would otherwise be sought through every library of the program
+// first. A sanitizer's runtime must see every allocation, and refuses such a load.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define OVEX_SANITIZED_RUNTIME 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+#define OVEX_SANITIZED_RUNTIME 1
+#endif
+#endif
+#ifdef OVEX_SANITIZED_RUNTIME
+constexpr int kOwnSymbolsFirst = 0;
+#else
+constexpr int kOwnSymbolsFirst = RTLD_DEEPBIND;
+#endif
+
 CurlLibrary g_curl;
 bool g_loaded = false;
 
@@ -23,8 +40,7 @@ bool resolve(void* library, const char* name, F& entry)
 
 bool load()
 {
-    // Kept local: the program's own symbol look-ups never walk curl's tree.
-    void* library = dlopen(kLibraryName, RTLD_LAZY | RTLD_LOCAL);
+    void* library = dlopen(kLibraryName, RTLD_LAZY | RTLD_LOCAL | kOwnSymbolsFirst);
     if (library == nullptr) {
         qWarning("The internet layer cannot load %s: %s", kLibraryName, dlerror());
         return false;
