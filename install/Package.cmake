@@ -41,8 +41,9 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 # The programs' libraries come from dpkg-shlibdeps; these the programs need at run time
 # though no library names them: the page script's fonts and their matching, and the browser's
 # resources, the X11 screen-saver extension's library that the idle time loads at its first
-# use, and libcurl, which the internet layer loads at its first call. Two more come through the libraries' own shlibs: the xcb platform plugin ships
-# in libqt6gui6, and WebEngine's names its helper process, libqt6webenginecore6-bin.
+# use, and libcurl, which the internet layer loads at its first call. Two more come through
+# the libraries' own shlibs: the xcb platform plugin ships in libqt6gui6, and WebEngine's
+# names its helper process, libqt6webenginecore6-bin.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "fontconfig, fonts-liberation, libqt6webengine6-data, libxss1, libcurl4 (>= ${CURL_VERSION})")
