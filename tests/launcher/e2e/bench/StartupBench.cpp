@@ -3,7 +3,8 @@
 // Beside a bare Qt Widgets program (start, one event pass, exit), in one run, offscreen:
 // 1. the client's scheduled run ("/auto /test") that finds nothing: two calls to the local
 //    message service, for a user who has opted in and has nothing unread;
-// 2. the launcher at a login that is not a first run (it ends at the first-run test).
+// 2. the client's second start while a first one runs: it finds the first and ends;
+// 3. the launcher at a login that is not a first run (it ends at the first-run test).
 // The programs take turns, so a machine that grows busier slows all of them alike; each
 // figure is the median of its runs, each ratio the quotient of two medians. Peak resident
 // memory is the kernel's count for each process. --instructions also counts each
@@ -11,6 +12,8 @@
 // --shell prints the environment and the commands, and waits for Enter with the service
 // still up, for profiling by hand.
 #include "client/Database.h"
+#include "client/Globals.h"
+#include "client/InstanceGuard.h"
 #include "client/Settings.h"
 #include "tests/launcher/e2e/LauncherE2eSupport.h"
 #include "tests/peers/Peers.h"
@@ -18,6 +21,7 @@
 #include "tests/support/TestEnvironment.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -39,6 +43,7 @@ struct Program {
     const char* label;
     QString path;
     QStringList args;
+    QProcessEnvironment env;
     std::vector<double> ms;
     std::vector<double> rssKiB;
     double instructions = 0;
@@ -75,9 +80,9 @@ QProcessEnvironment runEnvironment(const QString& serviceHostPort)
     return env;
 }
 
-bool runOnce(Program& program, const QProcessEnvironment& env)
+bool runOnce(Program& program)
 {
-    const testsupport::MeasuredRun run = testsupport::measureRun(program.path, program.args, env);
+    const testsupport::MeasuredRun run = testsupport::measureRun(program.path, program.args, program.env);
     if (!run.clean) {
         std::fprintf(stderr, "bench: %s did not end cleanly\n", qPrintable(program.path));
         return false;
@@ -122,19 +127,40 @@ int main(int argc, char* argv[])
         {"client: scheduled run, finds nothing",
          testsupport::programPath(QStringLiteral("OvexKelvo")),
          {QStringLiteral("/auto"), QStringLiteral("/test")}},
+        {"client: second start, finds the first", testsupport::programPath(QStringLiteral("OvexKelvo"))},
         {"launcher: login, not a first run", testsupport::programPath(QStringLiteral("launcher"))},
     };
+    for (Program& p : programs)
+        p.env = env;
+
+    // The first client of the second starts is this process's guard, in a session of its
+    // own, so the scheduled runs stay first in theirs.
+    const QString heldSession = testsupport::sandboxRoot() + QStringLiteral("/run-held");
+    QDir().mkpath(heldSession);
+    QFile::setPermissions(heldSession, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    programs[2].env.insert(QStringLiteral("XDG_RUNTIME_DIR"), heldSession);
+    client::InstanceGuard first;
+    {
+        const QByteArray session = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", heldSession.toLocal8Bit());
+        first.Open(client::kInstanceId);
+        qputenv("XDG_RUNTIME_DIR", session);
+    }
+    if (!first.IsFirst()) {
+        std::fprintf(stderr, "bench: the first client of the second starts could not be made\n");
+        return 1;
+    }
 
     // The launcher's first run, with a client that ends at once, makes the later runs; the
     // registration file it leaves is not the client's concern here.
     const QString stub = testsupport::sandboxRoot() + QStringLiteral("/opt/ovex-kelvo/OvexKelvo");
     testsupport::writeExecutable(stub, "#!/bin/sh\nexit 0\n");
-    if (!launchere2e::prepareMachine(stub) || !runOnce(programs[2], env))
+    if (!launchere2e::prepareMachine(stub) || !runOnce(programs[3]))
         return 1;
     QFile::remove(launchere2e::registrationFile());
     // The client's first run imports its registration file; the measured ones only check.
     prepareClient();
-    if (!runOnce(programs[1], env) || QFileInfo::exists(client::Database::GetFolder() + "/Ovex Kelvo.tova")) {
+    if (!runOnce(programs[1]) || QFileInfo::exists(client::Database::GetFolder() + "/Ovex Kelvo.tova")) {
         std::fprintf(stderr, "bench: the client's first run did not import its registration file\n");
         return 1;
     }
@@ -146,8 +172,13 @@ int main(int argc, char* argv[])
     if (shell) {
         for (const QString& entry : env.toStringList())
             std::printf("export %s\n", shellQuoted(entry).c_str());
-        for (const Program& p : programs)
-            std::printf("%s %s\n", shellQuoted(p.path).c_str(), qPrintable(p.args.join(u' ')));
+        for (const Program& p : programs) {
+            const QString session = p.env.value(QStringLiteral("XDG_RUNTIME_DIR"));
+            const std::string prefix = session == env.value(QStringLiteral("XDG_RUNTIME_DIR"))
+                                           ? std::string()
+                                           : "XDG_RUNTIME_DIR=" + shellQuoted(session) + " ";
+            std::printf("%s%s %s\n", prefix.c_str(), shellQuoted(p.path).c_str(), qPrintable(p.args.join(u' ')));
+        }
         std::printf("# Enter ends the service and the sandbox\n");
         std::fflush(stdout);
         std::string line;
@@ -157,11 +188,11 @@ int main(int argc, char* argv[])
 
     for (int i = 0; i < runs; ++i)
         for (size_t k = 0; k < programs.size(); ++k)
-            if (!runOnce(programs[(size_t(i) + k) % programs.size()], env))
+            if (!runOnce(programs[(size_t(i) + k) % programs.size()]))
                 return 1;
     if (instructions)
         for (Program& p : programs)
-            p.instructions = testsupport::countInstructions(p.path, p.args, env, testsupport::sandboxRoot());
+            p.instructions = testsupport::countInstructions(p.path, p.args, p.env, testsupport::sandboxRoot());
 
     const double bareMs = testsupport::median(programs[0].ms);
     std::printf("start to exit, %d alternating runs each, offscreen; median (best), peak resident median (max)\n",
@@ -179,7 +210,7 @@ int main(int argc, char* argv[])
     }
     const double clientRatio = testsupport::median(programs[1].ms) / bareMs;
     const double clientRss = testsupport::median(programs[1].rssKiB) / 1024;
-    const double launcherRatio = testsupport::median(programs[2].ms) / bareMs;
+    const double launcherRatio = testsupport::median(programs[3].ms) / bareMs;
     std::printf("goals: scheduled run at most 1.5x and 30 MiB: %s; login start at most 1.1x: %s\n",
                 clientRatio <= 1.5 && clientRss <= 30 ? "MET" : "NOT MET", launcherRatio <= 1.1 ? "MET" : "NOT MET");
     return 0;
