@@ -5,18 +5,18 @@
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QLocalServer>
-#include <QLocalSocket>
-#include <QPointer>
 #include <QRandomGenerator>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cerrno>
 #include <cstring>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/mman.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -253,16 +253,95 @@ QString windowRaiseSocketPath(const QString& name, quint32 token, QString* error
                             QStringLiteral(".sock"));
 }
 
+namespace {
+
+// The address of a socket file; false when the path does not fit in one.
+bool socketAddress(const QByteArray& path, sockaddr_un& address)
+{
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (path.isEmpty() || size_t(path.size()) >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    return true;
+}
+
+// One asking process: its line is read as it comes, answered, and the connection closed.
+class RaiseConnection : public QObject {
+public:
+    RaiseConnection(int fd, WindowRaiseServer* server) : QObject(server), fd_(fd), server_(server)
+    {
+        notifier_ = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, this);
+        connect(notifier_, &QSocketNotifier::activated, this, [this] { read(); });
+        QTimer::singleShot(kRequestTimeoutMs, this, [this] { finish(); });
+    }
+    ~RaiseConnection() override { closeFd(fd_); }
+
+private:
+    void read()
+    {
+        char buffer[kMaxRequestLine + 1];
+        const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        if (n <= 0) {
+            finish();
+            return;
+        }
+        line_.append(buffer, qsizetype(n));
+        const qsizetype end = line_.indexOf('\n');
+        if (end < 0) {
+            if (line_.size() > kMaxRequestLine)
+                finish();
+            return;
+        }
+        if (line_.left(end + 1) != "raise\n") {
+            finish();
+            return;
+        }
+        // Answered and closed before the raise: a slot that runs a modal loop must not make
+        // the asking process give up waiting. Three bytes always fit a fresh socket's buffer.
+        (void)::send(fd_, "ok\n", 3, MSG_NOSIGNAL);
+        finish();
+        emit server_->raiseRequested();
+    }
+
+    void finish()
+    {
+        notifier_->setEnabled(false);
+        closeFd(fd_);
+        deleteLater();
+    }
+
+    int fd_;
+    WindowRaiseServer* server_;
+    QSocketNotifier* notifier_ = nullptr;
+    QByteArray line_;
+};
+
+}  // namespace
+
 WindowRaiseServer::WindowRaiseServer(QObject* parent) : QObject(parent) {}
 
-// QLocalServer removes its socket file when it closes.
-WindowRaiseServer::~WindowRaiseServer() = default;
+WindowRaiseServer::~WindowRaiseServer()
+{
+    close();
+}
+
+void WindowRaiseServer::close()
+{
+    delete acceptNotifier_;
+    acceptNotifier_ = nullptr;
+    closeFd(listenFd_);
+    if (!path_.isEmpty())
+        ::unlink(path_.constData());
+    path_.clear();
+    token_ = 0;
+}
 
 quint32 WindowRaiseServer::listen(const QString& name, QString* error)
 {
-    delete server_;
-    server_ = nullptr;
-    token_ = 0;
+    close();
 
     quint32 token = 0;
     while (token == 0)
@@ -270,51 +349,36 @@ quint32 WindowRaiseServer::listen(const QString& name, QString* error)
     const QString path = windowRaiseSocketPath(name, token, error);
     if (path.isEmpty())
         return 0;
-
-    auto* server = new QLocalServer(this);
-    server->setSocketOptions(QLocalServer::UserAccessOption);
-    QLocalServer::removeServer(path);
-    if (!server->listen(path)) {
-        setError(error, QStringLiteral("Unable to listen on %1: %2").arg(path, server->errorString()));
-        delete server;
-        return 0;
+    const QByteArray file = QFile::encodeName(path);
+    auto fail = [&](const QString& reason) {
+        setError(error, QStringLiteral("Unable to listen on %1: %2").arg(path, reason));
+        return 0u;
+    };
+    sockaddr_un address;
+    if (!socketAddress(file, address))
+        return fail(QStringLiteral("the path is too long for a socket"));
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return fail(systemReason(errno));
+    // Only this user may ask: the mode of the socket file comes from the socket's own.
+    ::fchmod(fd, S_IRUSR | S_IWUSR);
+    ::unlink(file.constData());  // what an owner that was killed left behind
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 8) != 0) {
+        const int code = errno;
+        closeFd(fd);
+        return fail(systemReason(code));
     }
-    connect(server, &QLocalServer::newConnection, this, [this, server] {
-        while (QLocalSocket* socket = server->nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            QTimer::singleShot(kRequestTimeoutMs, socket, [socket] {
-                socket->abort();
-                socket->deleteLater();
-            });
-            auto onRead = [this, socket] {
-                if (!socket->canReadLine()) {
-                    if (socket->bytesAvailable() > kMaxRequestLine) {
-                        socket->abort();
-                        socket->deleteLater();
-                    }
-                    return;
-                }
-                const QByteArray line = socket->readLine(kMaxRequestLine + 1);
-                if (line != "raise\n") {
-                    socket->abort();
-                    socket->deleteLater();
-                    return;
-                }
-                // Answer before raising: a slot that runs a modal loop must not make the
-                // asking process give up waiting.
-                socket->write("ok\n");
-                socket->flush();
-                QPointer<QLocalSocket> guard(socket);
-                emit raiseRequested();
-                if (guard)
-                    guard->disconnectFromServer();
-            };
-            connect(socket, &QLocalSocket::readyRead, socket, onRead);
-            if (socket->bytesAvailable() > 0)
-                onRead();
+    listenFd_ = fd;
+    path_ = file;
+    acceptNotifier_ = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, this);
+    connect(acceptNotifier_, &QSocketNotifier::activated, this, [this] {
+        for (;;) {
+            const int client = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+            if (client < 0)
+                return;
+            new RaiseConnection(client, this);
         }
     });
-    server_ = server;
     token_ = token;
     return token;
 }
@@ -334,31 +398,72 @@ bool requestWindowRaise(const QString& name, quint32 token, int timeoutMs, QStri
     if (path.isEmpty())
         return false;
     const QDeadlineTimer deadline = timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeoutMs);
-    QLocalSocket socket;
     auto fail = [&](const QString& reason) {
         setError(error, QStringLiteral("Unable to raise the window through %1: %2").arg(path, reason));
         return false;
     };
-    auto socketFailure = [&] {
-        if (deadline.hasExpired() || socket.error() == QLocalSocket::SocketTimeoutError)
-            return fail(QStringLiteral("no answer within %1 ms").arg(timeoutMs));
-        return fail(socket.errorString());
+    auto timedOut = [&] { return fail(QStringLiteral("no answer within %1 ms").arg(timeoutMs)); };
+    sockaddr_un address;
+    if (!socketAddress(QFile::encodeName(path), address))
+        return fail(QStringLiteral("the path is too long for a socket"));
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return fail(systemReason(errno));
+    struct Close {
+        int& fd;
+        ~Close() { closeFd(fd); }
+    } closeOnReturn{fd};
+    // Waits until the socket is ready for `events`; false once the deadline passed.
+    auto wait = [&](short events) {
+        for (;;) {
+            pollfd p{fd, events, 0};
+            const int rc = ::poll(&p, 1, deadline.isForever() ? -1 : int(deadline.remainingTime()));
+            if (rc > 0)
+                return true;
+            if (rc == 0 || errno != EINTR)
+                return false;
+        }
     };
-    socket.connectToServer(path);
-    if (!socket.waitForConnected(int(deadline.remainingTime())))
-        return socketFailure();
-    socket.write("raise\n");
-    while (socket.bytesToWrite() > 0) {
-        if (deadline.hasExpired() || !socket.waitForBytesWritten(int(deadline.remainingTime())))
-            return socketFailure();
+
+    // A full backlog makes a local connect fail at once; it is tried again until the
+    // deadline, as the owner may only be slow to accept.
+    while (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN)
+            return fail(systemReason(errno));
+        if (deadline.hasExpired())
+            return timedOut();
+        ::poll(nullptr, 0, 10);
     }
-    while (!socket.canReadLine()) {
-        if (socket.bytesAvailable() > kMaxRequestLine)
+    static const char kRequest[] = "raise\n";
+    for (size_t sent = 0; sent < sizeof kRequest - 1;) {
+        const ssize_t n = ::send(fd, kRequest + sent, sizeof kRequest - 1 - sent, MSG_NOSIGNAL);
+        if (n >= 0)
+            sent += size_t(n);
+        else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            if (!wait(POLLOUT))
+                return timedOut();
+        } else if (errno != EINTR)
+            return fail(systemReason(errno));
+    }
+    QByteArray answer;
+    while (!answer.contains('\n')) {
+        if (answer.size() > kMaxRequestLine)
             return fail(QStringLiteral("the answer is not one of ours"));
-        if (deadline.hasExpired() || !socket.waitForReadyRead(int(deadline.remainingTime())))
-            return socketFailure();
+        char buffer[kMaxRequestLine + 1];
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n > 0)
+            answer.append(buffer, qsizetype(n));
+        else if (n == 0)
+            return fail(QStringLiteral("the owner closed the connection without answering"));
+        else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            if (!wait(POLLIN))
+                return timedOut();
+        } else if (errno != EINTR)
+            return fail(systemReason(errno));
     }
-    if (socket.readLine(kMaxRequestLine + 1) != "ok\n")
+    if (answer != "ok\n")
         return fail(QStringLiteral("the answer is not one of ours"));
     return true;
 }

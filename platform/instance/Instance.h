@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-class QLocalServer;
+class QSocketNotifier;
 
 namespace platform {
 
@@ -72,7 +72,11 @@ signals:
     void raiseRequested();
 
 private:
-    QLocalServer* server_ = nullptr;
+    void close();
+
+    int listenFd_ = -1;
+    QByteArray path_;  // the socket file, removed when the server closes
+    QSocketNotifier* acceptNotifier_ = nullptr;
     quint32 token_ = 0;
 };
 
