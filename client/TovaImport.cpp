@@ -205,10 +205,12 @@ bool ImportFolder(MfgrModel& model)
         return false;
     sqlite3* db = Database::Instance();
     bool imported = false;
-    const QStringList names =
-        QDir(folder).entryList({QStringLiteral("*.tova")}, QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+    // Filtered by hand: a name filter is a regular expression, and a thread's first match
+    // waits for a library that another thread is loading (a scheduled run's HTTP library).
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString& name : names)
-        imported = ImportTovaFile(model, folder + u'/' + name, db, false) || imported;
+        if (name.endsWith(u".tova", Qt::CaseInsensitive))
+            imported = ImportTovaFile(model, folder + u'/' + name, db, false) || imported;
     if (imported)
         ScheduleCheckTask(FrequencyFromSetting(GetSetting(QStringLiteral("UpdateFrequency"))), QString());
     return imported;

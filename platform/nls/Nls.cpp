@@ -4,7 +4,6 @@
 
 #include <QHash>
 #include <QLocale>
-#include <QRegularExpression>
 
 #include <cstdlib>
 
@@ -68,9 +67,13 @@ constexpr Variety kVarieties[] = {
 UserLocale parseLocale(const QString& posixName)
 {
     QString name = posixName;
-    const qsizetype cut = name.indexOf(QRegularExpression(QStringLiteral("[.@]")));
-    if (cut >= 0)
-        name.truncate(cut);
+    // The codeset and the modifier go: "fr_CA.UTF-8@euro" -> "fr_CA".
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (name[i] == u'.' || name[i] == u'@') {
+            name.truncate(i);
+            break;
+        }
+    }
     UserLocale loc;
     if (name.isEmpty() || name == u"C" || name == u"POSIX")
         return loc;

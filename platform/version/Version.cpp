@@ -1,11 +1,27 @@
 #include "platform/version/Version.h"
 
 #include <QFile>
-#include <QRegularExpression>
 
 #include <sys/utsname.h>
 
 namespace platform {
+
+// Read by hand, as the locale is: a start comes here while another thread may be loading
+// a library, and a thread's first regular-expression match waits for the loader.
+unsigned kernelBuildNumber(const char* release)
+{
+    auto number = [&release](unsigned& value) {
+        const char* start = release;
+        for (value = 0; *release >= '0' && *release <= '9'; ++release)
+            value = value * 10 + unsigned(*release - '0');
+        return release != start;
+    };
+    unsigned major = 0;
+    unsigned minor = 0;
+    if (!number(major) || *release++ != '.' || !number(minor))
+        return 0;
+    return major * 100 + minor;
+}
 
 OsVersion systemOsVersion()
 {
@@ -13,10 +29,8 @@ OsVersion systemOsVersion()
     utsname u{};
     if (::uname(&u) == 0) {
         v.kernel = QString::fromLocal8Bit(u.release);
-        // The build number carries the kernel's major and minor: 6.1 -> 601.
-        const auto m = QRegularExpression(QStringLiteral("^(\\d+)\\.(\\d+)")).match(v.kernel);
-        if (m.hasMatch())
-            v.build = m.captured(1).toUInt() * 100 + m.captured(2).toUInt();
+        // The build number carries the kernel's major and minor.
+        v.build = kernelBuildNumber(u.release);
     }
     v.name = readOsRelease().value(QStringLiteral("PRETTY_NAME"));
     if (v.name.isEmpty())

@@ -34,6 +34,10 @@ public:
 
 OsVersion systemOsVersion();
 
+// A kernel release's major and minor as one build number, "6.1.0-18-amd64" -> 601; 0 when
+// the release does not start with them.
+unsigned kernelBuildNumber(const char* release);
+
 // The usual places of the os-release file, the first that exists wins.
 QStringList defaultOsReleaseFiles();
 
