@@ -12,6 +12,7 @@
 #include "client/Trace.h"
 #include "client/VaskCommandLineInfo.h"
 #include "client/ui/WarningDlg.h"
+#include "platform/inet/Inet.h"
 #include "platform/instance/Instance.h"
 #include "platform/nls/Nls.h"
 #include "platform/text/Ascii.h"
@@ -103,6 +104,11 @@ bool CBrevantApp::InitInstance(const QStringList& arguments)
             qCInfo(lcClient).noquote() << error;
         return false;
     }
+
+    // A scheduled run calls the service as soon as its database is read; the internet
+    // layer's library loads meanwhile.
+    if (VaskCommandLineInfo cmd; cmd.Parse(arguments), cmd.autoRun && !cmd.schedule)
+        internetLoad_ = std::jthread([] { ovex_inet_load(); });
 
     // 2. The database and its exclusive lock; without them there is nothing to do. A file
     // another process holds ends the run silently; a damaged or unusable one is said.

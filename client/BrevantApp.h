@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <thread>
 
 namespace platform {
 class OsVersionSource;
@@ -62,6 +63,9 @@ private:
     std::unique_ptr<CMainFrame> frame_;
     CBrevantView* view_ = nullptr;  // owned by the frame
     int exitCode_ = 0;              // of a start that ended in InitInstance
+    // A scheduled run's HTTP library, loaded beside the rest of its start; joined with
+    // the application object, before the program's exit handlers run.
+    std::jthread internetLoad_;
 };
 
 }  // namespace client

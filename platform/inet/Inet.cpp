@@ -167,6 +167,14 @@ uint32_t ovex_inet_last_error(void)
     return t_lastError;
 }
 
+int ovex_inet_load(void)
+{
+    if (loadCurl())
+        return 1;
+    setLastError(OVEX_INET_ERROR_INTERNAL);
+    return 0;
+}
+
 // A state set by hand stands; left connected, it is what the desktop says of the network,
 // and a desktop that says nothing (no system bus, no NetworkManager) leaves it connected.
 int ovex_inet_query_connected_state(uint32_t* state)

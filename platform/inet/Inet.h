@@ -187,6 +187,11 @@ OVEX_INET_API int ovex_inet_read(OvexInetHandle request, void* buffer, size_t si
 ** reports nothing more. */
 OVEX_INET_API int ovex_inet_close_handle(OvexInetHandle handle);
 
+/* Loads libcurl now rather than at the first session or URL split, from any thread, so
+** that a program about to call can have it done beside other work. Fails as a session
+** would when it cannot be loaded. Not among the entry points a loader resolves. */
+OVEX_INET_API int ovex_inet_load(void);
+
 /* ---- Types for a loader ---- */
 typedef int (*ovex_inet_api_version_fn)(void);
 typedef uint32_t (*ovex_inet_last_error_fn)(void);
