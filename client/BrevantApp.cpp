@@ -23,6 +23,8 @@
 #include <QApplication>
 #include <QThread>
 
+#include <system_error>
+
 namespace client {
 
 namespace {
@@ -106,9 +108,12 @@ bool CBrevantApp::InitInstance(const QStringList& arguments)
     }
 
     // A scheduled run calls the service as soon as its database is read; the internet
-    // layer's library loads meanwhile.
-    if (VaskCommandLineInfo cmd; cmd.Parse(arguments), cmd.autoRun && !cmd.schedule)
-        internetLoad_ = std::jthread([] { ovex_inet_load(); });
+    // layer's library loads meanwhile. Without a thread to spare it loads at the first call.
+    if (VaskCommandLineInfo cmd; cmd.Parse(arguments), cmd.autoRun && !cmd.schedule) {
+        try {
+            internetLoad_ = std::jthread([] { ovex_inet_load(); });
+        } catch (const std::system_error&) {}
+    }
 
     // 2. The database and its exclusive lock; without them there is nothing to do. A file
     // another process holds ends the run silently; a damaged or unusable one is said.
