@@ -275,7 +275,11 @@ public:
         connect(notifier_, &QSocketNotifier::activated, this, [this] { read(); });
         QTimer::singleShot(kRequestTimeoutMs, this, [this] { finish(); });
     }
-    ~RaiseConnection() override { closeFd(fd_); }
+    ~RaiseConnection() override
+    {
+        delete notifier_;  // before its descriptor goes
+        closeFd(fd_);
+    }
 
 private:
     void read()
@@ -360,12 +364,13 @@ quint32 WindowRaiseServer::listen(const QString& name, QString* error)
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return fail(systemReason(errno));
-    // Only this user may ask: the mode of the socket file comes from the socket's own.
-    ::fchmod(fd, S_IRUSR | S_IWUSR);
     ::unlink(file.constData());  // what an owner that was killed left behind
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 8) != 0) {
+    // Only this user may ask; nobody can connect before listen().
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::chmod(file.constData(), S_IRUSR | S_IWUSR) != 0 || ::listen(fd, 8) != 0) {
         const int code = errno;
         closeFd(fd);
+        ::unlink(file.constData());
         return fail(systemReason(code));
     }
     listenFd_ = fd;
@@ -374,9 +379,19 @@ quint32 WindowRaiseServer::listen(const QString& name, QString* error)
     connect(acceptNotifier_, &QSocketNotifier::activated, this, [this] {
         for (;;) {
             const int client = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-            if (client < 0)
+            if (client >= 0) {
+                new RaiseConnection(client, this);
+                continue;
+            }
+            if (errno == EINTR || errno == ECONNABORTED)
+                continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK)
                 return;
-            new RaiseConnection(client, this);
+            // Out of descriptors: the waiting connection would wake the loop at once
+            // again, so it is left until some are free.
+            acceptNotifier_->setEnabled(false);
+            QTimer::singleShot(100, acceptNotifier_, [notifier = acceptNotifier_] { notifier->setEnabled(true); });
+            return;
         }
     });
     token_ = token;
