@@ -3,7 +3,9 @@
 #include <QtGlobal>
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 
+#include <cstdlib>
 #include <mutex>
 
 namespace ovexinet {
@@ -11,10 +13,6 @@ namespace {
 
 constexpr const char* kLibraryName = "libcurl.so.4";
 
-// The tree is kept local, so the program's own look-ups never walk it, and it looks up in
-// itself first: its libraries are bound at load, and many of their ten thousand symbols
-// are their own, which would otherwise be sought through every library of the program
-// first. A sanitizer's runtime must see every allocation, and refuses such a load.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define OVEX_SANITIZED_RUNTIME 1
 #elif defined(__has_feature)
@@ -22,11 +20,32 @@ constexpr const char* kLibraryName = "libcurl.so.4";
 #define OVEX_SANITIZED_RUNTIME 1
 #endif
 #endif
+
+// The tree is kept local, so the program's own look-ups never walk it. It also looks up in
+// itself first: its libraries are bound at load, and many of their ten thousand symbols
+// are their own, which would otherwise be sought through every library of the program.
+// Not when something replaces libc's functions for the whole program (a preloaded
+// allocator or connect() wrapper, a sanitizer's runtime): curl's tree would then call
+// libc's own, and free with libc what the replacement allocated.
+int lookupOrder()
+{
 #ifdef OVEX_SANITIZED_RUNTIME
-constexpr int kOwnSymbolsFirst = 0;
+    return 0;
 #else
-constexpr int kOwnSymbolsFirst = RTLD_DEEPBIND;
+    if (const char* preload = std::getenv("LD_PRELOAD"); preload != nullptr && *preload != '\0')
+        return 0;
+    struct stat preloadFile {};
+    if (::stat("/etc/ld.so.preload", &preloadFile) == 0 && preloadFile.st_size > 0)
+        return 0;
+    void* libc = dlopen("libc.so.6", RTLD_LAZY | RTLD_NOLOAD);
+    if (libc == nullptr)
+        return 0;
+    const bool replaced =
+        dlsym(RTLD_DEFAULT, "malloc") != dlsym(libc, "malloc") || dlsym(RTLD_DEFAULT, "free") != dlsym(libc, "free");
+    dlclose(libc);
+    return replaced ? 0 : RTLD_DEEPBIND;
 #endif
+}
 
 CurlLibrary g_curl;
 bool g_loaded = false;
@@ -40,7 +59,7 @@ bool resolve(void* library, const char* name, F& entry)
 
 bool load()
 {
-    void* library = dlopen(kLibraryName, RTLD_LAZY | RTLD_LOCAL | kOwnSymbolsFirst);
+    void* library = dlopen(kLibraryName, RTLD_LAZY | RTLD_LOCAL | lookupOrder());
     if (library == nullptr) {
         qWarning("The internet layer cannot load %s: %s", kLibraryName, dlerror());
         return false;
