@@ -208,7 +208,8 @@ TEST_P(BrokenCurlRun, FailsTheCheckAndSaysWhy)
     testpeers::MessageService service(testsupport::sandboxRoot() + "/service", {serviceAnswers(), false, {}, {}});
     ASSERT_TRUE(service.started());
     QProcessEnvironment env = serviceEnv(service);
-    env.insert("LD_LIBRARY_PATH", GetParam().folder());
+    const QString path = qEnvironmentVariable("LD_LIBRARY_PATH");
+    env.insert("LD_LIBRARY_PATH", GetParam().folder() + (path.isEmpty() ? QString() : ":" + path));
     ClientProcess client(env);
     client.start({"/auto", "/test"});
     ASSERT_TRUE(client.finish()) << client.err().toStdString();
@@ -225,7 +226,7 @@ INSTANTIATE_TEST_SUITE_P(
     Libraries, BrokenCurlRun,
     ::testing::Values(BrokenCurlCase{"WithoutCurlsFunctions", [] { return QString(OVEX_NOT_CURL_DIR); },
                                      "The internet layer cannot use libcurl.so.4: it has no curl_global_init"},
-                      BrokenCurlCase{"NoLibraryAtAll", garbageLibraryFolder,
+                      BrokenCurlCase{"NotALibrary", garbageLibraryFolder,
                                      "The internet layer cannot load libcurl.so.4:"}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -3,7 +3,8 @@
 // Beside a bare Qt Widgets program (start, one event pass, exit), in one run, offscreen:
 // 1. the client's scheduled run ("/auto /test") that finds nothing: two calls to the local
 //    message service, for a user who has opted in and has nothing unread;
-// 2. the client's second start while a first one runs: it finds the first and ends;
+// 2. the client's second start while a first one runs: it finds the first and ends (the
+//    first publishes no window here, so nothing is raised);
 // 3. the launcher at a login that is not a first run (it ends at the first-run test).
 // The programs take turns, so a machine that grows busier slows all of them alike; each
 // figure is the median of its runs, each ratio the quotient of two medians. Peak resident
