@@ -107,9 +107,12 @@ bool CBrevantApp::InitInstance(const QStringList& arguments)
         return false;
     }
 
-    // A scheduled run calls the service as soon as its database is read; the internet
-    // layer's library loads meanwhile. Without a thread to spare it loads at the first call.
-    if (VaskCommandLineInfo cmd; cmd.Parse(arguments), cmd.autoRun && !cmd.schedule) {
+    // 11. The command line, read here already: a scheduled run calls the service as soon as
+    // its database is read, and the internet layer's library loads meanwhile. Without a
+    // thread to spare it loads at the first call.
+    VaskCommandLineInfo cmd;
+    cmd.Parse(arguments);
+    if (cmd.autoRun && !cmd.schedule) {
         try {
             internetLoad_ = std::jthread([] { ovex_inet_load(); });
         } catch (const std::system_error&) {}
@@ -157,10 +160,6 @@ bool CBrevantApp::InitInstance(const QStringList& arguments)
         if (dialog.dontShowAgain)
             SetSetting(QStringLiteral("ShowVistaWarning"), QStringLiteral("0"));
     }
-
-    // 11. The command line.
-    VaskCommandLineInfo cmd;
-    cmd.Parse(arguments);
 
     // 12. "/schedule" only creates the task; nothing else of the command line counts.
     if (cmd.schedule) {

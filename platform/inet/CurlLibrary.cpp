@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <mutex>
+#include <type_traits>
 
 namespace ovexinet {
 namespace {
@@ -50,13 +51,6 @@ int lookupOrder()
 CurlLibrary g_curl;
 bool g_loaded = false;
 
-template <typename F>
-bool resolve(void* library, const char* name, F& entry)
-{
-    entry = reinterpret_cast<F>(dlsym(library, name));
-    return entry != nullptr;
-}
-
 bool load()
 {
     void* library = dlopen(kLibraryName, RTLD_LAZY | RTLD_LOCAL | lookupOrder());
@@ -67,7 +61,8 @@ bool load()
     CurlLibrary& c = g_curl;
     const char* missing = nullptr;
     auto need = [&](const char* name, auto& entry) {
-        if (missing == nullptr && !resolve(library, name, entry))
+        entry = reinterpret_cast<std::remove_reference_t<decltype(entry)>>(dlsym(library, name));
+        if (entry == nullptr && missing == nullptr)
             missing = name;
     };
     need("curl_global_init", c.global_init);
