@@ -23,11 +23,12 @@ test: format-check test-normal test-asan
 format-check: deps
 	git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
 
+# A failure's output is shown again at the end, where a long log's reader looks first.
 test-normal: build
-	ctest --preset default -j $(JOBS)
+	ctest --preset default -j $(JOBS) || { scripts/failed-test-output build/default; exit 1; }
 
 test-asan: build-asan
-	ctest --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS) || { scripts/failed-test-output build/asan; exit 1; }
 
 # Every fuzz target of tests/fuzz, built with clang and libFuzzer, run for FUZZ_SECONDS each
 # over a copy of its corpus; findings land in build/fuzz/fuzz-work/<target>/findings.

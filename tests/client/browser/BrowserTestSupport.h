@@ -71,20 +71,24 @@ inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 20000)
     return true;
 }
 
-// Runs `script` in the page and waits for its value.
+// Runs `script` in the page and waits for its value. The answer may come after the wait
+// gave up, or when the page goes: it lands in state the callback shares, not in this frame.
 inline QVariant Eval(QWebEnginePage* page, const QString& script, int timeoutMs = 10000)
 {
-    QVariant result;
-    bool done = false;
-    page->runJavaScript(script, [&](const QVariant& value) {
-        result = value;
-        done = true;
+    struct Answer {
+        QVariant value;
+        bool done = false;
+    };
+    const auto answer = std::make_shared<Answer>();
+    page->runJavaScript(script, [answer](const QVariant& value) {
+        answer->value = value;
+        answer->done = true;
     });
     const QDeadlineTimer deadline(timeoutMs);
-    while (!done && !deadline.hasExpired())
+    while (!answer->done && !deadline.hasExpired())
         QTest::qWait(10);
-    EXPECT_TRUE(done) << "no answer to " << script.toStdString();
-    return result;
+    EXPECT_TRUE(answer->done) << "no answer to " << script.toStdString();
+    return answer->value;
 }
 
 // Waits until `script` yields true in the page.
