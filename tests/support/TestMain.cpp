@@ -7,6 +7,7 @@
 #include <QApplication>
 
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 
 #include <execinfo.h>
@@ -22,16 +23,22 @@ void writeText(const char* text)
     (void)!::write(STDERR_FILENO, text, std::strlen(text));
 }
 
+// The running test's name, kept where the handler can read it without taking a lock.
+char g_test[512];
+
+class RememberTest : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo& test) override
+    {
+        std::snprintf(g_test, sizeof g_test, " in %s.%s", test.test_suite_name(), test.name());
+    }
+    void OnTestEnd(const ::testing::TestInfo&) override { g_test[0] = '\0'; }
+};
+
 void reportCrash(int signal)
 {
     writeText("\n*** Fatal signal ");
     writeText(sigdescr_np(signal) != nullptr ? sigdescr_np(signal) : "?");
-    if (const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info()) {
-        writeText(" in ");
-        writeText(test->test_suite_name());
-        writeText(".");
-        writeText(test->name());
-    }
+    writeText(g_test);
     writeText("; the stack:\n");
     void* frames[64];
     ::backtrace_symbols_fd(frames, ::backtrace(frames, 64), STDERR_FILENO);
@@ -55,6 +62,7 @@ void reportCrashes()
     sigemptyset(&action.sa_mask);
     for (int signal : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT})
         ::sigaction(signal, &action, nullptr);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new RememberTest);
 }
 #else
 void reportCrashes() {}
@@ -64,9 +72,9 @@ void reportCrashes() {}
 
 int main(int argc, char** argv)
 {
-    reportCrashes();
     testsupport::isolateEnvironment();
     ::testing::InitGoogleTest(&argc, argv);
+    reportCrashes();
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }
