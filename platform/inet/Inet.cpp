@@ -138,6 +138,16 @@ bool copyPart(const char* value, char* buffer, size_t size)
     return true;
 }
 
+// libcurl, loaded at the first call that needs it; the call fails as an internal error
+// when it cannot be.
+bool curlReady()
+{
+    if (loadCurl())
+        return true;
+    setLastError(OVEX_INET_ERROR_INTERNAL);
+    return false;
+}
+
 }  // namespace
 
 void setLastError(uint32_t error)
@@ -169,10 +179,7 @@ uint32_t ovex_inet_last_error(void)
 
 int ovex_inet_load(void)
 {
-    if (loadCurl())
-        return 1;
-    setLastError(OVEX_INET_ERROR_INTERNAL);
-    return 0;
+    return curlReady() ? 1 : 0;
 }
 
 // A state set by hand stands; left connected, it is what the desktop says of the network,
@@ -225,10 +232,8 @@ OvexInetHandle ovex_inet_open_session(const char* agent, uint32_t flags)
         setLastError(OVEX_INET_ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    if (!loadCurl()) {
-        setLastError(OVEX_INET_ERROR_INTERNAL);
+    if (!curlReady())
         return nullptr;
-    }
     auto session = std::make_shared<Session>();
     session->agent = agent ? agent : "";
     session->connectTimeoutMs = long(g_connectTimeoutMs.load());
@@ -258,10 +263,8 @@ int ovex_inet_split_url(const char* url, OvexInetUrlParts* parts)
         setLastError(OVEX_INET_ERROR_INVALID_PARAMETER);
         return 0;
     }
-    if (!loadCurl()) {
-        setLastError(OVEX_INET_ERROR_INTERNAL);
+    if (!curlReady())
         return 0;
-    }
     CURLU* u = curl().url();
     if (u == nullptr) {
         setLastError(OVEX_INET_ERROR_NOT_ENOUGH_MEMORY);
