@@ -158,9 +158,10 @@ struct Timing {
 void settleHeap()
 {
     constexpr size_t kLarge = 64 * 1024;  // a large-bin request, well under the mmap threshold
-    void* p = std::malloc(kLarge);
-    static_cast<volatile char*>(p)[0] = 0;
-    std::free(p);
+    if (void* p = std::malloc(kLarge)) {
+        static_cast<volatile char*>(p)[0] = 0;
+        std::free(p);
+    }
 }
 
 Timing timeRuns(int runs, const std::function<void()>& work)
@@ -219,9 +220,12 @@ void flatten(XMLRPC_VALUE value, std::vector<Made>* out)
     }
     case xmlrpc_string:
     case xmlrpc_base64: m.text.assign(XMLRPC_GetValueString(value), size_t(XMLRPC_GetValueStringLen(value))); break;
-    case xmlrpc_datetime: m.text = XMLRPC_GetValueDateTime_ISO8601(value); break;
-    case xmlrpc_int:
-    case xmlrpc_boolean: m.number = XMLRPC_GetValueInt(value); break;
+    case xmlrpc_datetime:
+        if (const char* text = XMLRPC_GetValueDateTime_ISO8601(value))
+            m.text = text;
+        break;
+    case xmlrpc_int: m.number = XMLRPC_GetValueInt(value); break;
+    case xmlrpc_boolean: m.number = XMLRPC_GetValueBoolean(value); break;
     case xmlrpc_double: m.real = XMLRPC_GetValueDouble(value); break;
     default: break;
     }
